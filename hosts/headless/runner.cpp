@@ -1,0 +1,148 @@
+#include "hosts/headless/runner.h"
+
+#include <cstdio>
+#include <numbers>
+
+#include "hosts/headless/state_dump.h"
+#include "kit/log.h"
+
+namespace headless {
+
+namespace {
+// Frame times are computed as k × interval; timers scheduled for "the same
+// time" by other arithmetic may differ from them in the last bits.
+constexpr double kTimeTolerance = 1e-9;
+
+std::string formatNumber(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.3f", v);
+  std::string s = buf;
+  while (!s.empty() && s.back() == '0') s.pop_back();
+  if (!s.empty() && s.back() == '.') s.pop_back();
+  if (s == "-0") s = "0";
+  return s;
+}
+}  // namespace
+
+Runner::Runner(RunnerOptions options, std::ostream& out) : options_(std::move(options)), out_(out) {
+  if (options_.resourceDir.empty()) options_.resourceDir = kit::Bundle::defaultResourceDir();
+  // The flat, still tablet of the scenario format: heading π/2 shows the
+  // picture unrotated.
+  motion_.current.attitude.yaw = std::numbers::pi / 2;
+  kit::setLogSink([this](const std::string& message) {
+    if (options_.trace)
+      printLine(std::to_string(framesDelivered()) + " " + message);
+    else
+      printLine(message);
+  });
+}
+
+Runner::~Runner() {
+  // The application goes before the platform it uses.
+  app_.reset();
+  platform_.reset();
+  kit::setLogSink({});
+}
+
+VitraneforiPadViewController* Runner::controller() const {
+  return app_ ? app_->viewController.get() : nullptr;
+}
+
+std::uint64_t Runner::framesDelivered() const {
+  return platform_ ? platform_->accelerometer().deliveries() : 0;
+}
+
+void Runner::printLine(const std::string& line) { out_ << line << '\n'; }
+
+void Runner::run(const Scenario& scenario) {
+  for (const Command& command : scenario.commands) {
+    if (command.isConfiguration()) {
+      configure(command.body);
+      continue;
+    }
+    if (!app_) launch();
+    execute(command, scenario.file);
+  }
+  if (!app_) launch();
+  out_.flush();
+}
+
+void Runner::configure(const CommandBody& body) {
+  if (std::holds_alternative<DeviceMotionUnavailable>(body)) motion_.available = false;
+  if (const auto* o = std::get_if<OpenUrl>(&body)) openUrlSucceeds_ = o->succeeds;
+  // The camera, the photo library and the random seed are taken up by the
+  // parts that use them.
+}
+
+void Runner::launch() {
+  platform_ = std::make_unique<kit::Platform>(clock_, motion_, options_.resourceDir);
+  platform_->application().urlOpener = [this](const std::string&) { return openUrlSucceeds_; };
+  app_ = std::make_unique<VitraneforiPadAppDelegate>(*platform_);
+  app_->applicationDidFinishLaunchingWithOptions();
+  platform_->runLoop().drainMainQueue();
+}
+
+void Runner::advanceTo(double t) {
+  kit::RunLoop& loop = platform_->runLoop();
+  for (;;) {
+    loop.drainMainQueue();
+    const auto next = loop.nextTimerTime();
+    if (!next || *next > t + kTimeTolerance) break;
+    if (*next > clock_.now()) clock_.set(*next);
+    loop.fireNextTimerDueBy(*next);
+  }
+  loop.drainMainQueue();
+  if (t > clock_.now()) clock_.set(t);
+}
+
+void Runner::deliverFrames(long long count) {
+  for (long long i = 0; i < count; ++i) {
+    const auto due = platform_->accelerometer().nextDeliveryTime();
+    if (!due) return;  // no clock: the application never asked for samples
+    advanceTo(*due);
+  }
+}
+
+void Runner::applyMotion(const MotionChange& c) {
+  kit::MotionSample& s = motion_.current;
+  if (c.yaw) s.attitude.yaw = *c.yaw;
+  if (c.pitch) s.attitude.pitch = *c.pitch;
+  if (c.roll) s.attitude.roll = *c.roll;
+  if (c.rate) s.rotationRate = *c.rate;
+  if (c.rateZ) s.rotationRate.z = *c.rateZ;
+  if (c.gravity) s.gravity = *c.gravity;
+  if (c.accel) s.acceleration = *c.accel;
+}
+
+void Runner::execute(const Command& command, const std::string& file) {
+  std::visit(
+      [&](const auto& body) {
+        using T = std::decay_t<decltype(body)>;
+        if constexpr (std::is_same_v<T, MotionChange>) {
+          applyMotion(body);
+        } else if constexpr (std::is_same_v<T, Frames>) {
+          deliverFrames(body.count);
+        } else if constexpr (std::is_same_v<T, Wait>) {
+          advanceTo(clock_.now() + body.seconds);
+        } else if constexpr (std::is_same_v<T, SendAction>) {
+          const auto action = controller()->actionNamed(body.name);
+          if (!action) throw ScenarioError(file, command.line, "unknown action \"" + body.name + "\"");
+          action(nullptr);
+          platform_->runLoop().drainMainQueue();
+        } else if constexpr (std::is_same_v<T, Dump>) {
+          printLine("STATE " + stateDump(*controller(), *platform_, framesDelivered(), clock_.now()).dump());
+        } else if constexpr (std::is_same_v<T, Probe>) {
+          const kit::View* view = findProbeView(*controller(), body.view);
+          if (!view)
+            throw ScenarioError(file, command.line, "no view \"" + body.view +
+                                                        "\" (an outlet name, or piece:N)");
+          const kit::Point p = view->convertPointToView(
+              {static_cast<float>(body.x), static_cast<float>(body.y)}, nullptr);
+          printLine("PROBE " + body.view + " " + body.xText + " " + body.yText + " " +
+                    formatNumber(p.x) + " " + formatNumber(p.y));
+        }
+      },
+      command.body);
+}
+
+}  // namespace headless

@@ -1,0 +1,59 @@
+// Runs a scenario against the application on a virtual clock, with scripted
+// motion, printing the debug log, state dumps and probes.
+#pragma once
+
+#include <memory>
+#include <ostream>
+#include <string>
+
+#include "app/app_delegate.h"
+#include "hosts/headless/scenario.h"
+#include "kit/clock.h"
+#include "kit/motion.h"
+#include "kit/platform.h"
+
+namespace headless {
+
+struct RunnerOptions {
+  bool trace = false;       // prefix log lines with the frames delivered so far
+  std::string outDir = ".";  // where snapshots go
+  std::string resourceDir;   // empty: the default
+};
+
+class Runner {
+ public:
+  Runner(RunnerOptions options, std::ostream& out);
+  ~Runner();
+  Runner(const Runner&) = delete;
+  Runner& operator=(const Runner&) = delete;
+
+  // Throws ScenarioError for a command that cannot run (exit 2), and
+  // LaunchError, kit::InterfaceError or other exceptions for failures (exit 1).
+  void run(const Scenario& scenario);
+
+  // After run(): the application, for tests that look deeper than a dump.
+  VitraneforiPadViewController* controller() const;
+  kit::Platform* platform() const { return platform_.get(); }
+  std::uint64_t framesDelivered() const;
+
+ private:
+  void configure(const CommandBody& body);
+  void launch();
+  void execute(const Command& command, const std::string& file);
+  // Fires every timer and frame due up to time t, in time order, then
+  // leaves the clock at t.
+  void advanceTo(double t);
+  void deliverFrames(long long count);
+  void applyMotion(const MotionChange& change);
+  void printLine(const std::string& line);
+
+  RunnerOptions options_;
+  std::ostream& out_;
+  kit::VirtualClock clock_;
+  kit::ScriptedMotionSource motion_;
+  bool openUrlSucceeds_ = true;
+  std::unique_ptr<kit::Platform> platform_;
+  std::unique_ptr<VitraneforiPadAppDelegate> app_;
+};
+
+}  // namespace headless

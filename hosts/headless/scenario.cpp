@@ -1,0 +1,209 @@
+#include "hosts/headless/scenario.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <numbers>
+#include <sstream>
+
+namespace headless {
+
+namespace {
+
+// Commands that later work brings; named so that a scenario using them
+// fails clearly instead of as an unknown command.
+const char* const kNotYetSupported[] = {"touch", "tap",    "doubletap", "press",
+                                        "drag",  "twist",  "pinch",     "button",
+                                        "picker", "tablet", "illusion",  "snapshot"};
+
+std::vector<std::string> splitWords(const std::string& line) {
+  std::istringstream in(line);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
+}
+
+class LineParser {
+ public:
+  LineParser(const std::string& file, int line) : file_(file), line_(line) {}
+
+  [[noreturn]] void fail(const std::string& message) const {
+    throw ScenarioError(file_, line_, message);
+  }
+
+  double number(const std::string& text, const char* what) const {
+    std::string_view s = text;
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+    if (s.empty() || ec != std::errc() || end != s.data() + s.size())
+      fail(std::string("bad ") + what + " \"" + text + "\": not a number");
+    if (!std::isfinite(value)) fail(std::string("bad ") + what + " \"" + text + "\": not finite");
+    return value;
+  }
+
+  // Radians, or degrees with the suffix deg.
+  double angle(const std::string& text, const char* what) const {
+    if (text.size() > 3 && text.compare(text.size() - 3, 3, "deg") == 0)
+      return number(text.substr(0, text.size() - 3), what) * std::numbers::pi / 180;
+    return number(text, what);
+  }
+
+  kit::Vector3 vector(const std::string& text, const char* what) const {
+    std::vector<std::string> parts;
+    std::string part;
+    std::istringstream in(text);
+    while (std::getline(in, part, ',')) parts.push_back(part);
+    if (parts.size() != 3 || text.back() == ',')
+      fail(std::string("bad ") + what + " \"" + text + "\": expected X,Y,Z");
+    return {number(parts[0], what), number(parts[1], what), number(parts[2], what)};
+  }
+
+  long long count(const std::string& text, const char* what) const {
+    long long value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value < 0)
+      fail(std::string("bad ") + what + " \"" + text + "\": expected a whole number, 0 or more");
+    return value;
+  }
+
+  void expectWords(const std::vector<std::string>& words, size_t n, const char* usage) const {
+    if (words.size() != n) fail(std::string("expected: ") + usage);
+  }
+
+ private:
+  const std::string& file_;
+  int line_;
+};
+
+MotionChange parseMotion(const LineParser& p, const std::vector<std::string>& words) {
+  if (words.size() < 2) p.fail("expected: motion KEY=VALUE ...");
+  MotionChange change;
+  for (size_t i = 1; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    const auto eq = w.find('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == w.size())
+      p.fail("bad motion setting \"" + w + "\": expected KEY=VALUE");
+    const std::string key = w.substr(0, eq);
+    const std::string value = w.substr(eq + 1);
+    if (key == "yaw")
+      change.yaw = p.angle(value, "yaw");
+    else if (key == "pitch")
+      change.pitch = p.angle(value, "pitch");
+    else if (key == "roll")
+      change.roll = p.angle(value, "roll");
+    else if (key == "rate")
+      change.rate = p.vector(value, "rate"), change.rateZ.reset();
+    else if (key == "rate.z")
+      change.rateZ = p.number(value, "rate.z");
+    else if (key == "gravity")
+      change.gravity = p.vector(value, "gravity");
+    else if (key == "accel")
+      change.accel = p.vector(value, "accel");
+    else
+      p.fail("unknown motion key \"" + key +
+             "\" (yaw, pitch, roll, rate, rate.z, gravity, accel)");
+  }
+  return change;
+}
+
+std::string stripComment(const std::string& line) {
+  const auto hash = line.find('#');
+  return hash == std::string::npos ? line : line.substr(0, hash);
+}
+
+std::string restAfterWord(const std::string& line, const std::string& word) {
+  auto start = line.find(word) + word.size();
+  std::string rest = line.substr(start);
+  const auto first = rest.find_first_not_of(" \t");
+  const auto last = rest.find_last_not_of(" \t\r");
+  return first == std::string::npos ? "" : rest.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+Scenario parseScenario(const std::string& text, const std::string& fileName,
+                       const std::string& baseDir, const std::vector<std::string>& actionNames) {
+  Scenario scenario{fileName, {}};
+  std::istringstream in(text);
+  std::string raw;
+  int lineNumber = 0;
+  bool pastConfiguration = false;
+  while (std::getline(in, raw)) {
+    ++lineNumber;
+    const std::string line = stripComment(raw);
+    const std::vector<std::string> words = splitWords(line);
+    if (words.empty()) continue;
+    const LineParser p(scenario.file, lineNumber);
+    const std::string& verb = words[0];
+    Command command{lineNumber, Dump{}};
+
+    if (verb == "device-motion") {
+      p.expectWords(words, 2, "device-motion unavailable");
+      if (words[1] != "unavailable") p.fail("expected: device-motion unavailable");
+      command.body = DeviceMotionUnavailable{};
+    } else if (verb == "camera") {
+      p.expectWords(words, 2, "camera unavailable");
+      if (words[1] != "unavailable") p.fail("expected: camera unavailable");
+      command.body = CameraUnavailable{};
+    } else if (verb == "library") {
+      const std::string rest = restAfterWord(line, "library");
+      if (rest.empty()) p.fail("expected: library DIR, or library refused");
+      if (rest == "refused") {
+        command.body = LibraryRefused{};
+      } else {
+        std::filesystem::path path(rest);
+        if (path.is_relative()) path = std::filesystem::path(baseDir) / path;
+        command.body = LibraryFolder{path.lexically_normal().string()};
+      }
+    } else if (verb == "seed") {
+      p.expectWords(words, 2, "seed N");
+      const long long seed = p.count(words[1], "seed");
+      if (seed > 0xFFFFFFFFLL) p.fail("bad seed \"" + words[1] + "\": at most 4294967295");
+      command.body = Seed{static_cast<std::uint32_t>(seed)};
+    } else if (verb == "open-url") {
+      p.expectWords(words, 2, "open-url yes|no");
+      if (words[1] != "yes" && words[1] != "no") p.fail("expected: open-url yes|no");
+      command.body = OpenUrl{words[1] == "yes"};
+    } else if (verb == "motion") {
+      command.body = parseMotion(p, words);
+    } else if (verb == "frames") {
+      p.expectWords(words, 2, "frames N");
+      command.body = Frames{p.count(words[1], "frame count")};
+    } else if (verb == "wait") {
+      p.expectWords(words, 2, "wait SECONDS");
+      const double s = p.number(words[1], "seconds");
+      if (s < 0) p.fail("bad seconds \"" + words[1] + "\": time does not run backwards");
+      command.body = Wait{s};
+    } else if (verb == "action") {
+      p.expectWords(words, 2, "action NAME");
+      if (std::find(actionNames.begin(), actionNames.end(), words[1]) == actionNames.end())
+        p.fail("unknown action \"" + words[1] + "\"");
+      command.body = SendAction{words[1]};
+    } else if (verb == "dump") {
+      p.expectWords(words, 1, "dump");
+      command.body = Dump{};
+    } else if (verb == "probe") {
+      p.expectWords(words, 4, "probe VIEW X Y");
+      command.body = Probe{words[1], words[2], words[3], p.number(words[2], "x"),
+                           p.number(words[3], "y")};
+    } else if (std::find(std::begin(kNotYetSupported), std::end(kNotYetSupported), verb) !=
+               std::end(kNotYetSupported)) {
+      p.fail("\"" + verb + "\" is not supported yet");
+    } else {
+      p.fail("unknown command \"" + verb + "\"");
+    }
+
+    if (command.isConfiguration()) {
+      if (pastConfiguration)
+        p.fail("\"" + verb + "\" is configuration and must come before every other command");
+    } else {
+      pastConfiguration = true;
+    }
+    scenario.commands.push_back(std::move(command));
+  }
+  return scenario;
+}
+
+}  // namespace headless

@@ -1,0 +1,68 @@
+// Scenario files: one command a line, parsed and checked as a whole before
+// anything runs, so a malformed file does nothing.
+#pragma once
+
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <variant>
+#include <vector>
+
+#include "kit/motion.h"
+
+namespace headless {
+
+// "FILE:LINE: message"; the runner exits 2 with it.
+class ScenarioError : public std::runtime_error {
+ public:
+  ScenarioError(const std::string& file, int line, const std::string& message)
+      : std::runtime_error(file + ":" + std::to_string(line) + ": " + message) {}
+};
+
+// Configuration (before anything else runs).
+struct DeviceMotionUnavailable {};
+struct CameraUnavailable {};
+struct LibraryFolder { std::string path; };  // resolved against the scenario's folder
+struct LibraryRefused {};
+struct Seed { std::uint32_t value; };
+struct OpenUrl { bool succeeds; };
+
+// Motion and time.
+struct MotionChange {
+  std::optional<double> yaw, pitch, roll;
+  std::optional<kit::Vector3> rate, gravity, accel;
+  std::optional<double> rateZ;
+};
+struct Frames { long long count; };
+struct Wait { double seconds; };
+
+// Application and observation.
+struct SendAction { std::string name; };
+struct Dump {};
+struct Probe {
+  std::string view;   // an outlet name, or piece:N
+  std::string xText, yText;  // as written, echoed in the answer
+  double x, y;
+};
+
+using CommandBody = std::variant<DeviceMotionUnavailable, CameraUnavailable, LibraryFolder,
+                                 LibraryRefused, Seed, OpenUrl, MotionChange, Frames, Wait,
+                                 SendAction, Dump, Probe>;
+
+struct Command {
+  int line;
+  CommandBody body;
+  bool isConfiguration() const { return body.index() <= 5; }
+};
+
+struct Scenario {
+  std::string file;  // as named on the command line ("-" for standard input)
+  std::vector<Command> commands;
+};
+
+// Throws ScenarioError at the first bad line. actionNames are the actions
+// an `action` line may send.
+Scenario parseScenario(const std::string& text, const std::string& fileName,
+                       const std::string& baseDir, const std::vector<std::string>& actionNames);
+
+}  // namespace headless

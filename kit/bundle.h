@@ -1,0 +1,37 @@
+// The application's resources: a folder of files read by name.
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "kit/image.h"
+
+namespace kit {
+
+class Bundle {
+ public:
+  explicit Bundle(std::string resourceDir);
+
+  const std::string& resourceDir() const { return resourceDir_; }
+
+  // The path of "name.extension" (extension may be empty, or part of name)
+  // when that file exists and is a regular file.
+  std::optional<std::string> pathForResource(const std::string& name,
+                                             const std::string& extension = {}) const;
+
+  // The platform's imageNamed: decoded once and shared by every caller;
+  // nothing when the file is missing or does not decode (the reason goes
+  // to standard error, not to the application's log).
+  ImageRef imageNamed(const std::string& name);
+
+  // The default folder: $VITRANE_RESOURCES when set, else the one the
+  // build was made from.
+  static std::string defaultResourceDir();
+
+ private:
+  std::string resourceDir_;
+  std::map<std::string, ImageRef> images_;
+};
+
+}  // namespace kit

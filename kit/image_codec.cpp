@@ -1,0 +1,842 @@
+// libjpeg and libpng report fatal errors by longjmp. Every function here
+// that calls setjmp keeps the libraries' state in a job object owned by its
+// caller and holds nothing with a destructor of its own, so a jump neither
+// skips a C++ destructor nor leaves a value indeterminate.
+#include "kit/image_codec.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cmath>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <system_error>
+
+#include <jpeglib.h>
+#include <jerror.h>
+#include <png.h>
+
+namespace kit {
+namespace {
+
+// Far beyond any real photograph, but keeps a mistaken path (a disk image,
+// a video) from being pulled into memory whole.
+constexpr std::uint64_t kMaxFileBytes = 1ull << 30;
+
+// Real progressive JPEGs have about ten scans; thousands of tiny scans are
+// a known way to make a small file take minutes to decode.
+constexpr int kMaxJpegScans = 1000;
+
+constexpr std::size_t kMessageSize = 256;
+
+std::string errnoText(int code) { return std::generic_category().message(code); }
+
+bool fail(std::string* error, std::string text) {
+  if (error) *error = std::move(text);
+  return false;
+}
+
+// Taking the memory can fail for a picture within limits on a small machine;
+// that is an error to report, not a reason to terminate.
+bool allocatePixels(Bitmap& bitmap, std::uint32_t width, std::uint32_t height, PixelFormat format) {
+  try {
+    bitmap = Bitmap::make(static_cast<int>(width), static_cast<int>(height), format);
+    return true;
+  } catch (const std::bad_alloc&) {
+    bitmap = Bitmap{};
+    return false;
+  }
+}
+
+bool isUsable(const Bitmap& bitmap, std::string* error) {
+  if (bitmap.width <= 0 || bitmap.height <= 0) return fail(error, "bitmap has no pixels");
+  if (bitmap.format != PixelFormat::RGBA8 && bitmap.format != PixelFormat::Gray8)
+    return fail(error, "unknown pixel format");
+  if (bitmap.pixels.size() / static_cast<std::size_t>(bitmap.height) < bitmap.rowBytes())
+    return fail(error, "bitmap's pixel buffer is smaller than its size");
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Sizes
+
+struct Dimensions {
+  int width = 0;
+  int height = 0;
+};
+
+bool constrains(float side) { return std::isfinite(side) && side > 0; }
+
+// The largest size of width × height's aspect that fits inside box, never
+// more than width × height.
+Dimensions fitted(int width, int height, Size box) {
+  double scale = 1;
+  if (constrains(box.width)) scale = std::min(scale, box.width / static_cast<double>(width));
+  if (constrains(box.height)) scale = std::min(scale, box.height / static_cast<double>(height));
+  if (scale >= 1) return {width, height};
+  auto side = [scale](int full, float limit) {
+    long v = std::lround(full * scale);
+    // Rounding up must not step outside the box.
+    if (constrains(limit)) v = std::min(v, static_cast<long>(std::floor(limit)));
+    return static_cast<int>(std::clamp<long>(v, 1, full));
+  };
+  return {side(width, box.width), side(height, box.height)};
+}
+
+// The box applies to the picture as shown, the result to the bitmap as stored.
+Dimensions storedTarget(int width, int height, ImageOrientation orientation, Size box) {
+  if (!isQuarterTurned(orientation)) return fitted(width, height, box);
+  const Dimensions shown = fitted(height, width, box);
+  return {shown.height, shown.width};
+}
+
+// ---------------------------------------------------------------------------
+// Resampling: each output pixel is the area-weighted average of the source
+// pixels it covers. Colour is averaged weighted by alpha, so a transparent
+// neighbour's (meaningless) colour does not bleed in as a dark fringe.
+
+struct AxisWeights {
+  struct Span {
+    int first = 0;
+    int count = 0;
+    std::size_t weights = 0;  // index of the first weight
+  };
+  std::vector<Span> spans;
+  std::vector<float> weights;
+};
+
+AxisWeights boxWeights(int sourceSize, int targetSize) {
+  AxisWeights a;
+  a.spans.resize(static_cast<std::size_t>(targetSize));
+  const double step = static_cast<double>(sourceSize) / targetSize;
+  for (int d = 0; d < targetSize; ++d) {
+    const double lo = d * step;
+    const double hi = (d + 1) * step;
+    const int first = std::clamp(static_cast<int>(std::floor(lo)), 0, sourceSize - 1);
+    const int last = std::clamp(static_cast<int>(std::ceil(hi)) - 1, first, sourceSize - 1);
+    AxisWeights::Span& span = a.spans[static_cast<std::size_t>(d)];
+    span.first = first;
+    span.count = last - first + 1;
+    span.weights = a.weights.size();
+    double total = 0;
+    for (int i = first; i <= last; ++i) {
+      const double w = std::max(0.0, std::min(hi, i + 1.0) - std::max(lo, static_cast<double>(i)));
+      a.weights.push_back(static_cast<float>(w));
+      total += w;
+    }
+    for (int i = 0; i < span.count; ++i) {
+      float& w = a.weights[span.weights + static_cast<std::size_t>(i)];
+      w = total > 0 ? static_cast<float>(w / total) : (i == 0 ? 1.0f : 0.0f);
+    }
+  }
+  return a;
+}
+
+std::uint8_t toByte(float v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
+
+Bitmap resampled(const Bitmap& source, int width, int height) {
+  const bool rgba = source.format == PixelFormat::RGBA8;
+  const std::size_t channels = rgba ? 4 : 1;
+  const AxisWeights xs = boxWeights(source.width, width);
+  const AxisWeights ys = boxWeights(source.height, height);
+  Bitmap out = Bitmap::make(width, height, source.format);
+  std::vector<float> line(static_cast<std::size_t>(width) * channels);
+  std::vector<float> sum(line.size());
+
+  for (int y = 0; y < height; ++y) {
+    std::fill(sum.begin(), sum.end(), 0.0f);
+    const AxisWeights::Span& vertical = ys.spans[static_cast<std::size_t>(y)];
+    for (int j = 0; j < vertical.count; ++j) {
+      const float wy = ys.weights[vertical.weights + static_cast<std::size_t>(j)];
+      if (wy == 0) continue;
+      const std::uint8_t* in = source.row(vertical.first + j);
+      std::fill(line.begin(), line.end(), 0.0f);
+      for (int x = 0; x < width; ++x) {
+        const AxisWeights::Span& horizontal = xs.spans[static_cast<std::size_t>(x)];
+        float* acc = &line[static_cast<std::size_t>(x) * channels];
+        for (int i = 0; i < horizontal.count; ++i) {
+          const float w = xs.weights[horizontal.weights + static_cast<std::size_t>(i)];
+          const std::uint8_t* p = in + static_cast<std::size_t>(horizontal.first + i) * channels;
+          if (rgba) {
+            const float wa = w * p[3];
+            acc[0] += wa * p[0];
+            acc[1] += wa * p[1];
+            acc[2] += wa * p[2];
+            acc[3] += wa;
+          } else {
+            acc[0] += w * p[0];
+          }
+        }
+      }
+      for (std::size_t k = 0; k < sum.size(); ++k) sum[k] += wy * line[k];
+    }
+    std::uint8_t* o = out.row(y);
+    for (int x = 0; x < width; ++x) {
+      const float* acc = &sum[static_cast<std::size_t>(x) * channels];
+      std::uint8_t* p = o + static_cast<std::size_t>(x) * channels;
+      if (rgba) {
+        const float a = acc[3];
+        for (int c = 0; c < 3; ++c) p[c] = a > 0 ? toByte(acc[c] / a) : 0;
+        p[3] = toByte(a);
+      } else {
+        p[0] = toByte(acc[0]);
+      }
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// Orientation
+
+// The bitmap as it is to be seen: every displayed pixel fetched from where
+// the orientation put it in the stored bitmap.
+Bitmap upright(const Bitmap& source, ImageOrientation orientation) {
+  const int w = source.width;
+  const int h = source.height;
+  const bool quarter = isQuarterTurned(orientation);
+  Bitmap out = Bitmap::make(quarter ? h : w, quarter ? w : h, source.format);
+  const std::size_t bpp = static_cast<std::size_t>(source.bytesPerPixel());
+  for (int dy = 0; dy < out.height; ++dy) {
+    std::uint8_t* o = out.row(dy);
+    for (int dx = 0; dx < out.width; ++dx) {
+      int sx = dx;
+      int sy = dy;
+      switch (orientation) {
+        case ImageOrientation::Up: break;
+        case ImageOrientation::UpMirrored: sx = w - 1 - dx; break;
+        case ImageOrientation::Down: sx = w - 1 - dx; sy = h - 1 - dy; break;
+        case ImageOrientation::DownMirrored: sy = h - 1 - dy; break;
+        case ImageOrientation::LeftMirrored: sx = dy; sy = dx; break;
+        case ImageOrientation::Right: sx = dy; sy = h - 1 - dx; break;
+        case ImageOrientation::RightMirrored: sx = w - 1 - dy; sy = h - 1 - dx; break;
+        case ImageOrientation::Left: sx = w - 1 - dy; sy = dx; break;
+      }
+      std::memcpy(o + static_cast<std::size_t>(dx) * bpp, source.row(sy) + static_cast<std::size_t>(sx) * bpp, bpp);
+    }
+  }
+  return out;
+}
+
+// ---------------------------------------------------------------------------
+// EXIF
+
+// The orientation tag of an APP1 segment's body, or 0 when it is not EXIF,
+// has none or cannot be read. Only the first IFD is read (the tag lives
+// there), so no chain of offsets is followed and none can loop.
+int exifOrientation(const std::uint8_t* body, std::size_t length) {
+  static const std::uint8_t kHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
+  if (length < sizeof kHeader || std::memcmp(body, kHeader, sizeof kHeader) != 0) return 0;
+  const std::uint8_t* tiff = body + sizeof kHeader;
+  const std::size_t size = length - sizeof kHeader;
+  if (size < 8) return 0;
+  bool little;
+  if (tiff[0] == 'I' && tiff[1] == 'I')
+    little = true;
+  else if (tiff[0] == 'M' && tiff[1] == 'M')
+    little = false;
+  else
+    return 0;
+  // Callers check offset + 2 (or + 4) <= size first.
+  auto u16 = [&](std::size_t at) -> std::uint32_t {
+    return little ? tiff[at] | tiff[at + 1] << 8 : tiff[at] << 8 | tiff[at + 1];
+  };
+  auto u32 = [&](std::size_t at) -> std::uint32_t {
+    return little ? u16(at) | u16(at + 2) << 16 : u16(at) << 16 | u16(at + 2);
+  };
+  if (u16(2) != 42) return 0;
+  const std::uint32_t ifd = u32(4);
+  if (ifd < 8 || ifd > size - 2) return 0;
+  const std::size_t first = ifd + std::size_t{2};
+  const std::size_t entries = std::min<std::size_t>(u16(ifd), (size - first) / 12);
+  for (std::size_t i = 0; i < entries; ++i) {
+    const std::size_t e = first + i * 12;
+    if (u16(e) != 0x0112) continue;
+    const std::uint32_t type = u16(e + 2);
+    const std::uint32_t count = u32(e + 4);
+    if (count == 0) return 0;
+    std::uint32_t value = 0;
+    if (type == 3 && count <= 2)  // SHORT, held in the entry itself
+      value = u16(e + 8);
+    else if (type == 4 && count == 1)  // LONG, from careless writers
+      value = u32(e + 8);
+    return value <= 8 ? static_cast<int>(value) : 0;
+  }
+  return 0;
+}
+
+// ---------------------------------------------------------------------------
+// JPEG
+
+struct JpegErrors {
+  jpeg_error_mgr pub;  // first, so the library's pointer to it points to this
+  std::jmp_buf jump;
+  char message[kMessageSize];
+};
+
+[[noreturn]] void jpegFailWith(j_common_ptr cinfo, const char* text) {
+  auto* errors = reinterpret_cast<JpegErrors*>(cinfo->err);
+  std::snprintf(errors->message, sizeof errors->message, "%s", text);
+  std::longjmp(errors->jump, 1);
+}
+
+[[noreturn]] void jpegFail(j_common_ptr cinfo) {
+  char text[JMSG_LENGTH_MAX];
+  (*cinfo->err->format_message)(cinfo, text);
+  jpegFailWith(cinfo, text);
+}
+
+// libjpeg carries on after these warnings, filling what it could not read
+// with grey: a picture with lost parts, which is reported as a failure.
+void jpegMessage(j_common_ptr cinfo, int level) {
+  if (level >= 0) return;  // trace output
+  switch (cinfo->err->msg_code) {
+    case JWRN_JPEG_EOF:
+    case JWRN_HIT_MARKER:
+    case JWRN_HUFF_BAD_CODE:
+    case JWRN_ARITH_BAD_CODE:
+    case JWRN_MUST_RESYNC:
+      jpegFail(cinfo);
+    default:
+      cinfo->err->num_warnings++;
+  }
+}
+
+void jpegSilence(j_common_ptr) {}
+
+void jpegProgress(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
+    jpegFailWith(cinfo, "too many progressive scans");
+}
+
+void installJpegErrors(JpegErrors& errors) {
+  jpeg_std_error(&errors.pub);
+  errors.pub.error_exit = jpegFail;
+  errors.pub.emit_message = jpegMessage;
+  errors.pub.output_message = jpegSilence;
+  errors.message[0] = 0;
+}
+
+struct JpegDecodeJob {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  const DecodeOptions* options = nullptr;
+
+  jpeg_decompress_struct cinfo;
+  JpegErrors errors;
+  jpeg_progress_mgr progress;
+
+  Bitmap bitmap;  // as decoded, possibly already reduced by libjpeg
+  Dimensions target;
+  ImageOrientation orientation = ImageOrientation::Up;
+};
+
+void cmykToRgba(const JSAMPLE* in, std::uint8_t* out, JDIMENSION width, bool inverted) {
+  for (JDIMENSION x = 0; x < width; ++x, in += 4, out += 4) {
+    // Adobe's files store the inks inverted: 255 means none.
+    const unsigned k = inverted ? in[3] : 255u - in[3];
+    for (int c = 0; c < 3; ++c) {
+      const unsigned ink = inverted ? in[c] : 255u - in[c];
+      out[c] = static_cast<std::uint8_t>((ink * k + 127) / 255);
+    }
+    out[3] = 255;
+  }
+}
+
+bool decodeJpegPixels(JpegDecodeJob& job) {
+  jpeg_decompress_struct& cinfo = job.cinfo;
+  std::memset(&cinfo, 0, sizeof cinfo);
+  std::memset(&job.progress, 0, sizeof job.progress);
+  installJpegErrors(job.errors);
+  cinfo.err = &job.errors.pub;
+  if (setjmp(job.errors.jump)) {
+    jpeg_destroy_decompress(&job.cinfo);
+    return false;
+  }
+  jpeg_create_decompress(&cinfo);
+  job.progress.progress_monitor = jpegProgress;
+  cinfo.progress = &job.progress;
+  jpeg_mem_src(&cinfo, job.data, static_cast<unsigned long>(job.size));
+  jpeg_save_markers(&cinfo, JPEG_APP0 + 1, 0xFFFF);
+  jpeg_read_header(&cinfo, TRUE);
+
+  for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
+    if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 || std::memcmp(m->data, "Exif\0\0", 6) != 0)
+      continue;
+    job.orientation = orientationFromExif(exifOrientation(m->data, m->data_length));
+    break;
+  }
+
+  const JDIMENSION width = cinfo.image_width;
+  const JDIMENSION height = cinfo.image_height;
+  if (width == 0 || height == 0) jpegFailWith(reinterpret_cast<j_common_ptr>(&cinfo), "image has no pixels");
+
+  const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
+  cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
+
+  job.target = storedTarget(static_cast<int>(width), static_cast<int>(height), job.orientation,
+                            job.options->fitWithin);
+  // The strongest reduction libjpeg can do while still giving at least the
+  // target size; the rest is left to the resampler.
+  for (unsigned num = 1; num <= 8; ++num) {
+    cinfo.scale_num = num;
+    cinfo.scale_denom = 8;
+    jpeg_calc_output_dimensions(&cinfo);
+    if (cinfo.output_width >= static_cast<JDIMENSION>(job.target.width) &&
+        cinfo.output_height >= static_cast<JDIMENSION>(job.target.height))
+      break;
+  }
+
+  const std::uint64_t limit = job.options->maxPixels;
+  const std::uint64_t sourcePixels = std::uint64_t{width} * height;
+  const std::uint64_t decodedPixels = std::uint64_t{cinfo.output_width} * cinfo.output_height;
+  if (decodedPixels > limit || (sourcePixels > limit && jpeg_has_multiple_scans(&cinfo))) {
+    char text[kMessageSize];
+    std::snprintf(text, sizeof text, "image is %u x %u pixels, more than the limit of %llu", width, height,
+                  static_cast<unsigned long long>(limit));
+    jpegFailWith(reinterpret_cast<j_common_ptr>(&cinfo), text);
+  }
+  if (!allocatePixels(job.bitmap, cinfo.output_width, cinfo.output_height, PixelFormat::RGBA8))
+    jpegFailWith(reinterpret_cast<j_common_ptr>(&cinfo), "out of memory");
+
+  jpeg_start_decompress(&cinfo);
+  if (cinfo.output_width != static_cast<JDIMENSION>(job.bitmap.width) ||
+      cinfo.output_height != static_cast<JDIMENSION>(job.bitmap.height) ||
+      cinfo.output_components != 4)
+    jpegFailWith(reinterpret_cast<j_common_ptr>(&cinfo), "unexpected output layout");
+
+  JSAMPARRAY cmykRow = nullptr;
+  if (cmyk)
+    cmykRow = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                         cinfo.output_width * 4, 1);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    const int y = static_cast<int>(cinfo.output_scanline);
+    JSAMPROW row = cmyk ? cmykRow[0] : job.bitmap.row(y);
+    if (jpeg_read_scanlines(&cinfo, &row, 1) != 1)
+      jpegFailWith(reinterpret_cast<j_common_ptr>(&cinfo), "no more scanlines");
+    if (cmyk) cmykToRgba(cmykRow[0], job.bitmap.row(y), cinfo.output_width, cinfo.saw_Adobe_marker);
+  }
+  // Reads on to the end marker, so a file cut off after the last row's data
+  // is still noticed.
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return true;
+}
+
+struct JpegEncodeJob {
+  const Bitmap* bitmap = nullptr;
+  int quality = 90;
+  int exifOrientation = 0;
+
+  jpeg_compress_struct cinfo;
+  JpegErrors errors;
+  unsigned char* buffer = nullptr;  // malloc'ed by libjpeg
+  unsigned long length = 0;
+};
+
+bool encodeJpegPixels(JpegEncodeJob& job) {
+  jpeg_compress_struct& cinfo = job.cinfo;
+  std::memset(&cinfo, 0, sizeof cinfo);
+  installJpegErrors(job.errors);
+  cinfo.err = &job.errors.pub;
+  if (setjmp(job.errors.jump)) {
+    jpeg_destroy_compress(&job.cinfo);
+    return false;
+  }
+  jpeg_create_compress(&cinfo);
+  jpeg_mem_dest(&cinfo, &job.buffer, &job.length);
+  const Bitmap& bitmap = *job.bitmap;
+  const bool gray = bitmap.format == PixelFormat::Gray8;
+  cinfo.image_width = static_cast<JDIMENSION>(bitmap.width);
+  cinfo.image_height = static_cast<JDIMENSION>(bitmap.height);
+  cinfo.input_components = gray ? 1 : 4;
+  cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_EXT_RGBA;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, job.quality, TRUE);
+  if (job.exifOrientation != 0) cinfo.write_JFIF_header = FALSE;  // EXIF files carry no JFIF segment
+  jpeg_start_compress(&cinfo, TRUE);
+
+  if (job.exifOrientation != 0) {
+    // A big-endian TIFF header and one IFD holding only the orientation.
+    const auto v = static_cast<std::uint8_t>(job.exifOrientation);
+    const std::uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0,              //
+                                 'M', 'M', 0, 42, 0, 0, 0, 8,           // header, IFD at 8
+                                 0, 1,                                  // one entry
+                                 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, v, 0, 0,  // orientation, SHORT × 1
+                                 0, 0, 0, 0};                           // no further IFD
+    jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
+  }
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<JSAMPROW>(bitmap.row(static_cast<int>(cinfo.next_scanline)));
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// PNG
+
+struct PngErrorText {
+  char text[kMessageSize] = {};
+};
+
+[[noreturn]] void pngFail(png_structp png, png_const_charp text) {
+  auto* error = static_cast<PngErrorText*>(png_get_error_ptr(png));
+  std::snprintf(error->text, sizeof error->text, "%s", text ? text : "unknown error");
+  png_longjmp(png, 1);
+}
+
+void pngWarn(png_structp, png_const_charp) {}
+
+struct PngDecodeJob {
+  const std::uint8_t* data = nullptr;
+  std::size_t size = 0;
+  std::size_t position = 0;
+  const DecodeOptions* options = nullptr;
+  PngErrorText error;
+  Bitmap bitmap;
+};
+
+void pngRead(png_structp png, png_bytep out, std::size_t length) {
+  auto* job = static_cast<PngDecodeJob*>(png_get_io_ptr(png));
+  if (length > job->size - job->position) png_error(png, "unexpected end of data");
+  std::memcpy(out, job->data + job->position, length);
+  job->position += length;
+}
+
+bool decodePngPixels(PngDecodeJob& job) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &job.error, pngFail, pngWarn);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    std::snprintf(job.error.text, sizeof job.error.text, "out of memory");
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_read_fn(png, &job, pngRead);
+  png_read_info(png, info);
+
+  png_uint_32 width = 0, height = 0;
+  int depth = 0, colorType = 0;
+  png_get_IHDR(png, info, &width, &height, &depth, &colorType, nullptr, nullptr, nullptr);
+  if (width == 0 || height == 0) png_error(png, "image has no pixels");
+  const std::uint64_t limit = job.options->maxPixels;
+  if (std::uint64_t{width} * height > limit) {
+    char text[kMessageSize];
+    std::snprintf(text, sizeof text, "image is %u x %u pixels, more than the limit of %llu",
+                  static_cast<unsigned>(width), static_cast<unsigned>(height),
+                  static_cast<unsigned long long>(limit));
+    png_error(png, text);
+  }
+
+  // Everything becomes 8-bit RGBA, except plain grey, which stays grey.
+  const bool transparency = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+  const bool gray = colorType == PNG_COLOR_TYPE_GRAY && !transparency;
+  if (depth == 16) png_set_scale_16(png);
+  if (colorType == PNG_COLOR_TYPE_PALETTE) png_set_palette_to_rgb(png);
+  if (colorType == PNG_COLOR_TYPE_GRAY && depth < 8) png_set_expand_gray_1_2_4_to_8(png);
+  if (transparency) png_set_tRNS_to_alpha(png);
+  if (!gray) {
+    if (!(colorType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
+    if (!(colorType & PNG_COLOR_MASK_ALPHA) && !transparency) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+  }
+  const int passes = png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+
+  const png_byte channels = png_get_channels(png, info);
+  if (png_get_bit_depth(png, info) != 8 || channels != (gray ? 1 : 4) ||
+      png_get_rowbytes(png, info) != std::size_t{width} * channels)
+    png_error(png, "unexpected pixel layout");
+  if (!allocatePixels(job.bitmap, width, height, gray ? PixelFormat::Gray8 : PixelFormat::RGBA8))
+    png_error(png, "out of memory");
+
+  // Interlaced pictures arrive in passes, each filling in its own pixels of
+  // the same rows.
+  for (int pass = 0; pass < passes; ++pass)
+    for (int y = 0; y < static_cast<int>(height); ++y) png_read_row(png, job.bitmap.row(y), nullptr);
+  // Checks the rest of the file, so one cut off after its pixel data still
+  // fails.
+  png_read_end(png, nullptr);
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+struct PngEncodeJob {
+  const Bitmap* bitmap = nullptr;
+  std::vector<std::uint8_t>* out = nullptr;
+  PngErrorText error;
+};
+
+void pngWrite(png_structp png, png_bytep data, std::size_t length) {
+  auto* out = static_cast<std::vector<std::uint8_t>*>(png_get_io_ptr(png));
+  bool ok = true;
+  try {
+    out->insert(out->end(), data, data + length);
+  } catch (...) {
+    ok = false;
+  }
+  // Outside the handler: jumping out of a catch block would leak the exception.
+  if (!ok) png_error(png, "out of memory");
+}
+
+void pngFlush(png_structp) {}
+
+bool encodePngPixels(PngEncodeJob& job) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &job.error, pngFail, pngWarn);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    std::snprintf(job.error.text, sizeof job.error.text, "out of memory");
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  const Bitmap& bitmap = *job.bitmap;
+  png_set_write_fn(png, job.out, pngWrite, pngFlush);
+  png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.width), static_cast<png_uint_32>(bitmap.height), 8,
+               bitmap.format == PixelFormat::Gray8 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGBA,
+               PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_write_info(png, info);
+  for (int y = 0; y < bitmap.height; ++y) png_write_row(png, bitmap.row(y));
+  png_write_end(png, nullptr);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& data, std::string& error) {
+  // Non-blocking, so naming a pipe cannot hang the caller in open().
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    error = "cannot open " + path + ": " + errnoText(errno);
+    return false;
+  }
+  struct Closer {
+    int fd;
+    ~Closer() { ::close(fd); }
+  } closer{fd};
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    error = "cannot read " + path + ": " + errnoText(errno);
+    return false;
+  }
+  if (S_ISDIR(st.st_mode)) {
+    error = path + " is a folder, not an image file";
+    return false;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    error = path + " is not a regular file";
+    return false;
+  }
+  if (st.st_size <= 0) {
+    error = path + " is empty";
+    return false;
+  }
+  if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) {
+    error = path + " is too large to be an image (" + std::to_string(st.st_size) + " bytes)";
+    return false;
+  }
+  data.resize(static_cast<std::size_t>(st.st_size));
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) {
+      error = "cannot read " + path + ": " + errnoText(errno);
+      return false;
+    }
+    if (n == 0) break;
+    done += static_cast<std::size_t>(n);
+  }
+  if (done != data.size()) {
+    error = path + " changed while it was being read";
+    return false;
+  }
+  return true;
+}
+
+bool writeFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data, std::string* error) {
+  if (path.empty()) return fail(error, "no file name given");
+  static std::atomic<unsigned> counter{0};
+  std::string temp;
+  int fd = -1;
+  int code = 0;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    temp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    code = errno;
+    if (fd < 0 && code != EEXIST) break;
+  }
+  if (fd < 0) return fail(error, "cannot create " + temp + ": " + errnoText(code));
+
+  auto abandon = [&](const std::string& what, int errorCode) {
+    ::unlink(temp.c_str());
+    return fail(error, what + ": " + errnoText(errorCode));
+  };
+  std::size_t done = 0;
+  while (done < data.size()) {
+    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      code = n < 0 ? errno : EIO;
+      ::close(fd);
+      return abandon("cannot write " + temp, code);
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  // On disk before the rename, or a crash could leave an empty file under
+  // the final name.
+  if (::fsync(fd) != 0) {
+    code = errno;
+    ::close(fd);
+    return abandon("cannot write " + temp, code);
+  }
+  if (::close(fd) != 0) return abandon("cannot write " + temp, errno);
+  if (::rename(temp.c_str(), path.c_str()) != 0) return abandon("cannot replace " + path, errno);
+  return true;
+}
+
+}  // namespace
+
+ImageFormat sniffImageFormat(const std::uint8_t* data, std::size_t size) {
+  static const std::uint8_t kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (!data) return ImageFormat::Unknown;
+  if (size >= sizeof kPng && std::memcmp(data, kPng, sizeof kPng) == 0) return ImageFormat::Png;
+  if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return ImageFormat::Jpeg;
+  return ImageFormat::Unknown;
+}
+
+DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const DecodeOptions& options) {
+  DecodeResult result;
+  if (!data || size == 0) {
+    result.error = "no image data";
+    return result;
+  }
+  try {
+    Bitmap bitmap;
+    Dimensions target;
+    ImageOrientation orientation = ImageOrientation::Up;
+    switch (sniffImageFormat(data, size)) {
+      case ImageFormat::Jpeg: {
+        // Heap: libjpeg's structures are large for a stack frame.
+        auto job = std::make_unique<JpegDecodeJob>();
+        job->data = data;
+        job->size = size;
+        job->options = &options;
+        if (!decodeJpegPixels(*job)) {
+          result.error = std::string("JPEG: ") + job->errors.message;
+          return result;
+        }
+        bitmap = std::move(job->bitmap);
+        target = job->target;
+        orientation = job->orientation;
+        break;
+      }
+      case ImageFormat::Png: {
+        PngDecodeJob job;
+        job.data = data;
+        job.size = size;
+        job.options = &options;
+        if (!decodePngPixels(job)) {
+          result.error = std::string("PNG: ") + job.error.text;
+          return result;
+        }
+        bitmap = std::move(job.bitmap);
+        target = storedTarget(bitmap.width, bitmap.height, orientation, options.fitWithin);
+        break;
+      }
+      case ImageFormat::Unknown:
+        result.error = "not a JPEG or PNG image";
+        return result;
+    }
+    if (bitmap.width != target.width || bitmap.height != target.height)
+      bitmap = resampled(bitmap, target.width, target.height);
+    if (options.applyOrientationToPixels && orientation != ImageOrientation::Up) {
+      bitmap = upright(bitmap, orientation);
+      orientation = ImageOrientation::Up;
+    }
+    result.bitmap = std::make_shared<const Bitmap>(std::move(bitmap));
+    result.orientation = orientation;
+  } catch (const std::bad_alloc&) {
+    result = DecodeResult{};
+    result.error = "out of memory";
+  }
+  return result;
+}
+
+DecodeResult decodeImageFile(const std::string& path, const DecodeOptions& options) {
+  DecodeResult result;
+  std::vector<std::uint8_t> data;
+  try {
+    if (!readWholeFile(path, data, result.error)) return result;
+  } catch (const std::bad_alloc&) {
+    result.error = path + ": out of memory";
+    return result;
+  }
+  result = decodeImage(data.data(), data.size(), options);
+  if (!result) result.error = path + ": " + result.error;
+  return result;
+}
+
+bool encodePng(const Bitmap& bitmap, std::vector<std::uint8_t>& out, std::string* error) {
+  out.clear();
+  if (!isUsable(bitmap, error)) return false;
+  PngEncodeJob job;
+  job.bitmap = &bitmap;
+  job.out = &out;
+  if (!encodePngPixels(job)) {
+    out.clear();
+    return fail(error, std::string("PNG: ") + job.error.text);
+  }
+  return true;
+}
+
+bool writePngFile(const Bitmap& bitmap, const std::string& path, std::string* error) {
+  std::vector<std::uint8_t> data;
+  if (!encodePng(bitmap, data, error)) return false;
+  return writeFileReplacing(path, data, error);
+}
+
+bool encodeJpeg(const Bitmap& bitmap, int quality, std::vector<std::uint8_t>& out, int exifOrientation,
+                std::string* error) {
+  out.clear();
+  if (!isUsable(bitmap, error)) return false;
+  if (exifOrientation < 0 || exifOrientation > 8) return fail(error, "EXIF orientation must be 0..8");
+  auto job = std::make_unique<JpegEncodeJob>();
+  job->bitmap = &bitmap;
+  job->quality = std::clamp(quality, 1, 100);
+  job->exifOrientation = exifOrientation;
+  const bool ok = encodeJpegPixels(*job);
+  bool copied = false;
+  if (ok) {
+    try {
+      out.assign(job->buffer, job->buffer + job->length);
+      copied = true;
+    } catch (const std::bad_alloc&) {
+    }
+  }
+  std::free(job->buffer);
+  if (!ok) return fail(error, std::string("JPEG: ") + job->errors.message);
+  if (!copied) return fail(error, "out of memory");
+  return true;
+}
+
+}  // namespace kit

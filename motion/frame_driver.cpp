@@ -1,0 +1,68 @@
+// The frame: every accelerometer sample turns the world by the device's
+// heading and runs the per-frame steps in a fixed order.
+#include <numbers>
+
+#include "app/vitrane_view_controller.h"
+#include "kit/log.h"
+
+namespace {
+constexpr double kFrameInterval = 1.0 / 120;
+}
+
+void VitraneforiPadViewController::setupMotionTracking() {
+  if (!motionManager) motionManager = &platform_.motionManager();
+
+  if (motionManager->isDeviceMotionAvailable()) {
+    kit::log("This iPhone 4 supports Vitrane!");
+    motionManager->startDeviceMotionUpdates();
+    kit::log("Motion Manager update rate defaulted to %1.0f per second",
+             1 / motionManager->deviceMotionUpdateInterval());
+  } else {
+    kit::log("Sorry, only an iPhone 4 or iPod Touch 4 supports Vitrane.");
+  }
+
+  kit::Accelerometer& accelerometer = platform_.accelerometer();
+  accelerometer.setUpdateInterval(kFrameInterval);
+  accelerometer.setDelegate(this);
+
+  kit::log("After accel setup, Motion Manager update rate is %1.0f per second",
+           1 / motionManager->deviceMotionUpdateInterval());
+}
+
+void VitraneforiPadViewController::teardownVitraneView() {
+  if (motionManager) motionManager->stopDeviceMotionUpdates();
+}
+
+double VitraneforiPadViewController::currentYaw() const {
+  return currentDeviceMotion ? currentDeviceMotion->attitude().yaw : std::numbers::pi / 2;
+}
+
+double VitraneforiPadViewController::turnRateZ() const {
+  return currentDeviceMotion ? currentDeviceMotion->rotationRate().z : 0;
+}
+
+void VitraneforiPadViewController::accelerometerDidAccelerate(
+    kit::Accelerometer&, std::shared_ptr<const kit::Acceleration> sample) {
+  currentDeviceMotion = motionManager->deviceMotion();
+
+  // Absolute, not incremental: the heading on screen is a function of the
+  // yaw alone, so nothing accumulates and a missed frame is made up.
+  const float angle = static_cast<float>(currentYaw() - yawOffset);
+  const kit::AffineTransform heading = kit::rotated(kit::AffineTransform::identity(), angle);
+  if (anchorJustSetByTwist)
+    kit::log("Finger twist supercedes gyro turn");
+  else
+    rotatingView->setTransform(heading);
+
+  worldRotationThisFrame = 0;
+  updateVelocities(sample);
+  updateShadow();
+  updateCurrentGesture();
+  adjustSeamlessPatch();
+  prepareForNextFrame();
+}
+
+void VitraneforiPadViewController::prepareForNextFrame() {
+  anchorAdjustedThisFrame = false;
+  anchorJustSetByTwist = false;
+}

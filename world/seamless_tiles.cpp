@@ -1,0 +1,108 @@
+// The table surface as an endless field of mirrored tiles, kept centred
+// under the screen; and the wrap of pieces at the table square's edge.
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "app/vitrane_view_controller.h"
+#include "kit/log.h"
+
+namespace {
+
+constexpr double kTableSquare = 4096;
+
+// Neighbouring tiles mirror each other, so any photo joins its neighbours
+// without a seam: the orientation follows the parities of column and row.
+kit::ImageOrientation tileOrientation(int column, int row) {
+  const bool oddColumn = column % 2 != 0;
+  const bool oddRow = row % 2 != 0;
+  if (!oddColumn && !oddRow) return kit::ImageOrientation::Up;
+  if (oddColumn && !oddRow) return kit::ImageOrientation::UpMirrored;
+  if (!oddColumn && oddRow) return kit::ImageOrientation::DownMirrored;
+  return kit::ImageOrientation::Down;
+}
+
+// Tiles along one axis: a multiple of 6, at least 18, reaching well past
+// the screen's diagonal on both sides.
+int tileCount(double diagonal, int pitch) {
+  return 3 * std::max(6, 2 * static_cast<int>(std::floor(diagonal / pitch)) + 4);
+}
+
+}  // namespace
+
+void VitraneforiPadViewController::updateTilePatch(const kit::ImageRef& image) {
+  // A pitch below one point would make an endless number of tiles: keep
+  // the field there is.
+  const kit::Size displayed = image ? image->size() : kit::Size{};
+  if (!image || !image->bitmap() || displayed.width < 1 || displayed.height < 1) {
+    kit::log("Refusing a table image of %1.1f by %1.1f points: a tile needs at least one point",
+             displayed.width, displayed.height);
+    return;
+  }
+  // The tiles show the stored bitmap, so the pitches are its own size,
+  // whatever way the image is meant to be turned.
+  if (kit::isQuarterTurned(image->orientation())) {
+    tileHorizontalPitch = static_cast<int>(displayed.height);
+    tileVerticalPitch = static_cast<int>(displayed.width);
+  } else {
+    tileHorizontalPitch = static_cast<int>(displayed.width);
+    tileVerticalPitch = static_cast<int>(displayed.height);
+  }
+  seamlessTiles->setHidden(false);
+  setupSeamlessTiles(image);
+}
+
+void VitraneforiPadViewController::setupSeamlessTiles(const kit::ImageRef& image) {
+  seamlessTiles->removeAllSubviews();
+  kit::log("The tile size is %d by %d", tileHorizontalPitch, tileVerticalPitch);
+
+  const double diagonal = std::sqrt(static_cast<double>(screenWidth * screenWidth +
+                                                        screenHeight * screenHeight));
+  const int columns = tileCount(diagonal, tileHorizontalPitch);
+  const int rows = tileCount(diagonal, tileVerticalPitch);
+  kit::log("Tile array is %d by %d", columns, rows);
+
+  const auto pitchX = static_cast<float>(tileHorizontalPitch);
+  const auto pitchY = static_cast<float>(tileVerticalPitch);
+  seamlessTiles->setFrame({0, 0, columns * pitchX, rows * pitchY});
+  seamlessTiles->setCenter(view()->convertPointToView(centerAnchor, tableTopView.get()));
+
+  const kit::Point centre = seamlessTiles->center();
+  const kit::Rect frame = seamlessTiles->frame();
+  kit::log("Seamless tile setup center location is %1.0f,%1.0f", centre.x, centre.y);
+  kit::log(" origin is %1.0f,%1.0f", frame.origin.x, frame.origin.y);
+  kit::log(" size is %1.0f,%1.0f, diagonal is %1.0f", frame.size.width, frame.size.height,
+           diagonal);
+
+  // Every tile shows the one stored bitmap; only the orientation flag
+  // differs, so four images serve the whole field.
+  std::array<kit::ImageRef, 4> faces;
+  for (int k = 0; k < 4; ++k)
+    faces[k] = std::make_shared<kit::Image>(image->bitmap(), tileOrientation(k % 2, k / 2), 1.0f);
+  for (int row = 0; row < rows; ++row)
+    for (int column = 0; column < columns; ++column) {
+      auto tile = std::make_shared<kit::ImageView>(faces[(column % 2) + 2 * (row % 2)]);
+      tile->setFrame({column * pitchX, row * pitchY, pitchX, pitchY});
+      seamlessTiles->addSubview(std::move(tile));
+    }
+}
+
+void VitraneforiPadViewController::adjustSeamlessPatch() {
+  // The point of the table under the screen's centre, where the field is placed.
+  const kit::Point p = view()->convertPointToView(centerAnchor, stretcherView.get());
+  const double periodX = 2.0 * tileHorizontalPitch;
+  const double periodY = 2.0 * tileVerticalPitch;
+  // Whole periods only (the lattice point at or below P, never the
+  // nearest): the pattern repeats every period, so the jump cannot be seen.
+  seamlessTiles->setCenter({static_cast<float>(std::floor(p.x / periodX) * periodX),
+                            static_cast<float>(std::floor(p.y / periodY) * periodY)});
+}
+
+void VitraneforiPadViewController::pieceThroughEdge(kit::View& piece, kit::Point proposedCenter) {
+  const double x = proposedCenter.x;
+  const double y = proposedCenter.y;
+  const double wrappedX = x - std::floor(x / kTableSquare) * kTableSquare;
+  const double wrappedY = y - std::floor(y / kTableSquare) * kTableSquare;
+  piece.setCenter({static_cast<float>(wrappedX), static_cast<float>(wrappedY)});
+  platform_.sounds().playSystemSound(transitSoundFileObject);
+}
