@@ -31,20 +31,27 @@ class Runner {
   // LaunchError, kit::InterfaceError or other exceptions for failures (exit 1).
   void run(const Scenario& scenario);
 
-  // After run(): the application, for tests that look deeper than a dump.
-  VitraneforiPadViewController* controller() const;
-  kit::Platform* platform() const { return platform_.get(); }
-  std::uint64_t framesDelivered() const;
-
- private:
+  // Step by step, for tests that drive the application directly: launch
+  // (once; configuration commands must come first), then move time.
   void configure(const CommandBody& body);
   void launch();
-  void execute(const Command& command, const std::string& file);
+  bool isLaunched() const { return app_ != nullptr; }
   // Fires every timer and frame due up to time t, in time order, then
   // leaves the clock at t.
   void advanceTo(double t);
   void deliverFrames(long long count);
   void applyMotion(const MotionChange& change);
+  kit::ScriptedMotionSource& motion() { return motion_; }
+  kit::VirtualClock& clock() { return clock_; }
+
+  // The launched application (null before launch).
+  VitraneforiPadViewController* controller() const;
+  VitraneforiPadAppDelegate* appDelegate() const { return app_.get(); }
+  kit::Platform* platform() const { return platform_.get(); }
+  std::uint64_t framesDelivered() const;
+
+ private:
+  void execute(const Command& command, const std::string& file);
   void printLine(const std::string& line);
 
   RunnerOptions options_;

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs what Vitrane needs to build and test, from Debian's packages.
+# Safe to run again: apt-get runs only when something is missing.
+set -euo pipefail
+
+packages=(
+  cmake ninja-build g++ pkg-config
+  libjpeg62-turbo-dev libpng-dev nlohmann-json3-dev
+  libgtest-dev libbenchmark-dev
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$p")
+done
+
+if ((${#missing[@]} == 0)); then
+  echo "setup: everything is installed"
+  exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+sudo=()
+if ((EUID != 0)); then
+  command -v sudo >/dev/null || { echo "setup: need root (or sudo) to install ${missing[*]}" >&2; exit 1; }
+  sudo=(sudo)
+fi
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
