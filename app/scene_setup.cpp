@@ -182,6 +182,7 @@ void VitraneforiPadViewController::setupSounds() {
   for (const Registration& r : kSounds) {
     // A missing resource leaves the reference empty and the sound silent.
     this->*r.url = platform_.bundle().pathForResource(r.resource, "aif").value_or("");
+    if ((this->*r.url).empty()) kit::log("Sound resource %@.aif is missing", r.resource);
     this->*r.sound = platform_.sounds().createSystemSound(this->*r.url);
   }
 }

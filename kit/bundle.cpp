@@ -1,10 +1,10 @@
 #include "kit/bundle.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 #include "kit/image_codec.h"
+#include "kit/log.h"
 
 namespace kit {
 
@@ -31,7 +31,9 @@ ImageRef Bundle::imageNamed(const std::string& name) {
     if (decoded)
       image = std::make_shared<Image>(decoded.bitmap, decoded.orientation);
     else
-      std::fprintf(stderr, "vitrane: resource %s: %s\n", name.c_str(), decoded.error.c_str());
+      log("Image resource %@ could not be read: %@", name, decoded.error);
+  } else {
+    log("Image resource %@ is missing", name);
   }
   // Missing images are not cached, so a resource that appears later loads.
   if (image) images_[name] = image;

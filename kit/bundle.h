@@ -21,8 +21,8 @@ class Bundle {
                                              const std::string& extension = {}) const;
 
   // The platform's imageNamed: decoded once and shared by every caller;
-  // nothing when the file is missing or does not decode (the reason goes
-  // to standard error, not to the application's log).
+  // nothing when the file is missing or does not decode, with a line in
+  // the debug log saying which and why.
   ImageRef imageNamed(const std::string& name);
 
   // The default folder: $VITRANE_RESOURCES when set, else the one the

@@ -17,7 +17,6 @@ bool MotionSample::isFinite() const {
 DeviceMotionRef MotionManager::deviceMotion() {
   if (!active_) return latest_;
   const double now = clock_.now();
-  if (latest_ && latest_->timestamp() == now) return latest_;
   if (auto s = source_.sample(now); s && s->isFinite())
     latest_ = std::make_shared<const DeviceMotion>(*s, now);
   return latest_;
@@ -46,18 +45,24 @@ void Accelerometer::reschedule() {
   if (timer_) runLoop_.invalidateTimer(*timer_);
   timer_.reset();
   if (!delegate_ || interval_ <= 0) return;
-  const double start = runLoop_.clock().now();
-  timer_ = runLoop_.scheduleRepeating(start, interval_, [this] { tick(); },
+  start_ = runLoop_.clock().now();
+  ticks_ = 0;
+  timer_ = runLoop_.scheduleRepeating(start_, interval_, [this] { tick(); },
                                       RunLoop::kFramePriority);
 }
 
 void Accelerometer::tick() {
-  const double now = runLoop_.clock().now();
-  auto s = source_.sample(now);
+  // The reading and its timestamp belong to the time the delivery was due,
+  // not to whatever the clock says: a run loop catching up after a stall
+  // fires several deliveries at one clock time, and they must still be an
+  // interval apart. Same expression as the run loop's, so the times agree
+  // to the bit.
+  const double due = start_ + interval_ * static_cast<double>(++ticks_);
+  auto s = source_.sample(due);
   if (!s || !s->isFinite() || !delegate_) return;
   ++deliveries_;
   auto a = std::make_shared<const Acceleration>(
-      Acceleration{s->acceleration.x, s->acceleration.y, s->acceleration.z, now});
+      Acceleration{s->acceleration.x, s->acceleration.y, s->acceleration.z, due});
   delegate_->accelerometerDidAccelerate(*this, std::move(a));
 }
 

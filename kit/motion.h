@@ -140,6 +140,8 @@ class Accelerometer {
   double interval_ = 0;
   AccelerometerDelegate* delegate_ = nullptr;
   std::optional<RunLoop::TimerId> timer_;
+  double start_ = 0;
+  std::uint64_t ticks_ = 0;  // since start_, delivered or not
   std::uint64_t deliveries_ = 0;
 };
 

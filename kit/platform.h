@@ -8,6 +8,7 @@
 #include "kit/bundle.h"
 #include "kit/clock.h"
 #include "kit/motion.h"
+#include "kit/random_source.h"
 #include "kit/run_loop.h"
 #include "kit/sound.h"
 
@@ -30,6 +31,7 @@ class Platform {
   SoundSystem& sounds() { return sounds_; }
   Application& application() { return application_; }
   Bundle& bundle() { return bundle_; }
+  RandomSource& random() { return random_; }
 
  private:
   const Clock& clock_;
@@ -41,6 +43,7 @@ class Platform {
   SoundSystem sounds_;
   Application application_;
   Bundle bundle_;
+  RandomSource random_;
 };
 
 }  // namespace kit

@@ -1,11 +1,16 @@
 #include "kit/run_loop.h"
 
+#include <cmath>
 #include <utility>
 
 namespace kit {
 
 RunLoop::TimerId RunLoop::scheduleTimer(double fireAt, Task task, int priority) {
   const TimerId id = nextId_++;
+  // A NaN time is never due, yet compares neither before nor after other
+  // times: kept, it would be picked ahead of earlier timers and fire at
+  // once. The id answers as invalid instead.
+  if (std::isnan(fireAt)) return id;
   timers_.emplace(id, Timer{fireAt, 0, 0, priority, std::move(task)});
   return id;
 }
@@ -14,6 +19,9 @@ RunLoop::TimerId RunLoop::scheduleRepeating(double origin, double interval, Task
                                             int priority) {
   if (!(interval > 0)) return scheduleTimer(origin, std::move(task), priority);
   const TimerId id = nextId_++;
+  // From an infinite origin every tick is due at the same NaN or infinite
+  // time, so a loop catching up would never get past it.
+  if (!std::isfinite(origin)) return id;
   timers_.emplace(id, Timer{origin, interval, 1, priority, std::move(task)});
   return id;
 }
@@ -47,7 +55,8 @@ bool RunLoop::fireNextTimerDueBy(double time) {
     const auto key = std::make_tuple(t.due(), t.priority, id);
     if (!best || key < *best) best = key;
   }
-  if (!best || std::get<0>(*best) > time) return false;
+  // Asked the other way round, a NaN time would let every timer through.
+  if (!best || !(std::get<0>(*best) <= time)) return false;
   const TimerId id = std::get<2>(*best);
   Timer& timer = timers_.at(id);
   // Copy the task: it may invalidate its own timer.

@@ -34,6 +34,8 @@ class RunLoop {
 
   const Clock& clock() const { return clock_; }
 
+  // A timer that can never come due (a NaN time, a repeating one from an
+  // infinite origin) is not kept: its id is invalid from the start.
   TimerId scheduleTimer(double fireAt, Task task, int priority = kEventPriority);
   TimerId scheduleRepeating(double origin, double interval, Task task,
                             int priority = kEventPriority);

@@ -28,6 +28,15 @@ int tileCount(double diagonal, int pitch) {
   return 3 * std::max(6, 2 * static_cast<int>(std::floor(diagonal / pitch)) + 4);
 }
 
+double screenDiagonal(int width, int height) {
+  return std::sqrt(static_cast<double>(width * width + height * height));
+}
+
+// Every tile is a view of its own. A picture of a few points would need
+// millions of them (59 million for one point) and exhaust the memory; this
+// bound still takes any picture at least 26 points on both sides.
+constexpr long long kMostTiles = 100000;
+
 }  // namespace
 
 void VitraneforiPadViewController::updateTilePatch(const kit::ImageRef& image) {
@@ -41,13 +50,19 @@ void VitraneforiPadViewController::updateTilePatch(const kit::ImageRef& image) {
   }
   // The tiles show the stored bitmap, so the pitches are its own size,
   // whatever way the image is meant to be turned.
-  if (kit::isQuarterTurned(image->orientation())) {
-    tileHorizontalPitch = static_cast<int>(displayed.height);
-    tileVerticalPitch = static_cast<int>(displayed.width);
-  } else {
-    tileHorizontalPitch = static_cast<int>(displayed.width);
-    tileVerticalPitch = static_cast<int>(displayed.height);
+  const bool quarterTurned = kit::isQuarterTurned(image->orientation());
+  const int pitchX = static_cast<int>(quarterTurned ? displayed.height : displayed.width);
+  const int pitchY = static_cast<int>(quarterTurned ? displayed.width : displayed.height);
+  const double diagonal = screenDiagonal(screenWidth, screenHeight);
+  const long long tiles =
+      static_cast<long long>(tileCount(diagonal, pitchX)) * tileCount(diagonal, pitchY);
+  if (tiles > kMostTiles) {
+    kit::log("Refusing a table image of %1.1f by %1.1f points: its field would need %d tiles",
+             displayed.width, displayed.height, tiles);
+    return;
   }
+  tileHorizontalPitch = pitchX;
+  tileVerticalPitch = pitchY;
   seamlessTiles->setHidden(false);
   setupSeamlessTiles(image);
 }
@@ -56,8 +71,7 @@ void VitraneforiPadViewController::setupSeamlessTiles(const kit::ImageRef& image
   seamlessTiles->removeAllSubviews();
   kit::log("The tile size is %d by %d", tileHorizontalPitch, tileVerticalPitch);
 
-  const double diagonal = std::sqrt(static_cast<double>(screenWidth * screenWidth +
-                                                        screenHeight * screenHeight));
+  const double diagonal = screenDiagonal(screenWidth, screenHeight);
   const int columns = tileCount(diagonal, tileHorizontalPitch);
   const int rows = tileCount(diagonal, tileVerticalPitch);
   kit::log("Tile array is %d by %d", columns, rows);

@@ -1,11 +1,10 @@
 // vitrane-run: the application with no window, no sensors and no person,
 // driven by a scenario file on a virtual clock.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
-#include <sstream>
 
 #include "hosts/headless/runner.h"
 #include "kit/interface_loader.h"
@@ -28,9 +27,19 @@ constexpr const char* kUsage =
     "Exit status: 0 after the last command, 2 for a malformed scenario\n"
     "(FILE:LINE: message on standard error), 1 for any other failure.\n";
 
+// The whole of a stream; false on a read error (a folder named as the
+// scenario opens fine and only fails here, and must not run as empty).
+bool readAll(std::FILE* in, std::string& text) {
+  char buf[65536];
+  for (size_t n; (n = std::fread(buf, 1, sizeof buf, in)) > 0;) text.append(buf, n);
+  return !std::ferror(in);
+}
+
+// Status 2 promises a FILE:LINE message about the scenario; a bad command
+// line is one of the other failures.
 int usageError(const std::string& message) {
   std::fprintf(stderr, "vitrane-run: %s\n%s", message.c_str(), kUsage);
-  return 2;
+  return 1;
 }
 
 }  // namespace
@@ -63,25 +72,30 @@ int main(int argc, char** argv) {
   }
   if (scenarioPath.empty()) return usageError("no scenario given");
 
-  std::stringstream text;
+  std::string text;
   std::string baseDir = ".";
   if (scenarioPath == "-") {
-    text << std::cin.rdbuf();
-  } else {
-    std::ifstream in(scenarioPath, std::ios::binary);
-    if (!in) {
-      std::fprintf(stderr, "vitrane-run: cannot read %s: %s\n", scenarioPath.c_str(),
-                   std::strerror(errno));
+    if (!readAll(stdin, text)) {
+      std::fprintf(stderr, "vitrane-run: cannot read standard input: %s\n", std::strerror(errno));
       return 1;
     }
-    text << in.rdbuf();
+  } else {
+    std::FILE* in = std::fopen(scenarioPath.c_str(), "rb");
+    const bool ok = in && readAll(in, text);
+    const int error = errno;
+    if (in) std::fclose(in);
+    if (!ok) {
+      std::fprintf(stderr, "vitrane-run: cannot read %s: %s\n", scenarioPath.c_str(),
+                   std::strerror(error));
+      return 1;
+    }
     baseDir = std::filesystem::path(scenarioPath).parent_path().string();
-    if (baseDir.empty()) baseDir = ".";
+    if (baseDir.empty()) baseDir.assign(1, '.');  // assign: GCC 12 warns falsely on = "."
   }
 
   try {
     const headless::Scenario scenario = headless::parseScenario(
-        text.str(), scenarioPath, baseDir, VitraneforiPadViewController::actionNames());
+        text, scenarioPath, baseDir, VitraneforiPadViewController::actionNames());
     headless::Runner runner(options, std::cout);
     runner.run(scenario);
   } catch (const headless::ScenarioError& e) {
@@ -91,6 +105,11 @@ int main(int argc, char** argv) {
   } catch (const std::exception& e) {
     std::cout.flush();
     std::fprintf(stderr, "vitrane-run: %s\n", e.what());
+    return 1;
+  }
+  // Output lost to a full disk is a failed run, not a clean one.
+  if (!std::cout.flush()) {
+    std::fprintf(stderr, "vitrane-run: cannot write the output: %s\n", std::strerror(errno));
     return 1;
   }
   return 0;

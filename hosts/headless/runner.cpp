@@ -70,13 +70,14 @@ void Runner::run(const Scenario& scenario) {
 void Runner::configure(const CommandBody& body) {
   if (std::holds_alternative<DeviceMotionUnavailable>(body)) motion_.available = false;
   if (const auto* o = std::get_if<OpenUrl>(&body)) openUrlSucceeds_ = o->succeeds;
-  // The camera, the photo library and the random seed are taken up by the
-  // parts that use them.
+  if (const auto* s = std::get_if<Seed>(&body)) seed_ = s->value;
+  // The camera and the photo library are taken up by the parts that use them.
 }
 
 void Runner::launch() {
   platform_ = std::make_unique<kit::Platform>(clock_, motion_, options_.resourceDir);
   platform_->application().urlOpener = [this](const std::string&) { return openUrlSucceeds_; };
+  if (seed_) platform_->random().seed(*seed_);
   app_ = std::make_unique<VitraneforiPadAppDelegate>(*platform_);
   app_->applicationDidFinishLaunchingWithOptions();
   platform_->runLoop().drainMainQueue();

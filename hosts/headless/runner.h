@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 
@@ -59,6 +60,7 @@ class Runner {
   kit::VirtualClock clock_;
   kit::ScriptedMotionSource motion_;
   bool openUrlSucceeds_ = true;
+  std::optional<std::uint32_t> seed_;
   std::unique_ptr<kit::Platform> platform_;
   std::unique_ptr<VitraneforiPadAppDelegate> app_;
 };

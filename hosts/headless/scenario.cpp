@@ -34,7 +34,8 @@ class LineParser {
 
   double number(const std::string& text, const char* what) const {
     std::string_view s = text;
-    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    // from_chars takes no '+', but a second sign after one must stay an error.
+    if (s.size() > 1 && s.front() == '+' && s[1] != '-' && s[1] != '+') s.remove_prefix(1);
     double value = 0;
     const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
     if (s.empty() || ec != std::errc() || end != s.data() + s.size())
@@ -45,8 +46,13 @@ class LineParser {
 
   // Radians, or degrees with the suffix deg.
   double angle(const std::string& text, const char* what) const {
-    if (text.size() > 3 && text.compare(text.size() - 3, 3, "deg") == 0)
-      return number(text.substr(0, text.size() - 3), what) * std::numbers::pi / 180;
+    if (text.size() > 3 && text.compare(text.size() - 3, 3, "deg") == 0) {
+      // A huge finite number of degrees can still overflow on conversion; an
+      // infinite yaw would make the sensors drop every later sample unseen.
+      const double radians = number(text.substr(0, text.size() - 3), what) * std::numbers::pi / 180;
+      if (!std::isfinite(radians)) fail(std::string("bad ") + what + " \"" + text + "\": not finite");
+      return radians;
+    }
     return number(text, what);
   }
 
