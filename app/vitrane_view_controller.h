@@ -70,10 +70,27 @@ class VitraneforiPadViewController : public kit::ViewController,
                                   std::shared_ptr<const kit::Acceleration> sample) override;
   void prepareForNextFrame();
   void updateVelocities(const std::shared_ptr<const kit::Acceleration>& sample);
-  void updateCurrentGesture();
+  double distanceThisFrame();
   void updateMovingImages();
   void updateMeters();
   void teardownVitraneView();
+
+  // --- Turns of the tablet (motion/) -------------------------------------
+  void updateCurrentGesture();
+  void resetGesture();
+  void updateGravityGesture();
+  bool rotationStartingAtLeast(double threshold);
+  bool rotationEnding();
+  bool translationStarting();
+  bool translationEnding();
+
+  // --- Tilt (motion/): the height of a lifted side or corner, inches -----
+  double deviceTippedHeight();
+  bool deviceIsFlat();
+  bool startingTip();
+  bool endedTip();
+  bool deviceIsOnLongEdge();
+  bool deviceIsOnShortEdge();
 
   // --- Device geometry and anchors (geometry/) ---------------------------
   void setupGeometry(double bodyWidthInches, double bodyHeightInches, double cornerInsetInches,
@@ -88,6 +105,10 @@ class VitraneforiPadViewController : public kit::ViewController,
   void updateShadow();
   void adjustTelescopeCenter(kit::Point screenPoint);
   void shiftAnchor(kit::Point newAnchor);
+  kit::Point computedGravityAnchor();
+  void useGravityAnchor();
+  void setAnchorFromGravity();
+  bool isCenterRotation();
 
   // --- Table world (world/) ----------------------------------------------
   void updateTilePatch(const kit::ImageRef& image);
@@ -219,10 +240,12 @@ class VitraneforiPadViewController : public kit::ViewController,
  private:
   std::vector<kit::OutletBinding> outletBindings();
   void installWorldGestureRecognizers();
-  // The frame's device motion; a device without it reads as lying flat
-  // and still with the picture upright.
-  double currentYaw() const;
+  // The frame's device motion; a device without it reads as attitude and
+  // rates of zero and gravity straight down.
+  kit::Attitude currentAttitude() const;
+  double currentYaw() const { return currentAttitude().yaw; }
   double turnRateZ() const;
+  kit::Vector3 currentGravity() const;
 
   kit::Platform& platform_;
 };

@@ -1,7 +1,10 @@
-// The shadow and the pivot moves arrive with the turn recogniser; until
-// then the frame's shadow step returns at once.
+// The shadow and the pivot moves are still to come; until then the
+// frame's shadow step returns at once.
 #include "app/vitrane_view_controller.h"
 
 void VitraneforiPadViewController::updateShadow() {}
-
 void VitraneforiPadViewController::shiftAnchor(kit::Point /*newAnchor*/) {}
+kit::Point VitraneforiPadViewController::computedGravityAnchor() { return centerAnchor; }
+void VitraneforiPadViewController::useGravityAnchor() {}
+void VitraneforiPadViewController::setAnchorFromGravity() {}
+bool VitraneforiPadViewController::isCenterRotation() { return false; }

@@ -1,7 +1,5 @@
 // The frame: every accelerometer sample turns the world by the device's
 // heading and runs the per-frame steps in a fixed order.
-#include <numbers>
-
 #include "app/vitrane_view_controller.h"
 #include "kit/log.h"
 
@@ -33,12 +31,16 @@ void VitraneforiPadViewController::teardownVitraneView() {
   if (motionManager) motionManager->stopDeviceMotionUpdates();
 }
 
-double VitraneforiPadViewController::currentYaw() const {
-  return currentDeviceMotion ? currentDeviceMotion->attitude().yaw : std::numbers::pi / 2;
+kit::Attitude VitraneforiPadViewController::currentAttitude() const {
+  return currentDeviceMotion ? currentDeviceMotion->attitude() : kit::Attitude{};
 }
 
 double VitraneforiPadViewController::turnRateZ() const {
   return currentDeviceMotion ? currentDeviceMotion->rotationRate().z : 0;
+}
+
+kit::Vector3 VitraneforiPadViewController::currentGravity() const {
+  return currentDeviceMotion ? currentDeviceMotion->gravity() : kit::Vector3{0, 0, -1};
 }
 
 void VitraneforiPadViewController::accelerometerDidAccelerate(

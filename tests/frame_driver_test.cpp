@@ -115,7 +115,10 @@ TEST(FrameDriverWithoutDeviceMotion, ApologisesAndStillRunsFrames) {
   runner.deliverFrames(3);
   EXPECT_EQ(runner.framesDelivered(), 3u);
   EXPECT_FALSE(runner.controller()->currentDeviceMotion);
-  EXPECT_TRUE(runner.controller()->rotatingView->transform().isIdentity());
+  // An empty sample reads as attitude zero: the heading yaw − π/2.
+  const kit::AffineTransform expected =
+      kit::rotated(kit::AffineTransform::identity(), static_cast<float>(-std::numbers::pi / 2));
+  EXPECT_EQ(runner.controller()->rotatingView->transform(), expected);
 }
 
 }  // namespace
