@@ -61,6 +61,7 @@ TEST_F(SceneSetup, RecenterPlacesTheWorldChainAtRest) {
   vc().offsetView->setCenter({5, 5});
   vc().rotatingView->setCenter({100, 100});
   vc().tableTopView->setCenter({7, 9});
+  vc().telescoperView->setCenter({1000, 1000});
   vc().telescoperView->setTransform(kit::AffineTransform::makeScale(2, 2));
   vc().stretcherView->setTransform(kit::AffineTransform::makeRotation(0.5f));
   vc().currentAnchor = {10, 10};

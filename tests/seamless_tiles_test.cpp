@@ -131,7 +131,9 @@ TEST_F(SeamlessTiles, PiecesWrapThroughTheEdgeWithASound) {
   EXPECT_EQ(platform().sounds().played(), std::vector<std::string>{"Dit Hit 2"});
   vc().pieceThroughEdge(piece, {-4096, 8192});
   EXPECT_EQ(piece.center(), (kit::Point{0, 0}));
-  EXPECT_EQ(platform().sounds().played().size(), 2u);
+  vc().pieceThroughEdge(piece, {-10, 4100});
+  EXPECT_EQ(piece.center(), (kit::Point{4086, 4}));
+  EXPECT_EQ(platform().sounds().played().size(), 3u);
 }
 
 TEST(ImageOrientation, NamesAndQuarterTurns) {

@@ -7,6 +7,13 @@ packages=(
   cmake ninja-build g++ pkg-config
   libjpeg62-turbo-dev libpng-dev nlohmann-json3-dev
   libgtest-dev libbenchmark-dev
+  # drawing: GL ES through EGL on Mesa (software rendering where there is
+  # no GPU), text through FreeType with the DejaVu fonts
+  libegl-dev libgles-dev libegl-mesa0 libgl1-mesa-dri libfreetype-dev fonts-dejavu-core
+  # the desktop window and its sounds; Xvfb for its smoke test
+  libsdl2-dev libsdl2-mixer-dev xvfb xauth
+  # the reference renderer the drawing benchmark compares against
+  libcairo2-dev
 )
 
 missing=()
