@@ -1,12 +1,305 @@
 #include "render/compositor.h"
 
+#include <GLES3/gl3.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "render/draw_list.h"
+#include "render/gl_program.h"
+#include "render/text_cache.h"
+#include "render/texture_cache.h"
+
 namespace render {
 
-struct Compositor::Impl {};
+namespace {
 
-Compositor::Compositor() : impl_(std::make_unique<Impl>()) {}
+// Sixteen-bit indices reach 65536 vertices: 16384 quads a draw call.
+constexpr int kMaxQuadsPerDraw = 16384;
+
+struct Vertex {
+  float x, y, u, v;
+  std::uint8_t rgba[4];  // premultiplied
+};
+static_assert(sizeof(Vertex) == 20);
+
+std::uint8_t unit(float v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); }
+
+struct Op {
+  enum class Kind { Draw, PushScissor, PopScissor, PushStencil, PopStencil } kind;
+  GLuint texture = 0;
+  int firstQuad = 0;  // into the frame's vertices, four a quad
+  int quads = 0;
+  PixelRect box;
+};
+
+struct ScissorBox {
+  int x0, y0, x1, y1;  // pixels, y down
+};
+
+}  // namespace
+
+struct Compositor::Impl {
+  GlCapabilities caps = queryGlCapabilities();
+  QuadProgram program{caps.majorVersion};
+  TextureCache textures{caps};
+  TextRasterizer rasterizer;
+  TextCache texts{rasterizer};
+  kit::BitmapRef white;
+  GLuint vertexBuffer = 0;
+  GLuint indexBuffer = 0;
+  bool warnedAboutText = false;
+
+  DrawList list;
+  std::vector<Vertex> vertices;
+  std::vector<Op> ops;
+
+  Impl() {
+    auto w = std::make_shared<kit::Bitmap>(kit::Bitmap::make(1, 1, kit::PixelFormat::RGBA8));
+    w->pixels.assign(4, 255);
+    white = std::move(w);
+    std::vector<GLushort> indices;
+    indices.reserve(static_cast<std::size_t>(kMaxQuadsPerDraw) * 6);
+    for (int q = 0; q < kMaxQuadsPerDraw; ++q) {
+      const auto b = static_cast<GLushort>(q * 4);
+      for (GLushort i : {b, GLushort(b + 1), GLushort(b + 2), b, GLushort(b + 2), GLushort(b + 3)})
+        indices.push_back(i);
+    }
+    glGenBuffers(1, &vertexBuffer);
+    glGenBuffers(1, &indexBuffer);
+    glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)),
+                 indices.data(), GL_STATIC_DRAW);
+  }
+
+  ~Impl() {
+    glDeleteBuffers(1, &vertexBuffer);
+    glDeleteBuffers(1, &indexBuffer);
+  }
+
+  GLuint textureOf(const Quad& q) {
+    switch (q.source) {
+      case QuadSource::Solid: return textures.textureFor(white);
+      case QuadSource::Bitmap: return q.bitmap ? textures.textureFor(*q.bitmap) : 0;
+      case QuadSource::Text: {
+        const kit::BitmapRef picture = texts.pictureFor(list.texts[static_cast<std::size_t>(q.text)]);
+        if (!picture && !rasterizer.error().empty() && !warnedAboutText) {
+          std::fprintf(stderr, "vitrane: text is not drawn: %s\n", rasterizer.error().c_str());
+          warnedAboutText = true;
+        }
+        return textures.textureFor(picture);
+      }
+    }
+    return 0;
+  }
+
+  void appendQuad(const Quad& q) {
+    const float a = std::clamp(q.color.a, 0.0f, 1.0f);
+    const std::uint8_t rgba[4] = {unit(q.color.r * a), unit(q.color.g * a), unit(q.color.b * a), unit(a)};
+    for (int i = 0; i < 4; ++i) {
+      Vertex& v = vertices.emplace_back();
+      v.x = q.corners[i].x;
+      v.y = q.corners[i].y;
+      v.u = q.texCoords[i].x;
+      v.v = q.texCoords[i].y;
+      std::copy(rgba, rgba + 4, v.rgba);
+    }
+  }
+
+  // The draw list as vertices and a sequence of draw calls and clip changes;
+  // neighbouring quads on one texture share a call.
+  void prepare() {
+    vertices.clear();
+    ops.clear();
+    std::vector<Op::Kind> openClips;
+    for (const DrawCommand& c : list.commands) {
+      switch (c.kind) {
+        case DrawCommand::Kind::Quad: {
+          const GLuint texture = textureOf(c.quad);
+          if (!texture) break;
+          const int index = static_cast<int>(vertices.size() / 4);
+          appendQuad(c.quad);
+          Op* last = ops.empty() ? nullptr : &ops.back();
+          if (last && last->kind == Op::Kind::Draw && last->texture == texture &&
+              last->quads < kMaxQuadsPerDraw)
+            ++last->quads;
+          else
+            ops.push_back({Op::Kind::Draw, texture, index, 1, {}});
+          break;
+        }
+        case DrawCommand::Kind::PushClip: {
+          // Without a stencil buffer a turned clip falls back to its box.
+          const bool stencil = !c.axisAligned && caps.stencilBits > 0;
+          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, 0, 0, c.box};
+          if (stencil) {
+            op.firstQuad = static_cast<int>(vertices.size() / 4);
+            appendQuad(c.quad);
+          }
+          openClips.push_back(op.kind);
+          ops.push_back(op);
+          break;
+        }
+        case DrawCommand::Kind::PopClip: {
+          if (openClips.empty()) break;
+          const bool stencil = openClips.back() == Op::Kind::PushStencil;
+          openClips.pop_back();
+          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, 0, 0, c.box};
+          if (stencil) {
+            op.firstQuad = static_cast<int>(vertices.size() / 4);
+            appendQuad(c.quad);
+          }
+          ops.push_back(op);
+          break;
+        }
+      }
+    }
+  }
+
+  void pointAttributesAt(int firstQuad) const {
+    const auto base = static_cast<std::uintptr_t>(firstQuad) * 4 * sizeof(Vertex);
+    glVertexAttribPointer(QuadProgram::kPosition, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                          reinterpret_cast<const void*>(base));
+    glVertexAttribPointer(QuadProgram::kTexCoord, 2, GL_FLOAT, GL_FALSE, sizeof(Vertex),
+                          reinterpret_cast<const void*>(base + 8));
+    glVertexAttribPointer(QuadProgram::kColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(Vertex),
+                          reinterpret_cast<const void*>(base + 16));
+  }
+
+  int submit(const FrameSettings& s) {
+    const int width = std::max(0, s.viewportWidth), height = std::max(0, s.viewportHeight);
+    int drawCalls = 0;
+    GLuint bound = 0;
+    auto drawQuads = [&](GLuint texture, int first, int count) {
+      if (texture != bound) glBindTexture(GL_TEXTURE_2D, bound = texture);
+      pointAttributesAt(first);
+      glDrawElements(GL_TRIANGLES, count * 6, GL_UNSIGNED_SHORT, nullptr);
+      ++drawCalls;
+    };
+    const GLuint whiteTexture = textures.textureFor(white);
+
+    std::vector<ScissorBox> scissors;
+    auto applyScissor = [&] {
+      if (scissors.empty()) {
+        glDisable(GL_SCISSOR_TEST);
+        return;
+      }
+      const ScissorBox& b = scissors.back();
+      glEnable(GL_SCISSOR_TEST);
+      glScissor(b.x0, height - b.y1, std::max(0, b.x1 - b.x0), std::max(0, b.y1 - b.y0));
+    };
+    int stencilDepth = 0;
+    // Marks (INCR) or unmarks (DECR) the clip's shape where the enclosing
+    // clips already pass.
+    auto stencilShape = [&](const Op& op, GLenum change) {
+      glEnable(GL_STENCIL_TEST);
+      glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
+      glStencilFunc(GL_EQUAL, stencilDepth, 0xFF);
+      glStencilOp(GL_KEEP, GL_KEEP, change);
+      drawQuads(whiteTexture, op.firstQuad, 1);
+      glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    };
+
+    for (const Op& op : ops) {
+      switch (op.kind) {
+        case Op::Kind::Draw: drawQuads(op.texture, op.firstQuad, op.quads); break;
+        case Op::Kind::PushScissor: {
+          // Pixels whose centres lie inside the box.
+          ScissorBox b{static_cast<int>(std::lround(op.box.x0)), static_cast<int>(std::lround(op.box.y0)),
+                       static_cast<int>(std::lround(op.box.x1)), static_cast<int>(std::lround(op.box.y1))};
+          const ScissorBox outer = scissors.empty() ? ScissorBox{0, 0, width, height} : scissors.back();
+          b = {std::max(b.x0, outer.x0), std::max(b.y0, outer.y0), std::min(b.x1, outer.x1),
+               std::min(b.y1, outer.y1)};
+          scissors.push_back(b);
+          applyScissor();
+          break;
+        }
+        case Op::Kind::PopScissor:
+          if (!scissors.empty()) scissors.pop_back();
+          applyScissor();
+          break;
+        case Op::Kind::PushStencil:
+          stencilShape(op, GL_INCR);
+          ++stencilDepth;
+          glStencilFunc(GL_EQUAL, stencilDepth, 0xFF);
+          glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+          break;
+        case Op::Kind::PopStencil:
+          stencilShape(op, GL_DECR);
+          --stencilDepth;
+          glStencilFunc(GL_EQUAL, stencilDepth, 0xFF);
+          glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
+          if (stencilDepth == 0) glDisable(GL_STENCIL_TEST);
+          break;
+      }
+    }
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_STENCIL_TEST);
+    return drawCalls;
+  }
+};
+
+Compositor::Compositor() {
+  try {
+    impl_ = std::make_unique<Impl>();
+  } catch (const RenderError&) {
+    throw;
+  } catch (const std::exception& e) {
+    throw RenderError(e.what());
+  }
+}
+
 Compositor::~Compositor() = default;
 
-void Compositor::draw(const kit::View&, const FrameSettings&) {}
+void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
+  Impl& m = *impl_;
+  // Errors from before this frame are not this frame's.
+  for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
+  }
+  buildDrawList(root, settings, m.list);
+  m.prepare();
+
+  const int width = std::max(0, settings.viewportWidth), height = std::max(0, settings.viewportHeight);
+  glViewport(0, 0, width, height);
+  glDisable(GL_DEPTH_TEST);
+  glDisable(GL_CULL_FACE);
+  glDisable(GL_SCISSOR_TEST);
+  glDisable(GL_STENCIL_TEST);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glStencilMask(0xFF);
+  const kit::Color& c = settings.clearColor;
+  const float ca = std::clamp(c.a, 0.0f, 1.0f);
+  glClearColor(c.r * ca, c.g * ca, c.b * ca, ca);
+  glClearStencil(0);
+  glClear(GL_COLOR_BUFFER_BIT | (m.caps.stencilBits > 0 ? GL_STENCIL_BUFFER_BIT : 0));
+
+  glEnable(GL_BLEND);
+  glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+  m.program.use(std::max(1, width), std::max(1, height));
+  glActiveTexture(GL_TEXTURE0);
+  if (m.caps.majorVersion >= 3) glBindVertexArray(0);
+  glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m.indexBuffer);
+  glBindBuffer(GL_ARRAY_BUFFER, m.vertexBuffer);
+  glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m.vertices.size() * sizeof(Vertex)),
+               m.vertices.empty() ? nullptr : m.vertices.data(), GL_STREAM_DRAW);
+  glEnableVertexAttribArray(QuadProgram::kPosition);
+  glEnableVertexAttribArray(QuadProgram::kTexCoord);
+  glEnableVertexAttribArray(QuadProgram::kColor);
+
+  stats_ = {};
+  stats_.drawCalls = m.submit(settings);
+  stats_.viewsVisited = m.list.viewsVisited;
+  stats_.viewsCulled = m.list.viewsCulled;
+  for (const Op& op : m.ops)
+    if (op.kind == Op::Kind::Draw) stats_.quadsDrawn += op.quads;
+
+  m.texts.endFrame();
+  m.textures.collect();
+  stats_.texturesAlive = m.textures.size();
+
+  if (const GLenum error = glGetError(); error != GL_NO_ERROR)
+    throw RenderError("drawing the frame failed: " + glErrorName(error));
+}
 
 }  // namespace render

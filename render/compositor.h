@@ -10,39 +10,41 @@
 #pragma once
 
 #include <memory>
+#include <stdexcept>
 
 #include "kit/color.h"
 #include "kit/view.h"
+#include "render/frame_settings.h"
 
 namespace render {
-
-struct FrameSettings {
-  double time = 0;            // presentation time (main clock seconds)
-  int viewportWidth = 768;    // pixels of the bound framebuffer
-  int viewportHeight = 1024;
-  float pixelsPerPoint = 1;   // the root's points to pixels
-  float offsetX = 0;          // where the root's origin lands, in pixels
-  float offsetY = 0;          // (letterboxing in a window)
-  kit::Color clearColor = kit::Color::black();
-};
 
 struct FrameStats {
   int viewsVisited = 0;
   int quadsDrawn = 0;
   int viewsCulled = 0;
   int texturesAlive = 0;
+  int drawCalls = 0;
+};
+
+// The context refused something (out of memory, a lost context).
+class RenderError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
 };
 
 class Compositor {
  public:
   // Needs a current GL context; the compositor belongs to that context.
+  // Throws RenderError when the context cannot run its shaders.
   Compositor();
   ~Compositor();
   Compositor(const Compositor&) = delete;
   Compositor& operator=(const Compositor&) = delete;
 
   // Draws root (in its own coordinates, origin top-left) into the bound
-  // framebuffer.
+  // framebuffer. Sets the GL state it needs (viewport, blending, scissor,
+  // stencil, program, buffers) and does not restore it. Throws RenderError
+  // when GL reports an error.
   void draw(const kit::View& root, const FrameSettings& settings);
   const FrameStats& lastFrameStats() const { return stats_; }
 

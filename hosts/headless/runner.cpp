@@ -1,10 +1,15 @@
 #include "hosts/headless/runner.h"
 
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <numbers>
 
 #include "hosts/headless/state_dump.h"
+#include "kit/image_codec.h"
 #include "kit/log.h"
+#include "render/compositor.h"
+#include "render/offscreen_context.h"
 
 namespace headless {
 
@@ -38,6 +43,9 @@ Runner::Runner(RunnerOptions options, std::ostream& out) : options_(std::move(op
 }
 
 Runner::~Runner() {
+  if (gl_) gl_->makeCurrent();
+  compositor_.reset();
+  gl_.reset();
   // The application goes before the platform it uses.
   app_.reset();
   platform_.reset();
@@ -81,6 +89,7 @@ void Runner::launch() {
   app_ = std::make_unique<VitraneforiPadAppDelegate>(*platform_);
   app_->applicationDidFinishLaunchingWithOptions();
   platform_->runLoop().drainMainQueue();
+  tablet_.launched(*controller());
 }
 
 void Runner::advanceTo(double t) {
@@ -132,6 +141,17 @@ void Runner::execute(const Command& command, const std::string& file) {
           platform_->runLoop().drainMainQueue();
         } else if constexpr (std::is_same_v<T, Dump>) {
           printLine("STATE " + stateDump(*controller(), *platform_, framesDelivered(), clock_.now()).dump());
+        } else if constexpr (std::is_same_v<T, TabletLine>) {
+          tablet_.run(body, *this, file, command.line);
+        } else if constexpr (std::is_same_v<T, IllusionLine>) {
+          printLine(tablet_.illusionLine(*controller()));
+        } else if constexpr (std::is_same_v<T, Snapshot>) {
+          try {
+            writeSnapshot(body.path);
+          } catch (const std::runtime_error& e) {
+            throw std::runtime_error(file + ":" + std::to_string(command.line) + ": snapshot " +
+                                     body.path + ": " + e.what());
+          }
         } else if constexpr (std::is_same_v<T, Probe>) {
           const kit::View* view = findProbeView(*controller(), body.view);
           if (!view)
@@ -144,6 +164,52 @@ void Runner::execute(const Command& command, const std::string& file) {
         }
       },
       command.body);
+}
+
+namespace {
+// Replays show the same clock in every run: the virtual clock's minutes
+// counted from 9:41 in the morning.
+std::string virtualStatusBarClock(double seconds) {
+  const long long minutes = 9 * 60 + 41 + static_cast<long long>(std::floor(seconds / 60));
+  return render::statusBarClockText(static_cast<int>(minutes / 60 % 24), static_cast<int>(minutes % 60));
+}
+}  // namespace
+
+kit::Bitmap Runner::snapshot() {
+  if (!app_) launch();
+  const kit::Window& window = *app_->window;
+  const kit::Rect bounds = window.bounds();
+  const int width = static_cast<int>(std::lround(bounds.size.width));
+  const int height = static_cast<int>(std::lround(bounds.size.height));
+  if (!gl_) {
+    gl_ = std::make_unique<render::OffscreenContext>(width, height);
+    compositor_ = std::make_unique<render::Compositor>();
+  }
+  gl_->makeCurrent();
+  render::FrameSettings settings;
+  settings.time = clock_.now();
+  settings.viewportWidth = gl_->width();
+  settings.viewportHeight = gl_->height();
+  settings.statusBarVisible = !platform_->application().isStatusBarHidden();
+  settings.statusBarClock = virtualStatusBarClock(clock_.now());
+  compositor_->draw(window, settings);
+  return gl_->readPixels();
+}
+
+void Runner::writeSnapshot(const std::string& path) {
+  std::filesystem::path file(path);
+  if (file.is_relative()) file = std::filesystem::path(options_.outDir) / file;
+  const kit::Bitmap picture = snapshot();
+  if (file.has_parent_path()) {
+    std::error_code error;
+    std::filesystem::create_directories(file.parent_path(), error);
+    if (error)
+      throw std::runtime_error("cannot make the folder " + file.parent_path().string() + ": " +
+                               error.message());
+  }
+  std::string error;
+  if (!kit::writePngFile(picture, file.string(), &error))
+    throw std::runtime_error("cannot write " + file.string() + ": " + error);
 }
 
 }  // namespace headless

@@ -11,7 +11,13 @@
 #include "hosts/headless/scenario.h"
 #include "kit/clock.h"
 #include "kit/motion.h"
+#include "kit/bitmap.h"
 #include "kit/platform.h"
+
+namespace render {
+class Compositor;
+class OffscreenContext;
+}  // namespace render
 
 namespace headless {
 
@@ -44,12 +50,22 @@ class Runner {
   void applyMotion(const MotionChange& change);
   kit::ScriptedMotionSource& motion() { return motion_; }
   kit::VirtualClock& clock() { return clock_; }
+  // The simulated tablet of the `tablet` lines.
+  TabletDriver& tablet() { return tablet_; }
 
   // The launched application (null before launch).
   VitraneforiPadViewController* controller() const;
   VitraneforiPadAppDelegate* appDelegate() const { return app_.get(); }
   kit::Platform* platform() const { return platform_.get(); }
   std::uint64_t framesDelivered() const;
+
+  // The window as drawn now (presentation values at the current virtual
+  // time), one pixel a point. The GL context is made at the first call, so
+  // runs without snapshots need no GL at all. Throws on GL failures.
+  kit::Bitmap snapshot();
+  // Draws and writes a PNG; relative paths go under the output folder,
+  // whose missing folders are made.
+  void writeSnapshot(const std::string& path);
 
  private:
   void execute(const Command& command, const std::string& file);
@@ -63,6 +79,10 @@ class Runner {
   std::optional<std::uint32_t> seed_;
   std::unique_ptr<kit::Platform> platform_;
   std::unique_ptr<VitraneforiPadAppDelegate> app_;
+  // The compositor belongs to the context and goes first.
+  std::unique_ptr<render::OffscreenContext> gl_;
+  std::unique_ptr<render::Compositor> compositor_;
+  TabletDriver tablet_;
 };
 
 }  // namespace headless

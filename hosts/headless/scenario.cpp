@@ -1,6 +1,7 @@
 #include "hosts/headless/scenario.h"
 
 #include <algorithm>
+#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <filesystem>
@@ -15,7 +16,7 @@ namespace {
 // fails clearly instead of as an unknown command.
 const char* const kNotYetSupported[] = {"touch", "tap",    "doubletap", "press",
                                         "drag",  "twist",  "pinch",     "button",
-                                        "picker", "tablet", "illusion",  "snapshot"};
+                                        "picker"};
 
 std::vector<std::string> splitWords(const std::string& line) {
   std::istringstream in(line);
@@ -114,6 +115,22 @@ MotionChange parseMotion(const LineParser& p, const std::vector<std::string>& wo
   return change;
 }
 
+// The file name as written; relative names stay inside the output folder.
+Snapshot parseSnapshot(const LineParser& p, const std::string& path) {
+  if (path.empty()) p.fail("expected: snapshot FILE.png");
+  const std::filesystem::path file(path);
+  std::string extension = file.extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension != ".png") p.fail("bad snapshot file \"" + path + "\": the name must end in .png");
+  if (file.is_relative()) {
+    const std::filesystem::path normal = file.lexically_normal();
+    if (!normal.empty() && *normal.begin() == "..")
+      p.fail("bad snapshot file \"" + path + "\": it would leave the output folder");
+  }
+  return Snapshot{path};
+}
+
 std::string stripComment(const std::string& line) {
   const auto hash = line.find('#');
   return hash == std::string::npos ? line : line.substr(0, hash);
@@ -136,6 +153,7 @@ Scenario parseScenario(const std::string& text, const std::string& fileName,
   std::string raw;
   int lineNumber = 0;
   bool pastConfiguration = false;
+  TabletLineParser tabletLines;
   while (std::getline(in, raw)) {
     ++lineNumber;
     const std::string line = stripComment(raw);
@@ -194,6 +212,12 @@ Scenario parseScenario(const std::string& text, const std::string& fileName,
       p.expectWords(words, 4, "probe VIEW X Y");
       command.body = Probe{words[1], words[2], words[3], p.number(words[2], "x"),
                            p.number(words[3], "y")};
+    } else if (verb == "tablet") {
+      command.body = tabletLines.parseTablet(words, scenario.file, lineNumber);
+    } else if (verb == "illusion") {
+      command.body = tabletLines.parseIllusion(words, scenario.file, lineNumber);
+    } else if (verb == "snapshot") {
+      command.body = parseSnapshot(p, restAfterWord(line, "snapshot"));
     } else if (std::find(std::begin(kNotYetSupported), std::end(kNotYetSupported), verb) !=
                std::end(kNotYetSupported)) {
       p.fail("\"" + verb + "\" is not supported yet");

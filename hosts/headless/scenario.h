@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "hosts/headless/tablet_commands.h"
 #include "kit/motion.h"
 
 namespace headless {
@@ -44,10 +45,13 @@ struct Probe {
   std::string xText, yText;  // as written, echoed in the answer
   double x, y;
 };
+// A PNG of the screen as drawn now. path is as written: relative paths are
+// taken under the runner's output folder and cannot climb out of it.
+struct Snapshot { std::string path; };
 
 using CommandBody = std::variant<DeviceMotionUnavailable, CameraUnavailable, LibraryFolder,
                                  LibraryRefused, Seed, OpenUrl, MotionChange, Frames, Wait,
-                                 SendAction, Dump, Probe>;
+                                 SendAction, Dump, Probe, TabletLine, IllusionLine, Snapshot>;
 
 struct Command {
   int line;

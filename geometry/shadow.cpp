@@ -1,0 +1,47 @@
+// The shadow under the tablet and the thin frame around the screen, both
+// following the tilt so that the glass seems to have a body.
+#include <algorithm>
+
+#include "app/vitrane_view_controller.h"
+
+namespace {
+constexpr double kShadowShiftPerRadian = 512;
+constexpr double kRestingEdge = 2;
+constexpr double kEdgeGrowthPerRadian = 24;
+
+kit::Rect rectOf(double x, double y, double width, double height) {
+  return {static_cast<float>(x), static_cast<float>(y), static_cast<float>(width),
+          static_cast<float>(height)};
+}
+}  // namespace
+
+void VitraneforiPadViewController::updateShadow() {
+  const kit::Attitude a = currentAttitude();
+  const double p = a.pitch;
+  const double r = a.roll;
+
+  // At rest the shadow lies exactly under the body; tilting slides it away
+  // from the side that rises.
+  deviceShadowView->setFrame(rectOf(deviceOriginX + kShadowShiftPerRadian * r,
+                                    deviceOriginY + kShadowShiftPerRadian * p, deviceWidth,
+                                    deviceHeight));
+
+  // The lower side shows more of its edge, the raised side less, never
+  // less than nothing: a side vanishes at 1/12 rad.
+  const double top = std::max(0.0, kRestingEdge - kEdgeGrowthPerRadian * p);
+  const double bottom = std::max(0.0, kRestingEdge + kEdgeGrowthPerRadian * p);
+  const double left = std::max(0.0, kRestingEdge - kEdgeGrowthPerRadian * r);
+  const double right = std::max(0.0, kRestingEdge + kEdgeGrowthPerRadian * r);
+
+  // The strips and corner pieces tile the border whatever the thicknesses.
+  const double w = screenWidth;
+  const double h = screenHeight;
+  topEdge->setFrame(rectOf(left, 0, w - left - right, top));
+  bottomEdge->setFrame(rectOf(left, h - bottom, w - left - right, bottom));
+  leftEdge->setFrame(rectOf(0, top, left, h - top - bottom));
+  rightEdge->setFrame(rectOf(w - right, top, right, h - top - bottom));
+  insideTopLeft->setFrame(rectOf(0, 0, left, top));
+  insideTopRight->setFrame(rectOf(w - right, 0, right, top));
+  insideBottomLeft->setFrame(rectOf(0, h - bottom, left, bottom));
+  insideBottomRight->setFrame(rectOf(w - right, h - bottom, right, bottom));
+}

@@ -1,0 +1,26 @@
+#include "hosts/desktop/loop_timing.h"
+
+#include <cmath>
+
+namespace desktop {
+
+SteppedClock::SteppedClock(const kit::Clock& source, double maxStep)
+    : source_(source), maxStep_(maxStep), lastStep_(source.now()) {}
+
+void SteppedClock::beginStep() {
+  const double t = now();
+  if (t - lastStep_ > maxStep_) dropped_ += t - lastStep_ - maxStep_;
+  lastStep_ = now();
+}
+
+int waitMilliseconds(double now, std::optional<double> nextTimer, std::optional<double> nextHostEvent,
+                     double maxWait) {
+  double wait = maxWait;
+  // Written as comparisons so that a NaN never replaces the wait.
+  if (nextTimer && *nextTimer - now < wait) wait = *nextTimer - now;
+  if (nextHostEvent && *nextHostEvent - now < wait) wait = *nextHostEvent - now;
+  if (!(wait > 0)) return 0;
+  return static_cast<int>(std::ceil(wait * 1000));
+}
+
+}  // namespace desktop

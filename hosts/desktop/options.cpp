@@ -1,0 +1,140 @@
+#include "hosts/desktop/options.h"
+
+#include <cmath>
+#include <cstdlib>
+
+#include "hosts/desktop/process.h"
+
+namespace desktop {
+
+namespace {
+
+constexpr const char* kUsage =
+    "usage: vitrane [--library DIR] [--resources DIR] [--exit-after SECONDS]\n"
+    "               [--screenshot FILE.png] [--script FILE]\n"
+    "\n"
+    "The tablet's screen in a window. With no motion sensors the keyboard\n"
+    "moves the tablet on its table:\n"
+    "\n"
+    "  Left, Right   turn it (counter-clockwise, clockwise seen from above)\n"
+    "  W, S          raise, lower the top edge\n"
+    "  A, D          raise the left, the right side\n"
+    "  Space         lay it flat again\n"
+    "  H             show or hide the list of keys\n"
+    "\n"
+    "The mouse is one finger; with Ctrl or Alt held a second finger moves\n"
+    "opposite it through the screen's centre, to twist and pinch.\n"
+    "\n"
+    "  --library DIR      the photo library's folder (default: your pictures\n"
+    "                     folder, as xdg-user-dir names it, or ~/Pictures)\n"
+    "  --resources DIR    the application's resources (default: the built-in folder)\n"
+    "  --exit-after SECS  quit after running this long\n"
+    "  --screenshot FILE  write the last frame drawn to FILE as PNG at exit\n"
+    "  --script FILE      replay input: lines of SECONDS followed by\n"
+    "                       key NAME down|up      (an SDL key name: Left, W, Space)\n"
+    "                       mouse down|move|up X Y [mirror]\n"
+    "                       finger down|move|up N X Y\n"
+    "                       window W H            (resize the window)\n"
+    "                       quit\n"
+    "                     X and Y in screen points (768 by 1024, y down)\n"
+    "  --help, --version\n"
+    "\n"
+    "Close the window or interrupt (Ctrl+C) to quit. Exit status 0 after a\n"
+    "clean exit, 1 on a failure (no window, no GL, no screenshot written).\n";
+
+bool parseSeconds(const std::string& text, double& out) {
+  if (text.empty()) return false;
+  char* end = nullptr;
+  const double v = std::strtod(text.c_str(), &end);
+  if (*end != '\0' || !std::isfinite(v) || v < 0) return false;
+  out = v;
+  return true;
+}
+
+bool isAbsolute(const std::string& path) { return !path.empty() && path[0] == '/'; }
+
+std::string withoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+}  // namespace
+
+const char* usageText() { return kUsage; }
+
+ParsedArguments parseArguments(const std::vector<std::string>& args) {
+  ParsedArguments result;
+  auto fail = [&](std::string message) {
+    result.action = ParsedArguments::Action::Error;
+    result.error = std::move(message);
+    return result;
+  };
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string name = args[i];
+    std::optional<std::string> inlineValue;
+    if (name.rfind("--", 0) == 0) {
+      if (const size_t eq = name.find('='); eq != std::string::npos) {
+        inlineValue = name.substr(eq + 1);
+        name.resize(eq);
+      }
+    }
+    if (name == "--help" || name == "-h") {
+      result.action = ParsedArguments::Action::Help;
+      return result;
+    }
+    if (name == "--version") {
+      result.action = ParsedArguments::Action::Version;
+      return result;
+    }
+
+    std::string* target = nullptr;
+    if (name == "--library") target = &result.options.libraryDir;
+    if (name == "--resources") target = &result.options.resourceDir;
+    if (name == "--screenshot") target = &result.options.screenshotPath;
+    if (name == "--script") target = &result.options.scriptPath;
+    const bool takesValue = target || name == "--exit-after";
+    if (!takesValue) return fail("unknown argument " + args[i]);
+
+    std::string value;
+    if (inlineValue) {
+      value = *inlineValue;
+    } else {
+      if (i + 1 >= args.size()) return fail(name + " needs a value");
+      value = args[++i];
+    }
+    if (value.empty()) return fail(name + " needs a value");
+    if (target) {
+      *target = value;
+    } else {
+      double seconds = 0;
+      if (!parseSeconds(value, seconds)) return fail("--exit-after needs a number of seconds, not " + value);
+      result.options.exitAfter = seconds;
+    }
+  }
+  return result;
+}
+
+std::string choosePicturesFolder(const std::optional<std::string>& xdgUserDirAnswer,
+                                 const char* xdgPicturesDirVariable, const char* home) {
+  const std::string homeDir = home && isAbsolute(home) ? withoutTrailingSlashes(home) : std::string();
+  auto usable = [&](std::string path) -> std::string {
+    while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
+    // user-dirs.dirs writes "$HOME/Pictures"; a shell would have expanded it.
+    if (path.rfind("$HOME", 0) == 0 && !homeDir.empty()) path = homeDir + path.substr(5);
+    if (!isAbsolute(path)) return {};
+    path = withoutTrailingSlashes(path);
+    return path == homeDir ? std::string() : path;
+  };
+  if (xdgUserDirAnswer)
+    if (std::string p = usable(*xdgUserDirAnswer); !p.empty()) return p;
+  if (xdgPicturesDirVariable)
+    if (std::string p = usable(xdgPicturesDirVariable); !p.empty()) return p;
+  return homeDir.empty() ? std::string() : homeDir + "/Pictures";
+}
+
+std::string defaultPicturesFolder() {
+  return choosePicturesFolder(captureOutput({"xdg-user-dir", "PICTURES"}), std::getenv("XDG_PICTURES_DIR"),
+                              std::getenv("HOME"));
+}
+
+}  // namespace desktop

@@ -1,0 +1,42 @@
+// The desktop application's command line.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace desktop {
+
+struct Options {
+  std::string libraryDir;    // the photo library's folder; empty: the user's pictures
+  std::string resourceDir;   // empty: the built-in folder
+  std::optional<double> exitAfter;  // seconds of running, then a clean exit
+  std::string screenshotPath;       // PNG of the last frame, written at exit
+  std::string scriptPath;           // input to replay
+};
+
+struct ParsedArguments {
+  enum class Action { Run, Help, Version, Error };
+  Action action = Action::Run;
+  Options options;
+  std::string error;  // for Error
+};
+
+// args: the arguments after the program's name. Options take their value
+// as the next argument or after '='.
+ParsedArguments parseArguments(const std::vector<std::string>& args);
+
+const char* usageText();
+
+// The user's pictures folder: what xdg-user-dir answered, else
+// $XDG_PICTURES_DIR, else ~/Pictures. xdg-user-dir answers the home folder
+// itself when no pictures folder is configured; that is not taken, as the
+// photo library would then be the whole home folder. Relative answers are
+// not taken either. Empty when nothing is known (no home).
+std::string choosePicturesFolder(const std::optional<std::string>& xdgUserDirAnswer,
+                                 const char* xdgPicturesDirVariable, const char* home);
+
+// The same, asking xdg-user-dir and reading the environment.
+std::string defaultPicturesFolder();
+
+}  // namespace desktop

@@ -1,0 +1,305 @@
+#include "render/draw_list.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <typeinfo>
+
+#include "kit/activity_indicator.h"
+#include "kit/button.h"
+#include "kit/image_view.h"
+#include "kit/label.h"
+
+namespace render {
+
+Affine Affine::then(const Affine& n) const {
+  return {a * n.a + b * n.c,       a * n.b + b * n.d,       c * n.a + d * n.c,
+          c * n.b + d * n.d,       tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
+}
+
+bool Affine::keepsAxes() const {
+  // A float rotation by a quarter turn leaves cosines of about 1e-8.
+  const double eps = 1e-6 * (std::fabs(a) + std::fabs(b) + std::fabs(c) + std::fabs(d));
+  return (std::fabs(b) <= eps && std::fabs(c) <= eps) || (std::fabs(a) <= eps && std::fabs(d) <= eps);
+}
+
+Affine viewToSuperview(const kit::View& view, const kit::ViewPresentation& p) {
+  const kit::Point ap = view.anchorPoint();
+  const double ax = p.bounds.origin.x + static_cast<double>(ap.x) * p.bounds.size.width;
+  const double ay = p.bounds.origin.y + static_cast<double>(ap.y) * p.bounds.size.height;
+  return Affine::translation(-ax, -ay)
+      .then(Affine::from(p.transform))
+      .then(Affine::translation(p.center.x, p.center.y));
+}
+
+std::array<kit::Point, 4> orientedTexCoords(kit::ImageOrientation orientation) {
+  using O = kit::ImageOrientation;
+  static constexpr kit::Point kDisplay[4] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  std::array<kit::Point, 4> uv;
+  for (int i = 0; i < 4; ++i) {
+    const float x = kDisplay[i].x, y = kDisplay[i].y;
+    // Where the displayed point (x, y) is found in the stored rows: the
+    // same mapping as the kit uses to turn pixels upright.
+    switch (orientation) {
+      case O::UpMirrored: uv[i] = {1 - x, y}; break;
+      case O::Down: uv[i] = {1 - x, 1 - y}; break;
+      case O::DownMirrored: uv[i] = {x, 1 - y}; break;
+      case O::LeftMirrored: uv[i] = {y, x}; break;
+      case O::Right: uv[i] = {y, 1 - x}; break;
+      case O::RightMirrored: uv[i] = {1 - y, 1 - x}; break;
+      case O::Left: uv[i] = {1 - y, x}; break;
+      case O::Up:
+      default: uv[i] = {x, y}; break;
+    }
+  }
+  return uv;
+}
+
+PixelRect PixelRect::intersect(const PixelRect& o) const {
+  return {std::max(x0, o.x0), std::max(y0, o.y0), std::min(x1, o.x1), std::min(y1, o.y1)};
+}
+
+namespace {
+
+constexpr float kStatusBarHeight = 20;       // points
+constexpr float kStatusBarClockSize = 12;    // points
+constexpr int kSpinnerSpokes = 12;
+constexpr double kSpinnerTurnsPerSecond = 1;
+// Below this the platform treats a view as gone: it is neither drawn nor touched.
+constexpr float kInvisibleAlpha = 0.01f;
+// A colour whose alpha rounds to zero in eight bits adds nothing.
+constexpr float kNothingToDraw = 0.5f / 255;
+
+PixelRect boxOf(const std::array<kit::Point, 4>& c) {
+  PixelRect r{c[0].x, c[0].y, c[0].x, c[0].y};
+  for (const kit::Point& p : c) {
+    r.x0 = std::min(r.x0, p.x);
+    r.y0 = std::min(r.y0, p.y);
+    r.x1 = std::max(r.x1, p.x);
+    r.y1 = std::max(r.y1, p.y);
+  }
+  return r;
+}
+
+Quad rectQuad(const Affine& m, const kit::Rect& r) {
+  Quad q;
+  q.corners = {m.apply(r.minX(), r.minY()), m.apply(r.maxX(), r.minY()),
+               m.apply(r.maxX(), r.maxY()), m.apply(r.minX(), r.maxY())};
+  q.texCoords = {kit::Point{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+  return q;
+}
+
+kit::Color withAlpha(kit::Color c, float alpha) {
+  c.a *= alpha;
+  return c;
+}
+
+class Builder {
+ public:
+  Builder(const FrameSettings& settings, DrawList& out) : s_(settings), out_(out) {
+    clip_ = {0, 0, static_cast<float>(std::max(0, s_.viewportWidth)),
+             static_cast<float>(std::max(0, s_.viewportHeight))};
+  }
+
+  void walk(const kit::View& root) {
+    const kit::Rect b = root.presentation(s_.time).bounds;
+    const Affine rootToPixels = Affine::translation(-b.origin.x, -b.origin.y)
+                                    .then(Affine::scale(s_.pixelsPerPoint))
+                                    .then(Affine::translation(s_.offsetX, s_.offsetY));
+    visit(root, rootToPixels, 1, true);
+    if (s_.statusBarVisible) statusBar(b, rootToPixels);
+  }
+
+ private:
+  // Only what lies inside the clip is kept; false when the quad was culled.
+  bool add(Quad&& q) {
+    if (!boxOf(q.corners).intersects(clip_)) return false;
+    DrawCommand& c = out_.commands.emplace_back();
+    c.quad = std::move(q);
+    ++out_.quads;
+    return true;
+  }
+
+  int addText(TextStyle style) {
+    // A box too large for one texture is drawn from a smaller picture.
+    const int side = std::max(style.boxWidth, style.boxHeight);
+    if (side > TextRasterizer::kLargestBox) {
+      const float f = static_cast<float>(TextRasterizer::kLargestBox) / static_cast<float>(side);
+      style.boxWidth = std::max(1, static_cast<int>(style.boxWidth * f));
+      style.boxHeight = std::max(1, static_cast<int>(style.boxHeight * f));
+      style.pixelSize *= f;
+    }
+    out_.texts.push_back(std::move(style));
+    return static_cast<int>(out_.texts.size()) - 1;
+  }
+
+  TextStyle textBox(const kit::Rect& bounds, std::string text, float fontSize) const {
+    TextStyle t;
+    t.text = std::move(text);
+    t.pixelSize = fontSize * s_.pixelsPerPoint;
+    t.boxWidth = static_cast<int>(std::lround(std::fabs(bounds.size.width) * s_.pixelsPerPoint));
+    t.boxHeight = static_cast<int>(std::lround(std::fabs(bounds.size.height) * s_.pixelsPerPoint));
+    return t;
+  }
+
+  // Counts toward culled views when something was wanted and nothing kept.
+  struct Tally {
+    int wanted = 0, kept = 0;
+    void operator()(bool k) {
+      ++wanted;
+      kept += k;
+    }
+  };
+
+  void textQuad(const Affine& m, const kit::Rect& bounds, TextStyle style, float alpha, Tally& tally) {
+    if (style.text.empty() || style.boxWidth < 1 || style.boxHeight < 1 || !(style.pixelSize > 0))
+      return;
+    Quad q = rectQuad(m, bounds);
+    q.source = QuadSource::Text;
+    q.color = {1, 1, 1, alpha};
+    if (!boxOf(q.corners).intersects(clip_)) {
+      tally(false);
+      return;
+    }
+    q.text = addText(std::move(style));
+    tally(add(std::move(q)));
+  }
+
+  void spinner(const kit::ActivityIndicatorView& v, const Affine& m, const kit::Rect& b, float alpha,
+               Tally& tally) {
+    const double size = std::min(std::fabs(b.size.width), std::fabs(b.size.height));
+    if (size <= 0) return;
+    const double cx = b.midX(), cy = b.midY();
+    const double inner = 0.22 * size, outer = 0.48 * size, half = 0.045 * size;
+    // The bright spoke steps round once a second; the others trail behind it.
+    int head = 0;
+    if (v.isAnimating()) {
+      const double step = std::floor(s_.time * kSpinnerTurnsPerSecond * kSpinnerSpokes);
+      head = static_cast<int>(std::fmod(std::fmod(step, kSpinnerSpokes) + kSpinnerSpokes, kSpinnerSpokes));
+    }
+    for (int k = 0; k < kSpinnerSpokes; ++k) {
+      const double angle = 2 * std::numbers::pi * k / kSpinnerSpokes;  // clockwise from 12 o'clock
+      const double dx = std::sin(angle), dy = -std::cos(angle);
+      const double px = -dy * half, py = dx * half;
+      Quad q;
+      q.corners = {m.apply(cx + dx * inner - px, cy + dy * inner - py),
+                   m.apply(cx + dx * outer - px, cy + dy * outer - py),
+                   m.apply(cx + dx * outer + px, cy + dy * outer + py),
+                   m.apply(cx + dx * inner + px, cy + dy * inner + py)};
+      const int behind = (head - k + kSpinnerSpokes) % kSpinnerSpokes;
+      const float fade = 1.0f - 0.8f * static_cast<float>(behind) / (kSpinnerSpokes - 1);
+      q.color = withAlpha(v.color, alpha * fade);
+      if (q.color.a > kNothingToDraw) tally(add(std::move(q)));
+    }
+  }
+
+  void content(const kit::View& v, const kit::ViewPresentation& p, const Affine& m, float alpha) {
+    Tally tally;
+    if (const kit::Color bg = withAlpha(p.backgroundColor, alpha); bg.a > kNothingToDraw) {
+      Quad q = rectQuad(m, p.bounds);
+      q.color = bg;
+      tally(add(std::move(q)));
+    }
+    // The tile field is thousands of plain image views: ask the cheap
+    // question first.
+    const std::type_info& type = typeid(v);
+    if (type == typeid(kit::View)) {
+    } else if (const auto* iv = type == typeid(kit::ImageView) ? static_cast<const kit::ImageView*>(&v)
+                                                              : dynamic_cast<const kit::ImageView*>(&v)) {
+      const kit::ImageRef& image = iv->image();
+      if (image && image->bitmap() && image->bitmap()->width > 0 && image->bitmap()->height > 0) {
+        Quad q = rectQuad(m, p.bounds);
+        q.source = QuadSource::Bitmap;
+        q.bitmap = &image->bitmap();
+        q.texCoords = orientedTexCoords(image->orientation());
+        q.color = {1, 1, 1, alpha};
+        tally(add(std::move(q)));
+      }
+    } else if (const auto* label = dynamic_cast<const kit::Label*>(&v)) {
+      TextStyle t = textBox(p.bounds, label->text(), label->fontSize);
+      t.bold = label->boldFont;
+      t.color = label->textColor;
+      t.alignment = label->textAlignment;
+      t.maxLines = std::max(0, label->numberOfLines);
+      textQuad(m, p.bounds, std::move(t), alpha, tally);
+    } else if (const auto* button = dynamic_cast<const kit::Button*>(&v)) {
+      TextStyle t = textBox(p.bounds, button->currentTitle(), button->fontSize);
+      t.color = button->titleColor;
+      t.alignment = kit::TextAlignment::Center;
+      textQuad(m, p.bounds, std::move(t), alpha, tally);
+    } else if (const auto* spin = dynamic_cast<const kit::ActivityIndicatorView*>(&v)) {
+      spinner(*spin, m, p.bounds, alpha, tally);
+    }
+    if (tally.wanted > 0 && tally.kept == 0) ++out_.viewsCulled;
+  }
+
+  void visit(const kit::View& v, const Affine& parentToPixels, float parentAlpha, bool isRoot) {
+    if (v.isHidden()) return;
+    ++out_.viewsVisited;
+    const kit::ViewPresentation p = v.presentation(s_.time);
+    if (!(p.alpha >= kInvisibleAlpha)) return;
+    const Affine m = isRoot ? parentToPixels : viewToSuperview(v, p).then(parentToPixels);
+    const float alpha = parentAlpha * std::min(p.alpha, 1.0f);
+
+    const bool clips = v.clipsToBounds();
+    if (clips) {
+      // A clipping view keeps its subviews inside it, so its box decides
+      // for the whole subtree.
+      Quad shape = rectQuad(m, p.bounds);
+      const PixelRect box = boxOf(shape.corners);
+      if (!box.intersects(clip_)) {
+        ++out_.viewsCulled;
+        return;
+      }
+      DrawCommand& push = out_.commands.emplace_back();
+      push.kind = DrawCommand::Kind::PushClip;
+      push.quad = shape;
+      push.axisAligned = m.keepsAxes();
+      push.box = box;
+      clipStack_.push_back({clip_, out_.commands.size() - 1});
+      clip_ = clip_.intersect(box);
+    }
+
+    content(v, p, m, alpha);
+    for (const kit::ViewRef& sub : v.subviews()) visit(*sub, m, alpha, false);
+
+    if (clips) {
+      DrawCommand pop = out_.commands[clipStack_.back().push];
+      pop.kind = DrawCommand::Kind::PopClip;
+      out_.commands.push_back(std::move(pop));
+      clip_ = clipStack_.back().outer;
+      clipStack_.pop_back();
+    }
+  }
+
+  void statusBar(const kit::Rect& rootBounds, const Affine& rootToPixels) {
+    const kit::Rect strip(rootBounds.origin.x, rootBounds.origin.y, rootBounds.size.width, kStatusBarHeight);
+    Quad q = rectQuad(rootToPixels, strip);
+    q.color = kit::Color::black();
+    add(std::move(q));
+    Tally ignored;
+    TextStyle t = textBox(strip, s_.statusBarClock, kStatusBarClockSize);
+    t.bold = true;
+    t.color = kit::Color::white();
+    t.alignment = kit::TextAlignment::Center;
+    textQuad(rootToPixels, strip, std::move(t), 1, ignored);
+  }
+
+  const FrameSettings& s_;
+  DrawList& out_;
+  PixelRect clip_;
+  struct OpenClip {
+    PixelRect outer;   // the clip around it, restored when it closes
+    std::size_t push;  // its PushClip command
+  };
+  std::vector<OpenClip> clipStack_;
+};
+
+}  // namespace
+
+void buildDrawList(const kit::View& root, const FrameSettings& settings, DrawList& out) {
+  out.clear();
+  Builder(settings, out).walk(root);
+}
+
+}  // namespace render

@@ -1,0 +1,101 @@
+// The frame as a flat list of quads and clip changes, made from a view tree
+// on the CPU alone, so what is drawn can be checked without a GPU and the
+// GL side is left with nothing but submission.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "kit/bitmap.h"
+#include "kit/geometry.h"
+#include "kit/image.h"
+#include "kit/view.h"
+#include "render/frame_settings.h"
+#include "render/text_rasterizer.h"
+
+namespace render {
+
+// A 2-D affine map in double precision, in the kit's row-vector convention
+// (x' = a·x + c·y + tx). Deep trees with a 4096-point world under a
+// rotation lose whole pixels' worth of precision in float; neighbouring
+// tiles must meet exactly.
+struct Affine {
+  double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
+
+  static Affine from(const kit::AffineTransform& t) { return {t.a, t.b, t.c, t.d, t.tx, t.ty}; }
+  static Affine translation(double x, double y) { return {1, 0, 0, 1, x, y}; }
+  static Affine scale(double s) { return {s, 0, 0, s, 0, 0}; }
+  // This map, then next.
+  Affine then(const Affine& next) const;
+  kit::Point apply(double x, double y) const {
+    return {static_cast<float>(a * x + c * y + tx), static_cast<float>(b * x + d * y + ty)};
+  }
+  // Whether it keeps rectangles axis-aligned (no turn but quarter turns).
+  bool keepsAxes() const;
+};
+
+// The map from a view's bounds to its superview's, with the values drawn
+// at one time: translate(−anchor in bounds) · transform · translate(centre).
+Affine viewToSuperview(const kit::View& view, const kit::ViewPresentation& p);
+
+// Texture coordinates (u right, v down through the stored rows) of the
+// displayed picture's top-left, top-right, bottom-right and bottom-left
+// corners, for the eight orientation flags.
+std::array<kit::Point, 4> orientedTexCoords(kit::ImageOrientation orientation);
+
+struct PixelRect {
+  float x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+  bool empty() const { return !(x0 < x1 && y0 < y1); }
+  PixelRect intersect(const PixelRect& o) const;
+  bool intersects(const PixelRect& o) const { return !intersect(o).empty(); }
+};
+
+enum class QuadSource : std::uint8_t { Solid, Bitmap, Text };
+
+struct Quad {
+  // Pixels, y down: the rectangle's top-left, top-right, bottom-right and
+  // bottom-left corners.
+  std::array<kit::Point, 4> corners;
+  std::array<kit::Point, 4> texCoords{};
+  // Straight alpha; the opacity inherited down the tree is in a.
+  kit::Color color;
+  QuadSource source = QuadSource::Solid;
+  // Source Bitmap: the image's own reference (valid while the tree is
+  // unchanged); the texture cache keys on it. Source Text: an index into
+  // DrawList::texts.
+  const kit::BitmapRef* bitmap = nullptr;
+  int text = -1;
+};
+
+struct DrawCommand {
+  enum class Kind : std::uint8_t { Quad, PushClip, PopClip };
+  Kind kind = Kind::Quad;
+  // The quad to draw, or the clip's shape (a view's bounds, in pixels).
+  Quad quad;
+  // Clips: whether the shape is an axis-aligned rectangle (a scissor is
+  // enough), and its bounding box.
+  bool axisAligned = true;
+  PixelRect box;
+};
+
+struct DrawList {
+  std::vector<DrawCommand> commands;
+  std::vector<TextStyle> texts;
+  int viewsVisited = 0;  // views whose presentation was read
+  int viewsCulled = 0;   // views with something to draw, all of it off the viewport
+                         // or outside the clip (a clipping subtree counts once)
+  int quads = 0;
+
+  void clear() {
+    commands.clear();
+    texts.clear();
+    viewsVisited = viewsCulled = quads = 0;
+  }
+};
+
+// Walks root (in its own coordinates, origin at its bounds' origin) with
+// the presentation values at settings.time, appending to out (cleared first).
+void buildDrawList(const kit::View& root, const FrameSettings& settings, DrawList& out);
+
+}  // namespace render

@@ -1,0 +1,46 @@
+// The one shader program the compositor draws with, and what the current
+// GL ES context can do.
+#pragma once
+
+#include <GLES3/gl3.h>
+
+#include <string>
+
+namespace render {
+
+struct GlCapabilities {
+  int majorVersion = 2;      // 3 for an ES 3.x context
+  int maxTextureSize = 2048;
+  bool npotMipmaps = false;  // mipmaps of sizes that are not powers of two
+  int stencilBits = 0;       // of the bound framebuffer
+};
+
+// Needs a current context.
+GlCapabilities queryGlCapabilities();
+
+// Texture times vertex colour, everything premultiplied; positions in
+// framebuffer pixels, y down.
+class QuadProgram {
+ public:
+  static constexpr GLuint kPosition = 0;
+  static constexpr GLuint kTexCoord = 1;
+  static constexpr GLuint kColor = 2;
+
+  // Throws std::runtime_error with the compiler's log.
+  explicit QuadProgram(int glesMajorVersion);
+  ~QuadProgram();
+  QuadProgram(const QuadProgram&) = delete;
+  QuadProgram& operator=(const QuadProgram&) = delete;
+
+  void use(int viewportWidth, int viewportHeight) const;
+
+ private:
+  GLuint program_ = 0;
+  GLint viewport_ = -1;
+  GLint sampler_ = -1;
+};
+
+// "GL_INVALID_OPERATION" and the like.
+std::string glErrorName(GLenum error);
+
+}  // namespace render

@@ -1,0 +1,550 @@
+// The desktop window's input: fingers and the mouse as touches on the
+// letterboxed screen, the keyboard as the tablet's motion, and the loop's
+// timing and command line.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <numbers>
+
+#include "hosts/desktop/input_script.h"
+#include "hosts/desktop/key_hint.h"
+#include "hosts/desktop/keyboard_motion.h"
+#include "hosts/desktop/loop_timing.h"
+#include "hosts/desktop/options.h"
+#include "hosts/desktop/process.h"
+#include "hosts/desktop/screen_mapping.h"
+
+namespace {
+
+using desktop::Letterbox;
+using desktop::MotionKey;
+using kit::TouchPhase;
+
+constexpr double kPi = std::numbers::pi;
+
+struct RecordingSink : kit::TouchSink {
+  void touchesChanged(const std::vector<kit::Touch>& touches) override { events.push_back(touches); }
+  std::vector<std::vector<kit::Touch>> events;
+  const std::vector<kit::Touch>& last() const { return events.back(); }
+};
+
+desktop::WindowGeometry window(int w, int h, int pixelsPerUnit = 1) {
+  return {w, h, w * pixelsPerUnit, h * pixelsPerUnit};
+}
+
+// --- Letterbox -------------------------------------------------------------
+
+TEST(DesktopLetterbox, TheScreenFillsAWindowOfItsOwnShape) {
+  EXPECT_EQ(desktop::fitScreen(768, 1024), (Letterbox{1, 0, 0, 768, 1024}));
+  EXPECT_EQ(desktop::fitScreen(384, 512), (Letterbox{0.5f, 0, 0, 384, 512}));
+}
+
+TEST(DesktopLetterbox, AWideWindowGetsBarsLeftAndRightOfWholePixels) {
+  const Letterbox box = desktop::fitScreen(1001, 701);
+  EXPECT_FLOAT_EQ(box.pixelsPerPoint, 701.0f / 1024);
+  EXPECT_EQ(box.height, 701);
+  EXPECT_EQ(box.width, 526);  // 768 × 701/1024 = 525.75
+  EXPECT_EQ(box.y, 0);
+  EXPECT_EQ(box.x, 237);      // (1001 − 526) / 2, the odd pixel to the right
+}
+
+TEST(DesktopLetterbox, ATallWindowGetsBarsAboveAndBelow) {
+  const Letterbox box = desktop::fitScreen(500, 1000);
+  EXPECT_EQ(box.width, 500);
+  EXPECT_EQ(box.height, 667);  // 1024 × 500/768 = 666.67
+  EXPECT_EQ(box.x, 0);
+  EXPECT_EQ(box.y, 166);
+}
+
+TEST(DesktopLetterbox, OneOddPixelOffThreeToFourLeavesNoSliverOfBar) {
+  const Letterbox box = desktop::fitScreen(769, 1024);
+  EXPECT_EQ(box.width, 768);
+  EXPECT_EQ(box.x, 0);
+  EXPECT_EQ(desktop::fitScreen(3, 4), (Letterbox{3.0f / 768, 0, 0, 3, 4}));
+}
+
+TEST(DesktopLetterbox, AMinimisedWindowHasNoScreen) {
+  EXPECT_TRUE(desktop::fitScreen(0, 0).isEmpty());
+  EXPECT_TRUE(desktop::fitScreen(800, 0).isEmpty());
+  EXPECT_TRUE(desktop::fitScreen(-5, 600).isEmpty());
+}
+
+// --- Fingers and the mouse as touches ---------------------------------------
+
+TEST(DesktopTouches, FingersAreNormalisedOverTheWindowAndLandInScreenPoints) {
+  RecordingSink sink;
+  desktop::TouchMapper mapper(sink);
+  mapper.setGeometry(window(1000, 1024));  // bars of 116 units each side
+  mapper.fingerDown(7, 3, (116 + 100) / 1000.0f, 0.25f, 1.5);
+  ASSERT_EQ(sink.events.size(), 1u);
+  const kit::Touch& t = sink.last().at(0);
+  EXPECT_EQ(t.phase, TouchPhase::Began);
+  EXPECT_NEAR(t.location.x, 100, 1e-3);
+  EXPECT_NEAR(t.location.y, 256, 1e-3);
+  EXPECT_EQ(t.timestamp, 1.5);
+}
+
+TEST(DesktopTouches, AHighDensityWindowMapsTheSameWindowPointToTheSameScreenPoint) {
+  RecordingSink sink;
+  desktop::TouchMapper plain(sink), dense(sink);
+  plain.setGeometry(window(700, 600));
+  dense.setGeometry(window(700, 600, 2));
+  for (kit::Point w : {kit::Point{350, 300}, kit::Point{130, 50}, kit::Point{570, 599}}) {
+    const kit::Point a = plain.screenPointFromWindow(w.x, w.y);
+    const kit::Point b = dense.screenPointFromWindow(w.x, w.y);
+    EXPECT_NEAR(a.x, b.x, 0.01);
+    EXPECT_NEAR(a.y, b.y, 0.01);
+  }
+  const kit::Point centre = dense.screenPointFromNormalised(0.5f, 0.5f);
+  EXPECT_NEAR(centre.x, 384, 0.5);
+  EXPECT_NEAR(centre.y, 512, 0.5);
+}
+
+TEST(DesktopTouches, ScreenAndWindowPointsMapBackAndForth) {
+  RecordingSink sink;
+  desktop::TouchMapper mapper(sink);
+  mapper.setGeometry({1001, 701, 2002, 1402});
+  for (kit::Point p : {kit::Point{0, 0}, kit::Point{767, 1023}, kit::Point{384.5f, 17.25f}}) {
+    const kit::Point w = mapper.windowPointFromScreen(p);
+    const kit::Point back = mapper.screenPointFromWindow(w.x, w.y);
+    EXPECT_NEAR(back.x, p.x, 1e-2);
+    EXPECT_NEAR(back.y, p.y, 1e-2);
+    const kit::Point n = mapper.normalisedPointFromScreen(p);
+    const kit::Point fromN = mapper.screenPointFromNormalised(n.x, n.y);
+    EXPECT_NEAR(fromN.x, p.x, 1e-2);
+    EXPECT_NEAR(fromN.y, p.y, 1e-2);
+  }
+}
+
+TEST(DesktopTouches, AFingerThatComesDownOnABarIsIgnoredToItsEnd) {
+  RecordingSink sink;
+  desktop::TouchMapper mapper(sink);
+  mapper.setGeometry(window(1000, 1024));
+  mapper.fingerDown(1, 1, 0.05f, 0.5f, 0);  // in the left bar
+  mapper.fingerMoved(1, 1, 0.5f, 0.5f, 0.1);
+  mapper.fingerUp(1, 1, 0.5f, 0.5f, 0.2);
+  EXPECT_TRUE(sink.events.empty());
+  EXPECT_EQ(mapper.activeTouches(), 0u);
+}
+
+TEST(DesktopTouches, AFingerThatStraysOffTheScreenIsHeldAtItsEdge) {
+  RecordingSink sink;
+  desktop::TouchMapper mapper(sink);
+  mapper.setGeometry(window(1000, 1024));
+  mapper.fingerDown(1, 1, 0.5f, 0.5f, 0);
+  mapper.fingerMoved(1, 1, 0.0f, 1.2f, 0.1);
+  const kit::Point p = sink.last().at(0).location;
+  EXPECT_EQ(p.x, 0);
+  EXPECT_LT(p.y, 1024);
+  EXPECT_GT(p.y, 1023.9);
+  // Still on the screen as far as hit-testing goes.
+  EXPECT_TRUE(kit::Rect(0, 0, 768, 1024).contains(p));
+}
+
+TEST(DesktopTouches, EveryEventListsAllFingersWithTheUnmovedOnesStationary) {
+  RecordingSink sink;
+  desktop::TouchMapper mapper(sink);
+  mapper.fingerDown(1, 10, 0.1f, 0.1f, 0);
+  mapper.fingerDown(1, 11, 0.9f, 0.9f, 0.1);
+  ASSERT_EQ(sink.last().size(), 2u);
+  EXPECT_EQ(sink.last()[0].phase, TouchPhase::Stationary);
+  EXPECT_EQ(sink.last()[1].phase, TouchPhase::Began);
+  EXPECT_NE(sink.last()[0].id, sink.last()[1].id);
+
+  mapper.fingerMoved(1, 11, 0.8f, 0.8f, 0.2);
+  EXPECT_EQ(sink.last()[0].phase, TouchPhase::Stationary);
+  EXPECT_EQ(sink.last()[1].phase, TouchPhase::Moved);
+
+  mapper.fingerUp(1, 10, 0.1f, 0.1f, 0.3);
+  EXPECT_EQ(sink.last()[0].phase, TouchPhase::Ended);
+  EXPECT_EQ(mapper.activeTouches(), 1u);
+
+  // The freed id is used again while the other finger keeps its own.
+  const int kept = sink.last()[1].id;
+  mapper.fingerDown(2, 10, 0.5f, 0.5f, 0.4);
+  EXPECT_EQ(sink.last()[0].id, kept);
+  EXPECT_NE(sink.last()[1].id, kept);
+  EXPECT_EQ(sink.last()[1].id, 0);
+}
+
+TEST(DesktopTouches, TheMouseIsOneFingerAndWithTheModifierASecondMirroredAboutTheCentre) {
+  RecordingSink sink;
+  desktop::TouchMapper mapper(sink);
+  mapper.mouseDown(100, 200, true, 0);
+  ASSERT_EQ(sink.last().size(), 2u);
+  EXPECT_EQ(sink.last()[0].location, (kit::Point{100, 200}));
+  EXPECT_EQ(sink.last()[1].location, (kit::Point{668, 824}));
+  EXPECT_EQ(sink.last()[1].phase, TouchPhase::Began);
+
+  mapper.mouseMoved(150, 260, true, 0.1);
+  EXPECT_EQ(sink.last()[0].phase, TouchPhase::Moved);
+  EXPECT_EQ(sink.last()[1].phase, TouchPhase::Moved);
+  EXPECT_EQ(sink.last()[1].location, (kit::Point{618, 764}));
+
+  // Letting go of the modifier lifts the second finger only.
+  mapper.mouseMoved(160, 260, false, 0.2);
+  EXPECT_EQ(sink.last()[0].phase, TouchPhase::Moved);
+  EXPECT_EQ(sink.last()[1].phase, TouchPhase::Ended);
+  mapper.mouseMoved(170, 260, false, 0.3);
+  EXPECT_EQ(sink.last().size(), 1u);
+
+  // Pressing it again with the mouse still puts the second finger down
+  // and leaves the first where it is.
+  mapper.mouseMoved(170, 260, true, 0.4);
+  ASSERT_EQ(sink.last().size(), 2u);
+  EXPECT_EQ(sink.last()[0].phase, TouchPhase::Stationary);
+  EXPECT_EQ(sink.last()[1].phase, TouchPhase::Began);
+
+  // Nothing changed, nothing to tell.
+  const size_t events = sink.events.size();
+  mapper.mouseMoved(170, 260, true, 0.45);
+  EXPECT_EQ(sink.events.size(), events);
+
+  mapper.mouseUp(170, 260, 0.5);
+  EXPECT_EQ(sink.last()[0].phase, TouchPhase::Ended);
+  EXPECT_EQ(sink.last()[1].phase, TouchPhase::Ended);
+  EXPECT_EQ(mapper.activeTouches(), 0u);
+}
+
+TEST(DesktopTouches, TheMouseMakesNoTouchesWithNoButtonDownOrFromABar) {
+  RecordingSink sink;
+  desktop::TouchMapper mapper(sink);
+  mapper.mouseMoved(100, 100, true, 0);
+  mapper.mouseUp(100, 100, 0);
+  mapper.setGeometry(window(1000, 1024));
+  mapper.mouseDown(20, 500, false, 0);
+  mapper.mouseMoved(500, 500, false, 0);
+  EXPECT_TRUE(sink.events.empty());
+}
+
+TEST(DesktopTouches, LosingTheWindowCancelsEveryTouch) {
+  RecordingSink sink;
+  desktop::TouchMapper mapper(sink);
+  mapper.mouseDown(100, 100, true, 0);
+  mapper.fingerDown(1, 1, 0.5f, 0.5f, 0);
+  mapper.cancelAll(1);
+  ASSERT_EQ(sink.last().size(), 3u);
+  for (const kit::Touch& t : sink.last()) EXPECT_EQ(t.phase, TouchPhase::Cancelled);
+  EXPECT_EQ(mapper.activeTouches(), 0u);
+  // The button's release after the cancel belongs to nothing.
+  const size_t events = sink.events.size();
+  mapper.mouseUp(100, 100, 2);
+  EXPECT_EQ(sink.events.size(), events);
+}
+
+TEST(DesktopTouches, TheWindowSinkFindsTheViewUnderAFingerThroughTheKeyHint) {
+  auto win = std::make_shared<kit::View>(kit::Rect{0, 0, 768, 1024});
+  auto content = std::make_shared<kit::View>(kit::Rect{0, 0, 768, 1024});
+  win->addSubview(content);
+  auto hint = desktop::makeKeyHint();
+  win->addSubview(hint);
+
+  desktop::WindowTouchSink sink(*win);
+  const kit::Point underHint{hint->frame().midX(), hint->frame().midY()};
+  sink.touchesChanged({{0, TouchPhase::Began, underHint, 0}});
+  EXPECT_EQ(sink.hitView(0), content.get());
+
+  sink.touchesChanged({{0, TouchPhase::Ended, underHint, 1}});
+  EXPECT_EQ(sink.hitView(0), nullptr);
+
+  // A view taken away and gone while a finger rests on it is not kept.
+  sink.touchesChanged({{1, TouchPhase::Began, {10, 10}, 2}});
+  content->removeFromSuperview();
+  content.reset();
+  EXPECT_EQ(sink.hitView(1), nullptr);
+}
+
+// --- The keyboard's tablet ----------------------------------------------------
+
+kit::MotionSample sampleAt(desktop::KeyboardMotionSource& source, double t) {
+  auto s = source.sample(t);
+  EXPECT_TRUE(s.has_value());
+  return s.value_or(kit::MotionSample{});
+}
+
+TEST(DesktopKeyboardMotion, StartsFlatAndStillWithThePictureUnturned) {
+  desktop::KeyboardMotionSource source;
+  const kit::MotionSample s = sampleAt(source, 3);
+  EXPECT_DOUBLE_EQ(s.attitude.yaw, kPi / 2);
+  EXPECT_EQ(s.attitude.pitch, 0);
+  EXPECT_EQ(s.attitude.roll, 0);
+  EXPECT_EQ(s.rotationRate, (kit::Vector3{0, 0, 0}));
+  EXPECT_EQ(s.gravity, (kit::Vector3{0, 0, -1}));
+  EXPECT_EQ(s.acceleration, (kit::Vector3{0, 0, -1}));
+}
+
+TEST(DesktopKeyboardMotion, HoldingLeftTurnsCounterClockwiseAtTheSteadyRate) {
+  desktop::KeyboardMotionSource source;
+  source.press(MotionKey::TurnLeft, 1);
+  const kit::MotionSample during = sampleAt(source, 2);
+  EXPECT_NEAR(during.attitude.yaw, kPi / 2 + desktop::KeyboardMotionSource::kTurnRate, 1e-12);
+  EXPECT_GT(during.rotationRate.z, 0);
+  EXPECT_DOUBLE_EQ(during.rotationRate.z, desktop::KeyboardMotionSource::kTurnRate);
+
+  source.release(MotionKey::TurnLeft, 2.5);
+  const kit::MotionSample after = sampleAt(source, 4);
+  EXPECT_NEAR(after.attitude.yaw, kPi / 2 + 1.5 * desktop::KeyboardMotionSource::kTurnRate, 1e-12);
+  EXPECT_EQ(after.rotationRate.z, 0);
+}
+
+TEST(DesktopKeyboardMotion, RightTurnsClockwiseAndBothTogetherCancel) {
+  desktop::KeyboardMotionSource source;
+  source.press(MotionKey::TurnRight, 0);
+  const kit::MotionSample s = sampleAt(source, 0.5);
+  EXPECT_LT(s.rotationRate.z, 0);
+  EXPECT_NEAR(s.attitude.yaw, kPi / 2 - 0.5 * desktop::KeyboardMotionSource::kTurnRate, 1e-12);
+  source.press(MotionKey::TurnLeft, 0.5);
+  const kit::MotionSample both = sampleAt(source, 1.5);
+  EXPECT_EQ(both.rotationRate.z, 0);
+  EXPECT_NEAR(both.attitude.yaw, s.attitude.yaw, 1e-12);
+}
+
+TEST(DesktopKeyboardMotion, YawStaysWithinPlusMinusPiAsSensorsReportIt) {
+  desktop::KeyboardMotionSource source;
+  source.press(MotionKey::TurnLeft, 0);
+  const kit::MotionSample s = sampleAt(source, 3.5);  // 90° + 210° = 300° = −60°
+  EXPECT_NEAR(s.attitude.yaw, -kPi / 3, 1e-9);
+}
+
+TEST(DesktopKeyboardMotion, AutoRepeatDoesNotStackAndTimeDoesNotRunBack) {
+  desktop::KeyboardMotionSource source;
+  source.press(MotionKey::TurnLeft, 0);
+  source.press(MotionKey::TurnLeft, 0.3);
+  source.press(MotionKey::TurnLeft, 0.6);
+  source.release(MotionKey::TurnLeft, 1);
+  const double yaw = sampleAt(source, 2).attitude.yaw;
+  EXPECT_NEAR(yaw, kPi / 2 + desktop::KeyboardMotionSource::kTurnRate, 1e-12);
+  // A late timer asking for an earlier time gets the newest state.
+  EXPECT_EQ(sampleAt(source, 1.5).attitude.yaw, yaw);
+}
+
+TEST(DesktopKeyboardMotion, TiltsStopAtThirtyDegrees) {
+  desktop::KeyboardMotionSource source;
+  source.press(MotionKey::RaiseTop, 0);
+  source.press(MotionKey::RaiseRight, 0);
+  EXPECT_NEAR(sampleAt(source, 1).attitude.pitch, 10 * kPi / 180, 1e-12);
+  const kit::MotionSample s = sampleAt(source, 10);
+  EXPECT_DOUBLE_EQ(s.attitude.pitch, kPi / 6);
+  EXPECT_DOUBLE_EQ(s.attitude.roll, -kPi / 6);
+  // At its stop a tilt no longer turns.
+  EXPECT_EQ(s.rotationRate.x, 0);
+  EXPECT_EQ(s.rotationRate.y, 0);
+  // Coming back starts from the stop, not from where the key would have taken it.
+  source.release(MotionKey::RaiseTop, 10);
+  source.press(MotionKey::LowerTop, 10);
+  EXPECT_NEAR(sampleAt(source, 11).attitude.pitch, 20 * kPi / 180, 1e-12);
+}
+
+TEST(DesktopKeyboardMotion, GravityPointsDownTheSlopeTowardTheEdgeOnTheTable) {
+  struct Case {
+    MotionKey key;
+    double pitchSign, rollSign, gxSign, gySign;
+  };
+  const Case cases[] = {
+      {MotionKey::RaiseTop, +1, 0, 0, -1},    // top up: down toward the bottom edge
+      {MotionKey::LowerTop, -1, 0, 0, +1},    // bottom up: toward the top edge
+      {MotionKey::RaiseLeft, 0, +1, +1, 0},   // left side up: toward the right
+      {MotionKey::RaiseRight, 0, -1, -1, 0},  // right side up: toward the left
+  };
+  for (const Case& c : cases) {
+    desktop::KeyboardMotionSource source;
+    source.press(c.key, 0);
+    const kit::MotionSample s = sampleAt(source, 1);
+    auto sign = [](double v) { return v > 1e-12 ? 1.0 : v < -1e-12 ? -1.0 : 0.0; };
+    SCOPED_TRACE(static_cast<int>(c.key));
+    EXPECT_EQ(sign(s.attitude.pitch), c.pitchSign);
+    EXPECT_EQ(sign(s.attitude.roll), c.rollSign);
+    EXPECT_EQ(sign(s.gravity.x), c.gxSign);
+    EXPECT_EQ(sign(s.gravity.y), c.gySign);
+    EXPECT_LT(s.gravity.z, -0.9);
+    EXPECT_NEAR(std::hypot(s.gravity.x, s.gravity.y, s.gravity.z), 1, 1e-12);
+    EXPECT_EQ(s.acceleration, s.gravity);
+    // The tilt's own turn is reported about the axis it turns about.
+    EXPECT_EQ(sign(s.rotationRate.x), c.pitchSign);
+    EXPECT_EQ(sign(s.rotationRate.y), c.rollSign);
+  }
+}
+
+TEST(DesktopKeyboardMotion, SpaceLaysItFlatKeepingTheHeading) {
+  desktop::KeyboardMotionSource source;
+  source.press(MotionKey::TurnLeft, 0);
+  source.press(MotionKey::LowerTop, 0);
+  source.press(MotionKey::RaiseLeft, 0);
+  source.release(MotionKey::LowerTop, 1);
+  source.release(MotionKey::RaiseLeft, 1);
+  source.release(MotionKey::TurnLeft, 1);
+  source.layFlat(2);
+  const kit::MotionSample s = sampleAt(source, 2);
+  EXPECT_EQ(s.attitude.pitch, 0);
+  EXPECT_EQ(s.attitude.roll, 0);
+  EXPECT_EQ(s.gravity, (kit::Vector3{0, 0, -1}));
+  EXPECT_NEAR(s.attitude.yaw, kPi / 2 + desktop::KeyboardMotionSource::kTurnRate, 1e-12);
+}
+
+TEST(DesktopKeyboardMotion, LosingTheKeyboardLetsGoOfEveryKey) {
+  desktop::KeyboardMotionSource source;
+  source.press(MotionKey::TurnLeft, 0);
+  source.press(MotionKey::RaiseTop, 0);
+  source.releaseAll(1);
+  const kit::MotionSample s = sampleAt(source, 5);
+  EXPECT_EQ(s.rotationRate, (kit::Vector3{0, 0, 0}));
+  EXPECT_NEAR(s.attitude.pitch, 10 * kPi / 180, 1e-12);
+}
+
+// --- The loop's time ---------------------------------------------------------
+
+TEST(DesktopLoopTiming, AStallIsCaughtUpOnlyAQuarterSecondAtATime) {
+  kit::VirtualClock real(100);
+  desktop::SteppedClock clock(real);
+  EXPECT_EQ(clock.now(), 100);
+  real.advance(0.1);
+  clock.beginStep();
+  EXPECT_DOUBLE_EQ(clock.now(), 100.1);  // ordinary steps pass unchanged
+
+  real.advance(30);  // stalled
+  clock.beginStep();
+  EXPECT_DOUBLE_EQ(clock.now(), 100.35);
+  EXPECT_DOUBLE_EQ(clock.dropped(), 29.75);
+  // Time within the step runs on as usual, and the next step is measured
+  // from this one.
+  real.advance(0.01);
+  EXPECT_DOUBLE_EQ(clock.now(), 100.36);
+  real.advance(0.2);
+  clock.beginStep();
+  EXPECT_NEAR(clock.now(), 100.56, 1e-9);
+}
+
+TEST(DesktopLoopTiming, TheWaitReachesTheNextTimerRoundedUpAndNoFurther) {
+  EXPECT_EQ(desktop::waitMilliseconds(10, 10 + 1.0 / 120, std::nullopt), 9);  // 8.33 ms
+  EXPECT_EQ(desktop::waitMilliseconds(10, 10.05, 10.02), 20);
+  EXPECT_EQ(desktop::waitMilliseconds(10, std::nullopt, std::nullopt), 100);
+  EXPECT_EQ(desktop::waitMilliseconds(10, 99, std::nullopt), 100);
+  EXPECT_EQ(desktop::waitMilliseconds(10, 9.5, std::nullopt), 0);  // overdue
+  EXPECT_EQ(desktop::waitMilliseconds(10, std::nan(""), std::nullopt), 100);  // ignored, not slept on
+}
+
+// --- Command line ----------------------------------------------------------------
+
+using Action = desktop::ParsedArguments::Action;
+
+TEST(DesktopOptions, FoldersAndTimesTakeTheirValueNextOrAfterEquals) {
+  const auto p = desktop::parseArguments(
+      {"--library", "/photos", "--resources=/res", "--exit-after", "2.5", "--screenshot", "s.png"});
+  ASSERT_EQ(p.action, Action::Run) << p.error;
+  EXPECT_EQ(p.options.libraryDir, "/photos");
+  EXPECT_EQ(p.options.resourceDir, "/res");
+  EXPECT_EQ(p.options.exitAfter, 2.5);
+  EXPECT_EQ(p.options.screenshotPath, "s.png");
+  EXPECT_TRUE(p.options.scriptPath.empty());
+}
+
+TEST(DesktopOptions, MistakesAreErrorsNotSilentlyIgnored) {
+  for (const std::vector<std::string>& args :
+       std::vector<std::vector<std::string>>{{"--library"},
+                                             {"--library="},
+                                             {"--exit-after", "soon"},
+                                             {"--exit-after", "-1"},
+                                             {"--exit-after", "inf"},
+                                             {"--exit-after", "2s"},
+                                             {"--fullscreen"},
+                                             {"photos"}}) {
+    const auto p = desktop::parseArguments(args);
+    EXPECT_EQ(p.action, Action::Error) << args[0];
+    EXPECT_FALSE(p.error.empty());
+  }
+}
+
+TEST(DesktopOptions, ThePicturesFolderComesFromXdgThenTheEnvironmentThenHome) {
+  using desktop::choosePicturesFolder;
+  EXPECT_EQ(choosePicturesFolder("/home/ann/Bilder\n", "/elsewhere", "/home/ann"), "/home/ann/Bilder");
+  // xdg-user-dir answers the home folder when none is configured.
+  EXPECT_EQ(choosePicturesFolder("/home/ann\n", "/elsewhere", "/home/ann/"), "/elsewhere");
+  EXPECT_EQ(choosePicturesFolder(std::nullopt, "$HOME/Fotos", "/home/ann"), "/home/ann/Fotos");
+  EXPECT_EQ(choosePicturesFolder("", nullptr, "/home/ann"), "/home/ann/Pictures");
+  EXPECT_EQ(choosePicturesFolder("Pictures\n", "relative", "/home/ann"), "/home/ann/Pictures");
+  EXPECT_EQ(choosePicturesFolder(std::nullopt, nullptr, nullptr), "");
+}
+
+// --- Other programs ------------------------------------------------------------------
+
+TEST(DesktopProcess, ArgumentsReachTheProgramAsTheyAreWithNoShell) {
+  const auto out = desktop::captureOutput({"printf", "%s|%s", "$(echo hi); rm -rf x", "a b"});
+  ASSERT_TRUE(out.has_value());
+  EXPECT_EQ(*out, "$(echo hi); rm -rf x|a b");
+}
+
+TEST(DesktopProcess, AProgramThatFailsOrIsMissingGivesNoAnswer) {
+  EXPECT_FALSE(desktop::captureOutput({"false"}).has_value());
+  EXPECT_FALSE(desktop::captureOutput({"vitrane-no-such-program"}).has_value());
+  EXPECT_FALSE(desktop::captureOutput({}).has_value());
+}
+
+TEST(DesktopProcess, OutputPastTheLimitIsDroppedWithoutHangingTheWriter) {
+  // 200 kB through a 64 kB pipe: the writer must be drained to finish.
+  const auto out = desktop::captureOutput({"head", "-c", "200000", "/dev/zero"}, 1000);
+  ASSERT_TRUE(out.has_value());
+  EXPECT_EQ(out->size(), 1000u);
+}
+
+TEST(DesktopProcess, SpawningAnswersWhetherTheProgramStarted) {
+  EXPECT_TRUE(desktop::spawnDetached({"true"}));
+  EXPECT_FALSE(desktop::spawnDetached({"vitrane-no-such-program"}));
+  desktop::reapChildren();
+}
+
+TEST(DesktopProcess, LinksThatTheOpenerWouldTakeForOptionsAreRefused) {
+  EXPECT_FALSE(desktop::openUrl(""));
+  EXPECT_FALSE(desktop::openUrl("--help"));
+  EXPECT_FALSE(desktop::openUrl("-x"));
+}
+
+// --- Replayed input --------------------------------------------------------------
+
+TEST(DesktopInputScript, ReadsEachKindOfStep) {
+  const auto steps = desktop::parseInputScript(
+      "# a comment\n"
+      "0.5 key Left down\n"
+      "\n"
+      "1 mouse move 10 20.5 mirror  # trailing comment\n"
+      "1 finger up 3 700 1000\n"
+      "1.5 window 1000 700\n"
+      "2 quit\n",
+      "t.txt");
+  ASSERT_EQ(steps.size(), 5u);
+  EXPECT_EQ(steps[0].kind, desktop::InputStep::Kind::Key);
+  EXPECT_EQ(steps[0].key, "Left");
+  EXPECT_EQ(steps[0].action, desktop::InputStep::Action::Down);
+  EXPECT_EQ(steps[1].kind, desktop::InputStep::Kind::Mouse);
+  EXPECT_EQ(steps[1].action, desktop::InputStep::Action::Move);
+  EXPECT_EQ(steps[1].location, (kit::Point{10, 20.5f}));
+  EXPECT_TRUE(steps[1].mirror);
+  EXPECT_EQ(steps[2].finger, 3);
+  EXPECT_EQ(steps[2].action, desktop::InputStep::Action::Up);
+  EXPECT_EQ(steps[3].width, 1000);
+  EXPECT_EQ(steps[3].height, 700);
+  EXPECT_EQ(steps[4].kind, desktop::InputStep::Kind::Quit);
+  EXPECT_EQ(steps[4].time, 2);
+}
+
+TEST(DesktopInputScript, AMalformedLineIsReportedWithItsFileAndLine) {
+  const std::pair<const char*, const char*> bad[] = {
+      {"1 key Left\n", "t.txt:1:"},
+      {"1 key Left move\n", "t.txt:1:"},
+      {"\n1 mouse down 10\n", "t.txt:2:"},
+      {"1 quit\n0.5 quit\n", "t.txt:2: times must not go down"},
+      {"soon quit\n", "t.txt:1:"},
+      {"1 finger down 12 5 5\n", "t.txt:1:"},
+      {"1 window 0 700\n", "t.txt:1:"},
+      {"1 jump\n", "t.txt:1: unknown input"},
+  };
+  for (const auto& [text, message] : bad) {
+    try {
+      desktop::parseInputScript(text, "t.txt");
+      ADD_FAILURE() << "accepted: " << text;
+    } catch (const desktop::InputScriptError& e) {
+      EXPECT_EQ(std::string(e.what()).rfind(message, 0), 0u) << e.what();
+    }
+  }
+}
+
+}  // namespace

@@ -1,0 +1,249 @@
+// The real window on a virtual X display: it opens, draws, takes scripted
+// input, writes a screenshot of what it drew and quits cleanly, on its own
+// or on SIGTERM. Needs Xvfb; skipped without it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kit/image_codec.h"
+
+extern char** environ;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+#ifdef VITRANE_DESKTOP_PATH
+constexpr const char* kDesktopPath = VITRANE_DESKTOP_PATH;
+#else
+constexpr const char* kDesktopPath = nullptr;
+#endif
+
+bool onPath(const std::string& program) {
+  const char* path = std::getenv("PATH");
+  if (!path) return false;
+  std::string dirs = path;
+  for (size_t start = 0; start <= dirs.size();) {
+    const size_t end = std::min(dirs.find(':', start), dirs.size());
+    std::error_code ec;
+    if (end > start && fs::exists(fs::path(dirs.substr(start, end - start)) / program, ec)) return true;
+    start = end + 1;
+  }
+  return false;
+}
+
+// A child process that is always gone when this goes, however the test ends.
+class Child {
+ public:
+  Child() = default;
+  Child(const Child&) = delete;
+  Child& operator=(const Child&) = delete;
+  ~Child() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+
+  // extraEnv comes before the inherited environment, and the first of a
+  // name wins; inherited variables named in dropped are left out.
+  bool start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+             posix_spawn_file_actions_t* actions = nullptr, const std::vector<std::string>& dropped = {}) {
+    std::vector<std::string> env = extraEnv;
+    for (char** e = environ; *e; ++e) {
+      const std::string entry = *e;
+      const std::string name = entry.substr(0, entry.find('='));
+      if (std::find(dropped.begin(), dropped.end(), name) == dropped.end()) env.push_back(entry);
+    }
+    std::vector<char*> args, envp;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    for (const auto& e : env) envp.push_back(const_cast<char*>(e.c_str()));
+    envp.push_back(nullptr);
+    return posix_spawnp(&pid_, args[0], actions, nullptr, args.data(), envp.data()) == 0;
+  }
+
+  // The exit status, or -1 when it has not ended within the time allowed
+  // (it is then killed by the destructor).
+  int waitFor(std::chrono::seconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < deadline) {
+      int status = 0;
+      const pid_t r = waitpid(pid_, &status, WNOHANG);
+      if (r == pid_) {
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return -1;
+  }
+
+  pid_t pid() const { return pid_; }
+
+ private:
+  pid_t pid_ = -1;
+};
+
+class DesktopSmoke : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!kDesktopPath) GTEST_SKIP() << "vitrane (the desktop window) was not built: SDL2 or SDL2_mixer missing";
+    if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
+    dir_ = fs::temp_directory_path() / ("vitrane-smoke-" + std::to_string(getpid()));
+    fs::create_directories(dir_);
+    startDisplay();
+  }
+
+  void TearDown() override {
+    std::error_code ec;
+    if (!dir_.empty()) fs::remove_all(dir_, ec);
+  }
+
+  // Xvfb picks a free display itself and writes its number once it takes
+  // connections, so there is neither a race for the number nor a guess at
+  // how long it takes to start.
+  void startDisplay() {
+    int fds[2];
+    ASSERT_EQ(pipe(fds), 0);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    const bool started = xvfb_.start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                      "1024x1400x24", "-nolisten", "tcp"},
+                                     {}, &actions);
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    ASSERT_TRUE(started);
+
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    while (poll(&p, 1, 15000) > 0) {
+      char c;
+      if (read(fds[0], &c, 1) != 1 || c == '\n') break;
+      number += c;
+    }
+    close(fds[0]);
+    ASSERT_FALSE(number.empty()) << "Xvfb did not say which display it opened";
+    display_ = ":" + number;
+  }
+
+  // Starts the window with its output kept in a file (the application's
+  // log is long), for the failure messages.
+  bool startApp(Child& app, const std::vector<std::string>& args) {
+    return startApp(app, args, environment(), {});
+  }
+  bool startApp(Child& app, const std::vector<std::string>& args, const std::vector<std::string>& env,
+                const std::vector<std::string>& dropped) {
+    logPath_ = dir_ / "vitrane.log";
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
+    std::vector<std::string> argv{kDesktopPath};
+    argv.insert(argv.end(), args.begin(), args.end());
+    const bool started = app.start(argv, env, &actions, dropped);
+    posix_spawn_file_actions_destroy(&actions);
+    return started;
+  }
+
+  // The last lines the window wrote.
+  std::string logTail() const {
+    std::ifstream in(logPath_);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::string tail;
+    for (size_t i = lines.size() > 15 ? lines.size() - 15 : 0; i < lines.size(); ++i) tail += lines[i] + "\n";
+    return "vitrane's last output:\n" + tail;
+  }
+
+  std::vector<std::string> environment() const {
+    // No sound card is needed, and none is looked for.
+    return {"DISPLAY=" + display_, "SDL_AUDIODRIVER=dummy"};
+  }
+
+  Child xvfb_;
+  fs::path dir_;
+  fs::path logPath_;
+  std::string display_;
+};
+
+
+TEST_F(DesktopSmoke, DrawsTheScreenTakesInputAndQuitsOnItsOwn) {
+  const fs::path script = dir_ / "input.txt";
+  std::ofstream(script) << "0.3 key Left down\n"
+                           "0.8 key Left up\n"
+                           "0.9 key W down\n"
+                           "1.1 key W up\n"
+                           "1.2 mouse down 200 300\n"
+                           "1.3 mouse move 250 330 mirror\n"
+                           "1.4 mouse up 250 330\n"
+                           "1.5 finger down 0 400 400\n"
+                           "1.6 finger up 0 420 400\n"
+                           "1.7 key Space down\n"
+                           "1.7 key Space up\n";
+  const fs::path shot = dir_ / "shot.png";
+  Child app;
+  ASSERT_TRUE(startApp(app, {"--exit-after", "2", "--screenshot", shot.string(), "--script", script.string()}));
+  ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
+
+  const kit::DecodeResult image = kit::decodeImageFile(shot.string());
+  ASSERT_TRUE(image) << image.error << "\n" << logTail();
+  const kit::Bitmap& b = *image.bitmap;
+  ASSERT_EQ(b.format, kit::PixelFormat::RGBA8);
+  EXPECT_EQ(b.width, 768);  // the whole screen fits the display at one pixel a point
+  EXPECT_EQ(b.height, 1024);
+
+  std::set<std::uint32_t> colours;
+  size_t dark = 0;
+  for (int y = 0; y < b.height; ++y)
+    for (int x = 0; x < b.width; ++x) {
+      const std::uint8_t* p = b.row(y) + 4 * x;
+      colours.insert(static_cast<std::uint32_t>(p[0] >> 3) << 10 | (p[1] >> 3) << 5 | (p[2] >> 3));
+      if (p[0] < 16 && p[1] < 16 && p[2] < 16) ++dark;
+    }
+  EXPECT_GE(colours.size(), 8u) << "the screenshot is nearly one colour";
+  EXPECT_LT(dark, static_cast<size_t>(b.width) * b.height / 2) << "the screenshot is mostly black";
+}
+
+TEST_F(DesktopSmoke, QuitsCleanlyOnSigterm) {
+  // A script that quits only long after the signal, so the exit is the signal's.
+  const fs::path script = dir_ / "late.txt";
+  std::ofstream(script) << "60 quit\n";
+  Child app;
+  ASSERT_TRUE(startApp(app, {"--script", script.string()}));
+  // Long enough for the window to be open and the loop turning.
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  ASSERT_EQ(kill(app.pid(), SIGTERM), 0);
+  EXPECT_EQ(app.waitFor(std::chrono::seconds(10)), 0) << logTail();
+}
+
+TEST_F(DesktopSmoke, RefusesToRunUnseenWhenNoDisplayCanBeReached) {
+  // SDL would fall back to drawing nowhere; the window must say so and
+  // fail rather than run invisible. No Wayland socket can be found in an
+  // empty runtime folder.
+  const fs::path runtime = dir_ / "runtime";
+  fs::create_directories(runtime);
+  Child app;
+  ASSERT_TRUE(startApp(app, {"--exit-after", "5"}, {"XDG_RUNTIME_DIR=" + runtime.string()},
+                       {"DISPLAY", "WAYLAND_DISPLAY", "SDL_VIDEODRIVER"}));
+  EXPECT_EQ(app.waitFor(std::chrono::seconds(10)), 1) << logTail();
+  EXPECT_NE(logTail().find("no display"), std::string::npos) << logTail();
+}
+
+}  // namespace
