@@ -29,10 +29,18 @@ std::uint8_t unit(float v) { return static_cast<std::uint8_t>(std::lround(std::c
 
 struct Op {
   enum class Kind { Draw, PushScissor, PopScissor, PushStencil, PopStencil } kind;
-  GLuint texture = 0;
-  int firstQuad = 0;  // into the frame's vertices, four a quad
+  GLuint texture = 0;  // 0: a solid fill
+  bool blend = true;   // false where everything drawn is opaque
+  int firstQuad = 0;   // into the frame's vertices, four a quad
   int quads = 0;
   PixelRect box;
+};
+
+// What a quad is filled from, and whether it covers what lies below.
+struct Fill {
+  bool drawable = false;
+  GLuint texture = 0;
+  bool opaque = false;
 };
 
 struct ScissorBox {
@@ -42,12 +50,12 @@ struct ScissorBox {
 }  // namespace
 
 struct Compositor::Impl {
-  GlCapabilities caps = queryGlCapabilities();
-  QuadProgram program{caps.majorVersion};
+  GlCapabilities caps;
+  QuadProgram textured{caps.majorVersion, true};
+  QuadProgram solid{caps.majorVersion, false};
   TextureCache textures{caps};
   TextRasterizer rasterizer;
   TextCache texts{rasterizer};
-  kit::BitmapRef white;
   GLuint vertexBuffer = 0;
   GLuint indexBuffer = 0;
   bool warnedAboutText = false;
@@ -56,10 +64,7 @@ struct Compositor::Impl {
   std::vector<Vertex> vertices;
   std::vector<Op> ops;
 
-  Impl() {
-    auto w = std::make_shared<kit::Bitmap>(kit::Bitmap::make(1, 1, kit::PixelFormat::RGBA8));
-    w->pixels.assign(4, 255);
-    white = std::move(w);
+  explicit Impl(GlCapabilities c) : caps(c) {
     std::vector<GLushort> indices;
     indices.reserve(static_cast<std::size_t>(kMaxQuadsPerDraw) * 6);
     for (int q = 0; q < kMaxQuadsPerDraw; ++q) {
@@ -79,20 +84,21 @@ struct Compositor::Impl {
     glDeleteBuffers(1, &indexBuffer);
   }
 
-  GLuint textureOf(const Quad& q) {
+  Fill fillOf(const Quad& q) {
+    auto picture = [](TextureCache::Texture t) { return Fill{t.id != 0, t.id, t.opaque}; };
     switch (q.source) {
-      case QuadSource::Solid: return textures.textureFor(white);
-      case QuadSource::Bitmap: return q.bitmap ? textures.textureFor(*q.bitmap) : 0;
+      case QuadSource::Solid: return {true, 0, true};
+      case QuadSource::Bitmap: return q.bitmap ? picture(textures.textureFor(*q.bitmap)) : Fill{};
       case QuadSource::Text: {
-        const kit::BitmapRef picture = texts.pictureFor(list.texts[static_cast<std::size_t>(q.text)]);
-        if (!picture && !rasterizer.error().empty() && !warnedAboutText) {
+        const kit::BitmapRef text = texts.pictureFor(list.texts[static_cast<std::size_t>(q.text)]);
+        if (!text && !rasterizer.error().empty() && !warnedAboutText) {
           std::fprintf(stderr, "vitrane: text is not drawn: %s\n", rasterizer.error().c_str());
           warnedAboutText = true;
         }
-        return textures.textureFor(picture);
+        return picture(textures.textureFor(text));
       }
     }
-    return 0;
+    return {};
   }
 
   void appendQuad(const Quad& q) {
@@ -117,22 +123,24 @@ struct Compositor::Impl {
     for (const DrawCommand& c : list.commands) {
       switch (c.kind) {
         case DrawCommand::Kind::Quad: {
-          const GLuint texture = textureOf(c.quad);
-          if (!texture) break;
+          const Fill fill = fillOf(c.quad);
+          if (!fill.drawable) break;
           const int index = static_cast<int>(vertices.size() / 4);
           appendQuad(c.quad);
+          // Blending reads the framebuffer back; opaque quads need not.
+          const bool blend = !fill.opaque || vertices.back().rgba[3] != 255;
           Op* last = ops.empty() ? nullptr : &ops.back();
-          if (last && last->kind == Op::Kind::Draw && last->texture == texture &&
-              last->quads < kMaxQuadsPerDraw)
+          if (last && last->kind == Op::Kind::Draw && last->texture == fill.texture &&
+              last->blend == blend && last->quads < kMaxQuadsPerDraw)
             ++last->quads;
           else
-            ops.push_back({Op::Kind::Draw, texture, index, 1, {}});
+            ops.push_back({Op::Kind::Draw, fill.texture, blend, index, 1, {}});
           break;
         }
         case DrawCommand::Kind::PushClip: {
           // Without a stencil buffer a turned clip falls back to its box.
           const bool stencil = !c.axisAligned && caps.stencilBits > 0;
-          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, 0, 0, c.box};
+          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, 0, 0, c.box};
           if (stencil) {
             op.firstQuad = static_cast<int>(vertices.size() / 4);
             appendQuad(c.quad);
@@ -145,7 +153,7 @@ struct Compositor::Impl {
           if (openClips.empty()) break;
           const bool stencil = openClips.back() == Op::Kind::PushStencil;
           openClips.pop_back();
-          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, 0, 0, c.box};
+          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, 0, 0, c.box};
           if (stencil) {
             op.firstQuad = static_cast<int>(vertices.size() / 4);
             appendQuad(c.quad);
@@ -170,14 +178,22 @@ struct Compositor::Impl {
   int submit(const FrameSettings& s) {
     const int width = std::max(0, s.viewportWidth), height = std::max(0, s.viewportHeight);
     int drawCalls = 0;
+    // Nothing is assumed of the state others left: the first draw sets all.
+    const QuadProgram* program = nullptr;
     GLuint bound = 0;
-    auto drawQuads = [&](GLuint texture, int first, int count) {
-      if (texture != bound) glBindTexture(GL_TEXTURE_2D, bound = texture);
+    int blending = -1;
+    auto drawQuads = [&](GLuint texture, bool blend, int first, int count) {
+      const QuadProgram* wanted = texture ? &textured : &solid;
+      if (wanted != program) (program = wanted)->use(std::max(1, width), std::max(1, height));
+      if (texture && texture != bound) glBindTexture(GL_TEXTURE_2D, bound = texture);
+      if (static_cast<int>(blend) != blending) {
+        blending = blend;
+        blend ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
+      }
       pointAttributesAt(first);
       glDrawElements(GL_TRIANGLES, count * 6, GL_UNSIGNED_SHORT, nullptr);
       ++drawCalls;
     };
-    const GLuint whiteTexture = textures.textureFor(white);
 
     std::vector<ScissorBox> scissors;
     auto applyScissor = [&] {
@@ -197,13 +213,13 @@ struct Compositor::Impl {
       glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
       glStencilFunc(GL_EQUAL, stencilDepth, 0xFF);
       glStencilOp(GL_KEEP, GL_KEEP, change);
-      drawQuads(whiteTexture, op.firstQuad, 1);
+      drawQuads(0, false, op.firstQuad, 1);
       glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     };
 
     for (const Op& op : ops) {
       switch (op.kind) {
-        case Op::Kind::Draw: drawQuads(op.texture, op.firstQuad, op.quads); break;
+        case Op::Kind::Draw: drawQuads(op.texture, op.blend, op.firstQuad, op.quads); break;
         case Op::Kind::PushScissor: {
           // Pixels whose centres lie inside the box.
           ScissorBox b{static_cast<int>(std::lround(op.box.x0)), static_cast<int>(std::lround(op.box.y0)),
@@ -240,9 +256,14 @@ struct Compositor::Impl {
   }
 };
 
-Compositor::Compositor() {
+Compositor::Compositor(int glesVersionLimit) {
   try {
-    impl_ = std::make_unique<Impl>();
+    GlCapabilities caps = queryGlCapabilities();
+    if (glesVersionLimit < caps.majorVersion) {
+      caps.majorVersion = glesVersionLimit;
+      caps.npotMipmaps = caps.npotMipmaps && glesVersionLimit >= 3;
+    }
+    impl_ = std::make_unique<Impl>(caps);
   } catch (const RenderError&) {
     throw;
   } catch (const std::exception& e) {
@@ -274,9 +295,7 @@ void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
   glClearStencil(0);
   glClear(GL_COLOR_BUFFER_BIT | (m.caps.stencilBits > 0 ? GL_STENCIL_BUFFER_BIT : 0));
 
-  glEnable(GL_BLEND);
   glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-  m.program.use(std::max(1, width), std::max(1, height));
   glActiveTexture(GL_TEXTURE0);
   if (m.caps.majorVersion >= 3) glBindVertexArray(0);
   glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, m.indexBuffer);

@@ -36,7 +36,10 @@ class Compositor {
  public:
   // Needs a current GL context; the compositor belongs to that context.
   // Throws RenderError when the context cannot run its shaders.
-  Compositor();
+  // glesVersionLimit 2 keeps to what OpenGL ES 2.0 offers even on a newer
+  // context (drivers hand out 3.x when 2.0 is asked for), so the fallback
+  // can be tried anywhere.
+  explicit Compositor(int glesVersionLimit = 3);
   ~Compositor();
   Compositor(const Compositor&) = delete;
   Compositor& operator=(const Compositor&) = delete;

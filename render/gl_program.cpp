@@ -36,6 +36,13 @@ out vec4 fragColor;
 void main() { fragColor = texture(picture, vTexCoord) * vColor; }
 )";
 
+const char* const kSolidFragment300 = R"(#version 300 es
+precision mediump float;
+in vec4 vColor;
+out vec4 fragColor;
+void main() { fragColor = vColor; }
+)";
+
 const char* const kVertex100 = R"(#version 100
 uniform vec2 viewport;
 attribute vec2 position;
@@ -60,6 +67,12 @@ uniform sampler2D picture;
 varying vec2 vTexCoord;
 varying vec4 vColor;
 void main() { gl_FragColor = texture2D(picture, vTexCoord) * vColor; }
+)";
+
+const char* const kSolidFragment100 = R"(#version 100
+precision mediump float;
+varying vec4 vColor;
+void main() { gl_FragColor = vColor; }
 )";
 
 GLuint compile(GLenum kind, const char* source) {
@@ -103,12 +116,13 @@ GlCapabilities queryGlCapabilities() {
   return c;
 }
 
-QuadProgram::QuadProgram(int glesMajorVersion) {
+QuadProgram::QuadProgram(int glesMajorVersion, bool textured) {
   const bool es3 = glesMajorVersion >= 3;
   const GLuint vs = compile(GL_VERTEX_SHADER, es3 ? kVertex300 : kVertex100);
   GLuint fs = 0;
   try {
-    fs = compile(GL_FRAGMENT_SHADER, es3 ? kFragment300 : kFragment100);
+    fs = compile(GL_FRAGMENT_SHADER, textured ? (es3 ? kFragment300 : kFragment100)
+                                              : (es3 ? kSolidFragment300 : kSolidFragment100));
   } catch (...) {
     glDeleteShader(vs);
     throw;
@@ -143,7 +157,7 @@ QuadProgram::~QuadProgram() {
 void QuadProgram::use(int viewportWidth, int viewportHeight) const {
   glUseProgram(program_);
   glUniform2f(viewport_, static_cast<float>(viewportWidth), static_cast<float>(viewportHeight));
-  glUniform1i(sampler_, 0);
+  if (sampler_ >= 0) glUniform1i(sampler_, 0);
 }
 
 std::string glErrorName(GLenum error) {

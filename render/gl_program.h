@@ -18,8 +18,10 @@ struct GlCapabilities {
 // Needs a current context.
 GlCapabilities queryGlCapabilities();
 
-// Texture times vertex colour, everything premultiplied; positions in
-// framebuffer pixels, y down.
+// Texture times vertex colour (or the vertex colour alone, for solid
+// fills: a software rasteriser spends half a frame sampling a white texel
+// otherwise), everything premultiplied; positions in framebuffer pixels,
+// y down.
 class QuadProgram {
  public:
   static constexpr GLuint kPosition = 0;
@@ -27,7 +29,7 @@ class QuadProgram {
   static constexpr GLuint kColor = 2;
 
   // Throws std::runtime_error with the compiler's log.
-  explicit QuadProgram(int glesMajorVersion);
+  QuadProgram(int glesMajorVersion, bool textured);
   ~QuadProgram();
   QuadProgram(const QuadProgram&) = delete;
   QuadProgram& operator=(const QuadProgram&) = delete;

@@ -19,8 +19,8 @@ class OffscreenError : public std::runtime_error {
 
 class OffscreenContext {
  public:
-  // Makes the context current and its framebuffer bound. Throws
-  // OffscreenError.
+  // Makes the context current and its framebuffer bound: OpenGL ES 3 where
+  // there is one, else 2. Throws OffscreenError.
   OffscreenContext(int width, int height);
   ~OffscreenContext();
   OffscreenContext(const OffscreenContext&) = delete;

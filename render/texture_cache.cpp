@@ -15,26 +15,26 @@ bool sameOwner(const std::weak_ptr<const kit::Bitmap>& w, const kit::BitmapRef& 
 }  // namespace
 
 TextureCache::~TextureCache() {
-  for (auto& [bitmap, entry] : entries_) glDeleteTextures(1, &entry.texture);
+  for (auto& [bitmap, entry] : entries_) glDeleteTextures(1, &entry.texture.id);
 }
 
-GLuint TextureCache::textureFor(const kit::BitmapRef& bitmap) {
-  if (!bitmap) return 0;
+TextureCache::Texture TextureCache::textureFor(const kit::BitmapRef& bitmap) {
+  if (!bitmap) return {};
   auto it = entries_.find(bitmap.get());
   if (it != entries_.end()) {
     if (sameOwner(it->second.owner, bitmap)) return it->second.texture;
-    glDeleteTextures(1, &it->second.texture);
+    glDeleteTextures(1, &it->second.texture.id);
     entries_.erase(it);
   }
-  const GLuint texture = upload(*bitmap);
-  if (texture) entries_.emplace(bitmap.get(), Entry{bitmap, texture});
+  const Texture texture = upload(*bitmap);
+  if (texture.id) entries_.emplace(bitmap.get(), Entry{bitmap, texture});
   return texture;
 }
 
 void TextureCache::collect() {
   for (auto it = entries_.begin(); it != entries_.end();) {
     if (it->second.owner.expired()) {
-      glDeleteTextures(1, &it->second.texture);
+      glDeleteTextures(1, &it->second.texture.id);
       it = entries_.erase(it);
     } else {
       ++it;
@@ -42,9 +42,9 @@ void TextureCache::collect() {
   }
 }
 
-GLuint TextureCache::upload(const kit::Bitmap& bitmap) const {
+TextureCache::Texture TextureCache::upload(const kit::Bitmap& bitmap) const {
   const TexturePixels px = prepareTexturePixels(bitmap, caps_.maxTextureSize);
-  if (px.width <= 0 || px.height <= 0) return 0;
+  if (px.width <= 0 || px.height <= 0) return {};
   // Errors left by others must not be taken for this upload's.
   for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
   }
@@ -72,9 +72,9 @@ GLuint TextureCache::upload(const kit::Bitmap& bitmap) const {
   if (mipmaps) glGenerateMipmap(GL_TEXTURE_2D);
   if (glGetError() != GL_NO_ERROR) {
     glDeleteTextures(1, &texture);
-    return 0;
+    return {};
   }
-  return texture;
+  return {texture, px.opaque};
 }
 
 }  // namespace render

@@ -21,10 +21,15 @@ class TextureCache {
   TextureCache(const TextureCache&) = delete;
   TextureCache& operator=(const TextureCache&) = delete;
 
+  struct Texture {
+    GLuint id = 0;
+    bool opaque = false;  // every pixel has alpha 1: no blending needed
+  };
+
   // The bitmap's texture (mipmapped, trilinear, clamped at the edges; grey
-  // bitmaps as luminance; premultiplied alpha), or 0 when there is no
+  // bitmaps as luminance; premultiplied alpha); id 0 when there is no
   // picture to upload.
-  GLuint textureFor(const kit::BitmapRef& bitmap);
+  Texture textureFor(const kit::BitmapRef& bitmap);
 
   // Deletes the textures of bitmaps that no longer exist.
   void collect();
@@ -36,9 +41,9 @@ class TextureCache {
     // Identity by owner as well as address: a new bitmap may be allocated
     // where a dead one was.
     std::weak_ptr<const kit::Bitmap> owner;
-    GLuint texture = 0;
+    Texture texture;
   };
-  GLuint upload(const kit::Bitmap& bitmap) const;
+  Texture upload(const kit::Bitmap& bitmap) const;
 
   GlCapabilities caps_;
   std::unordered_map<const kit::Bitmap*, Entry> entries_;

@@ -68,6 +68,7 @@ TexturePixels prepareTexturePixels(const kit::Bitmap& source, int maxSide) {
   t.height = source.height;
   t.data = source.pixels.data();
   const bool transparent = hasTransparency(source);
+  t.opaque = !transparent;
   maxSide = std::max(1, maxSide);
   if (source.width > maxSide || source.height > maxSide) {
     const double f = static_cast<double>(maxSide) / std::max(source.width, source.height);

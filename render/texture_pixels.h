@@ -13,6 +13,7 @@ struct TexturePixels {
   int width = 0;
   int height = 0;
   kit::PixelFormat format = kit::PixelFormat::RGBA8;
+  bool opaque = true;  // no pixel with alpha below 1
   // Rows top to bottom, no padding. Points either into the source bitmap
   // (nothing needed changing) or into owned.
   const std::uint8_t* data = nullptr;

@@ -1,14 +1,12 @@
 // The desktop window's input: fingers and the mouse as touches on the
-// letterboxed screen, the keyboard as the tablet's motion, and the loop's
-// timing and command line.
+// letterboxed screen, replayed input, and the loop's timing and command
+// line. The keyboard's tablet has tests of its own.
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <numbers>
 
 #include "hosts/desktop/input_script.h"
 #include "hosts/desktop/key_hint.h"
-#include "hosts/desktop/keyboard_motion.h"
 #include "hosts/desktop/loop_timing.h"
 #include "hosts/desktop/options.h"
 #include "hosts/desktop/process.h"
@@ -17,10 +15,7 @@
 namespace {
 
 using desktop::Letterbox;
-using desktop::MotionKey;
 using kit::TouchPhase;
-
-constexpr double kPi = std::numbers::pi;
 
 struct RecordingSink : kit::TouchSink {
   void touchesChanged(const std::vector<kit::Touch>& touches) override { events.push_back(touches); }
@@ -254,143 +249,6 @@ TEST(DesktopTouches, TheWindowSinkFindsTheViewUnderAFingerThroughTheKeyHint) {
   EXPECT_EQ(sink.hitView(1), nullptr);
 }
 
-// --- The keyboard's tablet ----------------------------------------------------
-
-kit::MotionSample sampleAt(desktop::KeyboardMotionSource& source, double t) {
-  auto s = source.sample(t);
-  EXPECT_TRUE(s.has_value());
-  return s.value_or(kit::MotionSample{});
-}
-
-TEST(DesktopKeyboardMotion, StartsFlatAndStillWithThePictureUnturned) {
-  desktop::KeyboardMotionSource source;
-  const kit::MotionSample s = sampleAt(source, 3);
-  EXPECT_DOUBLE_EQ(s.attitude.yaw, kPi / 2);
-  EXPECT_EQ(s.attitude.pitch, 0);
-  EXPECT_EQ(s.attitude.roll, 0);
-  EXPECT_EQ(s.rotationRate, (kit::Vector3{0, 0, 0}));
-  EXPECT_EQ(s.gravity, (kit::Vector3{0, 0, -1}));
-  EXPECT_EQ(s.acceleration, (kit::Vector3{0, 0, -1}));
-}
-
-TEST(DesktopKeyboardMotion, HoldingLeftTurnsCounterClockwiseAtTheSteadyRate) {
-  desktop::KeyboardMotionSource source;
-  source.press(MotionKey::TurnLeft, 1);
-  const kit::MotionSample during = sampleAt(source, 2);
-  EXPECT_NEAR(during.attitude.yaw, kPi / 2 + desktop::KeyboardMotionSource::kTurnRate, 1e-12);
-  EXPECT_GT(during.rotationRate.z, 0);
-  EXPECT_DOUBLE_EQ(during.rotationRate.z, desktop::KeyboardMotionSource::kTurnRate);
-
-  source.release(MotionKey::TurnLeft, 2.5);
-  const kit::MotionSample after = sampleAt(source, 4);
-  EXPECT_NEAR(after.attitude.yaw, kPi / 2 + 1.5 * desktop::KeyboardMotionSource::kTurnRate, 1e-12);
-  EXPECT_EQ(after.rotationRate.z, 0);
-}
-
-TEST(DesktopKeyboardMotion, RightTurnsClockwiseAndBothTogetherCancel) {
-  desktop::KeyboardMotionSource source;
-  source.press(MotionKey::TurnRight, 0);
-  const kit::MotionSample s = sampleAt(source, 0.5);
-  EXPECT_LT(s.rotationRate.z, 0);
-  EXPECT_NEAR(s.attitude.yaw, kPi / 2 - 0.5 * desktop::KeyboardMotionSource::kTurnRate, 1e-12);
-  source.press(MotionKey::TurnLeft, 0.5);
-  const kit::MotionSample both = sampleAt(source, 1.5);
-  EXPECT_EQ(both.rotationRate.z, 0);
-  EXPECT_NEAR(both.attitude.yaw, s.attitude.yaw, 1e-12);
-}
-
-TEST(DesktopKeyboardMotion, YawStaysWithinPlusMinusPiAsSensorsReportIt) {
-  desktop::KeyboardMotionSource source;
-  source.press(MotionKey::TurnLeft, 0);
-  const kit::MotionSample s = sampleAt(source, 3.5);  // 90° + 210° = 300° = −60°
-  EXPECT_NEAR(s.attitude.yaw, -kPi / 3, 1e-9);
-}
-
-TEST(DesktopKeyboardMotion, AutoRepeatDoesNotStackAndTimeDoesNotRunBack) {
-  desktop::KeyboardMotionSource source;
-  source.press(MotionKey::TurnLeft, 0);
-  source.press(MotionKey::TurnLeft, 0.3);
-  source.press(MotionKey::TurnLeft, 0.6);
-  source.release(MotionKey::TurnLeft, 1);
-  const double yaw = sampleAt(source, 2).attitude.yaw;
-  EXPECT_NEAR(yaw, kPi / 2 + desktop::KeyboardMotionSource::kTurnRate, 1e-12);
-  // A late timer asking for an earlier time gets the newest state.
-  EXPECT_EQ(sampleAt(source, 1.5).attitude.yaw, yaw);
-}
-
-TEST(DesktopKeyboardMotion, TiltsStopAtThirtyDegrees) {
-  desktop::KeyboardMotionSource source;
-  source.press(MotionKey::RaiseTop, 0);
-  source.press(MotionKey::RaiseRight, 0);
-  EXPECT_NEAR(sampleAt(source, 1).attitude.pitch, 10 * kPi / 180, 1e-12);
-  const kit::MotionSample s = sampleAt(source, 10);
-  EXPECT_DOUBLE_EQ(s.attitude.pitch, kPi / 6);
-  EXPECT_DOUBLE_EQ(s.attitude.roll, -kPi / 6);
-  // At its stop a tilt no longer turns.
-  EXPECT_EQ(s.rotationRate.x, 0);
-  EXPECT_EQ(s.rotationRate.y, 0);
-  // Coming back starts from the stop, not from where the key would have taken it.
-  source.release(MotionKey::RaiseTop, 10);
-  source.press(MotionKey::LowerTop, 10);
-  EXPECT_NEAR(sampleAt(source, 11).attitude.pitch, 20 * kPi / 180, 1e-12);
-}
-
-TEST(DesktopKeyboardMotion, GravityPointsDownTheSlopeTowardTheEdgeOnTheTable) {
-  struct Case {
-    MotionKey key;
-    double pitchSign, rollSign, gxSign, gySign;
-  };
-  const Case cases[] = {
-      {MotionKey::RaiseTop, +1, 0, 0, -1},    // top up: down toward the bottom edge
-      {MotionKey::LowerTop, -1, 0, 0, +1},    // bottom up: toward the top edge
-      {MotionKey::RaiseLeft, 0, +1, +1, 0},   // left side up: toward the right
-      {MotionKey::RaiseRight, 0, -1, -1, 0},  // right side up: toward the left
-  };
-  for (const Case& c : cases) {
-    desktop::KeyboardMotionSource source;
-    source.press(c.key, 0);
-    const kit::MotionSample s = sampleAt(source, 1);
-    auto sign = [](double v) { return v > 1e-12 ? 1.0 : v < -1e-12 ? -1.0 : 0.0; };
-    SCOPED_TRACE(static_cast<int>(c.key));
-    EXPECT_EQ(sign(s.attitude.pitch), c.pitchSign);
-    EXPECT_EQ(sign(s.attitude.roll), c.rollSign);
-    EXPECT_EQ(sign(s.gravity.x), c.gxSign);
-    EXPECT_EQ(sign(s.gravity.y), c.gySign);
-    EXPECT_LT(s.gravity.z, -0.9);
-    EXPECT_NEAR(std::hypot(s.gravity.x, s.gravity.y, s.gravity.z), 1, 1e-12);
-    EXPECT_EQ(s.acceleration, s.gravity);
-    // The tilt's own turn is reported about the axis it turns about.
-    EXPECT_EQ(sign(s.rotationRate.x), c.pitchSign);
-    EXPECT_EQ(sign(s.rotationRate.y), c.rollSign);
-  }
-}
-
-TEST(DesktopKeyboardMotion, SpaceLaysItFlatKeepingTheHeading) {
-  desktop::KeyboardMotionSource source;
-  source.press(MotionKey::TurnLeft, 0);
-  source.press(MotionKey::LowerTop, 0);
-  source.press(MotionKey::RaiseLeft, 0);
-  source.release(MotionKey::LowerTop, 1);
-  source.release(MotionKey::RaiseLeft, 1);
-  source.release(MotionKey::TurnLeft, 1);
-  source.layFlat(2);
-  const kit::MotionSample s = sampleAt(source, 2);
-  EXPECT_EQ(s.attitude.pitch, 0);
-  EXPECT_EQ(s.attitude.roll, 0);
-  EXPECT_EQ(s.gravity, (kit::Vector3{0, 0, -1}));
-  EXPECT_NEAR(s.attitude.yaw, kPi / 2 + desktop::KeyboardMotionSource::kTurnRate, 1e-12);
-}
-
-TEST(DesktopKeyboardMotion, LosingTheKeyboardLetsGoOfEveryKey) {
-  desktop::KeyboardMotionSource source;
-  source.press(MotionKey::TurnLeft, 0);
-  source.press(MotionKey::RaiseTop, 0);
-  source.releaseAll(1);
-  const kit::MotionSample s = sampleAt(source, 5);
-  EXPECT_EQ(s.rotationRate, (kit::Vector3{0, 0, 0}));
-  EXPECT_NEAR(s.attitude.pitch, 10 * kPi / 180, 1e-12);
-}
-
 // --- The loop's time ---------------------------------------------------------
 
 TEST(DesktopLoopTiming, AStallIsCaughtUpOnlyAQuarterSecondAtATime) {
@@ -524,6 +382,17 @@ TEST(DesktopInputScript, ReadsEachKindOfStep) {
   EXPECT_EQ(steps[3].height, 700);
   EXPECT_EQ(steps[4].kind, desktop::InputStep::Kind::Quit);
   EXPECT_EQ(steps[4].time, 2);
+}
+
+TEST(DesktopInputScript, ShiftIsAPrefixOfTheKeysName) {
+  const auto steps = desktop::parseInputScript("0 key Shift+Up down\n0 key Up up\n0 key Shift+ down\n", "t.txt");
+  ASSERT_EQ(steps.size(), 3u);
+  EXPECT_TRUE(steps[0].shift);
+  EXPECT_EQ(steps[0].key, "Up");
+  EXPECT_FALSE(steps[1].shift);
+  // Nothing after the prefix: a name of its own, which no key has.
+  EXPECT_FALSE(steps[2].shift);
+  EXPECT_EQ(steps[2].key, "Shift+");
 }
 
 TEST(DesktopInputScript, AMalformedLineIsReportedWithItsFileAndLine) {

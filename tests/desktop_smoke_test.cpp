@@ -1,6 +1,7 @@
 // The real window on a virtual X display: it opens, draws, takes scripted
-// input, writes a screenshot of what it drew and quits cleanly, on its own
-// or on SIGTERM. Needs Xvfb; skipped without it.
+// input, shows the table from above beside the screen when there is room,
+// writes a screenshot of what it drew and quits cleanly, on its own or on
+// SIGTERM. Needs Xvfb; skipped without it.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -20,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "hosts/desktop/birds_eye.h"
 #include "kit/image_codec.h"
 
 extern char** environ;
@@ -219,6 +221,61 @@ TEST_F(DesktopSmoke, DrawsTheScreenTakesInputAndQuitsOnItsOwn) {
     }
   EXPECT_GE(colours.size(), 8u) << "the screenshot is nearly one colour";
   EXPECT_LT(dark, static_cast<size_t>(b.width) * b.height / 2) << "the screenshot is mostly black";
+}
+
+TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
+  // Turn, lift the right side, turn about the corner left down; hide the
+  // panel and show it again.
+  const fs::path script = dir_ / "birds-eye.txt";
+  std::ofstream(script) << "0.1 window 1000 800\n"
+                           "0.3 key Left down\n"
+                           "0.8 key Left up\n"
+                           "0.9 key D down\n"
+                           "0.9 key D up\n"
+                           "1.3 key Left down\n"
+                           "1.8 key Left up\n"
+                           "1.9 key B down\n"
+                           "1.9 key B up\n"
+                           "2.0 key B down\n"
+                           "2.0 key B up\n";
+  const fs::path shot = dir_ / "birds-eye.png";
+  Child app;
+  ASSERT_TRUE(startApp(app, {"--exit-after", "2.3", "--screenshot", shot.string(), "--script", script.string()}));
+  ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
+
+  const kit::DecodeResult image = kit::decodeImageFile(shot.string());
+  ASSERT_TRUE(image) << image.error << "\n" << logTail();
+  const kit::Bitmap& b = *image.bitmap;
+  ASSERT_EQ(b.width, 1000);
+  ASSERT_EQ(b.height, 800);
+  const auto panel = desktop::placeBirdsEye(1000, 800, desktop::BirdsEyeMode::Auto);
+  ASSERT_TRUE(panel);
+
+  auto pixel = [&](int x, int y) { return b.row(y) + 4 * x; };
+  std::set<std::uint32_t> colours;
+  size_t red = 0, orange = 0;
+  for (int y = panel->y; y < panel->y + panel->side; ++y)
+    for (int x = panel->x; x < panel->x + panel->side; ++x) {
+      const std::uint8_t* p = pixel(x, y);
+      colours.insert(static_cast<std::uint32_t>(p[0] >> 3) << 10 | (p[1] >> 3) << 5 | (p[2] >> 3));
+      if (p[0] > 200 && p[1] < 60 && p[2] < 60) ++red;                  // the pivot
+      if (p[0] > 200 && p[1] > 100 && p[1] < 180 && p[2] < 80) ++orange;  // the picture's outline
+    }
+  EXPECT_GE(colours.size(), 8u) << "the panel is nearly one colour";
+  EXPECT_GE(red, 9u) << "no pivot drawn";
+  EXPECT_GE(orange, 50u) << "no outline of the picture drawn";
+
+  // Nothing of it spills into the rest of the bars.
+  size_t lit = 0;
+  for (int y = 0; y < b.height; ++y)
+    for (int x = 0; x < b.width; ++x) {
+      const bool inBar = x < 200 || x >= 800;
+      const bool nearPanel = x >= panel->x - 1 && x <= panel->x + panel->side && y >= panel->y - 1 &&
+                             y <= panel->y + panel->side;
+      const std::uint8_t* p = pixel(x, y);
+      if (inBar && !nearPanel && (p[0] > 16 || p[1] > 16 || p[2] > 16)) ++lit;
+    }
+  EXPECT_EQ(lit, 0u);
 }
 
 TEST_F(DesktopSmoke, QuitsCleanlyOnSigterm) {

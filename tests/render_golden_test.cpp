@@ -180,14 +180,15 @@ TEST_F(RenderGolden, MirroredTilesMeetWithoutASeam) {
 
 // --- Small scenes with known pixels ----------------------------------------------
 
-class GlScene : public ::testing::Test {
+// Each scene on the OpenGL ES 3 path and on the 2.0 fallback.
+class GlScene : public ::testing::TestWithParam<int> {
  protected:
   static constexpr int kSize = 64;
 
   void SetUp() override {
     try {
       gl = std::make_unique<render::OffscreenContext>(kSize, kSize);
-      compositor = std::make_unique<render::Compositor>();
+      compositor = std::make_unique<render::Compositor>(GetParam());
     } catch (const render::OffscreenError& e) {
       GTEST_SKIP() << e.what();
     }
@@ -226,7 +227,7 @@ class GlScene : public ::testing::Test {
   std::shared_ptr<kit::View> root = std::make_shared<kit::View>(kit::Rect{0, 0, kSize, kSize});
 };
 
-TEST_F(GlScene, StraightAlphaBlendsOverWhatIsBehind) {
+TEST_P(GlScene, StraightAlphaBlendsOverWhatIsBehind) {
   auto tint = std::make_shared<kit::View>(kit::Rect{0, 0, 32, 32});
   tint->setBackgroundColor({1, 0, 0, 0.5f});
   root->addSubview(tint);
@@ -243,7 +244,7 @@ TEST_F(GlScene, StraightAlphaBlendsOverWhatIsBehind) {
   EXPECT_TRUE(near(pixel(out, 48, 48), {100, 100, 100, 255}));  // grey as luminance
 }
 
-TEST_F(GlScene, TheOrientationFlagTurnsThePictureTheRightWay) {
+TEST_P(GlScene, TheOrientationFlagTurnsThePictureTheRightWay) {
   // Stored: red green / blue white.
   auto b = std::make_shared<kit::Bitmap>(kit::Bitmap::make(2, 2, kit::PixelFormat::RGBA8));
   b->pixels = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
@@ -261,7 +262,7 @@ TEST_F(GlScene, TheOrientationFlagTurnsThePictureTheRightWay) {
   EXPECT_TRUE(near(pixel(out, 60, 60), green));
 }
 
-TEST_F(GlScene, ClipsCutTheirSubviewsEvenWhenTurned) {
+TEST_P(GlScene, ClipsCutTheirSubviewsEvenWhenTurned) {
   root->setBackgroundColor(kit::Color::black());
   auto square = std::make_shared<kit::View>(kit::Rect{0, 0, 20, 20});
   square->setClipsToBounds(true);
@@ -288,7 +289,7 @@ TEST_F(GlScene, ClipsCutTheirSubviewsEvenWhenTurned) {
   EXPECT_TRUE(near(pixel(out, 48, 48), black));
 }
 
-TEST_F(GlScene, OneTextureABitmapSharedByItsViewsAndGoneWithIt) {
+TEST_P(GlScene, OneTextureABitmapSharedByItsViewsAndGoneWithIt) {
   kit::BitmapRef shared = filled(8, 8, {255, 0, 0, 255});
   for (int i = 0; i < 8; ++i) imageView({i * 8.0f, 0, 8, 8}, shared);
   auto lone = imageView({0, 40, 8, 8}, filled(8, 8, {0, 0, 255, 255}));
@@ -303,7 +304,7 @@ TEST_F(GlScene, OneTextureABitmapSharedByItsViewsAndGoneWithIt) {
   EXPECT_TRUE(near(pixel(out, 60, 4), {255, 0, 0, 255}));
 }
 
-TEST_F(GlScene, APictureLargerThanTheLargestTextureIsScaledDownToFit) {
+TEST_P(GlScene, APictureLargerThanTheLargestTextureIsScaledDownToFit) {
   GLint largest = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &largest);
   ASSERT_GT(largest, 0);
@@ -322,7 +323,7 @@ TEST_F(GlScene, APictureLargerThanTheLargestTextureIsScaledDownToFit) {
   EXPECT_EQ(v->image()->size().width, width);  // the model keeps its picture
 }
 
-TEST_F(GlScene, ZoomedOutDetailAveragesInsteadOfShimmering) {
+TEST_P(GlScene, ZoomedOutDetailAveragesInsteadOfShimmering) {
   // One-pixel black and white columns, shown at an eighth of their size.
   auto b = std::make_shared<kit::Bitmap>(kit::Bitmap::make(512, 512, kit::PixelFormat::Gray8));
   for (int y = 0; y < 512; ++y)
@@ -335,5 +336,8 @@ TEST_F(GlScene, ZoomedOutDetailAveragesInsteadOfShimmering) {
     for (int x = 24; x < 40; ++x) off += !near(pixel(out, x, y), {128, 128, 128, 255}, 16);
   EXPECT_EQ(off, 0);
 }
+
+INSTANTIATE_TEST_SUITE_P(Gles, GlScene, ::testing::Values(3, 2),
+                         [](const ::testing::TestParamInfo<int>& v) { return "Es" + std::to_string(v.param); });
 
 }  // namespace

@@ -2,14 +2,22 @@
 // the runner writes the picture.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include <filesystem>
+#include <fstream>
 #include <sstream>
+#include <vector>
 
 #include "app/vitrane_view_controller.h"
 #include "hosts/headless/runner.h"
 #include "hosts/headless/scenario.h"
 #include "kit/image_codec.h"
 #include "render/offscreen_context.h"
+
+extern char** environ;
 
 namespace {
 
@@ -27,6 +35,48 @@ std::string errorOf(const std::string& text) {
     return e.what();
   }
   return "";
+}
+
+fs::path makeTempDir() {
+  std::string pattern = (fs::temp_directory_path() / "vitrane-snapshot-test.XXXXXX").string();
+  if (!mkdtemp(pattern.data())) return {};
+  return pattern;
+}
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// vitrane-run with Mesa pointed at a folder without drivers: no GL context
+// can be made.
+int runWithoutGl(const fs::path& dir, const std::string& scenario) {
+  const fs::path scn = dir / "s.scn";
+  std::ofstream(scn) << scenario;
+  std::vector<std::string> env;
+  for (char** e = environ; *e; ++e)
+    if (std::string(*e).rfind("LIBGL_DRIVERS_PATH=", 0) != 0) env.emplace_back(*e);
+  env.push_back("LIBGL_DRIVERS_PATH=" + (dir / "no-drivers").string());
+  std::vector<char*> envp;
+  for (auto& e : env) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args = {VITRANE_RUN_PATH, "--out", (dir / "out").string(), scn.string()};
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  pid_t pid = 0;
+  const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) return -1;
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(SnapshotCommand, NamesMustBePngAndStayInsideTheOutputFolder) {
@@ -48,9 +98,8 @@ TEST(SnapshotCommand, NamesMustBePngAndStayInsideTheOutputFolder) {
 }
 
 TEST(SnapshotCommand, PicturesGoUnderTheOutputFolderWhichIsMadeWhenMissing) {
-  std::string pattern = (fs::temp_directory_path() / "vitrane-snapshot-test.XXXXXX").string();
-  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-  const fs::path dir = pattern;
+  const fs::path dir = makeTempDir();
+  ASSERT_FALSE(dir.empty());
   headless::RunnerOptions options;
   options.outDir = (dir / "not" / "yet").string();
   std::ostringstream out;
@@ -77,6 +126,25 @@ TEST(SnapshotCommand, PicturesGoUnderTheOutputFolderWhichIsMadeWhenMissing) {
   const std::uint8_t* pa = a.bitmap->row(440) + 400 * 4;
   const std::uint8_t* pb = b.bitmap->row(440) + 400 * 4;
   EXPECT_GT(pa[0] + pa[1] + pa[2], pb[0] + pb[1] + pb[2] + 100);
+  fs::remove_all(dir);
+}
+
+TEST(SnapshotCommand, WithoutGlOnlySnapshotsFailAndTheyFailWithTheirLine) {
+  const fs::path dir = makeTempDir();
+  ASSERT_FALSE(dir.empty());
+  EXPECT_EQ(runWithoutGl(dir, "frames 1\ndump\n"), 0) << slurp(dir / "stderr");
+  const int status = runWithoutGl(dir, "frames 1\nsnapshot a.png\ndump\n");
+  const std::string err = slurp(dir / "stderr");
+  if (status == 0) {
+    fs::remove_all(dir);
+    GTEST_SKIP() << "this system's EGL does not take its drivers from LIBGL_DRIVERS_PATH";
+  }
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(err.find("vitrane-run: " + (dir / "s.scn").string() + ":2: snapshot a.png: no OpenGL ES context"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(slurp(dir / "stdout").find("STATE "), std::string::npos);  // nothing ran past it
+  EXPECT_FALSE(fs::exists(dir / "out" / "a.png"));
   fs::remove_all(dir);
 }
 

@@ -263,6 +263,39 @@ def make_mask(path):
 
 
 # ---------------------------------------------------------------------------
+# Push pin: the pivot marker, a red pin head seen from above with its shadow
+# ---------------------------------------------------------------------------
+
+def make_pushpin(path):
+    n, ss = 48, 4
+    N = n * ss
+    ys, xs = np.mgrid[0:N, 0:N].astype(np.float64) + 0.5
+    xs /= ss
+    ys /= ss
+    c = n / 2.0
+    # Soft shadow, offset down and to the right.
+    rs = np.sqrt((xs - c - 3) ** 2 + (ys - c - 4) ** 2)
+    shadow_a = (1.0 - smoothstep(10.0, 17.0, rs)) * 0.45
+    # The head: a sphere lit from the upper left.
+    r = np.sqrt((xs - c) ** 2 + (ys - c) ** 2)
+    radius = 13.0
+    inside = np.clip((radius - r) * 1.5, 0.0, 1.0)
+    nz = np.sqrt(np.clip(1.0 - (r / radius) ** 2, 0.0, 1.0))
+    nx, ny = (xs - c) / radius, (ys - c) / radius
+    light = np.clip(-0.45 * nx - 0.55 * ny + 0.7 * nz, 0.0, 1.0)
+    spec = np.clip(-0.45 * nx - 0.55 * ny + 0.7 * nz, 0.0, 1.0) ** 24
+    red = np.stack([0.80 * light + 0.15, 0.10 * light + 0.02, 0.10 * light + 0.03], axis=-1)
+    red = np.clip(red + spec[..., None] * 0.9, 0.0, 1.0)
+    rgb = red * inside[..., None]
+    alpha = inside + shadow_a * (1.0 - inside)
+    rgb = np.where(alpha[..., None] > 0, rgb / np.maximum(alpha[..., None], 1e-6), 0.0)
+    rgba = np.concatenate([rgb, alpha[..., None]], axis=-1)
+    rgba = rgba.reshape(n, ss, n, ss, 4).mean(axis=(1, 3))
+    img = Image.fromarray(np.round(np.clip(rgba, 0, 1) * 255.0).astype(np.uint8), "RGBA")
+    img.save(path, "PNG", optimize=True)
+
+
+# ---------------------------------------------------------------------------
 # Fake home screen
 # ---------------------------------------------------------------------------
 
@@ -840,6 +873,7 @@ def main(argv):
         ("Dit Hit 2.aif", make_tick),
         ("BellTransitionTrimmed.aif", make_bell),
         ("Squeak.aif", make_squeak),
+        ("PushPin48x48.png", make_pushpin),
     ]
     for name, fn in jobs:
         path = os.path.join(out, name)

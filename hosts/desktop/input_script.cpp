@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <sstream>
+#include <string_view>
 
 namespace desktop {
 
@@ -61,6 +62,13 @@ std::vector<InputStep> parseInputScript(const std::string& text, const std::stri
       if (w.size() != 4) throw fail("expected: SECONDS key NAME down|up");
       step.kind = InputStep::Kind::Key;
       step.key = w[2];
+      // Shift comes as a prefix: SDL names the key itself "Left Shift",
+      // which a line split at blanks cannot hold.
+      constexpr std::string_view kShift = "Shift+";
+      if (step.key.size() > kShift.size() && step.key.compare(0, kShift.size(), kShift) == 0) {
+        step.shift = true;
+        step.key.erase(0, kShift.size());
+      }
       step.action = action(3);
     } else if (kind == "mouse") {
       step.kind = InputStep::Kind::Mouse;

@@ -1,7 +1,8 @@
 // Input replayed from a file at given times, for trying the window without
 // a person at it (the smoke test, demonstrations). Each line:
 //
-//   SECONDS key NAME down|up          an SDL key name: Left, Right, W, Space
+//   SECONDS key NAME down|up          an SDL key name: Left, Right, W, Space;
+//                                     Shift+NAME with Shift held (Shift+Up)
 //   SECONDS mouse down|move|up X Y [mirror]
 //   SECONDS finger down|move|up N X Y
 //   SECONDS window W H               resizes the window (window units)
@@ -27,6 +28,7 @@ struct InputStep {
   Kind kind = Kind::Quit;
   Action action = Action::Down;
   std::string key;      // Key
+  bool shift = false;   // Key: held with Shift
   kit::Point location;  // Mouse, Finger
   bool mirror = false;  // Mouse
   int finger = 0;       // Finger

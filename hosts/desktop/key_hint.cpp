@@ -7,17 +7,18 @@ namespace desktop {
 namespace {
 constexpr const char* kText =
     "Left, Right: turn the tablet\n"
-    "W, S: raise, lower the top\n"
-    "A, D: raise the left, right side\n"
+    "W, S, A, D: lift top, bottom, left, right\n"
     "Space: lay it flat\n"
+    "Shift + arrows: slide it\n"
+    "B: the table from above\n"
     "Ctrl or Alt + drag: two fingers\n"
     "H: hide these keys";
-constexpr int kLines = 6;
+constexpr int kLines = 7;
 constexpr float kFontSize = 15;
 constexpr float kLineHeight = 20;
 constexpr float kMargin = 12;
 constexpr float kPadding = 10;
-constexpr float kWidth = 290;
+constexpr float kWidth = 320;
 }  // namespace
 
 std::shared_ptr<kit::View> makeKeyHint() {

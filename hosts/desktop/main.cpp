@@ -1,9 +1,10 @@
 // vitrane: the application in a desktop window, with the keyboard standing
 // in for the motion sensors and the mouse for fingers.
-#include <GLES2/gl2.h>
+#include <GLES3/gl3.h>
 #include <SDL.h>
 
 #include <algorithm>
+#include <cmath>
 #include <csignal>
 #include <cstdlib>
 #include <cstdio>
@@ -11,19 +12,23 @@
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <stdexcept>
 
 #include "app/app_delegate.h"
+#include "hosts/desktop/birds_eye.h"
 #include "hosts/desktop/input_script.h"
 #include "hosts/desktop/key_hint.h"
-#include "hosts/desktop/keyboard_motion.h"
 #include "hosts/desktop/loop_timing.h"
 #include "hosts/desktop/options.h"
 #include "hosts/desktop/process.h"
 #include "hosts/desktop/screen_mapping.h"
 #include "hosts/desktop/sound_player.h"
+#include "hosts/desktop/tablet_keys.h"
 #include "kit/bundle.h"
 #include "kit/image_codec.h"
+#include "kit/image_view.h"
 #include "kit/platform.h"
+#include "kit/simulated_tablet.h"
 #include "render/compositor.h"
 
 namespace desktop {
@@ -48,15 +53,10 @@ struct GlWindow {
   SDL_GLContext context = nullptr;
 };
 
-// The initial window: the whole screen at one window unit a point where
-// that fits, else as large as fits in nine tenths of the display.
-void initialWindowSize(int& width, int& height) {
-  double scale = 1;
+WindowSize displayedWindowSize() {
   SDL_Rect usable;
-  if (SDL_GetDisplayUsableBounds(0, &usable) == 0 && usable.w > 0 && usable.h > 0)
-    scale = std::min({1.0, 0.9 * usable.w / kScreenWidth, 0.9 * usable.h / kScreenHeight});
-  width = std::max(1, static_cast<int>(kScreenWidth * scale));
-  height = std::max(1, static_cast<int>(kScreenHeight * scale));
+  if (SDL_GetDisplayUsableBounds(0, &usable) != 0) return initialWindowSize(0, 0);
+  return initialWindowSize(usable.w, usable.h);
 }
 
 bool openWindow(GlWindow& out, std::string& error) {
@@ -66,9 +66,8 @@ bool openWindow(GlWindow& out, std::string& error) {
   SDL_GL_SetAttribute(SDL_GL_GREEN_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
-  int width = 0, height = 0;
-  initialWindowSize(width, height);
-  out.window = SDL_CreateWindow("Vitrane", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height,
+  const WindowSize size = displayedWindowSize();
+  out.window = SDL_CreateWindow("Vitrane", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.width, size.height,
                                 SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
   if (!out.window) {
     error = std::string("cannot open a window: ") + SDL_GetError();
@@ -99,18 +98,103 @@ bool isInvisibleVideoDriver(const char* driver) {
   return (name == "offscreen" || name == "dummy") && !(requested && *requested);
 }
 
-std::optional<MotionKey> motionKeyFor(SDL_Scancode code) {
+std::optional<TabletKey> tabletKeyFor(SDL_Scancode code, bool shift) {
   // By position, so W A S D sit under the left hand on any layout.
   switch (code) {
-    case SDL_SCANCODE_LEFT: return MotionKey::TurnLeft;
-    case SDL_SCANCODE_RIGHT: return MotionKey::TurnRight;
-    case SDL_SCANCODE_W: return MotionKey::RaiseTop;
-    case SDL_SCANCODE_S: return MotionKey::LowerTop;
-    case SDL_SCANCODE_A: return MotionKey::RaiseLeft;
-    case SDL_SCANCODE_D: return MotionKey::RaiseRight;
+    case SDL_SCANCODE_LEFT: return shift ? TabletKey::SlideLeft : TabletKey::TurnLeft;
+    case SDL_SCANCODE_RIGHT: return shift ? TabletKey::SlideRight : TabletKey::TurnRight;
+    case SDL_SCANCODE_UP: return shift ? std::optional(TabletKey::SlideUp) : std::nullopt;
+    case SDL_SCANCODE_DOWN: return shift ? std::optional(TabletKey::SlideDown) : std::nullopt;
+    case SDL_SCANCODE_W: return TabletKey::LiftTop;
+    case SDL_SCANCODE_S: return TabletKey::LiftBottom;
+    case SDL_SCANCODE_A: return TabletKey::LiftLeft;
+    case SDL_SCANCODE_D: return TabletKey::LiftRight;
+    case SDL_SCANCODE_SPACE: return TabletKey::LayFlat;
     default: return std::nullopt;
   }
 }
+
+// A view's own coordinates to the screen's (its tree's root), from the
+// views' model values.
+kit::AffineTransform toScreen(const kit::View& view) {
+  return affineThrough([&](kit::Point p) { return view.convertPointToView(p, nullptr); });
+}
+
+// The picture's tile field as it lies now, in the picture's coordinates;
+// none while it has no tiles.
+std::optional<TileField> tileFieldOf(const VitraneforiPadViewController& vc) {
+  const kit::View& field = *vc.seamlessTiles;
+  const float pitchX = static_cast<float>(vc.tileHorizontalPitch);
+  const float pitchY = static_cast<float>(vc.tileVerticalPitch);
+  if (field.isHidden() || pitchX < 1 || pitchY < 1) return std::nullopt;
+  const auto& tiles = field.subviews();
+  const auto columns = static_cast<std::size_t>(std::lround(field.bounds().size.width / pitchX));
+  if (columns < 2 || tiles.size() < columns + 2) return std::nullopt;
+  TileField f;
+  const std::size_t firsts[4] = {0, 1, columns, columns + 1};
+  for (int k = 0; k < 4; ++k) {
+    const auto* tile = dynamic_cast<const kit::ImageView*>(tiles[firsts[k]].get());
+    if (!tile || !tile->image()) return std::nullopt;
+    f.faces[k] = tile->image();
+  }
+  // Whole periods of the pattern off, so that the field's recentring under
+  // the screen, a period at a time, leaves this unchanged.
+  const kit::Point o = field.convertPointToView(tiles[0]->frame().origin, vc.stretcherView.get());
+  f.origin = {o.x - 2 * pitchX * std::floor(o.x / (2 * pitchX)), o.y - 2 * pitchY * std::floor(o.y / (2 * pitchY))};
+  f.pitchX = pitchX;
+  f.pitchY = pitchY;
+  return f;
+}
+
+// Whether the context can copy between framebuffers (OpenGL ES 3), which
+// the panel beside the screen is drawn with.
+bool canBlit() {
+  const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
+  int major = 0;
+  return version && std::sscanf(version, "OpenGL ES %d", &major) == 1 && major >= 3;
+}
+
+// An offscreen framebuffer of one square size, for the bird's-eye panel:
+// the compositor clears all of the framebuffer it draws into.
+class PanelTarget {
+ public:
+  PanelTarget() = default;
+  PanelTarget(const PanelTarget&) = delete;
+  PanelTarget& operator=(const PanelTarget&) = delete;
+  ~PanelTarget() { release(); }
+
+  // Binds it, made side pixels square; false when the driver will not.
+  bool bind(int side) {
+    if (side != side_) {
+      release();
+      glGenFramebuffers(1, &framebuffer_);
+      glGenRenderbuffers(2, buffers_);
+      glBindRenderbuffer(GL_RENDERBUFFER, buffers_[0]);
+      glRenderbufferStorage(GL_RENDERBUFFER, GL_RGBA8, side, side);
+      glBindRenderbuffer(GL_RENDERBUFFER, buffers_[1]);
+      glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, side, side);
+      glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_RENDERBUFFER, buffers_[0]);
+      glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, buffers_[1]);
+      side_ = side;
+    }
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer_);
+    return glCheckFramebufferStatus(GL_FRAMEBUFFER) == GL_FRAMEBUFFER_COMPLETE;
+  }
+  GLuint framebuffer() const { return framebuffer_; }
+
+ private:
+  void release() {
+    if (!framebuffer_) return;
+    glDeleteFramebuffers(1, &framebuffer_);
+    glDeleteRenderbuffers(2, buffers_);
+    framebuffer_ = 0;
+    side_ = 0;
+  }
+  GLuint framebuffer_ = 0;
+  GLuint buffers_[2] = {0, 0};
+  int side_ = 0;
+};
 
 bool isMirrorModifier(SDL_Keycode key) {
   return key == SDLK_LCTRL || key == SDLK_RCTRL || key == SDLK_LALT || key == SDLK_RALT;
@@ -123,7 +207,7 @@ class DesktopHost {
         window_(window),
         vsync_(vsync),
         script_(std::move(script)),
-        platform_(clock_, motion_,
+        platform_(clock_, tablet_,
                   options.resourceDir.empty() ? kit::Bundle::defaultResourceDir() : options.resourceDir) {
     SDL_DisplayMode mode;
     if (SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0) refreshRate_ = mode.refresh_rate;
@@ -138,6 +222,7 @@ class DesktopHost {
     platform_.runLoop().drainMainQueue();
     hint_ = makeKeyHint();
     app_->window->addSubview(hint_);
+    recordLaunch();
     sink_ = std::make_unique<WindowTouchSink>(*app_->window);
     touches_ = std::make_unique<TouchMapper>(*sink_);
     updateGeometry();
@@ -172,14 +257,27 @@ class DesktopHost {
     return options_.screenshotPath.empty() || writeScreenshot() ? 0 : 1;
   }
 
-  // The application goes before the compositor and the context it draws
+  // The application goes before the compositors and the context they draw
   // with; the caller deletes the context after this.
   ~DesktopHost() {
     app_.reset();
+    birdsEye_.reset();
+    panelTarget_.reset();
+    panelCompositor_.reset();
     compositor_.reset();
   }
 
-  void makeCompositor() { compositor_ = std::make_unique<render::Compositor>(); }
+  void makeCompositor() {
+    compositor_ = std::make_unique<render::Compositor>();
+    // A compositor of its own keeps the two trees' text and textures from
+    // taking each other's place in its caches frame after frame.
+    if (canBlit()) {
+      panelCompositor_ = std::make_unique<render::Compositor>();
+      panelTarget_ = std::make_unique<PanelTarget>();
+    } else {
+      std::fprintf(stderr, "vitrane: the table seen from above needs OpenGL ES 3; this context has less\n");
+    }
+  }
 
  private:
   bool mirrorHeld() const { return (SDL_GetModState() & (KMOD_CTRL | KMOD_ALT)) != 0; }
@@ -222,7 +320,7 @@ class DesktopHost {
           case SDL_WINDOWEVENT_FOCUS_LOST:
             // The key-up and button-up events of whatever is held now will
             // go to another window.
-            motion_.releaseAll(t);
+            keys_.releaseAll(t);
             touches_->cancelAll(t);
             break;
           // Resized, moved to a display of another density, shown,
@@ -268,15 +366,17 @@ class DesktopHost {
 
   void handleKey(const SDL_KeyboardEvent& key, bool mirror, double t) {
     const bool down = key.type == SDL_KEYDOWN;
-    if (auto motionKey = motionKeyFor(key.keysym.scancode)) {
-      if (down)
-        motion_.press(*motionKey, t);
-      else
-        motion_.release(*motionKey, t);
-    } else if (key.keysym.scancode == SDL_SCANCODE_SPACE && down) {
-      motion_.layFlat(t);
+    const SDL_Scancode code = key.keysym.scancode;
+    if (!down && (code == SDL_SCANCODE_LEFT || code == SDL_SCANCODE_RIGHT)) {
+      // Whatever Shift does now: the key may have gone down without it.
+      keys_.release(code == SDL_SCANCODE_LEFT ? TabletKey::TurnLeft : TabletKey::TurnRight, t);
+    } else if (auto tabletKey = tabletKeyFor(code, (key.keysym.mod & KMOD_SHIFT) != 0)) {
+      if (down) pressTabletKey(*tabletKey, t, key.repeat != 0);
     } else if (key.keysym.sym == SDLK_h && down && !key.repeat) {
       hint_->setHidden(!hint_->isHidden());
+      needsDraw_ = true;
+    } else if (key.keysym.sym == SDLK_b && down && !key.repeat) {
+      birdsEyeMode_ = toggledBirdsEye(birdsEyeMode_, drawableWidth_, drawableHeight_);
       needsDraw_ = true;
     } else if (isMirrorModifier(key.keysym.sym) && !key.repeat) {
       // The second finger comes down or lifts with the modifier, even while
@@ -302,6 +402,7 @@ class DesktopHost {
           e.key.type = e.type;
           e.key.keysym.sym = SDL_GetKeyFromName(step.key.c_str());
           e.key.keysym.scancode = SDL_GetScancodeFromKey(e.key.keysym.sym);
+          e.key.keysym.mod = step.shift ? KMOD_LSHIFT : KMOD_NONE;
           mirror = isMirrorModifier(e.key.keysym.sym) && e.type == SDL_KEYDOWN;
           break;
         case InputStep::Kind::Mouse: {
@@ -357,6 +458,67 @@ class DesktopHost {
     settings.clearColor = kit::Color::black();
     compositor_->draw(*app_->window, settings);
     paintBars(box);
+    if (auto panel = placeBirdsEye(drawableWidth_, drawableHeight_, birdsEyeMode_)) drawBirdsEye(*panel);
+  }
+
+  // Which table point each picture point stands for: at launch the picture
+  // counts as showing the table exactly.
+  void recordLaunch() {
+    const VitraneforiPadViewController& vc = *app_->viewController;
+    const kit::TabletPose pose = tablet_.pose();
+    const kit::AffineTransform screenToTable = affineThrough([&](kit::Point s) {
+      const kit::Vector3 t = pose.tablePointUnder(s.x, s.y);
+      return kit::Point{static_cast<float>(t.x), static_cast<float>(t.y)};
+    });
+    pictureToTable_ = kit::AffineTransform::concat(toScreen(*vc.stretcherView), screenToTable);
+    birdsEye_ = std::make_unique<BirdsEyeView>(tablet_.geometry());
+  }
+
+  void pressTabletKey(TabletKey key, double t, bool repeat) {
+    try {
+      keys_.press(key, t, repeat);
+    } catch (const std::invalid_argument& e) {
+      std::fprintf(stderr, "vitrane: the tablet cannot do that: %s\n", e.what());
+    }
+  }
+
+  // The panel is drawn apart and copied in: the compositor clears all of
+  // the framebuffer it draws into.
+  void drawBirdsEye(const PanelRect& panel) {
+    if (!panelCompositor_ || !birdsEye_) return;
+    const VitraneforiPadViewController& vc = *app_->viewController;
+    birdsEye_->setTable(tileFieldOf(vc), pictureToTable_);
+    BirdsEyeView::State state;
+    state.time = tablet_.now();
+    state.pose = tablet_.pose();
+    state.pivot = tablet_.defaultPivot();
+    state.picturePivot = vc.currentAnchor;
+    state.pictureScreenToTable =
+        kit::AffineTransform::concat(toScreen(*vc.stretcherView).inverted(), pictureToTable_);
+    birdsEye_->update(state);
+
+    if (!panelTarget_->bind(panel.side)) {
+      std::fprintf(stderr, "vitrane: no framebuffer for the table seen from above; it stays hidden\n");
+      panelCompositor_.reset();
+      glBindFramebuffer(GL_FRAMEBUFFER, 0);
+      return;
+    }
+    render::FrameSettings settings;
+    settings.time = clock_.now();
+    settings.viewportWidth = panel.side;
+    settings.viewportHeight = panel.side;
+    settings.pixelsPerPoint = static_cast<float>(panel.side) / kBirdsEyePoints;
+    settings.clearColor = kit::Color::black();
+    panelCompositor_->draw(*birdsEye_->root(), settings);
+
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, panelTarget_->framebuffer());
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    // GL counts rows from the bottom, in both framebuffers.
+    const int top = drawableHeight_ - panel.y;
+    glBlitFramebuffer(0, 0, panel.side, panel.side, panel.x, top - panel.side, panel.x + panel.side, top,
+                      GL_COLOR_BUFFER_BIT, GL_NEAREST);
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
   }
 
   // The world reaches far beyond the screen's edges; on a tablet the glass
@@ -429,10 +591,16 @@ class DesktopHost {
 
   kit::RealClock realClock_;
   SteppedClock clock_{realClock_};
-  KeyboardMotionSource motion_{clock_.now()};
+  kit::SimulatedTablet tablet_{kit::TabletGeometry{}, clock_.now()};
+  TabletKeyboard keys_{tablet_};
   SoundPlayer sounds_;
   kit::Platform platform_;
   std::unique_ptr<render::Compositor> compositor_;
+  std::unique_ptr<render::Compositor> panelCompositor_;
+  std::unique_ptr<PanelTarget> panelTarget_;
+  std::unique_ptr<BirdsEyeView> birdsEye_;
+  BirdsEyeMode birdsEyeMode_ = BirdsEyeMode::Auto;
+  kit::AffineTransform pictureToTable_;
   std::unique_ptr<VitraneforiPadAppDelegate> app_;
   std::shared_ptr<kit::View> hint_;
   std::unique_ptr<WindowTouchSink> sink_;

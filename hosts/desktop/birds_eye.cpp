@@ -1,0 +1,280 @@
+#include "hosts/desktop/birds_eye.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "hosts/desktop/screen_mapping.h"
+#include "kit/image_view.h"
+
+namespace desktop {
+
+// --- Placement -------------------------------------------------------------------
+
+namespace {
+
+int pixels(float points, float pixelsPerPoint) {
+  return static_cast<int>(std::lround(points * pixelsPerPoint));
+}
+
+}  // namespace
+
+std::optional<PanelRect> birdsEyeBesideScreen(int w, int h) {
+  const Letterbox box = fitScreen(w, h);
+  if (box.isEmpty()) return std::nullopt;
+  const int margin = std::max(4, pixels(kBirdsEyeMarginPoints, box.pixelsPerPoint));
+  const int preferred = pixels(kBirdsEyePoints, box.pixelsPerPoint);
+  const int right = box.x + box.width, bottom = box.y + box.height;
+  // The screen is centred: the bar on the right is as wide as the one on
+  // the left (or a pixel wider), the one below as the one above.
+  if (const int bar = w - right; bar > 0) {
+    const int side = std::min({preferred, bar - 2 * margin, h - 2 * margin});
+    if (side >= kSmallestPanelBeside) return PanelRect{right + margin, box.y + margin, side};
+  }
+  if (const int bar = h - bottom; bar > 0) {
+    const int side = std::min({preferred, bar - 2 * margin, w - 2 * margin});
+    if (side >= kSmallestPanelBeside)
+      return PanelRect{std::min(right, w - margin) - side, bottom + margin, side};
+  }
+  return std::nullopt;
+}
+
+std::optional<PanelRect> placeBirdsEye(int w, int h, BirdsEyeMode mode) {
+  if (mode == BirdsEyeMode::Hidden) return std::nullopt;
+  if (auto beside = birdsEyeBesideScreen(w, h)) return beside;
+  if (mode == BirdsEyeMode::Auto) return std::nullopt;
+  // Over the screen's top-right corner, away from the list of keys in the
+  // bottom-left one, and no more than a third of the window's shorter side.
+  const Letterbox box = fitScreen(w, h);
+  if (box.isEmpty()) return std::nullopt;
+  const int margin = std::max(4, pixels(kBirdsEyeMarginPoints, box.pixelsPerPoint));
+  const int side = std::min(pixels(kBirdsEyePoints, box.pixelsPerPoint), std::min(w, h) / 3);
+  if (side < kSmallestPanelOver) return std::nullopt;
+  return PanelRect{w - margin - side, margin, side, true};
+}
+
+BirdsEyeMode toggledBirdsEye(BirdsEyeMode mode, int w, int h) {
+  return placeBirdsEye(w, h, mode) ? BirdsEyeMode::Hidden : BirdsEyeMode::Shown;
+}
+
+WindowSize initialWindowSize(int usableWidth, int usableHeight) {
+  const double screenW = kScreenWidth, screenH = kScreenHeight;
+  // Room for the panel and its margins in both bars, as the screen stays centred.
+  const double wideW = screenW + 2 * (kBirdsEyePoints + 2 * kBirdsEyeMarginPoints);
+  auto size = [](double w, double h, double scale) {
+    return WindowSize{std::max(1, static_cast<int>(w * scale)), std::max(1, static_cast<int>(h * scale))};
+  };
+  // Of a display of unknown size, no more than the screen itself is asked.
+  if (usableWidth <= 0 || usableHeight <= 0) return size(screenW, screenH, 1);
+  const double plain = std::min({1.0, 0.9 * usableWidth / screenW, 0.9 * usableHeight / screenH});
+  const double wide = std::min({1.0, 0.9 * usableWidth / wideW, 0.9 * usableHeight / screenH});
+  // A screen much smaller for the panel's sake is a poor trade, and a bar
+  // too narrow to show it no gain: B still shows the panel over the screen.
+  // (Window units stand for pixels here; a denser display has more of them.)
+  const WindowSize widened = size(wideW, screenH, wide);
+  if (wide >= 0.85 * plain && birdsEyeBesideScreen(widened.width, widened.height)) return widened;
+  return size(screenW, screenH, plain);
+}
+
+kit::AffineTransform affineThrough(const std::function<kit::Point(kit::Point)>& f) {
+  constexpr float kApart = 1000;
+  const kit::Point o = f({0, 0}), x = f({kApart, 0}), y = f({0, kApart});
+  return {(x.x - o.x) / kApart, (x.y - o.y) / kApart, (y.x - o.x) / kApart, (y.y - o.y) / kApart, o.x, o.y};
+}
+
+// --- The panel's views -------------------------------------------------------------
+
+namespace {
+
+constexpr float kSide = kBirdsEyePoints;
+const kit::Color kTableColour{0.36f, 0.24f, 0.15f, 1};
+const kit::Color kBorderColour{0.55f, 0.55f, 0.55f, 1};
+const kit::Color kBodyColour{0.95f, 0.95f, 0.95f, 1};
+const kit::Color kScreenColour{0.3f, 0.85f, 1, 1};
+// The picture's outline is drawn first and wider: where it agrees with the
+// screen's it shows as a rim round it.
+const kit::Color kPictureColour{1, 0.55f, 0.1f, 1};
+const kit::Color kPivotColour{1, 0.1f, 0.1f, 1};
+constexpr float kBodyLine = 1.5f, kScreenLine = 1.5f, kPictureLine = 3.5f;
+constexpr float kPivotSize = 7, kPicturePivotRadius = 6;
+
+std::shared_ptr<kit::View> plainView(const kit::Rect& frame, kit::Color colour = kit::Color::clear()) {
+  auto v = std::make_shared<kit::View>(frame);
+  v->setBackgroundColor(colour);
+  v->setUserInteractionEnabled(false);
+  return v;
+}
+
+// A straight line from a to b, its ends reaching half its width past them
+// so that the lines of an outline close at the corners.
+void placeLine(kit::View& line, kit::Point a, kit::Point b, float width) {
+  const float dx = b.x - a.x, dy = b.y - a.y;
+  line.setTransform(kit::AffineTransform::identity());
+  line.setBounds({0, 0, std::hypot(dx, dy) + width, width});
+  line.setCenter({(a.x + b.x) / 2, (a.y + b.y) / 2});
+  line.setTransform(kit::AffineTransform::makeRotation(std::atan2(dy, dx)));
+}
+
+int floorDiv(double v, double pitch) { return static_cast<int>(std::floor(v / pitch)); }
+int parity(int i) { return ((i % 2) + 2) % 2; }
+
+}  // namespace
+
+BirdsEyeView::BirdsEyeView(const kit::TabletGeometry& geometry) : geometry_(geometry) {
+  root_ = plainView({0, 0, kSide, kSide}, kTableColour);
+  root_->setName("birdsEye");
+  table_ = plainView({0, 0, 0, 0});
+  root_->addSubview(table_);
+  picture_ = makeQuad(kPictureColour, kPictureLine);
+  body_ = makeQuad(kBodyColour, kBodyLine);
+  screen_ = makeQuad(kScreenColour, kScreenLine);
+  pictureMark_ = makeQuad(kPictureColour, 2);
+  // The pivot: red with a dark rim, seen on light wood and dark alike.
+  pivot_ = plainView({0, 0, kPivotSize + 2, kPivotSize + 2}, {0, 0, 0, 0.8f});
+  pivot_->addSubview(plainView({1, 1, kPivotSize, kPivotSize}, kPivotColour));
+  root_->addSubview(pivot_);
+  for (const kit::Rect& edge : {kit::Rect{0, 0, kSide, 1}, kit::Rect{0, kSide - 1, kSide, 1},
+                                kit::Rect{0, 0, 1, kSide}, kit::Rect{kSide - 1, 0, 1, kSide}})
+    root_->addSubview(plainView(edge, kBorderColour));
+  picture_.layer->setHidden(true);
+  pictureMark_.layer->setHidden(true);
+  root_->setUserInteractionEnabled(false);
+}
+
+BirdsEyeView::Quad BirdsEyeView::makeQuad(kit::Color colour, float width) {
+  Quad q;
+  q.layer = plainView({0, 0, kSide, kSide});
+  for (auto& edge : q.edges) {
+    edge = plainView({0, 0, width, width}, colour);
+    q.layer->addSubview(edge);
+  }
+  q.width = width;
+  root_->addSubview(q.layer);
+  return q;
+}
+
+void BirdsEyeView::placeQuad(Quad& q, const std::array<kit::Point, 4>& corners) {
+  q.corners = corners;
+  for (int i = 0; i < 4; ++i) placeLine(*q.edges[i], corners[i], corners[(i + 1) % 4], q.width);
+}
+
+void BirdsEyeView::setTable(std::optional<TileField> field, const kit::AffineTransform& pictureToTable) {
+  if (field == field_ && pictureToTable == pictureToTable_) return;
+  field_ = std::move(field);
+  pictureToTable_ = pictureToTable;
+  tileRange_ = {0, -1, 0, -1};
+  table_->removeAllSubviews();
+  if (placed_) layTiles();
+}
+
+kit::Point BirdsEyeView::panelPoint(double x, double y) const {
+  const double k = kSide / kSpan;
+  return {static_cast<float>((x - centreX_) * k + kSide / 2), static_cast<float>(-(y - centreY_) * k + kSide / 2)};
+}
+
+void BirdsEyeView::follow(double x, double y, double time) {
+  const double elapsed = placed_ ? time - time_ : 0;
+  // The first time, and after a pause long enough to have arrived, it is there.
+  const double way = !placed_ || !(elapsed < 20 * kGlideSeconds) ? 1
+                     : elapsed > 0                                 ? 1 - std::exp(-elapsed / kGlideSeconds)
+                                                                   : 0;
+  centreX_ += (x - centreX_) * way;
+  centreY_ += (y - centreY_) * way;
+  time_ = placed_ ? std::max(time_, time) : time;
+  placed_ = true;
+}
+
+void BirdsEyeView::layTiles() {
+  // Picture points to panel points, through the table.
+  const double k = kSide / kSpan;
+  const kit::AffineTransform tableToPanel{static_cast<float>(k), 0, 0, static_cast<float>(-k),
+                                          static_cast<float>(kSide / 2 - centreX_ * k),
+                                          static_cast<float>(kSide / 2 + centreY_ * k)};
+  const kit::AffineTransform m = kit::AffineTransform::concat(pictureToTable_, tableToPanel);
+  // A view of no size turns about its origin: the map is its transform
+  // with the translation put in its centre.
+  table_->setCenter({m.tx, m.ty});
+  table_->setTransform({m.a, m.b, m.c, m.d, 0, 0});
+  if (!field_ || !(field_->pitchX >= 1) || !(field_->pitchY >= 1)) return;
+
+  // The tiles that can show: the panel's corners in picture points.
+  if (!(std::fabs(m.a * m.d - m.b * m.c) > 1e-12f)) return;  // flattened: nothing sensible to lay
+  const kit::AffineTransform back = m.inverted();
+  constexpr double kFar = std::numeric_limits<double>::infinity();
+  double x0 = kFar, y0 = kFar, x1 = -kFar, y1 = -kFar;
+  for (const kit::Point c : {kit::Point{0, 0}, kit::Point{kSide, 0}, kit::Point{kSide, kSide}, kit::Point{0, kSide}}) {
+    const kit::Point p = back.apply(c);
+    x0 = std::min<double>(x0, p.x), x1 = std::max<double>(x1, p.x);
+    y0 = std::min<double>(y0, p.y), y1 = std::max<double>(y1, p.y);
+  }
+  const TileField& f = *field_;
+  const std::array<int, 4> range{floorDiv(x0 - f.origin.x, f.pitchX), floorDiv(x1 - f.origin.x, f.pitchX),
+                                 floorDiv(y0 - f.origin.y, f.pitchY), floorDiv(y1 - f.origin.y, f.pitchY)};
+  if (range == tileRange_) return;
+  tileRange_ = range;
+  table_->removeAllSubviews();
+  const long long count = (static_cast<long long>(range[1]) - range[0] + 1) * (static_cast<long long>(range[3]) - range[2] + 1);
+  if (count > kMostTiles) return;
+  for (int row = range[2]; row <= range[3]; ++row)
+    for (int column = range[0]; column <= range[1]; ++column) {
+      auto tile = std::make_shared<kit::ImageView>(f.faces[parity(column) + 2 * parity(row)]);
+      tile->setFrame({f.origin.x + column * f.pitchX, f.origin.y + row * f.pitchY, f.pitchX, f.pitchY});
+      tile->setUserInteractionEnabled(false);
+      table_->addSubview(std::move(tile));
+    }
+}
+
+void BirdsEyeView::update(const State& s) {
+  const kit::TabletGeometry& g = geometry_;
+  const kit::Vector3 pivotAt = s.pose.tablePointUnder(s.pivot.x, s.pivot.y);
+  follow(pivotAt.x, pivotAt.y, s.time);
+  layTiles();
+
+  auto under = [&](double sx, double sy) { return panelPoint(s.pose.tablePointUnder(sx, sy)); };
+  const double l = g.bodyLeft(), t = g.bodyTop(), r = l + g.bodyWidth(), b = t + g.bodyHeight();
+  placeQuad(body_, {under(l, t), under(r, t), under(r, b), under(l, b)});
+  const double w = g.screenWidth, h = g.screenHeight;
+  placeQuad(screen_, {under(0, 0), under(w, 0), under(w, h), under(0, h)});
+
+  picture_.layer->setHidden(!s.pictureScreenToTable);
+  if (s.pictureScreenToTable) {
+    auto shown = [&](double sx, double sy) {
+      const kit::Point p = s.pictureScreenToTable->apply({static_cast<float>(sx), static_cast<float>(sy)});
+      return panelPoint(p.x, p.y);
+    };
+    placeQuad(picture_, {shown(0, 0), shown(w, 0), shown(w, h), shown(0, h)});
+  }
+
+  pivot_->setCenter(panelPoint(pivotAt));
+  pictureMark_.layer->setHidden(!s.picturePivot);
+  if (s.picturePivot) {
+    const kit::Point c = under(s.picturePivot->x, s.picturePivot->y);
+    const float d = kPicturePivotRadius;
+    placeQuad(pictureMark_, {kit::Point{c.x, c.y - d}, {c.x + d, c.y}, {c.x, c.y + d}, {c.x - d, c.y}});
+  }
+}
+
+const std::array<kit::Point, 4>& BirdsEyeView::outline(Outline which) const {
+  switch (which) {
+    case Outline::Body: return body_.corners;
+    case Outline::Screen: return screen_.corners;
+    case Outline::Picture: break;
+  }
+  return picture_.corners;
+}
+
+bool BirdsEyeView::isOutlineShown(Outline which) const {
+  return which != Outline::Picture || !picture_.layer->isHidden();
+}
+
+kit::Point BirdsEyeView::pivotMark() const { return pivot_->center(); }
+
+std::optional<kit::Point> BirdsEyeView::picturePivotMark() const {
+  if (pictureMark_.layer->isHidden()) return std::nullopt;
+  const auto& c = pictureMark_.corners;
+  return kit::Point{c[0].x, c[1].y};
+}
+
+std::size_t BirdsEyeView::tilesShown() const { return table_->subviews().size(); }
+
+}  // namespace desktop
