@@ -49,7 +49,20 @@ Decomposed decompose(const AffineTransform& t) {
   return {sx, sy, angle, t.tx, t.ty};
 }
 
+std::uint64_t g_visualChanges = 0;
+double g_animationsUntil = 0;
+int g_continuousAnimations = 0;
+
 }  // namespace
+
+void noteVisualChange() { ++g_visualChanges; }
+std::uint64_t visualChangeCount() { return g_visualChanges; }
+void noteAnimationUntil(double time) {
+  if (time > g_animationsUntil) g_animationsUntil = time;
+}
+double animationsRunUntil() { return g_animationsUntil; }
+void noteContinuousAnimation(int delta) { g_continuousAnimations += delta; }
+int continuousAnimations() { return g_continuousAnimations; }
 
 void setMainClock(const Clock* clock) { g_mainClock = clock; }
 const Clock* mainClock() { return g_mainClock; }

@@ -8,6 +8,7 @@
 // a fade-in turns round smoothly.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "kit/clock.h"
@@ -44,6 +45,16 @@ class AnimationBlock {
   AnimationBlock& operator=(const AnimationBlock&) = delete;
 };
 
+// What a host needs to draw only when the picture can have changed: a
+// count of visual changes to any view, the time until which the running
+// animations last, and how many views animate on their own (spinners).
+void noteVisualChange();
+std::uint64_t visualChangeCount();
+void noteAnimationUntil(double time);
+double animationsRunUntil();
+void noteContinuousAnimation(int delta);
+int continuousAnimations();
+
 float interpolate(float from, float to, double t);
 Point interpolate(Point from, Point to, double t);
 Rect interpolate(const Rect& from, const Rect& to, double t);
@@ -77,7 +88,10 @@ class Animated {
     if (const AnimationSettings* block = currentAnimation(); block && block->duration > 0) {
       const T from = at(block->start);
       track_ = Track{from, block->start, block->duration, block->curve};
+      noteAnimationUntil(block->start + block->duration);
+      noteVisualChange();
     } else {
+      if (track_ || !(model_ == v)) noteVisualChange();
       track_.reset();
     }
     model_ = v;

@@ -15,7 +15,10 @@ class ImageView : public View {
   std::string className() const override { return "ImageView"; }
 
   const ImageRef& image() const { return image_; }
-  void setImage(ImageRef image) { image_ = std::move(image); }
+  void setImage(ImageRef image) {
+    image_ = std::move(image);
+    noteVisualChange();
+  }
 
  private:
   ImageRef image_;

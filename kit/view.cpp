@@ -77,6 +77,7 @@ void View::insertSubview(ViewRef view, size_t index) {
   subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), keep);
   keep->superview_ = this;
   keep->didMoveToSuperview();
+  noteVisualChange();
 }
 
 void View::removeFromSuperview() {
@@ -84,11 +85,13 @@ void View::removeFromSuperview() {
   ViewRef keep = shared_from_this();
   detachFromSuperview();
   didMoveToSuperview();
+  noteVisualChange();
 }
 
 void View::removeAllSubviews() {
   std::vector<ViewRef> old;
   old.swap(subviews_);
+  if (!old.empty()) noteVisualChange();
   for (auto& v : old) {
     v->superview_ = nullptr;
     v->didMoveToSuperview();
@@ -102,6 +105,7 @@ void View::bringSubviewToFront(View* view) {
   ViewRef keep = *it;
   subviews_.erase(it);
   subviews_.push_back(std::move(keep));
+  noteVisualChange();
 }
 
 bool View::isDescendantOf(const View* other) const {

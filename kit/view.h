@@ -61,18 +61,30 @@ class View : public std::enable_shared_from_this<View> {
   // The layer's anchor point in unit coordinates of the bounds, (0.5, 0.5)
   // by default. Moving it keeps the centre, so the view moves on screen.
   Point anchorPoint() const { return anchorPoint_; }
-  void setAnchorPoint(Point p) { anchorPoint_ = p; }
+  void setAnchorPoint(Point p) {
+    if (p == anchorPoint_) return;
+    anchorPoint_ = p;
+    noteVisualChange();
+  }
   float contentScaleFactor() const { return contentScaleFactor_; }
 
   // --- Appearance ---------------------------------------------------------
   float alpha() const { return alpha_.model(); }
   void setAlpha(float alpha) { alpha_.set(alpha); }
   bool isHidden() const { return hidden_; }
-  void setHidden(bool hidden) { hidden_ = hidden; }
+  void setHidden(bool hidden) {
+    if (hidden == hidden_) return;
+    hidden_ = hidden;
+    noteVisualChange();
+  }
   const Color& backgroundColor() const { return backgroundColor_.model(); }
   void setBackgroundColor(const Color& c) { backgroundColor_.set(c); }
   bool clipsToBounds() const { return clipsToBounds_; }
-  void setClipsToBounds(bool clips) { clipsToBounds_ = clips; }
+  void setClipsToBounds(bool clips) {
+    if (clips == clipsToBounds_) return;
+    clipsToBounds_ = clips;
+    noteVisualChange();
+  }
   bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
   void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
 
@@ -80,7 +92,10 @@ class View : public std::enable_shared_from_this<View> {
   bool isAnimating(double time) const;
 
   // Asks for the view's own content to be drawn again (views that draw).
-  void setNeedsDisplay() { ++displayGeneration_; }
+  void setNeedsDisplay() {
+    ++displayGeneration_;
+    noteVisualChange();
+  }
   unsigned displayGeneration() const { return displayGeneration_; }
 
   // --- Tree ---------------------------------------------------------------

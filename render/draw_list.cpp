@@ -137,8 +137,13 @@ class Builder {
     TextStyle t;
     t.text = std::move(text);
     t.pixelSize = fontSize * s_.pixelsPerPoint;
-    t.boxWidth = static_cast<int>(std::lround(std::fabs(bounds.size.width) * s_.pixelsPerPoint));
-    t.boxHeight = static_cast<int>(std::lround(std::fabs(bounds.size.height) * s_.pixelsPerPoint));
+    // Clamped before conversion: a vast box is scaled down to a texture's size later.
+    auto pixels = [this](float points) {
+      const double v = std::fabs(static_cast<double>(points) * s_.pixelsPerPoint);
+      return static_cast<int>(std::lround(std::min(v, 1e6)));
+    };
+    t.boxWidth = pixels(bounds.size.width);
+    t.boxHeight = pixels(bounds.size.height);
     return t;
   }
 
@@ -200,12 +205,18 @@ class Builder {
       q.color = bg;
       tally(add(std::move(q)));
     }
-    // The tile field is thousands of plain image views: ask the cheap
-    // question first.
+    // The tile field is thousands of plain image views: the exact type is
+    // asked first, casts only for kinds that may be subclassed.
     const std::type_info& type = typeid(v);
-    if (type == typeid(kit::View)) {
-    } else if (const auto* iv = type == typeid(kit::ImageView) ? static_cast<const kit::ImageView*>(&v)
-                                                              : dynamic_cast<const kit::ImageView*>(&v)) {
+    if (type != typeid(kit::View)) kindContent(v, type, p, m, alpha, tally);
+    if (tally.wanted > 0 && tally.kept == 0) ++out_.viewsCulled;
+  }
+
+  // What the view's kind draws over its background.
+  void kindContent(const kit::View& v, const std::type_info& type, const kit::ViewPresentation& p,
+                   const Affine& m, float alpha, Tally& tally) {
+    if (const auto* iv = type == typeid(kit::ImageView) ? static_cast<const kit::ImageView*>(&v)
+                                                        : dynamic_cast<const kit::ImageView*>(&v)) {
       const kit::ImageRef& image = iv->image();
       if (image && image->bitmap() && image->bitmap()->width > 0 && image->bitmap()->height > 0) {
         Quad q = rectQuad(m, p.bounds);
@@ -230,7 +241,6 @@ class Builder {
     } else if (const auto* spin = dynamic_cast<const kit::ActivityIndicatorView*>(&v)) {
       spinner(*spin, m, p.bounds, alpha, tally);
     }
-    if (tally.wanted > 0 && tally.kept == 0) ++out_.viewsCulled;
   }
 
   void visit(const kit::View& v, const Affine& parentToPixels, float parentAlpha, bool isRoot) {

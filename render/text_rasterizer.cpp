@@ -153,12 +153,14 @@ void wrapParagraph(Measurer& m, const std::u32string& paragraph, long maxWidth,
 std::size_t TextStyleHash::operator()(const TextStyle& s) const {
   std::size_t h = std::hash<std::string>{}(s.text);
   auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
-  mix(std::bit_cast<std::uint32_t>(s.pixelSize));
+  // Adding zero makes −0 hash as +0, which compares equal to it.
+  auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f + 0.0f); };
+  mix(bits(s.pixelSize));
   mix(s.bold);
-  mix(std::bit_cast<std::uint32_t>(s.color.r));
-  mix(std::bit_cast<std::uint32_t>(s.color.g));
-  mix(std::bit_cast<std::uint32_t>(s.color.b));
-  mix(std::bit_cast<std::uint32_t>(s.color.a));
+  mix(bits(s.color.r));
+  mix(bits(s.color.g));
+  mix(bits(s.color.b));
+  mix(bits(s.color.a));
   mix(static_cast<std::size_t>(s.boxWidth));
   mix(static_cast<std::size_t>(s.boxHeight));
   mix(static_cast<std::size_t>(s.alignment));

@@ -1,9 +1,10 @@
 // The table seen from straight above, in a small panel beside the screen:
 // the virtual table the simulated tablet lies on, with the tablet's body
-// and screen drawn where they are, the point it would turn about, and where
-// the picture on the screen believes the screen lies. When the illusion
-// holds, the picture's outline sits on the screen's; where it does not, the
-// two part, and the eye sees by how much and which way.
+// and screen drawn where they are, the point it would turn about and the
+// one the picture turns about, and where the picture on the screen believes
+// the screen lies. When the illusion holds, the picture's outline sits on
+// the screen's; where it does not, the two part, and the eye sees by how
+// much and which way.
 //
 // The table is drawn with the picture's own tiles, laid as the picture had
 // them at launch: at launch the picture counts as showing the table
@@ -110,7 +111,9 @@ class BirdsEyeView {
     double time = 0;  // seconds, for the view's glide
     kit::TabletPose pose;
     kit::Point pivot;  // screen point of the body that a turn would go about
-    // The picture's pivot (screen point), if it knows one.
+    // The screen point the picture turns about, if it says. It is marked
+    // where that point of the tablet lies now, so the mark sits on the
+    // tablet's pivot when the two agree.
     std::optional<kit::Point> picturePivot;
     // Screen point → the table point the picture shows there.
     std::optional<kit::AffineTransform> pictureScreenToTable;

@@ -43,7 +43,11 @@ Runner::Runner(RunnerOptions options, std::ostream& out) : options_(std::move(op
 }
 
 Runner::~Runner() {
-  if (gl_) gl_->makeCurrent();
+  // The compositor's textures are deleted in its own context.
+  try {
+    if (gl_) gl_->makeCurrent();
+  } catch (const std::exception&) {
+  }
   compositor_.reset();
   gl_.reset();
   // The application goes before the platform it uses.
@@ -182,8 +186,10 @@ kit::Bitmap Runner::snapshot() {
   const int width = static_cast<int>(std::lround(bounds.size.width));
   const int height = static_cast<int>(std::lround(bounds.size.height));
   if (!gl_) {
-    gl_ = std::make_unique<render::OffscreenContext>(width, height);
+    // Both or neither: a context whose shaders failed is not kept half made.
+    auto context = std::make_unique<render::OffscreenContext>(width, height);
     compositor_ = std::make_unique<render::Compositor>();
+    gl_ = std::move(context);
   }
   gl_->makeCurrent();
   render::FrameSettings settings;
