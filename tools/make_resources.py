@@ -283,9 +283,9 @@ def make_pushpin(path):
     nz = np.sqrt(np.clip(1.0 - (r / radius) ** 2, 0.0, 1.0))
     nx, ny = (xs - c) / radius, (ys - c) / radius
     light = np.clip(-0.45 * nx - 0.55 * ny + 0.7 * nz, 0.0, 1.0)
-    spec = np.clip(-0.45 * nx - 0.55 * ny + 0.7 * nz, 0.0, 1.0) ** 24
+    shine = np.clip(-0.45 * nx - 0.55 * ny + 0.7 * nz, 0.0, 1.0) ** 24
     red = np.stack([0.80 * light + 0.15, 0.10 * light + 0.02, 0.10 * light + 0.03], axis=-1)
-    red = np.clip(red + spec[..., None] * 0.9, 0.0, 1.0)
+    red = np.clip(red + shine[..., None] * 0.9, 0.0, 1.0)
     rgb = red * inside[..., None]
     alpha = inside + shadow_a * (1.0 - inside)
     rgb = np.where(alpha[..., None] > 0, rgb / np.maximum(alpha[..., None], 1e-6), 0.0)
