@@ -34,27 +34,11 @@ class LineParser {
   }
 
   double number(const std::string& text, const char* what) const {
-    std::string_view s = text;
-    // from_chars takes no '+', but a second sign after one must stay an error.
-    if (s.size() > 1 && s.front() == '+' && s[1] != '-' && s[1] != '+') s.remove_prefix(1);
-    double value = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size())
-      fail(std::string("bad ") + what + " \"" + text + "\": not a number");
-    if (!std::isfinite(value)) fail(std::string("bad ") + what + " \"" + text + "\": not finite");
-    return value;
+    return parseScenarioNumber(text, what, file_, line_);
   }
 
-  // Radians, or degrees with the suffix deg.
   double angle(const std::string& text, const char* what) const {
-    if (text.size() > 3 && text.compare(text.size() - 3, 3, "deg") == 0) {
-      // A huge finite number of degrees can still overflow on conversion; an
-      // infinite yaw would make the sensors drop every later sample unseen.
-      const double radians = number(text.substr(0, text.size() - 3), what) * std::numbers::pi / 180;
-      if (!std::isfinite(radians)) fail(std::string("bad ") + what + " \"" + text + "\": not finite");
-      return radians;
-    }
-    return number(text, what);
+    return parseScenarioAngle(text, what, file_, line_);
   }
 
   kit::Vector3 vector(const std::string& text, const char* what) const {
@@ -145,6 +129,36 @@ std::string restAfterWord(const std::string& line, const std::string& word) {
 }
 
 }  // namespace
+
+double parseScenarioNumber(const std::string& text, const char* what, const std::string& file,
+                           int line) {
+  auto fail = [&](const char* why) {
+    throw ScenarioError(file, line, std::string("bad ") + what + " \"" + text + "\": " + why);
+  };
+  std::string_view s = text;
+  // from_chars takes no '+', but a second sign after one must stay an error.
+  if (s.size() > 1 && s.front() == '+' && s[1] != '-' && s[1] != '+') s.remove_prefix(1);
+  double value = 0;
+  const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (s.empty() || ec != std::errc() || end != s.data() + s.size()) fail("not a number");
+  if (!std::isfinite(value)) fail("not finite");
+  return value;
+}
+
+double parseScenarioAngle(const std::string& text, const char* what, const std::string& file,
+                          int line) {
+  if (text.size() > 3 && text.compare(text.size() - 3, 3, "deg") == 0) {
+    // A huge finite number of degrees can still overflow on conversion; an
+    // infinite yaw would make the sensors drop every later sample unseen.
+    const double radians =
+        parseScenarioNumber(text.substr(0, text.size() - 3), what, file, line) *
+        std::numbers::pi / 180;
+    if (!std::isfinite(radians))
+      throw ScenarioError(file, line, std::string("bad ") + what + " \"" + text + "\": not finite");
+    return radians;
+  }
+  return parseScenarioNumber(text, what, file, line);
+}
 
 Scenario parseScenario(const std::string& text, const std::string& fileName,
                        const std::string& baseDir, const std::vector<std::string>& actionNames) {

@@ -64,6 +64,14 @@ struct Scenario {
   std::vector<Command> commands;
 };
 
+// A finite number as written on a scenario line (a leading '+' allowed),
+// and an angle in radians or in degrees with the suffix deg. Both throw
+// ScenarioError naming FILE:LINE and what the number was for.
+double parseScenarioNumber(const std::string& text, const char* what, const std::string& file,
+                           int line);
+double parseScenarioAngle(const std::string& text, const char* what, const std::string& file,
+                          int line);
+
 // Throws ScenarioError at the first bad line. actionNames are the actions
 // an `action` line may send.
 Scenario parseScenario(const std::string& text, const std::string& fileName,

@@ -34,26 +34,11 @@ class Words {
   size_t size() const { return words_.size(); }
 
   double number(const std::string& text, const char* what) const {
-    std::string_view s = text;
-    if (s.size() > 1 && s.front() == '+' && s[1] != '-' && s[1] != '+') s.remove_prefix(1);
-    double value = 0;
-    const auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), value);
-    if (s.empty() || ec != std::errc() || end != s.data() + s.size())
-      fail(std::string("bad ") + what + " \"" + text + "\": not a number");
-    if (!std::isfinite(value)) fail(std::string("bad ") + what + " \"" + text + "\": not finite");
-    return value;
+    return parseScenarioNumber(text, what, file_, line_);
   }
 
-  // Radians, or degrees with the suffix deg.
   double angle(const std::string& text, const char* what) const {
-    if (text.size() > 3 && text.compare(text.size() - 3, 3, "deg") == 0) {
-      const double radians =
-          number(text.substr(0, text.size() - 3), what) * std::numbers::pi / 180;
-      if (!std::isfinite(radians))
-        fail(std::string("bad ") + what + " \"" + text + "\": not finite");
-      return radians;
-    }
-    return number(text, what);
+    return parseScenarioAngle(text, what, file_, line_);
   }
 
   double bounded(double value, double most, const std::string& text, const char* what) const {
