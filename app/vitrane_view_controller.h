@@ -117,6 +117,7 @@ class VitraneforiPadViewController : public kit::ViewController,
   void pieceThroughEdge(kit::View& piece, kit::Point proposedCenter);
   void recenter(Sender sender = nullptr);
   void resetTable();
+  void adjustTableAnchorPointForGestureRecognizer(kit::GestureRecognizer& recognizer);
   void rotateWorld(kit::GestureRecognizer& recognizer);
   void scaleWorld(kit::GestureRecognizer& recognizer);
   void resetScale(kit::GestureRecognizer& recognizer);

@@ -11,6 +11,8 @@
 #include "hosts/desktop/options.h"
 #include "hosts/desktop/process.h"
 #include "hosts/desktop/screen_mapping.h"
+#include "kit/animation.h"
+#include "kit/view.h"
 
 namespace {
 
@@ -279,6 +281,36 @@ TEST(DesktopLoopTiming, TheWaitReachesTheNextTimerRoundedUpAndNoFurther) {
   EXPECT_EQ(desktop::waitMilliseconds(10, 99, std::nullopt), 100);
   EXPECT_EQ(desktop::waitMilliseconds(10, 9.5, std::nullopt), 0);  // overdue
   EXPECT_EQ(desktop::waitMilliseconds(10, std::nan(""), std::nullopt), 100);  // ignored, not slept on
+}
+
+TEST(DesktopLoopTiming, AStillSceneIsDrawnOnceAndAnAnimationToItsEnd) {
+  // The kit's counters are shared by everything in the process: work after
+  // whatever earlier tests left behind.
+  const double t = kit::animationsRunUntil() + 1000;
+  desktop::RedrawWatch watch;
+  EXPECT_TRUE(watch.isStale());  // nothing drawn yet
+  watch.drawn(t);
+  EXPECT_FALSE(watch.isStale());
+
+  kit::View view;
+  view.setAlpha(0.5f);
+  EXPECT_TRUE(watch.isStale());
+  watch.drawn(t + 0.1);
+  view.setAlpha(0.5f);  // the same value changes nothing
+  EXPECT_FALSE(watch.isStale());
+
+  // A picture taken while an animation ran is out of date until one is
+  // drawn at or after its end.
+  kit::noteAnimationUntil(t + 1);
+  watch.drawn(t + 0.5);
+  EXPECT_TRUE(watch.isStale());
+  watch.drawn(t + 1);
+  EXPECT_FALSE(watch.isStale());
+
+  kit::noteContinuousAnimation(+1);
+  EXPECT_TRUE(watch.isStale());
+  kit::noteContinuousAnimation(-1);
+  EXPECT_FALSE(watch.isStale());
 }
 
 // --- Command line ----------------------------------------------------------------

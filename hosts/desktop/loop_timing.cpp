@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "kit/animation.h"
+
 namespace desktop {
 
 SteppedClock::SteppedClock(const kit::Clock& source, double maxStep)
@@ -21,6 +23,16 @@ int waitMilliseconds(double now, std::optional<double> nextTimer, std::optional<
   if (nextHostEvent && *nextHostEvent - now < wait) wait = *nextHostEvent - now;
   if (!(wait > 0)) return 0;
   return static_cast<int>(std::ceil(wait * 1000));
+}
+
+bool RedrawWatch::isStale() const {
+  return kit::visualChangeCount() != drawnChanges_ || drawnAt_ < kit::animationsRunUntil() ||
+         kit::continuousAnimations() > 0;
+}
+
+void RedrawWatch::drawn(double time) {
+  drawnChanges_ = kit::visualChangeCount();
+  drawnAt_ = time;
 }
 
 }  // namespace desktop

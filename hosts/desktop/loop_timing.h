@@ -1,6 +1,7 @@
 // Time for the desktop's main loop.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "kit/clock.h"
@@ -38,5 +39,20 @@ class SteppedClock final : public kit::Clock {
 // timer is due and spins. A time that is not a number is left out.
 int waitMilliseconds(double now, std::optional<double> nextTimer, std::optional<double> nextHostEvent,
                      double maxWait = 0.1);
+
+// Whether the picture on screen may be out of date: a view changed since it
+// was drawn, an animation was still running when it was drawn, or something
+// animates for ever (a spinner). A still scene is not drawn again, so an
+// idle window costs no more than its timers.
+class RedrawWatch {
+ public:
+  bool isStale() const;
+  // Call when a picture has been drawn at the given time.
+  void drawn(double time);
+
+ private:
+  std::uint64_t drawnChanges_ = ~std::uint64_t{0};
+  double drawnAt_ = -1;
+};
 
 }  // namespace desktop

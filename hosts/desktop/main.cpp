@@ -244,11 +244,10 @@ class DesktopHost {
       if (quitSignalled || quit_) break;
 
       kit::RunLoop& loop = platform_.runLoop();
-      const std::uint64_t framesBefore = platform_.accelerometer().deliveries();
       loop.fireDueTimers();
       loop.drainMainQueue();
       reapChildren();
-      if (platform_.accelerometer().deliveries() != framesBefore) needsDraw_ = true;
+      if (redraw_.isStale()) needsDraw_ = true;
 
       if (needsDraw_ && isDrawable() && clock_.now() >= nextPresentAllowed_) present();
       timeout = waitMilliseconds(clock_.now(), loop.nextTimerTime(), nextHostEvent());
@@ -547,6 +546,7 @@ class DesktopHost {
     draw();
     SDL_GL_SwapWindow(window_);
     needsDraw_ = false;
+    redraw_.drawn(clock_.now());
     // Without vsync the loop would draw every frame, twice a refresh; with
     // it, a driver that ignores the interval must not make it spin either.
     const double period = 1.0 / refreshRate_;
@@ -609,6 +609,7 @@ class DesktopHost {
   int drawableWidth_ = 0, drawableHeight_ = 0;
   float mouseX_ = 0, mouseY_ = 0;
   bool needsDraw_ = true;
+  RedrawWatch redraw_;
   bool quit_ = false;
   double nextPresentAllowed_ = 0;
 };
