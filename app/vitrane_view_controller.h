@@ -20,6 +20,7 @@
 #include "kit/interface_loader.h"
 #include "kit/label.h"
 #include "kit/motion.h"
+#include "kit/photo_library.h"
 #include "kit/platform.h"
 #include "kit/popover.h"
 #include "kit/sound.h"
@@ -127,9 +128,26 @@ class VitraneforiPadViewController : public kit::ViewController,
   bool gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
       kit::GestureRecognizer& recognizer, kit::GestureRecognizer& other) override;
 
+  // --- Pieces: the photos' own finger gestures (world/) -------------------
+  void addGestureRecognizersToPiece(kit::View& piece);
+  void adjustAnchorPointForGestureRecognizer(kit::GestureRecognizer& recognizer);
+  void panPiece(kit::GestureRecognizer& recognizer);
+  void rotatePiece(kit::GestureRecognizer& recognizer);
+  void scalePiece(kit::GestureRecognizer& recognizer);
+  void tapPiece(kit::GestureRecognizer& recognizer);
+  void swapWorldImage(kit::GestureRecognizer& recognizer);
+
+  // --- Wandering photos (photos/) ------------------------------------------
+  void dropRepresentationOnTable(const kit::AssetRepresentation& representation, int radius);
+  void showPhotos();
+  void hidePhotos();
+  // Whether any of a touch's recognisers belongs to a photo.
+  bool touchingAnyPhoto(const std::vector<kit::GestureRecognizer*>& touchRecognizers) const;
+
   // --- The extras: photos, capture, fake screen, links -------------------
   void wanderInPhotos(Sender sender = nullptr);
   void showFakeScreen(Sender sender = nullptr);
+  void setupFoolAFriend();
   void takeCameraPhoto(Sender sender = nullptr);
   void useLibraryPhoto(Sender sender = nullptr);
   void cropLibraryTile(Sender sender = nullptr);

@@ -58,7 +58,7 @@ void Accelerometer::tick() {
   // interval apart. Same expression as the run loop's, so the times agree
   // to the bit.
   const double due = start_ + interval_ * static_cast<double>(++ticks_);
-  auto s = source_.sample(due);
+  auto s = source_.accelerometerSample(due);
   if (!s || !s->isFinite() || !delegate_) return;
   ++deliveries_;
   auto a = std::make_shared<const Acceleration>(

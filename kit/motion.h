@@ -43,6 +43,10 @@ class MotionSource {
   // The sensors' reading at time t (main clock seconds); nothing when the
   // sensors have nothing to say.
   virtual std::optional<MotionSample> sample(double t) = 0;
+  // The reading the accelerometer delivers for its frame due at `due`; the
+  // reading at that time unless a source wants to know which reads are
+  // frames (a recording one does).
+  virtual std::optional<MotionSample> accelerometerSample(double due) { return sample(due); }
 };
 
 // A source whose reading is whatever it was last set to (the runner's

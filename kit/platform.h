@@ -5,9 +5,12 @@
 #pragma once
 
 #include "kit/application.h"
+#include "kit/background_queue.h"
 #include "kit/bundle.h"
 #include "kit/clock.h"
+#include "kit/image_picker.h"
 #include "kit/motion.h"
+#include "kit/photo_library.h"
 #include "kit/random_source.h"
 #include "kit/run_loop.h"
 #include "kit/sound.h"
@@ -32,6 +35,12 @@ class Platform {
   Application& application() { return application_; }
   Bundle& bundle() { return bundle_; }
   RandomSource& random() { return random_; }
+  // Where the photo library is; hosts set it before the application asks.
+  PhotoLibrarySource& photoLibrarySource() { return photoLibrarySource_; }
+  // Work off the main thread (decoding library photos).
+  BackgroundQueue& backgroundQueue() { return backgroundQueue_; }
+  // The image picker's sources and the saved-photos album.
+  ImagePickerServices& imagePickers() { return imagePickers_; }
 
  private:
   const Clock& clock_;
@@ -44,6 +53,10 @@ class Platform {
   Application application_;
   Bundle bundle_;
   RandomSource random_;
+  ImagePickerServices imagePickers_;
+  PhotoLibrarySource photoLibrarySource_;
+  // After the run loop, so its worker is joined before the loop goes.
+  BackgroundQueue backgroundQueue_{runLoop_};
 };
 
 }  // namespace kit

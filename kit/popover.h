@@ -1,11 +1,12 @@
-// A popover: content held in a floating panel presented from a rectangle of
-// a view. The kit models it; a host decides how it looks.
+// A popover: a view controller's content held in a floating panel presented
+// from a rectangle of a view. The kit models it; a host decides how it looks.
 #pragma once
 
 #include <functional>
 #include <memory>
 
 #include "kit/geometry.h"
+#include "kit/view_controller.h"
 
 namespace kit {
 
@@ -13,10 +14,12 @@ class View;
 
 class PopoverController {
  public:
-  // The content is whatever object the popover holds (a view controller).
-  explicit PopoverController(std::shared_ptr<void> content) : content_(std::move(content)) {}
+  explicit PopoverController(std::shared_ptr<ViewController> content) : content_(std::move(content)) {}
+  ~PopoverController() { detachContent(); }
+  PopoverController(const PopoverController&) = delete;
+  PopoverController& operator=(const PopoverController&) = delete;
 
-  const std::shared_ptr<void>& content() const { return content_; }
+  const std::shared_ptr<ViewController>& content() const { return content_; }
   Size contentSize() const { return contentSize_; }
   void setContentSize(Size size) { contentSize_ = size; }
 
@@ -27,18 +30,30 @@ class PopoverController {
     fromRect_ = rect;
     inView_ = inView;
     presented_ = true;
+    if (content_) content_->setPresentingPopover(this);
   }
-  void dismiss() { presented_ = false; }
+  void dismiss() {
+    presented_ = false;
+    detachContent();
+  }
 
   // Called when the user dismisses it by touching outside (not after dismiss()).
+  // The handler may give up the last reference to this popover.
   std::function<void(PopoverController&)> onDismissedByUser;
   void dismissByUser() {
+    if (!presented_) return;
     presented_ = false;
-    if (onDismissedByUser) onDismissedByUser(*this);
+    detachContent();
+    const auto handler = onDismissedByUser;  // outlives this popover if need be
+    if (handler) handler(*this);
   }
 
  private:
-  std::shared_ptr<void> content_;
+  void detachContent() {
+    if (content_ && content_->presentingPopover() == this) content_->setPresentingPopover(nullptr);
+  }
+
+  std::shared_ptr<ViewController> content_;
   Size contentSize_{320, 480};
   Rect fromRect_;
   View* inView_ = nullptr;

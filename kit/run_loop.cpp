@@ -94,6 +94,18 @@ size_t RunLoop::drainMainQueue() {
   }
 }
 
+bool RunLoop::runOneTask() {
+  Task task;
+  {
+    std::lock_guard lock(queueMutex_);
+    if (queue_.empty()) return false;
+    task = std::move(queue_.front());
+    queue_.pop_front();
+  }
+  task();
+  return true;
+}
+
 size_t RunLoop::pendingTasks() const {
   std::lock_guard lock(queueMutex_);
   return queue_.size();

@@ -57,6 +57,8 @@ class RunLoop {
   void postToMainQueue(Task task);
   // Runs queued tasks, including those they post, on the calling thread.
   size_t drainMainQueue();
+  // Runs the oldest queued task, if any.
+  bool runOneTask();
   size_t pendingTasks() const;
 
  private:

@@ -2,6 +2,10 @@
 
 namespace kit {
 
+ViewController::~ViewController() {
+  if (modal_) modal_->parent_ = nullptr;
+}
+
 const ViewRef& ViewController::view() {
   if (!view_) {
     view_ = loadView();
@@ -12,6 +16,20 @@ const ViewRef& ViewController::view() {
 }
 
 ViewRef ViewController::loadView() { return std::make_shared<View>(); }
+
+void ViewController::presentModalViewController(std::shared_ptr<ViewController> controller, bool animated) {
+  if (!controller || controller.get() == this) return;
+  dismissModalViewControllerAnimated(animated);
+  controller->parent_ = this;
+  modal_ = std::move(controller);
+}
+
+void ViewController::dismissModalViewControllerAnimated(bool) {
+  // The shown controller may be the last owner of whoever called this.
+  std::shared_ptr<ViewController> shown = std::move(modal_);
+  modal_.reset();
+  if (shown) shown->parent_ = nullptr;
+}
 
 void Window::setRootViewController(ViewController* controller) {
   if (rootViewController_ && rootViewController_->isViewLoaded())

@@ -2,9 +2,13 @@
 // the platform's rotation questions.
 #pragma once
 
+#include <memory>
+
 #include "kit/view.h"
 
 namespace kit {
+
+class PopoverController;
 
 enum InterfaceOrientation {
   InterfaceOrientationPortrait = 1,
@@ -15,7 +19,7 @@ enum InterfaceOrientation {
 
 class ViewController {
  public:
-  virtual ~ViewController() = default;
+  virtual ~ViewController();
 
   // Loads the view the first time it is asked for.
   const ViewRef& view();
@@ -24,6 +28,20 @@ class ViewController {
   virtual bool shouldAutorotateToInterfaceOrientation(int /*orientation*/) { return true; }
   virtual void willAnimateRotationToInterfaceOrientation(int /*orientation*/, double /*duration*/) {}
 
+  // Modal presentation: this controller shows another one over its own
+  // view until it dismisses it. Presenting while another is shown replaces
+  // it. The kit keeps the relation; a host decides how it looks.
+  void presentModalViewController(std::shared_ptr<ViewController> controller, bool animated);
+  // Dismisses the controller this one presents; nothing when there is none.
+  void dismissModalViewControllerAnimated(bool animated);
+  ViewController* modalViewController() const { return modal_.get(); }
+  // The controller that presents this one modally; null otherwise (a
+  // controller shown in a popover has none).
+  ViewController* parentViewController() const { return parent_; }
+  // The popover showing this controller as its content, while it is shown.
+  PopoverController* presentingPopover() const { return popover_; }
+  void setPresentingPopover(PopoverController* popover) { popover_ = popover; }
+
  protected:
   // Makes the view; the default is an empty one.
   virtual ViewRef loadView();
@@ -31,6 +49,9 @@ class ViewController {
 
  private:
   ViewRef view_;
+  std::shared_ptr<ViewController> modal_;
+  ViewController* parent_ = nullptr;
+  PopoverController* popover_ = nullptr;
 };
 
 // The window: the root of the visible tree, showing its root view

@@ -9,6 +9,7 @@
 
 #include "render/draw_list.h"
 #include "render/gl_program.h"
+#include "render/mask_texture.h"
 #include "render/text_cache.h"
 #include "render/texture_cache.h"
 
@@ -25,13 +26,23 @@ struct Vertex {
 };
 static_assert(sizeof(Vertex) == 20);
 
+// Pictures seen through a grey mask also carry where they fall on it; they
+// are few, so they keep their own buffer and leave the common vertex small.
+struct MaskedVertex {
+  float x, y, u, v;
+  std::uint8_t rgba[4];  // premultiplied
+  float maskU, maskV;
+};
+static_assert(sizeof(MaskedVertex) == 28);
+
 std::uint8_t unit(float v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); }
 
 struct Op {
   enum class Kind { Draw, PushScissor, PopScissor, PushStencil, PopStencil } kind;
   GLuint texture = 0;  // 0: a solid fill
   bool blend = true;   // false where everything drawn is opaque
-  int firstQuad = 0;   // into the frame's vertices, four a quad
+  GLuint mask = 0;     // a grey mask the texture is seen through; its quads are masked vertices
+  int firstQuad = 0;   // into the frame's vertices (or masked vertices), four a quad
   int quads = 0;
   PixelRect box;
 };
@@ -41,6 +52,7 @@ struct Fill {
   bool drawable = false;
   GLuint texture = 0;
   bool opaque = false;
+  GLuint mask = 0;
 };
 
 struct ScissorBox {
@@ -53,15 +65,19 @@ struct Compositor::Impl {
   GlCapabilities caps;
   QuadProgram textured{caps.majorVersion, true};
   QuadProgram solid{caps.majorVersion, false};
+  QuadProgram masked{caps.majorVersion, QuadFill::Masked};
   TextureCache textures{caps};
+  MaskTextures masks{caps};
   TextRasterizer rasterizer;
   TextCache texts{rasterizer};
   GLuint vertexBuffer = 0;
   GLuint indexBuffer = 0;
+  GLuint maskedVertexBuffer = 0;
   bool warnedAboutText = false;
 
   DrawList list;
   std::vector<Vertex> vertices;
+  std::vector<MaskedVertex> maskedVertices;
   std::vector<Op> ops;
 
   explicit Impl(GlCapabilities c) : caps(c) {
@@ -74,6 +90,7 @@ struct Compositor::Impl {
     }
     glGenBuffers(1, &vertexBuffer);
     glGenBuffers(1, &indexBuffer);
+    glGenBuffers(1, &maskedVertexBuffer);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)),
                  indices.data(), GL_STATIC_DRAW);
@@ -82,6 +99,7 @@ struct Compositor::Impl {
   ~Impl() {
     glDeleteBuffers(1, &vertexBuffer);
     glDeleteBuffers(1, &indexBuffer);
+    glDeleteBuffers(1, &maskedVertexBuffer);
   }
 
   Fill fillOf(const Quad& q) {
@@ -97,8 +115,32 @@ struct Compositor::Impl {
         }
         return picture(textures.textureFor(text));
       }
+      case QuadSource::MaskedBitmap: {
+        if (!q.bitmap) return {};
+        Fill fill = picture(textures.textureFor(*q.bitmap));
+        const QuadMask& m = list.masks[static_cast<std::size_t>(q.mask)];
+        // A mask that cannot be a texture leaves the picture whole.
+        if (fill.drawable && m.mask && *m.mask) fill.mask = masks.textureFor(**m.mask);
+        return fill;
+      }
     }
     return {};
+  }
+
+  void appendMaskedQuad(const Quad& q) {
+    const float a = std::clamp(q.color.a, 0.0f, 1.0f);
+    const std::uint8_t rgba[4] = {unit(q.color.r * a), unit(q.color.g * a), unit(q.color.b * a), unit(a)};
+    const QuadMask& m = list.masks[static_cast<std::size_t>(q.mask)];
+    for (int i = 0; i < 4; ++i) {
+      MaskedVertex& v = maskedVertices.emplace_back();
+      v.x = q.corners[i].x;
+      v.y = q.corners[i].y;
+      v.u = q.texCoords[i].x;
+      v.v = q.texCoords[i].y;
+      std::copy(rgba, rgba + 4, v.rgba);
+      v.maskU = m.texCoords[i].x;
+      v.maskV = m.texCoords[i].y;
+    }
   }
 
   void appendQuad(const Quad& q) {
@@ -118,6 +160,7 @@ struct Compositor::Impl {
   // neighbouring quads on one texture share a call.
   void prepare() {
     vertices.clear();
+    maskedVertices.clear();
     ops.clear();
     std::vector<Op::Kind> openClips;
     for (const DrawCommand& c : list.commands) {
@@ -125,6 +168,13 @@ struct Compositor::Impl {
         case DrawCommand::Kind::Quad: {
           const Fill fill = fillOf(c.quad);
           if (!fill.drawable) break;
+          if (fill.mask) {
+            // Each on its own: it binds its own mask.
+            ops.push_back({Op::Kind::Draw, fill.texture, true, fill.mask,
+                           static_cast<int>(maskedVertices.size() / 4), 1, {}});
+            appendMaskedQuad(c.quad);
+            break;
+          }
           const int index = static_cast<int>(vertices.size() / 4);
           appendQuad(c.quad);
           // Blending reads the framebuffer back; opaque quads need not.
@@ -134,13 +184,13 @@ struct Compositor::Impl {
               last->blend == blend && last->quads < kMaxQuadsPerDraw)
             ++last->quads;
           else
-            ops.push_back({Op::Kind::Draw, fill.texture, blend, index, 1, {}});
+            ops.push_back({Op::Kind::Draw, fill.texture, blend, 0, index, 1, {}});
           break;
         }
         case DrawCommand::Kind::PushClip: {
           // Without a stencil buffer a turned clip falls back to its box.
           const bool stencil = !c.axisAligned && caps.stencilBits > 0;
-          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, 0, 0, c.box};
+          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, 0, 0, 0, c.box};
           if (stencil) {
             op.firstQuad = static_cast<int>(vertices.size() / 4);
             appendQuad(c.quad);
@@ -153,7 +203,7 @@ struct Compositor::Impl {
           if (openClips.empty()) break;
           const bool stencil = openClips.back() == Op::Kind::PushStencil;
           openClips.pop_back();
-          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, 0, 0, c.box};
+          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, 0, 0, 0, c.box};
           if (stencil) {
             op.firstQuad = static_cast<int>(vertices.size() / 4);
             appendQuad(c.quad);
@@ -194,6 +244,33 @@ struct Compositor::Impl {
       glDrawElements(GL_TRIANGLES, count * 6, GL_UNSIGNED_SHORT, nullptr);
       ++drawCalls;
     };
+    // The picture on unit 0, its mask on unit 1, from the masked vertices.
+    auto drawMasked = [&](const Op& op) {
+      if (program != &masked) (program = &masked)->use(std::max(1, width), std::max(1, height));
+      glActiveTexture(GL_TEXTURE1);
+      glBindTexture(GL_TEXTURE_2D, op.mask);
+      glActiveTexture(GL_TEXTURE0);
+      glBindTexture(GL_TEXTURE_2D, bound = op.texture);
+      if (blending != 1) {
+        blending = 1;
+        glEnable(GL_BLEND);
+      }
+      glBindBuffer(GL_ARRAY_BUFFER, maskedVertexBuffer);
+      const auto base = static_cast<std::uintptr_t>(op.firstQuad) * 4 * sizeof(MaskedVertex);
+      glVertexAttribPointer(QuadProgram::kPosition, 2, GL_FLOAT, GL_FALSE, sizeof(MaskedVertex),
+                            reinterpret_cast<const void*>(base));
+      glVertexAttribPointer(QuadProgram::kTexCoord, 2, GL_FLOAT, GL_FALSE, sizeof(MaskedVertex),
+                            reinterpret_cast<const void*>(base + 8));
+      glVertexAttribPointer(QuadProgram::kColor, 4, GL_UNSIGNED_BYTE, GL_TRUE, sizeof(MaskedVertex),
+                            reinterpret_cast<const void*>(base + 16));
+      glVertexAttribPointer(QuadProgram::kMaskCoord, 2, GL_FLOAT, GL_FALSE, sizeof(MaskedVertex),
+                            reinterpret_cast<const void*>(base + 20));
+      glEnableVertexAttribArray(QuadProgram::kMaskCoord);
+      glDrawElements(GL_TRIANGLES, op.quads * 6, GL_UNSIGNED_SHORT, nullptr);
+      glDisableVertexAttribArray(QuadProgram::kMaskCoord);
+      glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+      ++drawCalls;
+    };
 
     std::vector<ScissorBox> scissors;
     auto applyScissor = [&] {
@@ -219,7 +296,12 @@ struct Compositor::Impl {
 
     for (const Op& op : ops) {
       switch (op.kind) {
-        case Op::Kind::Draw: drawQuads(op.texture, op.blend, op.firstQuad, op.quads); break;
+        case Op::Kind::Draw:
+          if (op.mask)
+            drawMasked(op);
+          else
+            drawQuads(op.texture, op.blend, op.firstQuad, op.quads);
+          break;
         case Op::Kind::PushScissor: {
           // Pixels whose centres lie inside the box.
           ScissorBox b{static_cast<int>(std::lround(op.box.x0)), static_cast<int>(std::lround(op.box.y0)),
@@ -302,6 +384,12 @@ void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
   glBindBuffer(GL_ARRAY_BUFFER, m.vertexBuffer);
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m.vertices.size() * sizeof(Vertex)),
                m.vertices.empty() ? nullptr : m.vertices.data(), GL_STREAM_DRAW);
+  if (!m.maskedVertices.empty()) {
+    glBindBuffer(GL_ARRAY_BUFFER, m.maskedVertexBuffer);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m.maskedVertices.size() * sizeof(MaskedVertex)),
+                 m.maskedVertices.data(), GL_STREAM_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, m.vertexBuffer);
+  }
   glEnableVertexAttribArray(QuadProgram::kPosition);
   glEnableVertexAttribArray(QuadProgram::kTexCoord);
   glEnableVertexAttribArray(QuadProgram::kColor);
@@ -315,7 +403,8 @@ void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
 
   m.texts.endFrame();
   m.textures.collect();
-  stats_.texturesAlive = m.textures.size();
+  m.masks.collect();
+  stats_.texturesAlive = m.textures.size() + m.masks.size();
 
   if (const GLenum error = glGetError(); error != GL_NO_ERROR)
     throw RenderError("drawing the frame failed: " + glErrorName(error));

@@ -7,6 +7,7 @@
 
 #include "kit/activity_indicator.h"
 #include "kit/button.h"
+#include "kit/drawn_view.h"
 #include "kit/image_view.h"
 #include "kit/label.h"
 
@@ -240,7 +241,62 @@ class Builder {
       textQuad(m, p.bounds, std::move(t), alpha, tally);
     } else if (const auto* spin = dynamic_cast<const kit::ActivityIndicatorView*>(&v)) {
       spinner(*spin, m, p.bounds, alpha, tally);
+    } else if (const auto* drawn = dynamic_cast<const kit::DrawnView*>(&v)) {
+      for (const kit::DrawnPicture& picture : drawn->drawing()) drawnPicture(picture, m, alpha, tally);
     }
+  }
+
+  // A picture a view drew; through its mask, only where rect and the
+  // mask's rectangle meet.
+  void drawnPicture(const kit::DrawnPicture& picture, const Affine& m, float alpha, Tally& tally) {
+    const kit::ImageRef& image = picture.image;
+    if (!image || !image->bitmap() || image->bitmap()->width <= 0 || image->bitmap()->height <= 0) return;
+    const kit::Rect r = picture.rect;
+    const std::array<kit::Point, 4> uv = orientedTexCoords(image->orientation());
+    if (!picture.mask) {
+      Quad q = rectQuad(m, r);
+      q.source = QuadSource::Bitmap;
+      q.bitmap = &image->bitmap();
+      q.texCoords = uv;
+      q.color = {1, 1, 1, alpha};
+      tally(add(std::move(q)));
+      return;
+    }
+    const kit::Rect k = picture.maskRect;
+    const double x0 = std::max(r.minX(), k.minX()), x1 = std::min(r.maxX(), k.maxX());
+    const double y0 = std::max(r.minY(), k.minY()), y1 = std::min(r.maxY(), k.maxY());
+    if (!(x0 < x1 && y0 < y1) || r.size.width == 0 || r.size.height == 0 || k.size.width == 0 ||
+        k.size.height == 0)
+      return;
+    // Where a point of the view falls on the picture and on the mask.
+    auto onPicture = [&](double x, double y) {
+      const double s = (x - r.minX()) / std::fabs(r.size.width), t = (y - r.minY()) / std::fabs(r.size.height);
+      return kit::Point{static_cast<float>(uv[0].x + s * (uv[1].x - uv[0].x) + t * (uv[3].x - uv[0].x)),
+                        static_cast<float>(uv[0].y + s * (uv[1].y - uv[0].y) + t * (uv[3].y - uv[0].y))};
+    };
+    auto onMask = [&](double x, double y) {
+      return kit::Point{static_cast<float>((x - k.minX()) / std::fabs(k.size.width)),
+                        static_cast<float>((y - k.minY()) / std::fabs(k.size.height))};
+    };
+    Quad q;
+    const double xs[4] = {x0, x1, x1, x0}, ys[4] = {y0, y0, y1, y1};
+    QuadMask qm;
+    qm.mask = &picture.mask;
+    for (int i = 0; i < 4; ++i) {
+      q.corners[i] = m.apply(xs[i], ys[i]);
+      q.texCoords[i] = onPicture(xs[i], ys[i]);
+      qm.texCoords[i] = onMask(xs[i], ys[i]);
+    }
+    q.source = QuadSource::MaskedBitmap;
+    q.bitmap = &image->bitmap();
+    q.color = {1, 1, 1, alpha};
+    if (!boxOf(q.corners).intersects(clip_)) {
+      tally(false);
+      return;
+    }
+    q.mask = static_cast<int>(out_.masks.size());
+    out_.masks.push_back(qm);
+    tally(add(std::move(q)));
   }
 
   void visit(const kit::View& v, const Affine& parentToPixels, float parentAlpha, bool isRoot) {

@@ -9,6 +9,7 @@
 
 #include "kit/bitmap.h"
 #include "kit/geometry.h"
+#include "kit/grey_bitmap_context.h"
 #include "kit/image.h"
 #include "kit/view.h"
 #include "render/frame_settings.h"
@@ -51,7 +52,14 @@ struct PixelRect {
   bool intersects(const PixelRect& o) const { return !intersect(o).empty(); }
 };
 
-enum class QuadSource : std::uint8_t { Solid, Bitmap, Text };
+// MaskedBitmap: a bitmap seen through a grey mask (DrawList::masks).
+enum class QuadSource : std::uint8_t { Solid, Bitmap, Text, MaskedBitmap };
+
+// The mask of a MaskedBitmap quad, and where the quad's corners fall on it.
+struct QuadMask {
+  const kit::GreyImageRef* mask = nullptr;  // valid while the tree is unchanged
+  std::array<kit::Point, 4> texCoords{};
+};
 
 struct Quad {
   // Pixels, y down: the rectangle's top-left, top-right, bottom-right and
@@ -61,11 +69,12 @@ struct Quad {
   // Straight alpha; the opacity inherited down the tree is in a.
   kit::Color color;
   QuadSource source = QuadSource::Solid;
-  // Source Bitmap: the image's own reference (valid while the tree is
-  // unchanged); the texture cache keys on it. Source Text: an index into
-  // DrawList::texts.
+  // Source Bitmap and MaskedBitmap: the image's own reference (valid while
+  // the tree is unchanged); the texture cache keys on it. Source Text: an
+  // index into DrawList::texts.
   const kit::BitmapRef* bitmap = nullptr;
   int text = -1;
+  int mask = -1;  // source MaskedBitmap: an index into DrawList::masks
 };
 
 struct DrawCommand {
@@ -82,6 +91,7 @@ struct DrawCommand {
 struct DrawList {
   std::vector<DrawCommand> commands;
   std::vector<TextStyle> texts;
+  std::vector<QuadMask> masks;
   int viewsVisited = 0;  // views whose presentation was read
   int viewsCulled = 0;   // views with something to draw, all of it off the viewport
                          // or outside the clip (a clipping subtree counts once)
@@ -90,6 +100,7 @@ struct DrawList {
   void clear() {
     commands.clear();
     texts.clear();
+    masks.clear();
     viewsVisited = viewsCulled = quads = 0;
   }
 };

@@ -75,6 +75,67 @@ varying vec4 vColor;
 void main() { gl_FragColor = vColor; }
 )";
 
+// The masked kind: the picture times the mask's first channel, which an
+// ES 3 red texture and an ES 2 luminance texture both fill with the grey.
+const char* const kMaskedVertex300 = R"(#version 300 es
+uniform vec2 viewport;
+in vec2 position;
+in vec2 texCoord;
+in vec4 color;
+in vec2 maskCoord;
+out vec2 vTexCoord;
+out vec2 vMaskCoord;
+out vec4 vColor;
+void main() {
+  gl_Position = vec4(position.x / viewport.x * 2.0 - 1.0, 1.0 - position.y / viewport.y * 2.0, 0.0, 1.0);
+  vTexCoord = texCoord;
+  vMaskCoord = maskCoord;
+  vColor = color;
+}
+)";
+
+const char* const kMaskedFragment300 = R"(#version 300 es
+precision highp float;
+uniform sampler2D picture;
+uniform sampler2D mask;
+in vec2 vTexCoord;
+in vec2 vMaskCoord;
+in vec4 vColor;
+out vec4 fragColor;
+void main() { fragColor = texture(picture, vTexCoord) * (texture(mask, vMaskCoord).r * vColor); }
+)";
+
+const char* const kMaskedVertex100 = R"(#version 100
+uniform vec2 viewport;
+attribute vec2 position;
+attribute vec2 texCoord;
+attribute vec4 color;
+attribute vec2 maskCoord;
+varying vec2 vTexCoord;
+varying vec2 vMaskCoord;
+varying vec4 vColor;
+void main() {
+  gl_Position = vec4(position.x / viewport.x * 2.0 - 1.0, 1.0 - position.y / viewport.y * 2.0, 0.0, 1.0);
+  vTexCoord = texCoord;
+  vMaskCoord = maskCoord;
+  vColor = color;
+}
+)";
+
+const char* const kMaskedFragment100 = R"(#version 100
+#ifdef GL_FRAGMENT_PRECISION_HIGH
+precision highp float;
+#else
+precision mediump float;
+#endif
+uniform sampler2D picture;
+uniform sampler2D mask;
+varying vec2 vTexCoord;
+varying vec2 vMaskCoord;
+varying vec4 vColor;
+void main() { gl_FragColor = texture2D(picture, vTexCoord) * (texture2D(mask, vMaskCoord).r * vColor); }
+)";
+
 GLuint compile(GLenum kind, const char* source) {
   const GLuint shader = glCreateShader(kind);
   glShaderSource(shader, 1, &source, nullptr);
@@ -116,13 +177,20 @@ GlCapabilities queryGlCapabilities() {
   return c;
 }
 
-QuadProgram::QuadProgram(int glesMajorVersion, bool textured) {
+QuadProgram::QuadProgram(int glesMajorVersion, QuadFill fill) {
   const bool es3 = glesMajorVersion >= 3;
-  const GLuint vs = compile(GL_VERTEX_SHADER, es3 ? kVertex300 : kVertex100);
+  const bool masked = fill == QuadFill::Masked;
+  const GLuint vs = compile(GL_VERTEX_SHADER, masked ? (es3 ? kMaskedVertex300 : kMaskedVertex100)
+                                                     : (es3 ? kVertex300 : kVertex100));
   GLuint fs = 0;
   try {
-    fs = compile(GL_FRAGMENT_SHADER, textured ? (es3 ? kFragment300 : kFragment100)
-                                              : (es3 ? kSolidFragment300 : kSolidFragment100));
+    const char* fragment = nullptr;
+    switch (fill) {
+      case QuadFill::Solid: fragment = es3 ? kSolidFragment300 : kSolidFragment100; break;
+      case QuadFill::Textured: fragment = es3 ? kFragment300 : kFragment100; break;
+      case QuadFill::Masked: fragment = es3 ? kMaskedFragment300 : kMaskedFragment100; break;
+    }
+    fs = compile(GL_FRAGMENT_SHADER, fragment);
   } catch (...) {
     glDeleteShader(vs);
     throw;
@@ -133,6 +201,7 @@ QuadProgram::QuadProgram(int glesMajorVersion, bool textured) {
   glBindAttribLocation(program_, kPosition, "position");
   glBindAttribLocation(program_, kTexCoord, "texCoord");
   glBindAttribLocation(program_, kColor, "color");
+  if (masked) glBindAttribLocation(program_, kMaskCoord, "maskCoord");
   glLinkProgram(program_);
   glDeleteShader(vs);
   glDeleteShader(fs);
@@ -148,6 +217,7 @@ QuadProgram::QuadProgram(int glesMajorVersion, bool textured) {
   }
   viewport_ = glGetUniformLocation(program_, "viewport");
   sampler_ = glGetUniformLocation(program_, "picture");
+  maskSampler_ = glGetUniformLocation(program_, "mask");
 }
 
 QuadProgram::~QuadProgram() {
@@ -158,6 +228,7 @@ void QuadProgram::use(int viewportWidth, int viewportHeight) const {
   glUseProgram(program_);
   glUniform2f(viewport_, static_cast<float>(viewportWidth), static_cast<float>(viewportHeight));
   if (sampler_ >= 0) glUniform1i(sampler_, 0);
+  if (maskSampler_ >= 0) glUniform1i(maskSampler_, 1);
 }
 
 std::string glErrorName(GLenum error) {

@@ -18,18 +18,29 @@ struct GlCapabilities {
 // Needs a current context.
 GlCapabilities queryGlCapabilities();
 
+// What a quad is filled with.
+enum class QuadFill {
+  Solid,     // the vertex colour alone
+  Textured,  // texture times vertex colour
+  Masked,    // texture times a grey mask's first channel times vertex colour
+};
+
 // Texture times vertex colour (or the vertex colour alone, for solid
 // fills: a software rasteriser spends half a frame sampling a white texel
 // otherwise), everything premultiplied; positions in framebuffer pixels,
-// y down.
+// y down. The masked kind reads its mask from texture unit 1 at its own
+// coordinates.
 class QuadProgram {
  public:
   static constexpr GLuint kPosition = 0;
   static constexpr GLuint kTexCoord = 1;
   static constexpr GLuint kColor = 2;
+  static constexpr GLuint kMaskCoord = 3;
 
   // Throws std::runtime_error with the compiler's log.
-  QuadProgram(int glesMajorVersion, bool textured);
+  QuadProgram(int glesMajorVersion, bool textured)
+      : QuadProgram(glesMajorVersion, textured ? QuadFill::Textured : QuadFill::Solid) {}
+  QuadProgram(int glesMajorVersion, QuadFill fill);
   ~QuadProgram();
   QuadProgram(const QuadProgram&) = delete;
   QuadProgram& operator=(const QuadProgram&) = delete;
@@ -40,6 +51,7 @@ class QuadProgram {
   GLuint program_ = 0;
   GLint viewport_ = -1;
   GLint sampler_ = -1;
+  GLint maskSampler_ = -1;
 };
 
 // "GL_INVALID_OPERATION" and the like.

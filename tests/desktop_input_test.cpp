@@ -12,6 +12,8 @@
 #include "hosts/desktop/process.h"
 #include "hosts/desktop/screen_mapping.h"
 #include "kit/animation.h"
+#include "kit/run_loop.h"
+#include "kit/touch_dispatcher.h"
 #include "kit/view.h"
 
 namespace {
@@ -229,14 +231,16 @@ TEST(DesktopTouches, LosingTheWindowCancelsEveryTouch) {
   EXPECT_EQ(sink.events.size(), events);
 }
 
-TEST(DesktopTouches, TheWindowSinkFindsTheViewUnderAFingerThroughTheKeyHint) {
+TEST(DesktopTouches, TouchDeliveryFindsTheViewUnderAFingerThroughTheKeyHint) {
   auto win = std::make_shared<kit::View>(kit::Rect{0, 0, 768, 1024});
   auto content = std::make_shared<kit::View>(kit::Rect{0, 0, 768, 1024});
   win->addSubview(content);
   auto hint = desktop::makeKeyHint();
   win->addSubview(hint);
 
-  desktop::WindowTouchSink sink(*win);
+  kit::VirtualClock clock;
+  kit::RunLoop loop(clock);
+  kit::TouchDispatcher sink(*win, loop);
   const kit::Point underHint{hint->frame().midX(), hint->frame().midY()};
   sink.touchesChanged({{0, TouchPhase::Began, underHint, 0}});
   EXPECT_EQ(sink.hitView(0), content.get());
@@ -342,6 +346,25 @@ TEST(DesktopOptions, MistakesAreErrorsNotSilentlyIgnored) {
     EXPECT_EQ(p.action, Action::Error) << args[0];
     EXPECT_FALSE(p.error.empty());
   }
+}
+
+TEST(DesktopOptions, MotionComesFromTheSensorsTheTabletOrAReplayAndCanBeRecorded) {
+  using Motion = desktop::Options::Motion;
+  EXPECT_EQ(desktop::parseArguments({}).options.motion, Motion::Auto);
+  auto p = desktop::parseArguments({"--motion", "iio", "--iio-root=/tmp/tree", "--record", "s.scn"});
+  ASSERT_EQ(p.action, Action::Run) << p.error;
+  EXPECT_EQ(p.options.motion, Motion::Iio);
+  EXPECT_EQ(p.options.iioRoot, "/tmp/tree");
+  EXPECT_EQ(p.options.recordPath, "s.scn");
+  EXPECT_EQ(desktop::parseArguments({"--motion=sim"}).options.motion, Motion::Simulated);
+  p = desktop::parseArguments({"--motion", "replay", "walk.scn", "--exit-after", "1"});
+  ASSERT_EQ(p.action, Action::Run) << p.error;
+  EXPECT_EQ(p.options.motion, Motion::Replay);
+  EXPECT_EQ(p.options.replayPath, "walk.scn");
+  EXPECT_EQ(p.options.exitAfter, 1);
+  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+           {"--motion", "gps"}, {"--motion", "replay"}, {"--motion"}, {"--record"}, {"--iio-root="}})
+    EXPECT_EQ(desktop::parseArguments(bad).action, Action::Error) << bad.back();
 }
 
 TEST(DesktopOptions, ThePicturesFolderComesFromXdgThenTheEnvironmentThenHome) {

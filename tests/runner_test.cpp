@@ -219,10 +219,10 @@ TEST_F(RunnerTest, MalformedScenariosExit2AndRunNothingPastTheBadLine) {
       << unknownView.err;
   EXPECT_TRUE(unknownView.states().empty());
 
-  const Result later = runText("frames 1\ntap 100 100\ndump\n");
-  EXPECT_EQ(later.status, 2);
-  EXPECT_EQ(later.err, (dir_ / "s.scn").string() + ":2: \"tap\" is not supported yet\n");
-  EXPECT_TRUE(later.states().empty());
+  const Result badFingers = runText("frames 1\ntap 100 100\npress 100 100 -1\ndump\n");
+  EXPECT_EQ(badFingers.status, 2);
+  EXPECT_EQ(badFingers.err.rfind((dir_ / "s.scn").string() + ":3: bad seconds", 0), 0u) << badFingers.err;
+  EXPECT_TRUE(badFingers.states().empty());
 }
 
 TEST_F(RunnerTest, ReadsTheScenarioFromStandardInput) {

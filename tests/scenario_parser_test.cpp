@@ -55,14 +55,9 @@ TEST(ScenarioParser, BadLinesAreReportedWithFileAndLine) {
   }
 }
 
-TEST(ScenarioParser, CommandsOfLaterWorkAreRefusedByName) {
-  for (const char* verb : {"touch down 1 10 10", "tap 1 2", "doubletap 1 2", "press 1 2 1",
-                           "drag 0 0 1 1 1", "twist 1 1 1 1 1", "pinch 1 1 1 2 1",
-                           "button takePhotoButton", "picker cancel"}) {
-    const std::string error = errorOf(verb);
-    const std::string name = std::string(verb).substr(0, std::string(verb).find(' '));
-    EXPECT_EQ(error, "t.scn:1: \"" + name + "\" is not supported yet") << verb;
-  }
+TEST(ScenarioParser, FingerLinesAreCheckedBeforeAnythingRuns) {
+  EXPECT_EQ(errorOf("frames 1\ndrag 0 0 1 1 1 fingers=11\n").rfind("t.scn:2: ", 0), 0u);
+  EXPECT_EQ(errorOf("tap 1\n").rfind("t.scn:1: expected: tap X Y", 0), 0u);
 }
 
 TEST(ScenarioParser, AnglesAndRatesApplyToTheCurrentSample) {

@@ -19,16 +19,21 @@
 #include "hosts/desktop/input_script.h"
 #include "hosts/desktop/key_hint.h"
 #include "hosts/desktop/loop_timing.h"
+#include "hosts/desktop/motion_replay.h"
 #include "hosts/desktop/options.h"
 #include "hosts/desktop/process.h"
+#include "kit/log.h"
 #include "hosts/desktop/screen_mapping.h"
+#include "hosts/desktop/session_recorder.h"
 #include "hosts/desktop/sound_player.h"
 #include "hosts/desktop/tablet_keys.h"
 #include "kit/bundle.h"
 #include "kit/image_codec.h"
 #include "kit/image_view.h"
+#include "kit/iio_motion_source.h"
 #include "kit/platform.h"
 #include "kit/simulated_tablet.h"
+#include "kit/touch_dispatcher.h"
 #include "render/compositor.h"
 
 namespace desktop {
@@ -200,19 +205,28 @@ bool isMirrorModifier(SDL_Keycode key) {
   return key == SDLK_LCTRL || key == SDLK_RCTRL || key == SDLK_LALT || key == SDLK_RALT;
 }
 
+// Where motion comes from, chosen before the window opens.
+struct MotionChoice {
+  std::unique_ptr<kit::MotionSource> live;  // null: the keyboard's tablet
+  ReplayMotionSource* replay = nullptr;     // live, when it is a replay
+};
+
 class DesktopHost {
  public:
-  DesktopHost(const Options& options, SDL_Window* window, bool vsync, std::vector<InputStep> script)
+  DesktopHost(const Options& options, SDL_Window* window, bool vsync, std::vector<InputStep> script,
+              MotionChoice motion)
       : options_(options),
         window_(window),
         vsync_(vsync),
         script_(std::move(script)),
-        platform_(clock_, tablet_,
+        motion_(std::move(motion)),
+        platform_(clock_, motionSource(),
                   options.resourceDir.empty() ? kit::Bundle::defaultResourceDir() : options.resourceDir) {
     SDL_DisplayMode mode;
     if (SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0) refreshRate_ = mode.refresh_rate;
     platform_.sounds().player = [this](const std::string& path) { sounds_.play(path); };
     platform_.application().urlOpener = openUrl;
+    platform_.photoLibrarySource().root = options.libraryDir;
   }
 
   // Throws what the launch throws.
@@ -223,8 +237,9 @@ class DesktopHost {
     hint_ = makeKeyHint();
     app_->window->addSubview(hint_);
     recordLaunch();
-    sink_ = std::make_unique<WindowTouchSink>(*app_->window);
-    touches_ = std::make_unique<TouchMapper>(*sink_);
+    startMotionClock();
+    sink_ = std::make_unique<kit::TouchDispatcher>(*app_->window, platform_.runLoop());
+    touches_ = std::make_unique<TouchMapper>(recordedTouches(*sink_));
     updateGeometry();
   }
 
@@ -235,6 +250,10 @@ class DesktopHost {
       SDL_Event event;
       const bool gotEvent = SDL_WaitEventTimeout(&event, timeout) != 0;
       clock_.beginStep();
+      // What fell due while waiting comes first, then the events taken now:
+      // frames and touches reach the application in time order, as a
+      // replay of a recording delivers them.
+      platform_.runLoop().fireDueTimers();
       if (gotEvent) {
         handleEvent(event, mirrorHeld());
         while (SDL_PollEvent(&event)) handleEvent(event, mirrorHeld());
@@ -246,6 +265,7 @@ class DesktopHost {
       kit::RunLoop& loop = platform_.runLoop();
       loop.fireDueTimers();
       loop.drainMainQueue();
+      answerCameraPicker();
       reapChildren();
       if (redraw_.isStale()) needsDraw_ = true;
 
@@ -253,17 +273,38 @@ class DesktopHost {
       timeout = waitMilliseconds(clock_.now(), loop.nextTimerTime(), nextHostEvent());
     }
     if (touches_) touches_->cancelAll(clock_.now());
-    return options_.screenshotPath.empty() || writeScreenshot() ? 0 : 1;
+    int status = options_.screenshotPath.empty() || writeScreenshot() ? 0 : 1;
+    if (recorder_) {
+      recorder_->finish();
+      if (!recordFile_) {
+        std::fprintf(stderr, "vitrane: cannot write %s\n", options_.recordPath.c_str());
+        status = 1;
+      }
+    }
+    return status;
   }
 
   // The application goes before the compositors and the context they draw
   // with; the caller deletes the context after this.
   ~DesktopHost() {
+    touches_.reset();
+    sink_.reset();  // holds the window
     app_.reset();
     birdsEye_.reset();
     panelTarget_.reset();
     panelCompositor_.reset();
     compositor_.reset();
+  }
+
+  // A camera picker takes its still from the machine's camera at once; one
+  // that cannot take a picture is cancelled, with the reason in the log.
+  void answerCameraPicker() {
+    kit::ImagePickerController* picker = platform_.imagePickers().openPicker();
+    if (!picker || picker->sourceType() != kit::ImagePickerSourceType::Camera) return;
+    std::string why;
+    if (picker->takePicture(&why)) return;
+    kit::log("The camera took no picture: %@", why);
+    picker->cancel();
   }
 
   void makeCompositor() {
@@ -473,7 +514,40 @@ class DesktopHost {
     birdsEye_ = std::make_unique<BirdsEyeView>(tablet_.geometry());
   }
 
+  // The live source the platform reads: the sensors, a replay or the
+  // keyboard's tablet, seen through the recording when there is one.
+  kit::MotionSource& motionSource() {
+    kit::MotionSource& live = motion_.live ? *motion_.live : static_cast<kit::MotionSource&>(tablet_);
+    if (options_.recordPath.empty()) return live;
+    recordFile_.open(options_.recordPath, std::ios::binary | std::ios::trunc);
+    if (!recordFile_) throw std::runtime_error("cannot write " + options_.recordPath);
+    recorder_ = std::make_unique<SessionRecorder>(recordFile_);
+    recordingMotion_ = std::make_unique<RecordingMotionSource>(live, *recorder_);
+    return *recordingMotion_;
+  }
+
+  kit::TouchSink& recordedTouches(kit::TouchSink& sink) {
+    if (!recorder_) return sink;
+    recordingTouches_ = std::make_unique<RecordingTouchSink>(sink, *recorder_);
+    return *recordingTouches_;
+  }
+
+  // Set-up started the accelerometer: its start is the time 0 of a replay
+  // and of a recording, as it is the runner's.
+  void startMotionClock() {
+    const kit::Accelerometer& a = platform_.accelerometer();
+    const double start = a.nextDeliveryTime() ? *a.nextDeliveryTime() - a.updateInterval() : clock_.now();
+    if (motion_.replay) motion_.replay->setOrigin(start);
+    if (recorder_) recorder_->begin(start);
+  }
+
   void pressTabletKey(TabletKey key, double t, bool repeat) {
+    if (motion_.live) {
+      if (!keysIgnoredSaid_)
+        std::fprintf(stderr, "vitrane: the keys move the simulated tablet, which is not in use (--motion sim)\n");
+      keysIgnoredSaid_ = true;
+      return;
+    }
     try {
       keys_.press(key, t, repeat);
     } catch (const std::invalid_argument& e) {
@@ -484,7 +558,8 @@ class DesktopHost {
   // The panel is drawn apart and copied in: the compositor clears all of
   // the framebuffer it draws into.
   void drawBirdsEye(const PanelRect& panel) {
-    if (!panelCompositor_ || !birdsEye_) return;
+    // The panel shows the keyboard's tablet, which real sensors do not move.
+    if (!panelCompositor_ || !birdsEye_ || motion_.live) return;
     const VitraneforiPadViewController& vc = *app_->viewController;
     birdsEye_->setTable(tileFieldOf(vc), pictureToTable_);
     BirdsEyeView::State state;
@@ -594,6 +669,12 @@ class DesktopHost {
   kit::SimulatedTablet tablet_{kit::TabletGeometry{}, clock_.now()};
   TabletKeyboard keys_{tablet_};
   SoundPlayer sounds_;
+  MotionChoice motion_;
+  std::ofstream recordFile_;
+  std::unique_ptr<SessionRecorder> recorder_;
+  std::unique_ptr<RecordingMotionSource> recordingMotion_;
+  std::unique_ptr<RecordingTouchSink> recordingTouches_;
+  bool keysIgnoredSaid_ = false;
   kit::Platform platform_;
   std::unique_ptr<render::Compositor> compositor_;
   std::unique_ptr<render::Compositor> panelCompositor_;
@@ -603,7 +684,8 @@ class DesktopHost {
   kit::AffineTransform pictureToTable_;
   std::unique_ptr<VitraneforiPadAppDelegate> app_;
   std::shared_ptr<kit::View> hint_;
-  std::unique_ptr<WindowTouchSink> sink_;
+  // Touch delivery to the window: goes before the application.
+  std::unique_ptr<kit::TouchDispatcher> sink_;
   std::unique_ptr<TouchMapper> touches_;
 
   int drawableWidth_ = 0, drawableHeight_ = 0;
@@ -635,6 +717,47 @@ std::optional<std::vector<InputStep>> loadScript(const std::string& path) {
     std::fprintf(stderr, "vitrane: %s\n", e.what());
     return std::nullopt;
   }
+}
+
+// The motion source the options ask for; nothing (with a message) when it
+// cannot be had. Auto says on standard error which it took.
+std::optional<MotionChoice> chooseMotion(const Options& options) {
+  MotionChoice choice;
+  using Motion = Options::Motion;
+  if (options.motion == Motion::Replay) {
+    std::ifstream in(options.replayPath, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    if (!in) {
+      std::fprintf(stderr, "vitrane: cannot read %s\n", options.replayPath.c_str());
+      return std::nullopt;
+    }
+    try {
+      auto replay = std::make_unique<ReplayMotionSource>(text.str(), options.replayPath);
+      choice.replay = replay.get();
+      choice.live = std::move(replay);
+    } catch (const ReplayError& e) {
+      std::fprintf(stderr, "vitrane: %s\n", e.what());
+      return std::nullopt;
+    }
+    return choice;
+  }
+  if (options.motion == Motion::Simulated) return choice;
+  const kit::IioPaths paths = options.iioRoot.empty() ? kit::IioPaths{} : kit::IioPaths::underRoot(options.iioRoot);
+  std::string why;
+  auto iio = kit::IioMotionSource::open(paths, {}, &why);
+  if (iio) {
+    if (options.motion == Motion::Auto)
+      std::fprintf(stderr, "vitrane: motion from the IIO sensors: %s\n", iio->description().c_str());
+    choice.live = std::move(iio);
+    return choice;
+  }
+  if (options.motion == Motion::Iio) {
+    std::fprintf(stderr, "vitrane: %s\n", why.c_str());
+    return std::nullopt;
+  }
+  std::fprintf(stderr, "vitrane: motion from the simulated tablet on the keyboard (%s)\n", why.c_str());
+  return choice;
 }
 
 int runApplication(Options options) {
@@ -670,9 +793,10 @@ int runApplication(Options options) {
   const bool vsync = SDL_GL_SetSwapInterval(1) == 0;
 
   int status = 1;
-  if (auto script = loadScript(options.scriptPath)) {
+  auto motion = chooseMotion(options);
+  if (auto script = loadScript(options.scriptPath); script && motion) {
     try {
-      DesktopHost host(options, gl.window, vsync, std::move(*script));
+      DesktopHost host(options, gl.window, vsync, std::move(*script), std::move(*motion));
       host.makeCompositor();
       host.launch();
       status = host.run();

@@ -2,6 +2,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <istream>
 
 #include "hosts/desktop/process.h"
 
@@ -12,6 +14,7 @@ namespace {
 constexpr const char* kUsage =
     "usage: vitrane [--library DIR] [--resources DIR] [--exit-after SECONDS]\n"
     "               [--screenshot FILE.png] [--script FILE]\n"
+    "               [--motion auto|iio|sim|replay FILE] [--iio-root DIR] [--record FILE]\n"
     "\n"
     "The tablet's screen in a window. With no motion sensors the keyboard\n"
     "moves the tablet on its table:\n"
@@ -43,6 +46,16 @@ constexpr const char* kUsage =
     "                       window W H            (resize the window)\n"
     "                       quit\n"
     "                     X and Y in screen points (768 by 1024, y down)\n"
+    "  --motion auto|iio|sim|replay FILE\n"
+    "                     where motion comes from: the machine's IIO accelerometer\n"
+    "                     and gyroscope (iio), the keyboard's tablet (sim), the\n"
+    "                     motion lines of a scenario (replay FILE); auto (the\n"
+    "                     default) takes iio when the sensors are there, else sim\n"
+    "  --iio-root DIR     read the sensors under DIR instead of / (DIR/sys/bus/iio/\n"
+    "                     devices, or DIR/bus/iio/devices, or DIR; DIR/dev; and\n"
+    "                     DIR/run/udev/data)\n"
+    "  --record FILE      write the session (motion, touches) to FILE as a scenario\n"
+    "                     that vitrane-run replays\n"
     "  --help, --version\n"
     "\n"
     "Close the window or interrupt (Ctrl+C) to quit. Exit status 0 after a\n"
@@ -98,7 +111,9 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (name == "--resources") target = &result.options.resourceDir;
     if (name == "--screenshot") target = &result.options.screenshotPath;
     if (name == "--script") target = &result.options.scriptPath;
-    const bool takesValue = target || name == "--exit-after";
+    if (name == "--iio-root") target = &result.options.iioRoot;
+    if (name == "--record") target = &result.options.recordPath;
+    const bool takesValue = target || name == "--exit-after" || name == "--motion";
     if (!takesValue) return fail("unknown argument " + args[i]);
 
     std::string value;
@@ -111,6 +126,21 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (value.empty()) return fail(name + " needs a value");
     if (target) {
       *target = value;
+    } else if (name == "--motion") {
+      using Motion = Options::Motion;
+      if (value == "auto") {
+        result.options.motion = Motion::Auto;
+      } else if (value == "iio") {
+        result.options.motion = Motion::Iio;
+      } else if (value == "sim") {
+        result.options.motion = Motion::Simulated;
+      } else if (value == "replay") {
+        if (i + 1 >= args.size() || args[i + 1].empty()) return fail("--motion replay needs a scenario file");
+        result.options.motion = Motion::Replay;
+        result.options.replayPath = args[++i];
+      } else {
+        return fail("--motion takes auto, iio, sim or replay FILE, not " + value);
+      }
     } else {
       double seconds = 0;
       if (!parseSeconds(value, seconds)) return fail("--exit-after needs a number of seconds, not " + value);
@@ -138,9 +168,38 @@ std::string choosePicturesFolder(const std::optional<std::string>& xdgUserDirAns
   return homeDir.empty() ? std::string() : homeDir + "/Pictures";
 }
 
+std::optional<std::string> picturesFolderFromUserDirs(std::istream& userDirs) {
+  std::optional<std::string> found;
+  for (std::string line; std::getline(userDirs, line);) {
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line[start] == '#') continue;
+    static const std::string kKey = "XDG_PICTURES_DIR=";
+    if (line.compare(start, kKey.size(), kKey) != 0) continue;
+    std::string value = line.substr(start + kKey.size());
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r')) value.pop_back();
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    found = value;  // the last assignment wins, as in the shell
+  }
+  return found;
+}
+
 std::string defaultPicturesFolder() {
-  return choosePicturesFolder(captureOutput({"xdg-user-dir", "PICTURES"}), std::getenv("XDG_PICTURES_DIR"),
-                              std::getenv("HOME"));
+  std::optional<std::string> answer = captureOutput({"xdg-user-dir", "PICTURES"});
+  if (!answer) {
+    // Without the helper program, its configuration file says the same.
+    const char* configHome = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    std::string config;
+    if (configHome && configHome[0] == '/')
+      config = std::string(configHome) + "/user-dirs.dirs";
+    else if (home && home[0] == '/')
+      config = std::string(home) + "/.config/user-dirs.dirs";
+    if (!config.empty()) {
+      std::ifstream userDirs(config);
+      if (userDirs) answer = picturesFolderFromUserDirs(userDirs);
+    }
+  }
+  return choosePicturesFolder(answer, std::getenv("XDG_PICTURES_DIR"), std::getenv("HOME"));
 }
 
 }  // namespace desktop

@@ -1,6 +1,7 @@
 // The desktop application's command line.
 #pragma once
 
+#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,6 +14,13 @@ struct Options {
   std::optional<double> exitAfter;  // seconds of running, then a clean exit
   std::string screenshotPath;       // PNG of the last frame, written at exit
   std::string scriptPath;           // input to replay
+  // Where motion comes from: the machine's IIO sensors when it has an
+  // accelerometer and a gyroscope (Auto), else the keyboard's tablet.
+  enum class Motion { Auto, Iio, Simulated, Replay };
+  Motion motion = Motion::Auto;
+  std::string replayPath;   // the scenario whose motion lines Replay plays
+  std::string iioRoot;      // a tree standing for the root the sensors are read under; empty: /
+  std::string recordPath;   // the session written here as a scenario
 };
 
 struct ParsedArguments {
@@ -36,7 +44,12 @@ const char* usageText();
 std::string choosePicturesFolder(const std::optional<std::string>& xdgUserDirAnswer,
                                  const char* xdgPicturesDirVariable, const char* home);
 
-// The same, asking xdg-user-dir and reading the environment.
+// XDG_PICTURES_DIR as the user-dirs.dirs file sets it (quotes removed,
+// $HOME left for choosePicturesFolder), if it does.
+std::optional<std::string> picturesFolderFromUserDirs(std::istream& userDirs);
+
+// The same, asking xdg-user-dir (or reading its user-dirs.dirs when the
+// program is missing) and reading the environment.
 std::string defaultPicturesFolder();
 
 }  // namespace desktop

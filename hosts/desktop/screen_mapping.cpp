@@ -175,33 +175,4 @@ void TouchMapper::cancelAll(double t) {
   deliver(t);
 }
 
-void WindowTouchSink::touchesChanged(const std::vector<kit::Touch>& touches) {
-  for (const kit::Touch& touch : touches) {
-    auto it = std::find_if(hits_.begin(), hits_.end(), [&](const auto& h) { return h.first == touch.id; });
-    switch (touch.phase) {
-      case kit::TouchPhase::Began: {
-        kit::View* hit = window_.hitTest(touch.location);
-        std::weak_ptr<kit::View> ref = hit ? hit->weak_from_this() : std::weak_ptr<kit::View>{};
-        if (it != hits_.end())
-          it->second = std::move(ref);
-        else
-          hits_.emplace_back(touch.id, std::move(ref));
-        break;
-      }
-      case kit::TouchPhase::Ended:
-      case kit::TouchPhase::Cancelled:
-        if (it != hits_.end()) hits_.erase(it);
-        break;
-      case kit::TouchPhase::Moved:
-      case kit::TouchPhase::Stationary:
-        break;
-    }
-  }
-}
-
-kit::View* WindowTouchSink::hitView(int touchId) const {
-  auto it = std::find_if(hits_.begin(), hits_.end(), [&](const auto& h) { return h.first == touchId; });
-  return it == hits_.end() ? nullptr : it->second.lock().get();
-}
-
 }  // namespace desktop

@@ -13,7 +13,6 @@
 
 #include "kit/geometry.h"
 #include "kit/touch.h"
-#include "kit/view.h"
 
 namespace desktop {
 
@@ -45,7 +44,7 @@ struct WindowGeometry {
 kit::Point mirroredPoint(kit::Point p);
 
 // Turns finger and mouse events into touches and hands each change to a
-// sink. A finger or a press that starts outside the screen (on the bars
+// sink (the kit's touch delivery, kit::TouchDispatcher, in the application). A finger or a press that starts outside the screen (on the bars
 // beside it) is ignored to its end; one that starts on it and strays off
 // is held at the screen's edge, as a finger is by the glass's rim.
 class TouchMapper {
@@ -108,22 +107,6 @@ class TouchMapper {
   Letterbox letterbox_ = fitScreen(geometry_.drawableWidth, geometry_.drawableHeight);
   std::vector<Active> active_;  // in the order the touches began
   bool mouseDown_ = false;
-};
-
-// Finds the view under each finger as it comes down; gesture recognisers
-// will later be fed from here. Hit views are held weakly: one can leave the
-// tree while a finger rests on it.
-class WindowTouchSink final : public kit::TouchSink {
- public:
-  explicit WindowTouchSink(kit::View& window) : window_(window) {}
-  void touchesChanged(const std::vector<kit::Touch>& touches) override;
-
-  // The view the touch began on; null once it has ended or that view is gone.
-  kit::View* hitView(int touchId) const;
-
- private:
-  kit::View& window_;
-  std::vector<std::pair<int, std::weak_ptr<kit::View>>> hits_;
 };
 
 }  // namespace desktop

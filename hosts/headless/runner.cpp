@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <iostream>
 #include <numbers>
 
 #include "hosts/headless/state_dump.h"
@@ -27,6 +28,20 @@ std::string formatNumber(double v) {
   if (s == "-0") s = "0";
   return s;
 }
+
+// The scenario's camera: there (unless the scenario says otherwise), and
+// answered by picker lines rather than by taking pictures itself.
+class ScriptedCamera : public kit::Camera {
+ public:
+  bool isAvailable() override { return true; }
+  kit::ImageRef captureStill(std::string* error) override {
+    if (error) *error = "the scenario's camera is answered by picker lines";
+    return nullptr;
+  }
+};
+
+// Saved photos go under the output folder, never into the user's pictures.
+constexpr const char* kAlbumFolder = "saved-photos";
 }  // namespace
 
 Runner::Runner(RunnerOptions options, std::ostream& out) : options_(std::move(options)), out_(out) {
@@ -50,7 +65,9 @@ Runner::~Runner() {
   }
   compositor_.reset();
   gl_.reset();
-  // The application goes before the platform it uses.
+  // The application goes before the platform it uses, touch delivery
+  // before the window it delivers to.
+  touches_.reset();
   app_.reset();
   platform_.reset();
   kit::setLogSink({});
@@ -82,30 +99,47 @@ void Runner::run(const Scenario& scenario) {
 void Runner::configure(const CommandBody& body) {
   if (std::holds_alternative<DeviceMotionUnavailable>(body)) motion_.available = false;
   if (const auto* o = std::get_if<OpenUrl>(&body)) openUrlSucceeds_ = o->succeeds;
+  if (std::holds_alternative<CameraUnavailable>(body)) cameraAvailable_ = false;
   if (const auto* s = std::get_if<Seed>(&body)) seed_ = s->value;
-  // The camera and the photo library are taken up by the parts that use them.
+  if (const auto* l = std::get_if<LibraryFolder>(&body)) {
+    library_.root = l->path;
+    library_.refused = false;
+  }
+  if (std::holds_alternative<LibraryRefused>(body)) library_.refused = true;
 }
 
 void Runner::launch() {
   platform_ = std::make_unique<kit::Platform>(clock_, motion_, options_.resourceDir);
   platform_->application().urlOpener = [this](const std::string&) { return openUrlSucceeds_; };
+  kit::ImagePickerServices& pickers = platform_->imagePickers();
+  pickers.camera = cameraAvailable_ ? std::make_shared<ScriptedCamera>() : nullptr;
+  pickers.savedPhotosAlbum().setFolder((std::filesystem::path(options_.outDir) / kAlbumFolder).string());
   if (seed_) platform_->random().seed(*seed_);
+  platform_->photoLibrarySource() = library_;
   app_ = std::make_unique<VitraneforiPadAppDelegate>(*platform_);
   app_->applicationDidFinishLaunchingWithOptions();
-  platform_->runLoop().drainMainQueue();
+  touches_ = std::make_unique<kit::TouchDispatcher>(*app_->window, platform_->runLoop());
+  settle();
   tablet_.launched(*controller());
+}
+
+void Runner::settle() {
+  // Background work (library photos) runs until it waits for the main
+  // thread or ends, and what it posted is delivered now: its results land
+  // at the same step of every run.
+  platform_->backgroundQueue().settle();
 }
 
 void Runner::advanceTo(double t) {
   kit::RunLoop& loop = platform_->runLoop();
   for (;;) {
-    loop.drainMainQueue();
+    settle();
     const auto next = loop.nextTimerTime();
     if (!next || *next > t + kTimeTolerance) break;
     if (*next > clock_.now()) clock_.set(*next);
     loop.fireNextTimerDueBy(*next);
   }
-  loop.drainMainQueue();
+  settle();
   if (t > clock_.now()) clock_.set(t);
 }
 
@@ -142,11 +176,24 @@ void Runner::execute(const Command& command, const std::string& file) {
           const auto action = controller()->actionNamed(body.name);
           if (!action) throw ScenarioError(file, command.line, "unknown action \"" + body.name + "\"");
           action(nullptr);
-          platform_->runLoop().drainMainQueue();
+          settle();
         } else if constexpr (std::is_same_v<T, Dump>) {
           printLine("STATE " + stateDump(*controller(), *platform_, framesDelivered(), clock_.now()).dump());
         } else if constexpr (std::is_same_v<T, TabletLine>) {
           tablet_.run(body, *this, file, command.line);
+        } else if constexpr (std::is_same_v<T, TouchLine>) {
+          touchDriver_.run(body, *this);
+          settle();
+        } else if constexpr (std::is_same_v<T, ButtonLine>) {
+          // Touch up inside, without the fingers: the button's actions, when
+          // it is enabled.
+          kit::Button* button = nullptr;
+          for (const auto& [outlet, view] : controller()->outletViews())
+            if (outlet == body.outlet) button = dynamic_cast<kit::Button*>(view);
+          if (!button)
+            throw ScenarioError(file, command.line, "no button \"" + body.outlet + "\" among the outlets");
+          button->sendActions();
+          settle();
         } else if constexpr (std::is_same_v<T, IllusionLine>) {
           printLine(tablet_.illusionLine(*controller()));
         } else if constexpr (std::is_same_v<T, Snapshot>) {
@@ -156,6 +203,9 @@ void Runner::execute(const Command& command, const std::string& file) {
             throw std::runtime_error(file + ":" + std::to_string(command.line) + ": snapshot " +
                                      body.path + ": " + e.what());
           }
+        } else if constexpr (std::is_same_v<T, PickerAnswer>) {
+          answerPicker(body, file, command.line);
+          settle();
         } else if constexpr (std::is_same_v<T, Probe>) {
           const kit::View* view = findProbeView(*controller(), body.view);
           if (!view)
@@ -168,6 +218,38 @@ void Runner::execute(const Command& command, const std::string& file) {
         }
       },
       command.body);
+}
+
+void Runner::answerPicker(const PickerAnswer& answer, const std::string& file, int line) {
+  kit::ImagePickerController* picker = platform_->imagePickers().openPicker();
+  if (!picker) throw ScenarioError(file, line, "no picker is open");
+  switch (answer.kind) {
+    case PickerAnswer::Kind::Cancel:
+      picker->cancel();
+      return;
+    case PickerAnswer::Kind::Dismiss: {
+      kit::PopoverController* popover = picker->presentingPopover();
+      if (!popover)
+        throw ScenarioError(file, line, "the open picker is not in a popover (picker cancel closes the camera)");
+      popover->dismissByUser();
+      return;
+    }
+    case PickerAnswer::Kind::File: break;
+  }
+  // A file that cannot be read is handed over as no picture, for the
+  // application to refuse; why goes to standard error.
+  kit::ImageRef image;
+  kit::DecodeResult decoded = kit::decodeImageFile(answer.path);
+  if (decoded)
+    image = std::make_shared<kit::Image>(decoded.bitmap, decoded.orientation);
+  else
+    std::cerr << file << ":" << line << ": warning: picker: cannot read " << answer.path << ": "
+              << decoded.error << "\n";
+  std::optional<kit::Rect> crop;
+  if (answer.hasCrop)
+    crop = kit::Rect{static_cast<float>(answer.cropX), static_cast<float>(answer.cropY),
+                     static_cast<float>(answer.cropWidth), static_cast<float>(answer.cropHeight)};
+  picker->finishPicking(std::move(image), crop);
 }
 
 namespace {

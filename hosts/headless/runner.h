@@ -13,6 +13,7 @@
 #include "kit/motion.h"
 #include "kit/bitmap.h"
 #include "kit/platform.h"
+#include "kit/touch_dispatcher.h"
 
 namespace render {
 class Compositor;
@@ -23,7 +24,7 @@ namespace headless {
 
 struct RunnerOptions {
   bool trace = false;       // prefix log lines with the frames delivered so far
-  std::string outDir = ".";  // where snapshots go
+  std::string outDir = ".";  // where snapshots go, and the album's folder "saved-photos"
   std::string resourceDir;   // empty: the default
 };
 
@@ -43,6 +44,8 @@ class Runner {
   void configure(const CommandBody& body);
   void launch();
   bool isLaunched() const { return app_ != nullptr; }
+  // Delivers the main queue and lets background work finish what it can.
+  void settle();
   // Fires every timer and frame due up to time t, in time order, then
   // leaves the clock at t.
   void advanceTo(double t);
@@ -52,6 +55,8 @@ class Runner {
   kit::VirtualClock& clock() { return clock_; }
   // The simulated tablet of the `tablet` lines.
   TabletDriver& tablet() { return tablet_; }
+  // Touch delivery to the window (null before launch).
+  kit::TouchDispatcher* touchDispatcher() const { return touches_.get(); }
 
   // The launched application (null before launch).
   VitraneforiPadViewController* controller() const;
@@ -69,6 +74,7 @@ class Runner {
 
  private:
   void execute(const Command& command, const std::string& file);
+  void answerPicker(const PickerAnswer& answer, const std::string& file, int line);
   void printLine(const std::string& line);
 
   RunnerOptions options_;
@@ -76,13 +82,18 @@ class Runner {
   kit::VirtualClock clock_;
   kit::ScriptedMotionSource motion_;
   bool openUrlSucceeds_ = true;
+  bool cameraAvailable_ = true;
   std::optional<std::uint32_t> seed_;
+  kit::PhotoLibrarySource library_;
   std::unique_ptr<kit::Platform> platform_;
   std::unique_ptr<VitraneforiPadAppDelegate> app_;
   // The compositor belongs to the context and goes first.
   std::unique_ptr<render::OffscreenContext> gl_;
   std::unique_ptr<render::Compositor> compositor_;
   TabletDriver tablet_;
+  // Goes before the application, whose window it holds.
+  std::unique_ptr<kit::TouchDispatcher> touches_;
+  TouchDriver touchDriver_;
 };
 
 }  // namespace headless

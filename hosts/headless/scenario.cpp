@@ -12,12 +12,6 @@ namespace headless {
 
 namespace {
 
-// Commands that later work brings; named so that a scenario using them
-// fails clearly instead of as an unknown command.
-const char* const kNotYetSupported[] = {"touch", "tap",    "doubletap", "press",
-                                        "drag",  "twist",  "pinch",     "button",
-                                        "picker"};
-
 std::vector<std::string> splitWords(const std::string& line) {
   std::istringstream in(line);
   std::vector<std::string> words;
@@ -128,6 +122,40 @@ std::string restAfterWord(const std::string& line, const std::string& word) {
   return first == std::string::npos ? "" : rest.substr(first, last - first + 1);
 }
 
+// picker FILE [crop=X,Y,W,H] | picker cancel | picker dismiss
+PickerAnswer parsePicker(const LineParser& p, std::string rest, const std::string& baseDir) {
+  const char* usage = "expected: picker FILE [crop=X,Y,W,H], picker cancel or picker dismiss";
+  if (rest.empty()) p.fail(usage);
+  PickerAnswer answer;
+  if (rest.rfind("crop=", 0) == 0) p.fail(usage);
+  if (rest == "cancel" || rest == "dismiss") {
+    answer.kind = rest == "cancel" ? PickerAnswer::Kind::Cancel : PickerAnswer::Kind::Dismiss;
+    return answer;
+  }
+  const auto lastBlank = rest.find_last_of(" \t");
+  if (lastBlank != std::string::npos && rest.compare(lastBlank + 1, 5, "crop=") == 0) {
+    const std::string value = rest.substr(lastBlank + 6);
+    std::vector<std::string> parts;
+    std::istringstream in(value);
+    for (std::string part; std::getline(in, part, ',');) parts.push_back(part);
+    if (parts.size() != 4 || value.empty() || value.back() == ',')
+      p.fail("bad crop \"" + value + "\": expected X,Y,W,H");
+    answer.hasCrop = true;
+    answer.cropX = p.number(parts[0], "crop x");
+    answer.cropY = p.number(parts[1], "crop y");
+    answer.cropWidth = p.number(parts[2], "crop width");
+    answer.cropHeight = p.number(parts[3], "crop height");
+    if (answer.cropWidth < 0 || answer.cropHeight < 0)
+      p.fail("bad crop \"" + value + "\": width and height cannot be negative");
+    rest = rest.substr(0, rest.find_last_not_of(" \t", lastBlank) + 1);
+    if (rest.empty() || lastBlank == 0) p.fail(usage);
+  }
+  std::filesystem::path path(rest);
+  if (path.is_relative()) path = std::filesystem::path(baseDir) / path;
+  answer.path = path.lexically_normal().string();
+  return answer;
+}
+
 }  // namespace
 
 double parseScenarioNumber(const std::string& text, const char* what, const std::string& file,
@@ -232,9 +260,13 @@ Scenario parseScenario(const std::string& text, const std::string& fileName,
       command.body = tabletLines.parseIllusion(words, scenario.file, lineNumber);
     } else if (verb == "snapshot") {
       command.body = parseSnapshot(p, restAfterWord(line, "snapshot"));
-    } else if (std::find(std::begin(kNotYetSupported), std::end(kNotYetSupported), verb) !=
-               std::end(kNotYetSupported)) {
-      p.fail("\"" + verb + "\" is not supported yet");
+    } else if (verb == "picker") {
+      command.body = parsePicker(p, restAfterWord(line, "picker"), baseDir);
+    } else if (verb == "touch" || verb == "tap" || verb == "doubletap" || verb == "press" ||
+               verb == "drag" || verb == "twist" || verb == "pinch") {
+      command.body = parseTouchLine(words, scenario.file, lineNumber);
+    } else if (verb == "button") {
+      command.body = parseButtonLine(words, scenario.file, lineNumber);
     } else {
       p.fail("unknown command \"" + verb + "\"");
     }

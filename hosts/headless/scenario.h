@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "hosts/headless/tablet_commands.h"
+#include "hosts/headless/touch_commands.h"
 #include "kit/motion.h"
 
 namespace headless {
@@ -48,10 +49,20 @@ struct Probe {
 // A PNG of the screen as drawn now. path is as written: relative paths are
 // taken under the runner's output folder and cannot climb out of it.
 struct Snapshot { std::string path; };
+// An answer to the open picker: a file (resolved against the scenario's
+// folder) with an optional crop rectangle, a cancel, or a touch outside
+// its popover.
+struct PickerAnswer {
+  enum class Kind { File, Cancel, Dismiss } kind = Kind::File;
+  std::string path;
+  bool hasCrop = false;
+  double cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;
+};
 
 using CommandBody = std::variant<DeviceMotionUnavailable, CameraUnavailable, LibraryFolder,
                                  LibraryRefused, Seed, OpenUrl, MotionChange, Frames, Wait,
-                                 SendAction, Dump, Probe, TabletLine, IllusionLine, Snapshot>;
+                                 SendAction, Dump, Probe, TabletLine, IllusionLine, Snapshot,
+                                 PickerAnswer, TouchLine, ButtonLine>;
 
 struct Command {
   int line;

@@ -4,6 +4,7 @@
 
 #include "fakescreen/rubbed_view.h"
 #include "kit/json_values.h"
+#include "photos/moving_image_view.h"
 
 namespace headless {
 
@@ -27,6 +28,17 @@ json pieceJson(const kit::View& piece) {
   json j = {{"center", kit::toJson(piece.center())},
             {"bounds", kit::toJson(piece.bounds())},
             {"transform", kit::toJson(piece.transform())}};
+  if (const auto* moving = dynamic_cast<const MovingImageView*>(&piece)) {
+    j["velocityPerFrame"] = kit::toJson(moving->velocityPerFrame);
+    j["radiansPerFrame"] = moving->radiansPerFrame;
+    j["prevRotation"] = moving->prevRotation;
+    j["yawRadians"] = moving->yawRadians;
+  }
+  if (const auto* image = dynamic_cast<const kit::ImageView*>(&piece)) {
+    const kit::ImageRef& picture = image->image();
+    j["imageSize"] = picture ? kit::toJson(picture->size()) : json(nullptr);
+    j["imageOrientation"] = picture ? json(static_cast<int>(picture->orientation())) : json(nullptr);
+  }
   return j;
 }
 
@@ -58,7 +70,7 @@ json stateDump(const VitraneforiPadViewController& controller, kit::Platform& pl
   state["rubbed"] = rubbedJson(controller.iPhoneDesktopView.get());
   state["sounds"] = platform.sounds().played();
   state["openedURLs"] = platform.application().openedURLs();
-  state["savedPhotos"] = 0;
+  state["savedPhotos"] = platform.imagePickers().savedPhotosAlbum().savedCount();
   state["statusBarHidden"] = platform.application().isStatusBarHidden();
   return state;
 }

@@ -1,0 +1,26 @@
+// The fake-screen trick as the controller runs it: starting it over the
+// see-through table with the status bar showing, as if this were an
+// ordinary tablet's home screen.
+#include "app/vitrane_view_controller.h"
+#include "fakescreen/rubbed_view.h"
+#include "kit/log.h"
+
+void VitraneforiPadViewController::showFakeScreen(Sender) {
+  hideInstructionsPanel();
+  setupFoolAFriend();
+}
+
+void VitraneforiPadViewController::setupFoolAFriend() {
+  kit::log("Disappearing Screen Demo.");
+  rubbingLayerVisible = true;
+  platform_.application().setStatusBarHidden(false, kit::StatusBarAnimation::Slide);
+  iPhoneDesktopView->setupRubbing();
+
+  // Turning the device turns the table about the screen's centre meanwhile.
+  shiftAnchor(centerAnchor);
+  anchorSetByTwist = true;
+
+  iPhoneDesktopView->setHidden(false);
+  iPhoneDesktopView->setUserInteractionEnabled(true);
+  iPhoneDesktopView->setNeedsDisplay();
+}

@@ -1,0 +1,157 @@
+#include "kit/image_picker.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+#include "kit/log.h"
+
+namespace kit {
+
+namespace {
+
+std::string number(float v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%g", static_cast<double>(v));
+  return buf;
+}
+
+// The metadata a camera shot carries when the camera gave none.
+nlohmann::json cameraMetadata(const ImageRef& image) {
+  const Size s = image ? image->size() : Size{};
+  return {{"{Exif}",
+           {{"PixelXDimension", static_cast<int>(std::lround(s.width))},
+            {"PixelYDimension", static_cast<int>(std::lround(s.height))}}}};
+}
+
+// The stored pixel shown at (dx, dy) of the displayed picture, for a bitmap
+// of w × h stored pixels.
+void storedPixel(ImageOrientation o, int w, int h, int dx, int dy, int& sx, int& sy) {
+  sx = dx;
+  sy = dy;
+  switch (o) {
+    case ImageOrientation::Up: break;
+    case ImageOrientation::UpMirrored: sx = w - 1 - dx; break;
+    case ImageOrientation::Down: sx = w - 1 - dx; sy = h - 1 - dy; break;
+    case ImageOrientation::DownMirrored: sy = h - 1 - dy; break;
+    case ImageOrientation::LeftMirrored: sx = dy; sy = dx; break;
+    case ImageOrientation::Right: sx = dy; sy = h - 1 - dx; break;
+    case ImageOrientation::RightMirrored: sx = w - 1 - dy; sy = h - 1 - dx; break;
+    case ImageOrientation::Left: sx = w - 1 - dy; sy = dx; break;
+  }
+}
+
+}  // namespace
+
+std::string ImagePickerInfo::description() const {
+  std::string text = "{";
+  auto entry = [&](const char* key, const std::string& value) {
+    if (text.size() > 1) text += "; ";
+    text += key;
+    text += " = ";
+    text += value;
+  };
+  if (cropRect)
+    entry("cropRect", "[" + number(cropRect->origin.x) + ", " + number(cropRect->origin.y) + ", " +
+                          number(cropRect->size.width) + ", " + number(cropRect->size.height) + "]");
+  if (editedImage) entry("editedImage", editedImage->description());
+  if (!mediaMetadata.is_null()) entry("mediaMetadata", mediaMetadata.dump());
+  if (originalImage) entry("originalImage", originalImage->description());
+  return text + "}";
+}
+
+ImageRef croppedImage(const Image& image, const Rect& rect) {
+  const BitmapRef& bitmap = image.bitmap();
+  if (!bitmap || bitmap->width < 1 || bitmap->height < 1) return nullptr;
+  const Size size = image.size();
+  const float scale = image.scale();
+  if (!std::isfinite(rect.origin.x) || !std::isfinite(rect.origin.y) || !std::isfinite(rect.size.width) ||
+      !std::isfinite(rect.size.height))
+    return nullptr;
+  // In displayed pixels, whole pixels only, inside the picture.
+  const double left = std::max(0.0, std::floor(static_cast<double>(rect.origin.x) * scale));
+  const double top = std::max(0.0, std::floor(static_cast<double>(rect.origin.y) * scale));
+  const double right = std::min(static_cast<double>(size.width) * scale,
+                                std::ceil((static_cast<double>(rect.origin.x) + rect.size.width) * scale));
+  const double bottom = std::min(static_cast<double>(size.height) * scale,
+                                 std::ceil((static_cast<double>(rect.origin.y) + rect.size.height) * scale));
+  if (right - left < 1 || bottom - top < 1) return nullptr;
+  const int x0 = static_cast<int>(left), y0 = static_cast<int>(top);
+  const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
+
+  Bitmap out = Bitmap::make(w, h, bitmap->format);
+  const int bpp = bitmap->bytesPerPixel();
+  for (int y = 0; y < h; ++y) {
+    std::uint8_t* dst = out.row(y);
+    for (int x = 0; x < w; ++x) {
+      int sx = 0, sy = 0;
+      storedPixel(image.orientation(), bitmap->width, bitmap->height, x0 + x, y0 + y, sx, sy);
+      const std::uint8_t* src = bitmap->row(sy) + static_cast<std::size_t>(sx) * bpp;
+      std::copy(src, src + bpp, dst + static_cast<std::size_t>(x) * bpp);
+    }
+  }
+  return std::make_shared<Image>(std::make_shared<Bitmap>(std::move(out)), ImageOrientation::Up, scale);
+}
+
+ImagePickerServices::ImagePickerServices() : camera(makeSystemCamera()) {}
+
+ImagePickerController* ImagePickerServices::openPicker() const {
+  for (auto it = live_.rbegin(); it != live_.rend(); ++it)
+    if ((*it)->isShown()) return *it;
+  return nullptr;
+}
+
+void imageWriteToSavedPhotosAlbum(ImagePickerServices& services, const ImageRef& image) {
+  std::string error;
+  if (!image || !services.savedPhotosAlbum().save(*image, &error))
+    log("Couldn't save the photo to the album: %@", image ? error : std::string("there is no picture"));
+}
+
+ImagePickerController::ImagePickerController(ImagePickerServices& services) : services_(services) {
+  services_.live_.push_back(this);
+}
+
+ImagePickerController::~ImagePickerController() { std::erase(services_.live_, this); }
+
+bool ImagePickerController::isSourceTypeAvailable(const ImagePickerServices& services,
+                                                  ImagePickerSourceType type) {
+  switch (type) {
+    case ImagePickerSourceType::PhotoLibrary: return services.libraryAvailable;
+    case ImagePickerSourceType::Camera: return services.camera && services.camera->isAvailable();
+  }
+  return false;
+}
+
+void ImagePickerController::finishPicking(ImageRef original, std::optional<Rect> crop, nlohmann::json metadata) {
+  ImagePickerInfo info;
+  info.originalImage = std::move(original);
+  if (allowsEditing_ && crop) {
+    info.cropRect = crop;
+    if (info.originalImage) info.editedImage = croppedImage(*info.originalImage, *crop);
+  }
+  if (sourceType_ == ImagePickerSourceType::Camera)
+    info.mediaMetadata = metadata.is_null() ? cameraMetadata(info.originalImage) : std::move(metadata);
+  // The delegate may give this picker up.
+  if (ImagePickerDelegate* d = delegate_) d->imagePickerControllerDidFinishPickingMediaWithInfo(*this, info);
+}
+
+bool ImagePickerController::takePicture(std::string* error) {
+  std::string why = "there is no camera";
+  ImageRef still;
+  if (sourceType_ != ImagePickerSourceType::Camera)
+    why = "the picker shows the photo library";
+  else if (services_.camera)
+    still = services_.camera->captureStill(&why);
+  if (!still) {
+    if (error) *error = why;
+    return false;
+  }
+  finishPicking(std::move(still));
+  return true;
+}
+
+void ImagePickerController::cancel() {
+  if (ImagePickerDelegate* d = delegate_) d->imagePickerControllerDidCancel(*this);
+}
+
+}  // namespace kit

@@ -1,0 +1,229 @@
+#include "kit/photo_album.h"
+
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "kit/image_codec.h"
+
+namespace kit {
+
+namespace {
+
+constexpr const char* kAlbumSubfolder = "Vitrane";
+constexpr const char* kFilePrefix = "Vitrane ";
+constexpr const char* kFileExtension = ".jpg";
+constexpr int kJpegQuality = 92;
+// Names tried past the highest number found before giving up.
+constexpr int kNameAttempts = 10000;
+
+bool fail(std::string* error, const std::string& why) {
+  if (error) *error = why;
+  return false;
+}
+
+std::string errnoText(const char* what, int err) { return std::string(what) + ": " + std::strerror(err); }
+
+std::string homeFolder() {
+  const char* home = std::getenv("HOME");
+  return home && *home ? home : "/";
+}
+
+// "Vitrane 0042.jpg" → 42; anything else → 0.
+int fileNumber(const std::string& name) {
+  const std::string prefix = kFilePrefix, extension = kFileExtension;
+  if (name.size() <= prefix.size() + extension.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+      name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+    return 0;
+  const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - extension.size());
+  if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+    return 0;
+  return std::atoi(digits.c_str());
+}
+
+int highestNumberIn(const std::string& folder) {
+  int highest = 0;
+  std::error_code ec;
+  for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
+    highest = std::max(highest, fileNumber(it->path().filename().string()));
+  return highest;
+}
+
+std::string numberedName(const std::string& folder, int n) {
+  char name[64];
+  std::snprintf(name, sizeof name, "%s%04d%s", kFilePrefix, n, kFileExtension);
+  return (std::filesystem::path(folder) / name).string();
+}
+
+bool writeAll(int fd, const std::vector<std::uint8_t>& bytes, int* err) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      *err = errno;
+      return false;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+// Gives the finished temporary file a new numbered name without replacing
+// anything: a hard link where the file system has them, else a rename that
+// refuses to replace. Answers the name, or nothing with errno in err.
+std::optional<std::string> claimName(const std::string& temp, const std::string& folder, int* err) {
+  const int first = highestNumberIn(folder) + 1;
+  bool linksWork = true;
+  for (int n = first; n < first + kNameAttempts; ++n) {
+    const std::string target = numberedName(folder, n);
+    if (linksWork) {
+      if (::link(temp.c_str(), target.c_str()) == 0) {
+        ::unlink(temp.c_str());
+        return target;
+      }
+      if (errno == EEXIST) continue;
+      if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS) {
+        *err = errno;
+        return std::nullopt;
+      }
+      linksWork = false;
+    }
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return target;
+    if (errno == EEXIST) continue;
+    *err = errno;
+    return std::nullopt;
+  }
+  *err = EEXIST;
+  return std::nullopt;
+}
+
+}  // namespace
+
+int exifFromOrientation(ImageOrientation orientation) {
+  switch (orientation) {
+    case ImageOrientation::Up: return 1;
+    case ImageOrientation::UpMirrored: return 2;
+    case ImageOrientation::Down: return 3;
+    case ImageOrientation::DownMirrored: return 4;
+    case ImageOrientation::LeftMirrored: return 5;
+    case ImageOrientation::Right: return 6;
+    case ImageOrientation::RightMirrored: return 7;
+    case ImageOrientation::Left: return 8;
+  }
+  return 1;
+}
+
+SavedPhotosAlbum::SavedPhotosAlbum() : folder_(defaultFolder()) {}
+
+std::optional<std::string> SavedPhotosAlbum::picturesDirFromUserDirs(const std::string& text,
+                                                                     const std::string& home) {
+  std::istringstream in(text);
+  std::optional<std::string> found;
+  for (std::string line; std::getline(in, line);) {
+    const auto start = line.find_first_not_of(" \t");
+    if (start == std::string::npos || line[start] == '#') continue;
+    line = line.substr(start);
+    const std::string key = "XDG_PICTURES_DIR=";
+    if (line.compare(0, key.size(), key) != 0) continue;
+    std::string value = line.substr(key.size());
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
+      value.pop_back();
+    // The file's own format: a quoted path, absolute or starting with $HOME/.
+    if (value.size() < 2 || value.front() != '"' || value.back() != '"') continue;
+    value = value.substr(1, value.size() - 2);
+    std::string path;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+      if (value[i] == '\\' && i + 1 < value.size()) {
+        path += value[++i];
+      } else {
+        path += value[i];
+      }
+    }
+    if (path.rfind("$HOME", 0) == 0 && (path.size() == 5 || path[5] == '/'))
+      path = home + path.substr(5);
+    else if (path.empty() || path[0] != '/')
+      continue;
+    // "$HOME/" alone means the pictures go in the home folder itself.
+    found = path;
+  }
+  return found;
+}
+
+std::string SavedPhotosAlbum::defaultFolder() {
+  const std::string home = homeFolder();
+  const char* configHome = std::getenv("XDG_CONFIG_HOME");
+  const std::filesystem::path config =
+      configHome && *configHome == '/' ? std::filesystem::path(configHome)
+                                       : std::filesystem::path(home) / ".config";
+  std::string pictures = (std::filesystem::path(home) / "Pictures").string();
+  std::ifstream file(config / "user-dirs.dirs");
+  if (file) {
+    std::stringstream text;
+    text << file.rdbuf();
+    if (auto named = picturesDirFromUserDirs(text.str(), home)) pictures = *named;
+  }
+  return (std::filesystem::path(pictures) / kAlbumSubfolder).string();
+}
+
+std::optional<std::string> SavedPhotosAlbum::save(const Image& image, std::string* error) {
+  const BitmapRef& bitmap = image.bitmap();
+  if (!bitmap || bitmap->width < 1 || bitmap->height < 1) {
+    fail(error, "the picture is empty");
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> bytes;
+  std::string why;
+  const int exif = image.orientation() == ImageOrientation::Up ? 0 : exifFromOrientation(image.orientation());
+  if (!encodeJpeg(*bitmap, kJpegQuality, bytes, exif, &why)) {
+    fail(error, "cannot encode the picture: " + why);
+    return std::nullopt;
+  }
+
+  std::error_code ec;
+  std::filesystem::create_directories(folder_, ec);
+  if (ec) {
+    fail(error, "cannot make the folder " + folder_ + ": " + ec.message());
+    return std::nullopt;
+  }
+
+  std::string temp = (std::filesystem::path(folder_) / ".vitrane-save-XXXXXX").string();
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0) {
+    fail(error, errnoText(("cannot write in " + folder_).c_str(), errno));
+    return std::nullopt;
+  }
+  int err = 0;
+  bool written = writeAll(fd, bytes, &err);
+  if (written && ::fsync(fd) != 0) written = false, err = errno;
+  if (::close(fd) != 0 && written) written = false, err = errno;
+  if (!written) {
+    ::unlink(temp.c_str());
+    fail(error, errnoText(("cannot write " + temp).c_str(), err));
+    return std::nullopt;
+  }
+  // The album's files are the user's pictures: readable as any new file.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::chmod(temp.c_str(), 0666 & ~mask);
+
+  auto name = claimName(temp, folder_, &err);
+  if (!name) {
+    ::unlink(temp.c_str());
+    fail(error, errnoText(("cannot name the picture in " + folder_).c_str(), err));
+    return std::nullopt;
+  }
+  ++savedCount_;
+  return name;
+}
+
+}  // namespace kit

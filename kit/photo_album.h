@@ -1,0 +1,51 @@
+// The saved-photos album: a folder on disk that pictures are added to.
+//
+// Every save makes a new file ("Vitrane 0001.jpg", "Vitrane 0002.jpg", ...):
+// the picture is written in full under a temporary name in the same folder
+// and only then linked to its final name, which never replaces a file
+// already there. A failed save (full disk, a folder that cannot be made or
+// written) leaves no file behind.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "kit/image.h"
+
+namespace kit {
+
+class SavedPhotosAlbum {
+ public:
+  // The default folder is defaultFolder().
+  SavedPhotosAlbum();
+  explicit SavedPhotosAlbum(std::string folder) : folder_(std::move(folder)) {}
+
+  const std::string& folder() const { return folder_; }
+  void setFolder(std::string folder) { folder_ = std::move(folder); }
+
+  // Adds the picture as a JPEG carrying its orientation flag; the folder is
+  // made when missing. Answers the new file's path, or nothing with the
+  // reason in error.
+  std::optional<std::string> save(const Image& image, std::string* error = nullptr);
+
+  // Pictures this album object has saved.
+  int savedCount() const { return savedCount_; }
+
+  // The user's pictures folder (XDG_PICTURES_DIR in the user-dirs file of
+  // the configuration folder, else ~/Pictures), subfolder "Vitrane".
+  static std::string defaultFolder();
+
+  // The pictures folder named by the text of a user-dirs.dirs file, with
+  // $HOME replaced by home; nothing when the file does not name one.
+  static std::optional<std::string> picturesDirFromUserDirs(const std::string& text,
+                                                            const std::string& home);
+
+ private:
+  std::string folder_;
+  int savedCount_ = 0;
+};
+
+// The EXIF orientation tag (1..8) that shows a bitmap as the flag says.
+int exifFromOrientation(ImageOrientation orientation);
+
+}  // namespace kit

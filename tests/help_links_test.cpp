@@ -1,0 +1,119 @@
+// The help panel and the two outside links.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "app/vitrane_view_controller.h"
+#include "app_fixture.h"
+#include "capture/camera_view_controller.h"
+#include "help/help_panel_view_controller.h"
+#include "hosts/desktop/process.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using apptest::LaunchedApp;
+
+class Links : public LaunchedApp {
+ protected:
+  void SetUp() override {
+    runner.configure(headless::OpenUrl{false});
+    LaunchedApp::SetUp();
+    forgetLog();
+  }
+};
+
+TEST_F(Links, ALinkThatCannotBeOpenedIsLoggedWithItsAddress) {
+  vc().visitWebSite();
+  vc().visitAppStoreListing();
+  const auto lines = newLog();
+  ASSERT_EQ(lines.size(), 2u);
+  for (const auto& line : lines) {
+    EXPECT_EQ(line.rfind("Couldn't open https://", 0), 0u) << line;
+    EXPECT_EQ(line.substr(line.size() - 16), " for some reason") << line;
+  }
+  EXPECT_NE(lines[0], lines[1]);
+  EXPECT_TRUE(platform().application().openedURLs().empty());
+  // Nothing else changes: the panel stays up.
+  EXPECT_FLOAT_EQ(vc().instructionsView->alpha(), 1.0f);
+}
+
+TEST_F(LaunchedApp, LinksThatOpenWriteNothing) {
+  forgetLog();
+  vc().visitWebSite();
+  vc().visitAppStoreListing();
+  vc().helpPanelController->visitWebSite();
+  EXPECT_TRUE(newLog().empty());
+  const auto& opened = platform().application().openedURLs();
+  ASSERT_EQ(opened.size(), 3u);
+  EXPECT_NE(opened[0], opened[1]);
+  EXPECT_EQ(opened[2], opened[0]);
+}
+
+TEST_F(LaunchedApp, TheHelpPanelLoadsItsOwnInterfaceAndForwardsEveryButton) {
+  HelpPanelViewController& panel = *vc().helpPanelController;
+  ASSERT_NO_THROW(panel.view());
+  ASSERT_TRUE(panel.instructionsView && panel.waitSpinner && panel.visitQuillfenButton);
+  EXPECT_TRUE(vc().helpPopover);
+  EXPECT_EQ(vc().helpPopover->content().get(), &panel);
+  EXPECT_FALSE(vc().helpPopover->isPresented());
+  EXPECT_FALSE(panel.actionNamed("visitAppStoreListing"));
+
+  forgetLog();
+  panel.usePhotoLibraryButton->sendActions();
+  EXPECT_EQ(newLog(), std::vector<std::string>{"Use full Photo Library photo."});
+  EXPECT_FLOAT_EQ(vc().instructionsView->alpha(), 0.0f);
+  ASSERT_TRUE(vc().cameraController->popover);
+  EXPECT_EQ(vc().cameraController->popover->contentSize(), (kit::Size{600, 800}));
+
+  vc().showInstructionsPanel();
+  panel.cropLibraryTileButton->sendActions();
+  EXPECT_EQ(newLog(), std::vector<std::string>{"Crop Photo Library photo."});
+  EXPECT_FLOAT_EQ(vc().instructionsView->alpha(), 0.0f);
+  EXPECT_TRUE(vc().cameraController->cropPhoto);
+
+  panel.visitQuillfenButton->sendActions();
+  EXPECT_EQ(platform().application().openedURLs().size(), 1u);
+}
+
+// The desktop's opener gets the address as one argument, whatever it holds.
+TEST(DesktopOpener, SpawnsTheOpenerWithTheAddressAsOneArgument) {
+  const fs::path dir = fs::temp_directory_path() / ("vitrane-opener-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  const fs::path record = dir / "args";
+  {
+    std::ofstream script(dir / "xdg-open");
+    script << "#!/bin/sh\nprintf '%s|' \"$#\" \"$@\" > '" << record.string() << "'\n";
+  }
+  fs::permissions(dir / "xdg-open", fs::perms::owner_all);
+  const char* oldPath = std::getenv("PATH");
+  const std::string savedPath = oldPath ? oldPath : "";
+  setenv("PATH", dir.c_str(), 1);
+
+  const std::string address = "https://example.org/a b;echo $(id) 'q'&x=\"1\"";
+  const bool started = desktop::openUrl(address);
+  if (started) {
+    int status = 0;
+    while (waitpid(-1, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+  setenv("PATH", "/nonexistent-vitrane-path", 1);
+  const bool startedWithoutOpener = desktop::openUrl("https://example.org/");
+  setenv("PATH", savedPath.c_str(), 1);
+  desktop::reapChildren();
+
+  ASSERT_TRUE(started);
+  std::ifstream in(record);
+  const std::string args{std::istreambuf_iterator<char>(in), {}};
+  EXPECT_EQ(args, "1|" + address + "|");
+  EXPECT_FALSE(startedWithoutOpener);
+  fs::remove_all(dir);
+}
+
+}  // namespace
