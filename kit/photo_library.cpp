@@ -25,13 +25,13 @@ struct PhotoLibraryShared {
 
 namespace {
 
-// Undecoded photos are handed over this many to a main-queue task.
-constexpr std::size_t kUndecodedBatch = 256;
-
-// Photos decoded at the same time while the caller takes them: one for
-// each of two cores. When the caller stops, at most this many photos past
-// the last one it took have been decoded for nothing.
-constexpr int kDecodesAhead = 2;
+// Display-sized images prepared ahead of an enumeration's first photos,
+// off the main thread: what a caller placing a first handful of photos
+// takes without waiting. Photos past these are decoded when asked for.
+constexpr int kPreparedImages = 10;
+// Decodes running at the same time while preparing: one for each of two
+// cores.
+constexpr std::size_t kParallelDecodes = 2;
 
 std::string errnoText(int code) { return std::generic_category().message(code); }
 
@@ -153,6 +153,20 @@ std::string AssetsGroup::valueForProperty(const std::string& key) const {
   return "";
 }
 
+void AssetsGroup::enumerateAssetsUsingBlock(const AssetBlock& block) {
+  if (!block) return;
+  for (const Item& item : items_) {
+    if (!item.asset) {
+      writeLog(item.passOver);
+      continue;
+    }
+    block(item.asset);
+    ++offered_;
+    if (item.asset->defaultRepresentation()->imageTaken()) ++taken_;
+  }
+  block(nullptr);
+}
+
 // ---------------------------------------------------------------------------
 // One enumeration, run as a job of the background queue.
 
@@ -166,8 +180,8 @@ struct PhotoLibraryEnumeration {
 
   // Answers from the main thread, under the queue's lock.
   bool answered = false;
-  AssetsGroup::AssetBlock assetBlock;
-  bool imageTaken = false;
+  int offered = 0;
+  int taken = 0;
 
   static void run(const std::shared_ptr<PhotoLibraryEnumeration>& self, BackgroundQueue::Job& job);
 
@@ -176,9 +190,10 @@ struct PhotoLibraryEnumeration {
     job.post([message = std::move(message)] { writeLog(message); });
   }
   bool deliverAndWait(BackgroundQueue::Job& job, RunLoop::Task task);
-  static void enumerateAlbum(const std::shared_ptr<PhotoLibraryEnumeration>& self, BackgroundQueue::Job& job,
-                             const std::string& album, const std::vector<Entry>& files,
-                             AssetsGroup::AssetBlock block, bool& decodeNext);
+  // The album's photos in order, the first `decodeCount` of them decoded.
+  static std::vector<AssetsGroup::Item> prepareAlbum(const std::shared_ptr<PhotoLibraryEnumeration>& self,
+                                                     BackgroundQueue::Job& job, const std::string& album,
+                                                     const std::vector<Entry>& files, int decodeCount);
 };
 
 bool PhotoLibraryEnumeration::deliverAndWait(BackgroundQueue::Job& job, RunLoop::Task task) {
@@ -215,7 +230,10 @@ void PhotoLibraryEnumeration::run(const std::shared_ptr<PhotoLibraryEnumeration>
     if (!listed) log(job, "Photo library: " + source.root + " does not exist; it has no albums");
   }
 
-  bool decodeNext = true;
+  // Images are prepared only while the caller takes every photo it is
+  // offered: once it lets one pass, it wants no more.
+  int takenSoFar = 0;
+  bool callerTakesAll = true;
   for (const Entry& entry : entries) {
     if (!entry.isFolder) continue;
     if (job.stopRequested()) return;
@@ -229,19 +247,25 @@ void PhotoLibraryEnumeration::run(const std::shared_ptr<PhotoLibraryEnumeration>
       log(job, "Photo library: passing over album " + entry.name + ": " + errnoText(code));
       continue;
     }
-    auto group = std::make_shared<AssetsGroup>(entry.name);
+    const int decodeCount = callerTakesAll ? std::max(0, kPreparedImages - takenSoFar) : 0;
+    auto items = prepareAlbum(self, job, entry.name, files, decodeCount);
+    if (job.stopRequested()) return;
+    auto group = std::make_shared<AssetsGroup>(entry.name, std::move(items));
     const bool ok = self->deliverAndWait(job, [self, group, &job] {
+      // The album's photos are delivered from inside the group callback,
+      // when it asks for them.
       self->groupBlock(group);
-      AssetsGroup::AssetBlock block = std::move(group->assetBlock_);
-      job.update([&self, &block] {
-        self->assetBlock = std::move(block);
+      job.update([&self, &group] {
+        self->offered = group->offered_;
+        self->taken = group->taken_;
         self->answered = true;
       });
     });
     if (!ok) return;
-    AssetsGroup::AssetBlock block;
-    job.update([&] { block = std::move(self->assetBlock); });
-    if (block) enumerateAlbum(self, job, entry.name, files, std::move(block), decodeNext);
+    job.update([&] {
+      takenSoFar += self->taken;
+      if (self->taken < self->offered) callerTakesAll = false;
+    });
   }
   job.post([self] {
     self->groupBlock(nullptr);
@@ -250,107 +274,61 @@ void PhotoLibraryEnumeration::run(const std::shared_ptr<PhotoLibraryEnumeration>
   });
 }
 
-void PhotoLibraryEnumeration::enumerateAlbum(const std::shared_ptr<PhotoLibraryEnumeration>& self,
-                                             BackgroundQueue::Job& job, const std::string& album,
-                                             const std::vector<Entry>& files, AssetsGroup::AssetBlock block,
-                                             bool& decodeNext) {
-  auto callback = std::make_shared<AssetsGroup::AssetBlock>(std::move(block));
-  const std::string folder = self->source.root + "/" + album;
-
-  // What is known of each file: its format by its first bytes, and the
-  // decode started for it. Files are looked at in order, a little ahead of
-  // delivery while decoding ahead; what they make the log say is posted
-  // when delivery reaches them, so the order never depends on timing.
+std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
+    const std::shared_ptr<PhotoLibraryEnumeration>& self, BackgroundQueue::Job& job, const std::string& album,
+    const std::vector<Entry>& files, int decodeCount) {
   struct Decoded {
     ImageRef image;
     std::string error;
   };
-  struct File {
-    bool looked = false;
-    ImageFormat format = ImageFormat::Unknown;
+  const std::string folder = self->source.root + "/" + album;
+  std::vector<AssetsGroup::Item> items;
+  std::vector<std::pair<std::size_t, std::future<Decoded>>> running;  // item index, decode
+  auto finishOldest = [&] {
+    auto [index, decode] = std::move(running.front());
+    running.erase(running.begin());
+    Decoded d = decode.get();
+    AssetsGroup::Item& item = items[index];
+    if (d.image) {
+      const auto& old = item.asset->defaultRepresentation();
+      item.asset = std::make_shared<Asset>(std::make_shared<AssetRepresentation>(
+          self->shared, old->filename(), old->format(), d.image));
+    } else {
+      item.passOver = "Photo library: passing over " + item.asset->defaultRepresentation()->filename() + ": " +
+                      d.error;
+      item.asset = nullptr;
+    }
+  };
+
+  // Every file is looked at (its first bytes, to know a photo by its
+  // content); only the first decodeCount photos are decoded.
+  int decodesStarted = 0;
+  for (const Entry& file : files) {
+    if (file.isFolder) continue;
+    if (job.stopRequested()) break;
+    const std::string relative = album + "/" + file.name;
     std::string why;
-    std::future<Decoded> decode;
-  };
-  std::vector<File> state(files.size());
-  auto pathOf = [&](std::size_t i) { return folder + "/" + files[i].name; };
-  auto look = [&](std::size_t i) {
-    File& f = state[i];
-    if (!f.looked && !files[i].isFolder) f.format = sniffFile(pathOf(i), f.why);
-    f.looked = true;
-    return f.format != ImageFormat::Unknown;
-  };
-  // Keeps decodes running for the next kDecodesAhead photos from i on.
-  auto decodeAhead = [&](std::size_t i) {
-    int photos = 0;
-    for (std::size_t j = i; j < files.size() && photos < kDecodesAhead; ++j) {
-      if (!look(j)) continue;
-      ++photos;
-      if (!state[j].decode.valid())
-        state[j].decode = std::async(std::launch::async, [path = pathOf(j)] {
-          Decoded d;
-          d.image = decodeFullScreen(path, d.error);
-          return d;
-        });
-    }
-  };
-
-  // Photos delivered undecoded go over in batches, without waiting.
-  std::vector<std::shared_ptr<Asset>> batch;
-  auto flush = [&] {
-    if (batch.empty()) return;
-    job.post([callback, assets = std::move(batch)] {
-      for (const auto& asset : assets) (*callback)(asset);
-    });
-    batch.clear();
-  };
-
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (files[i].isFolder) continue;
-    if (job.stopRequested()) return;
-    const std::string relative = album + "/" + files[i].name;
-    if (!look(i)) {
-      flush();
-      log(job, "Photo library: passing over " + relative + ": " + state[i].why);
+    const ImageFormat format = sniffFile(folder + "/" + file.name, why);
+    if (format == ImageFormat::Unknown) {
+      items.push_back({nullptr, "Photo library: passing over " + relative + ": " + why});
       continue;
     }
-    const std::string formatName = state[i].format == ImageFormat::Jpeg ? "JPEG" : "PNG";
-
-    if (decodeNext) decodeAhead(i);
-    if (!state[i].decode.valid()) {
-      batch.push_back(std::make_shared<Asset>(
-          std::make_shared<AssetRepresentation>(self->shared, relative, formatName, nullptr)));
-      if (batch.size() >= kUndecodedBatch) flush();
-      continue;
+    const std::string formatName = format == ImageFormat::Jpeg ? "JPEG" : "PNG";
+    items.push_back({std::make_shared<Asset>(
+                         std::make_shared<AssetRepresentation>(self->shared, relative, formatName, nullptr)),
+                     ""});
+    if (decodesStarted < decodeCount) {
+      ++decodesStarted;
+      if (running.size() >= kParallelDecodes) finishOldest();
+      running.emplace_back(items.size() - 1, std::async(std::launch::async, [path = folder + "/" + file.name] {
+                             Decoded d;
+                             d.image = decodeFullScreen(path, d.error);
+                             return d;
+                           }));
     }
-
-    Decoded decoded = state[i].decode.get();
-    if (!decoded.image) {
-      flush();
-      log(job, "Photo library: passing over " + relative + ": " + decoded.error);
-      continue;
-    }
-    auto representation =
-        std::make_shared<AssetRepresentation>(self->shared, relative, formatName, decoded.image);
-    auto asset = std::make_shared<Asset>(representation);
-    if (!decodeNext) {
-      // Decoded ahead before the caller stopped taking images.
-      batch.push_back(asset);
-      continue;
-    }
-    flush();
-    const bool ok = self->deliverAndWait(job, [self, callback, asset, representation, &job] {
-      (*callback)(asset);
-      const bool taken = representation->imageTaken();
-      job.update([&self, taken] {
-        self->imageTaken = taken;
-        self->answered = true;
-      });
-    });
-    if (!ok) return;
-    job.update([&] { decodeNext = self->imageTaken; });
   }
-  flush();
-  job.post([callback] { (*callback)(nullptr); });
+  while (!running.empty()) finishOldest();
+  return items;
 }
 
 // ---------------------------------------------------------------------------

@@ -5,17 +5,18 @@
 //
 // Enumeration is asynchronous, as on the platform: enumerateGroupsWithTypes
 // returns at once, and the group callback is then called on the main thread
-// once per album and once with no album when the enumeration is over; an
-// album's enumerateAssetsUsingBlock has its callback called once per photo,
-// then once with no photo, before the next album's group callback. Reading
-// folders and decoding photos happen on the platform's background queue.
+// once per album and once with no album when the enumeration is over. An
+// album's enumerateAssetsUsingBlock, called from its group callback, calls
+// its block at once, once per photo and then once with no photo, so an
+// album's photos are all delivered before its group callback returns.
+// Reading folders and decoding photos happen on the platform's background
+// queue.
 //
-// Display-sized images (fullScreenImage) are decoded ahead, off the main
-// thread (two at a time), for as long as the caller keeps taking them: once
-// it lets a photo pass without asking for its image, the photos after it
-// are delivered undecoded (an image asked for later is decoded then, on the
-// calling thread), so a large library costs a look at each file's first
-// bytes, not a decode of every photo.
+// Display-sized images (fullScreenImage) of an enumeration's first ten
+// photos are decoded ahead, off the main thread (two at a time), for as
+// long as the caller takes every photo it is offered; an image asked for
+// past those is decoded then, on the calling thread. A large library thus
+// costs a look at each file's first bytes, not a decode of every photo.
 //
 // Nothing in a library is trusted: a file that is empty, not a picture,
 // truncated or too large, an album that cannot be read, a link that leads
@@ -26,6 +27,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "kit/geometry.h"
 #include "kit/image.h"
@@ -64,6 +66,8 @@ class AssetRepresentation {
   ImageRef fullScreenImage() const;
   // The file within the library ("Album/name.jpg").
   const std::string& filename() const { return relativePath_; }
+  // "JPEG" or "PNG", as the file's first bytes say.
+  const std::string& format() const { return format_; }
   // "<AssetRepresentation Album/name.jpg JPEG>"
   std::string description() const;
   // Whether fullScreenImage was asked for.
@@ -99,22 +103,31 @@ class AssetsGroup {
 
   using AssetBlock = std::function<void(const std::shared_ptr<Asset>& asset)>;  // null: the end
 
-  explicit AssetsGroup(std::string name) : name_(std::move(name)) {}
+  // A photo of the album, or a file passed over with its log line.
+  struct Item {
+    std::shared_ptr<Asset> asset;
+    std::string passOver;
+  };
+
+  explicit AssetsGroup(std::string name, std::vector<Item> items = {})
+      : name_(std::move(name)), items_(std::move(items)) {}
   const std::string& name() const { return name_; }
   // The album's name for kPropertyName, "Album" for kPropertyType, else "".
   std::string valueForProperty(const std::string& key) const;
   void setAssetsFilter(AssetsFilter filter) { filter_ = filter; }
   AssetsFilter assetsFilter() const { return filter_; }
-  // Main thread, from the group callback: the album's photos are delivered
-  // to block after the group callback has returned.
-  void enumerateAssetsUsingBlock(AssetBlock block) { assetBlock_ = std::move(block); }
+  // Main thread, from the group callback: calls block with each photo in
+  // order, then with null.
+  void enumerateAssetsUsingBlock(const AssetBlock& block);
   std::string description() const { return "<AssetsGroup " + name_ + ">"; }
 
  private:
   friend struct PhotoLibraryEnumeration;
   std::string name_;
   AssetsFilter filter_ = AssetsFilter::AllAssets;
-  AssetBlock assetBlock_;
+  std::vector<Item> items_;
+  int offered_ = 0;  // photos handed to a block
+  int taken_ = 0;    // of which the image was asked for
 };
 
 struct PhotoLibraryError {

@@ -46,6 +46,9 @@ void VitraneforiPadViewController::wanderInPhotos(Sender) {
     if (!asset) return;
     if (nAssetsEnumerated >= nThumbnails) return;
     const auto& representation = asset->defaultRepresentation();
+    // A file that looked like a photo but does not decode is passed over
+    // (the library has said why) and leaves its place to the next.
+    if (!representation->fullScreenImage()) return;
     kit::log("Asset representation is %@", *representation);
     dropRepresentationOnTable(*representation, thumbnailMaxRadius);
     ++nAssetsEnumerated;

@@ -235,6 +235,13 @@ TEST_F(PieceGestureTest, ALongPressOnARestingPieceSwapsItWithTheWoodSurface) {
   EXPECT_EQ(piece.center(), (kit::Point{384, 512}));
   EXPECT_EQ(platform().sounds().played(), (std::vector<std::string>{"BellTransitionTrimmed"}));
   EXPECT_EQ(vc().seamlessTiles->alpha(), 1.0f);
+  // The new surface fades in from nothing over half a second.
+  const double now = runner.clock().now();
+  EXPECT_NEAR(vc().seamlessTiles->presentation(now).alpha, 0.0f, 1e-6);
+  const float midway = vc().seamlessTiles->presentation(now + 0.25).alpha;
+  EXPECT_GT(midway, 0.1f);
+  EXPECT_LT(midway, 0.9f);
+  EXPECT_FLOAT_EQ(vc().seamlessTiles->presentation(now + 0.5).alpha, 1.0f);
 }
 
 TEST_F(PieceGestureTest, ASmallSurfaceSwappedOntoAPieceIsEnlargedToAWidthOf1024) {

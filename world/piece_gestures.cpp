@@ -214,6 +214,9 @@ void VitraneforiPadViewController::swapWorldImage(kit::GestureRecognizer& recogn
     piece->setTransform(kit::scaled(piece->transform(), k, k));
   }
 
+  // The new surface fades in from nothing: the fade-out has only begun, so
+  // its end value is where the fade-in starts, not what is drawn now.
+  seamlessTiles->setAlpha(0.0f);
   kit::AnimationBlock fadeIn(kSurfaceFadeInSeconds);
   seamlessTiles->setAlpha(1.0f);
 }
