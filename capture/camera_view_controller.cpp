@@ -113,7 +113,14 @@ void CameraViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
 }
 
 void CameraViewController::imagePickerControllerDidCancel(kit::ImagePickerController& picker) {
+  const bool inOurPopover = popover && popover->content().get() == &picker;
   givePickerUp(picker);
+  // A library picker cancelled from its own screen closes its popover too,
+  // rather than leaving a picker up that no one listens to any more.
+  if (inOurPopover) {
+    popover->dismiss();
+    popover.reset();
+  }
 }
 
 void CameraViewController::givePickerUp(kit::ImagePickerController& picker) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "kit/image_picker_views.h"
 #include "kit/log.h"
 
 namespace kit {
@@ -111,7 +112,19 @@ ImagePickerController::ImagePickerController(ImagePickerServices& services) : se
   services_.live_.push_back(this);
 }
 
-ImagePickerController::~ImagePickerController() { std::erase(services_.live_, this); }
+ImagePickerController::~ImagePickerController() {
+  std::erase(services_.live_, this);
+  if (isViewLoaded()) {
+    if (auto* v = dynamic_cast<ImagePickerView*>(view().get())) v->forgetPicker();
+    view()->removeFromSuperview();
+  }
+}
+
+ViewRef ImagePickerController::loadView() { return std::make_shared<ImagePickerView>(*this); }
+
+void ImagePickerController::viewWillLayoutSubviews() {
+  if (auto* v = dynamic_cast<ImagePickerView*>(view().get())) v->layout();
+}
 
 bool ImagePickerController::isSourceTypeAvailable(const ImagePickerServices& services,
                                                   ImagePickerSourceType type) {

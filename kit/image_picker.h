@@ -2,10 +2,12 @@
 // (optionally cropping it) or take one with the camera, and answers its
 // delegate with the result or a cancel.
 //
-// The kit models the picker; what the user sees comes from the host. A host
-// answers the open picker (ImagePickerServices::openPicker()) through
-// finishPicking(), takePicture() or cancel(): the headless runner from its
-// scenario lines, the desktop from its window.
+// The picker's view (kit/image_picker_views.h) shows the library as a grid
+// of thumbnails and, with editing allowed, a crop step, and answers through
+// finishPicking() and cancel() as fingers work it. A host may answer the
+// open picker (ImagePickerServices::openPicker()) itself, whatever it shows:
+// the headless runner from its scenario lines, the desktop's camera picker
+// with a still taken at once.
 #pragma once
 
 #include <functional>
@@ -39,6 +41,7 @@ struct ImagePickerInfo {
   std::string description() const;
 };
 
+class BackgroundQueue;
 class ImagePickerController;
 
 class ImagePickerDelegate {
@@ -77,6 +80,8 @@ class ImagePickerServices {
   // The library's photos for a picker's grid, as image files in display
   // order; none set: an empty library.
   std::function<std::vector<std::string>()> libraryPhotoPaths;
+  // Where the picker's views decode pictures; none: where they are asked for.
+  BackgroundQueue* backgroundQueue = nullptr;
 
   SavedPhotosAlbum& savedPhotosAlbum() { return album_; }
   const SavedPhotosAlbum& savedPhotosAlbum() const { return album_; }
@@ -130,6 +135,13 @@ class ImagePickerController : public ViewController {
   // false and says why in error.
   bool takePicture(std::string* error = nullptr);
   void cancel();
+
+  // Lays the picker's view (kit/image_picker_views.h) out for the size it
+  // was shown at.
+  void viewWillLayoutSubviews() override;
+
+ protected:
+  ViewRef loadView() override;
 
  private:
   ImagePickerServices& services_;

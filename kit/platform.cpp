@@ -1,5 +1,7 @@
 #include "kit/platform.h"
 
+#include "kit/image_picker_views.h"
+
 namespace kit {
 
 Platform::Platform(const Clock& clock, MotionSource& motion, std::string resourceDir)
@@ -11,6 +13,11 @@ Platform::Platform(const Clock& clock, MotionSource& motion, std::string resourc
       accelerometer_(motion, runLoop_),
       bundle_(std::move(resourceDir)) {
   setMainClock(&clock_);
+  imagePickers_.backgroundQueue = &backgroundQueue_;
+  // The picker's grid shows the library the host points at.
+  imagePickers_.libraryPhotoPaths = [this] {
+    return photoLibrarySource_.refused ? std::vector<std::string>{} : listLibraryPhotoPaths(photoLibrarySource_.root);
+  };
 }
 
 Platform::~Platform() { setMainClock(previousClock_); }

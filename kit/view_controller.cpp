@@ -3,7 +3,9 @@
 namespace kit {
 
 ViewController::~ViewController() {
-  if (modal_) modal_->parent_ = nullptr;
+  if (!modal_) return;
+  modal_->parent_ = nullptr;
+  if (modal_->isViewLoaded()) modal_->view()->removeFromSuperview();
 }
 
 const ViewRef& ViewController::view() {
@@ -22,13 +24,22 @@ void ViewController::presentModalViewController(std::shared_ptr<ViewController> 
   dismissModalViewControllerAnimated(animated);
   controller->parent_ = this;
   modal_ = std::move(controller);
+  // Over everything, covering the screen.
+  View* root = view()->root();
+  const ViewRef& shown = modal_->view();
+  shown->setTransform(AffineTransform{});
+  shown->setFrame(root->bounds());
+  root->addSubview(shown);
+  modal_->viewWillLayoutSubviews();
 }
 
 void ViewController::dismissModalViewControllerAnimated(bool) {
   // The shown controller may be the last owner of whoever called this.
   std::shared_ptr<ViewController> shown = std::move(modal_);
   modal_.reset();
-  if (shown) shown->parent_ = nullptr;
+  if (!shown) return;
+  shown->parent_ = nullptr;
+  if (shown->isViewLoaded()) shown->view()->removeFromSuperview();
 }
 
 void Window::setRootViewController(ViewController* controller) {

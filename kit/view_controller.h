@@ -27,10 +27,15 @@ class ViewController {
 
   virtual bool shouldAutorotateToInterfaceOrientation(int /*orientation*/) { return true; }
   virtual void willAnimateRotationToInterfaceOrientation(int /*orientation*/, double /*duration*/) {}
+  // The view has been given its size by whoever shows it (a window, a
+  // popover, a modal presentation); lay its subviews out for it.
+  virtual void viewWillLayoutSubviews() {}
 
   // Modal presentation: this controller shows another one over its own
   // view until it dismisses it. Presenting while another is shown replaces
-  // it. The kit keeps the relation; a host decides how it looks.
+  // it. The shown controller's view covers the whole of the tree this
+  // controller's view is in (the window), above everything else, while it is
+  // shown.
   void presentModalViewController(std::shared_ptr<ViewController> controller, bool animated);
   // Dismisses the controller this one presents; nothing when there is none.
   void dismissModalViewControllerAnimated(bool animated);
