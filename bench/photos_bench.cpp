@@ -176,3 +176,21 @@ void BM_MovingImagesFrame(benchmark::State& state) {
 BENCHMARK(BM_MovingImagesFrame);
 
 }  // namespace
+
+namespace {
+
+// One 12-megapixel photo to the display size, as the library decodes it
+// (CPU time: what a load of ten costs a core, whatever else runs).
+void BM_DecodeOnePhotoDisplaySized(benchmark::State& state) {
+  const PhotoFolder& folder = photoFolder();
+  kit::DecodeOptions options;
+  options.fitWithin = kit::kFullScreenImageSize;
+  options.applyOrientationToPixels = true;
+  for (auto _ : state) {
+    const kit::DecodeResult r = kit::decodeImageFile(folder.files().front(), options);
+    benchmark::DoNotOptimize(r.bitmap);
+  }
+}
+BENCHMARK(BM_DecodeOnePhotoDisplaySized)->Unit(benchmark::kMillisecond);
+
+}  // namespace

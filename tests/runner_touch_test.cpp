@@ -34,6 +34,9 @@ TEST(RunnerTouchLines, EveryFingerLineParsesAndBadOnesNameTheirLine) {
             12u);
   EXPECT_EQ(parseError("tap 1 2\ndrag 1 2 3 4 0.5 fingers=11\n").rfind("t.scn:2: ", 0), 0u);
   EXPECT_EQ(parseError("drag 1 2 3 4 0.5 fingers=0\n").rfind("t.scn:1: ", 0), 0u);
+  // A count that is not a number is a bad line like any other.
+  EXPECT_EQ(parseError("drag 1 2 3 4 0.5 fingers=x\n").rfind("t.scn:1: ", 0), 0u);
+  EXPECT_EQ(parseError("drag 1 2 3 4 0.5 fingers=\n").rfind("t.scn:1: ", 0), 0u);
   EXPECT_EQ(parseError("drag 1 2 3 4 0.5 hands=2\n").rfind("t.scn:1: ", 0), 0u);
   EXPECT_EQ(parseError("touch down -1 2 3\n").rfind("t.scn:1: ", 0), 0u);
   EXPECT_EQ(parseError("touch jump 1\n").rfind("t.scn:1: ", 0), 0u);

@@ -15,6 +15,16 @@ packages=(
   # the reference renderer the drawing benchmark compares against
   libcairo2-dev
 )
+# Extras for the tools that are not part of the build and test run:
+#   tools/setup.sh fuzz    clang and its libFuzzer/sanitizer runtimes (tools/fuzz.sh)
+#   tools/setup.sh bench   python3, which writes docs/PERFORMANCE.md (tools/bench.sh)
+for extra in "$@"; do
+  case "$extra" in
+    fuzz) packages+=(clang libclang-rt-14-dev) ;;
+    bench) packages+=(python3) ;;
+    *) echo "setup: unknown extra '$extra' (fuzz, bench)" >&2; exit 2 ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -145,9 +145,12 @@ TouchLine parseTouchLine(const std::vector<std::string>& words, const std::strin
     if (w.size() == 7) {
       const std::string& opt = w[6];
       const std::string count = opt.rfind("fingers=", 0) == 0 ? opt.substr(8) : "";
-      if (count.size() != 1 && count != "10") w.fail("bad \"" + opt + "\": expected fingers=N, N from 1 to 10");
-      t.fingers = std::stoi(count.empty() ? "0" : count);
-      if (t.fingers < 1 || t.fingers > kMostFingers || !std::isdigit(static_cast<unsigned char>(count[0])))
+      // Checked as digits before converting: "fingers=x" is a bad line,
+      // not a conversion failure.
+      const bool digits = (count.size() == 1 || count == "10") &&
+                          std::isdigit(static_cast<unsigned char>(count[0]));
+      t.fingers = digits ? std::stoi(count) : 0;
+      if (t.fingers < 1 || t.fingers > kMostFingers)
         w.fail("bad \"" + opt + "\": expected fingers=N, N from 1 to 10");
     }
   } else if (verb == "twist") {
@@ -257,7 +260,9 @@ void TouchDriver::send(Runner& runner, const std::vector<kit::Touch>& changes) {
   const double now = runner.clock().now();
   std::vector<kit::Touch> event;
   for (const auto& [id, where] : down_) {
-    const bool changing = std::any_of(changes.begin(), changes.end(), [id](const kit::Touch& c) { return c.id == id; });
+    const auto touchId = id;  // clang before 16 cannot capture a structured binding
+    const bool changing = std::any_of(changes.begin(), changes.end(),
+                                      [touchId](const kit::Touch& c) { return c.id == touchId; });
     if (!changing) event.push_back({id, kit::TouchPhase::Stationary, where, now});
   }
   bool moved = false;

@@ -1,0 +1,136 @@
+#!/usr/bin/env python3
+"""Writes docs/PERFORMANCE.md from vitrane_bench's JSON results.
+
+    bench_report.py RESULTS.json OUTPUT.md
+
+Each aim names the benchmark that measures it; a figure that is missing
+from the results (a benchmark skipped for want of GL or Cairo) is shown as
+such rather than left out.
+"""
+import json
+import sys
+
+UNIT = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+FRAME_PERIOD_MS = 1000.0 / 120
+
+SCENES = {0: "launch screen", 1: "7056 tiles (100 × 100 picture)",
+          2: "turned 30°, zoomed out ×¼", 3: "7056 tiles, turned 30°, zoomed out ×¼"}
+
+
+def load(path):
+    with open(path) as f:
+        data = json.load(f)
+    runs = {}
+    for b in data["benchmarks"]:
+        if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
+            continue
+        # "BM_DrawFinished/scene:1/real_time" -> "BM_DrawFinished/scene:1": the
+        # key leaves out how the benchmark was run, keeping what it measures.
+        name = "/".join(p for p in b["name"].split("/")
+                        if p not in ("real_time", "process_time")
+                        and not p.startswith(("iterations:", "min_time:", "repeats:")))
+        runs[name] = b
+    return data.get("context", {}), runs
+
+
+def ms(run, field="real_time"):
+    return run[field] * UNIT[run.get("time_unit", "ns")] * 1e3
+
+
+def fmt_ms(v):
+    if v is None:
+        return "—"
+    return f"{v:.3f} ms" if v < 10 else f"{v:.1f} ms"
+
+
+def verdict(value, limit):
+    if value is None:
+        return "not measured"
+    return "met" if value < limit else "**missed**"
+
+
+def main():
+    context, runs = load(sys.argv[1])
+    get = runs.get
+    lines = []
+    out = lines.append
+    out("# Performance")
+    out("")
+    out("Written by `tools/bench.sh` (Release build in `build-rel/`, every benchmark in")
+    out("`bench/`); do not edit by hand. Run it again to bring the figures up to date.")
+    out("")
+    cpu = context.get("num_cpus", "?")
+    mhz = context.get("mhz_per_cpu", "?")
+    out(f"Machine: {cpu} CPUs at {mhz} MHz; run {context.get('date', '?')}; "
+        f"library build type {context.get('library_build_type', '?')}.")
+    out("")
+    out("## Aims")
+    out("")
+    out("| What | Benchmark | Figure | Aim | |")
+    out("|---|---|---|---|---|")
+
+    def row(what, name, value, aim_text, limit):
+        out(f"| {what} | `{name}` | {fmt_ms(value)} | {aim_text} | {verdict(value, limit)} |")
+
+    for name, what in (("BM_Frame", "One frame (controller, turning)"),
+                       ("BM_FrameThroughRunLoop", "One frame through the run loop"),
+                       ("BM_MovingImagesFrame", "One frame with ten photos moving")):
+        r = get(name)
+        row(what, name, ms(r, "cpu_time") if r else None, f"< {FRAME_PERIOD_MS:.2f} ms (1/120 s)", FRAME_PERIOD_MS)
+    for scene in (0, 1):
+        name = f"BM_DrawSubmit/scene:{scene}"
+        r = get(name)
+        row(f"Draw, main thread CPU: {SCENES[scene]}", name, ms(r, "cpu_time") if r else None, "< 0.5 ms", 0.5)
+    r = get("BM_PlaceTenLibraryPhotos")
+    row("Placing ten 12 MP photos", "BM_PlaceTenLibraryPhotos", ms(r) if r else None, "< 500 ms", 500)
+    for fingers in (1, 2):
+        name = f"BM_RubEvent/{fingers}"
+        r = get(name)
+        row(f"One rub event, {fingers} finger{'s' if fingers > 1 else ''}", name,
+            ms(r, "cpu_time") if r else None, "< 0.2 ms", 0.2)
+    out("")
+
+    out("## Side by side")
+    out("")
+    out("Software rendering (Mesa on this machine) against the same tiles drawn through")
+    out("Cairo's image surface:")
+    out("")
+    out("| Scene | Compositor fps | Cairo fps | Cairo time / compositor time |")
+    out("|---|---|---|---|")
+    for scene in sorted(SCENES):
+        gl = get(f"BM_DrawFinished/scene:{scene}")
+        cairo = get(f"BM_CairoReference/scene:{scene}")
+        gl_fps = f"{gl['fps']:.1f}" if gl and "fps" in gl else "—"
+        cairo_fps = f"{cairo['fps']:.1f}" if cairo and "fps" in cairo else "—"
+        ratio = f"{cairo['gl_speedup']:.2f}×" if cairo and "gl_speedup" in cairo else "—"
+        out(f"| {SCENES[scene]} | {gl_fps} | {cairo_fps} | {ratio} |")
+    out("")
+    placed = get("BM_PlaceTenLibraryPhotos")
+    full = get("BM_PlaceTenPhotosFullSizeReference")
+    out("Placing ten 12 MP photos against decoding each at full size and scaling it down:")
+    out("")
+    out("| Display-sized decode | Full-size decode | Full-size time / display-sized time |")
+    out("|---|---|---|")
+    if placed and full:
+        out(f"| {fmt_ms(ms(placed))} | {fmt_ms(ms(full))} | {ms(full) / ms(placed):.2f}× |")
+    else:
+        out(f"| {fmt_ms(ms(placed) if placed else None)} | {fmt_ms(ms(full) if full else None)} | — |")
+    out("")
+
+    out("## Every benchmark")
+    out("")
+    out("| Benchmark | Real time | CPU time | Iterations | Counters |")
+    out("|---|---|---|---|---|")
+    skip = {"name", "run_name", "run_type", "repetitions", "repetition_index", "threads", "iterations",
+            "real_time", "cpu_time", "time_unit", "family_index", "per_family_instance_index", "label",
+            "aggregate_name", "aggregate_unit", "error_occurred", "error_message"}
+    for name, r in runs.items():
+        counters = ", ".join(f"{k} {v:.4g}" for k, v in r.items() if k not in skip and isinstance(v, (int, float)))
+        out(f"| `{name}` | {fmt_ms(ms(r))} | {fmt_ms(ms(r, 'cpu_time'))} | {r['iterations']} | {counters} |")
+    out("")
+    with open(sys.argv[2], "w") as f:
+        f.write("\n".join(lines))
+
+
+if __name__ == "__main__":
+    main()
