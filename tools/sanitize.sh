@@ -11,12 +11,9 @@ build=${VITRANE_ASAN_BUILD_DIR:-$root/build-asan}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVITRANE_SANITIZE=ON >/dev/null
 # The tests and the programs they run; the benchmarks are not measured here.
 cmake --build "$build" --parallel "$(nproc)" --target vitrane_tests
-# Leak checking is off for now: every process that opens a GL context ends
-# with 112 bytes the Mesa driver allocated and then took away with it when
-# it was unloaded, so its frames cannot be named and no suppression matches
-# them. Memory errors and undefined behaviour are still fatal. Set
-# VITRANE_LEAKS=1 to check leaks anyway (tools/lsan.supp applies).
-export ASAN_OPTIONS=detect_leaks=${VITRANE_LEAKS:-0}:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=0
+# Third-party libraries stay loaded to the end in this build, so the leaks
+# they keep for the life of the process can be named in tools/lsan.supp.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/tools/lsan.supp:print_suppressions=0
 cd "$build"
