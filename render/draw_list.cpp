@@ -221,6 +221,11 @@ class Builder {
       const kit::ImageRef& image = iv->image();
       if (image && image->bitmap() && image->bitmap()->width > 0 && image->bitmap()->height > 0) {
         Quad q = rectQuad(m, p.bounds);
+        // Most of a large tile field lies off the screen: cull before the rest.
+        if (!boxOf(q.corners).intersects(clip_)) {
+          tally(false);
+          return;
+        }
         q.source = QuadSource::Bitmap;
         q.bitmap = &image->bitmap();
         q.texCoords = orientedTexCoords(image->orientation());
