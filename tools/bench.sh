@@ -12,6 +12,9 @@ build=${VITRANE_BENCH_BUILD_DIR:-$root/build-rel}
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
 cmake --build "$build" --parallel "$(nproc)" --target vitrane_bench
 [[ -x "$build/vitrane_bench" ]] || { echo "bench: vitrane_bench was not built (Google Benchmark missing?)" >&2; exit 1; }
-"$build/vitrane_bench" --benchmark_out="$build/bench.json" --benchmark_out_format=json "$@"
+# Three runs of each, reported by their median: one run on a shared machine
+# can land on a busy moment.
+"$build/vitrane_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+  --benchmark_out="$build/bench.json" --benchmark_out_format=json "$@"
 python3 "$root/tools/bench_report.py" "$build/bench.json" "$root/docs/PERFORMANCE.md"
 echo "bench: wrote docs/PERFORMANCE.md"

@@ -21,8 +21,17 @@ def load(path):
     with open(path) as f:
         data = json.load(f)
     runs = {}
+    # With repetitions the median of each benchmark stands for it; a run
+    # without them has only the single iteration runs.
+    medians = any(b.get("aggregate_name") == "median" for b in data["benchmarks"])
     for b in data["benchmarks"]:
-        if b.get("run_type", "iteration") != "iteration" or b.get("error_occurred"):
+        if b.get("error_occurred"):
+            continue
+        if medians:
+            if b.get("aggregate_name") != "median":
+                continue
+            b = dict(b, name=b.get("run_name", b["name"]))
+        elif b.get("run_type", "iteration") != "iteration":
             continue
         # "BM_DrawFinished/scene:1/real_time" -> "BM_DrawFinished/scene:1": the
         # key leaves out how the benchmark was run, keeping what it measures.
@@ -38,9 +47,16 @@ def ms(run, field="real_time"):
 
 
 def fmt_ms(v):
+    """A time given in milliseconds, in the unit that shows its digits."""
     if v is None:
         return "—"
-    return f"{v:.3f} ms" if v < 10 else f"{v:.1f} ms"
+    if v >= 10:
+        return f"{v:.1f} ms"
+    if v >= 0.1:
+        return f"{v:.3f} ms"
+    if v >= 0.001:
+        return f"{v * 1e3:.3g} µs"
+    return f"{v * 1e6:.3g} ns"
 
 
 def verdict(value, limit):
@@ -61,8 +77,11 @@ def main():
     out("")
     cpu = context.get("num_cpus", "?")
     mhz = context.get("mhz_per_cpu", "?")
+    reps = next((r.get("repetitions") for r in runs.values() if r.get("repetitions")), 1)
     out(f"Machine: {cpu} CPUs at {mhz} MHz; run {context.get('date', '?')}; "
-        f"library build type {context.get('library_build_type', '?')}.")
+        + (f"each figure the median of {reps} runs." if reps > 1 else "one run of each benchmark."))
+    out("The machine is shared, so figures move by some 20% from run to run; compare")
+    out("with a reference in the same run, as the side-by-side tables do.")
     out("")
     out("## Aims")
     out("")
@@ -119,7 +138,9 @@ def main():
 
     out("## Every benchmark")
     out("")
-    out("| Benchmark | Real time | CPU time | Iterations | Counters |")
+    # A median's iteration count is the number of runs it was taken from.
+    count = "Runs" if reps > 1 else "Iterations"
+    out(f"| Benchmark | Real time | CPU time | {count} | Counters |")
     out("|---|---|---|---|---|")
     skip = {"name", "run_name", "run_type", "repetitions", "repetition_index", "threads", "iterations",
             "real_time", "cpu_time", "time_unit", "family_index", "per_family_instance_index", "label",
