@@ -16,8 +16,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <memory>
 #include <new>
+#include <optional>
 #include <system_error>
 
 #include <jpeglib.h>
@@ -142,47 +144,81 @@ AxisWeights boxWeights(int sourceSize, int targetSize) {
 
 std::uint8_t toByte(float v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
 
-Bitmap resampled(const Bitmap& source, int width, int height) {
-  const bool rgba = source.format == PixelFormat::RGBA8;
-  const std::size_t channels = rgba ? 4 : 1;
-  const AxisWeights xs = boxWeights(source.width, width);
-  const AxisWeights ys = boxWeights(source.height, height);
-  Bitmap out = Bitmap::make(width, height, source.format);
-  std::vector<float> line(static_cast<std::size_t>(width) * channels);
-  std::vector<float> sum(line.size());
+// Resamples a picture whose rows arrive one at a time, top to bottom, so a
+// decoder can hand them over as it makes them: only the output and the few
+// output rows still being summed are held, never the whole source.
+class RowResampler {
+ public:
+  RowResampler(int sourceWidth, int sourceHeight, int width, int height, PixelFormat format)
+      : channels_(format == PixelFormat::RGBA8 ? 4 : 1),
+        xs_(boxWeights(sourceWidth, width)),
+        ys_(boxWeights(sourceHeight, height)),
+        out_(Bitmap::make(width, height, format)),
+        line_(static_cast<std::size_t>(width) * channels_) {}
 
-  for (int y = 0; y < height; ++y) {
-    std::fill(sum.begin(), sum.end(), 0.0f);
-    const AxisWeights::Span& vertical = ys.spans[static_cast<std::size_t>(y)];
-    for (int j = 0; j < vertical.count; ++j) {
-      const float wy = ys.weights[vertical.weights + static_cast<std::size_t>(j)];
-      if (wy == 0) continue;
-      const std::uint8_t* in = source.row(vertical.first + j);
-      std::fill(line.begin(), line.end(), 0.0f);
-      for (int x = 0; x < width; ++x) {
-        const AxisWeights::Span& horizontal = xs.spans[static_cast<std::size_t>(x)];
-        float* acc = &line[static_cast<std::size_t>(x) * channels];
-        for (int i = 0; i < horizontal.count; ++i) {
-          const float w = xs.weights[horizontal.weights + static_cast<std::size_t>(i)];
-          const std::uint8_t* p = in + static_cast<std::size_t>(horizontal.first + i) * channels;
-          if (rgba) {
-            const float wa = w * p[3];
-            acc[0] += wa * p[0];
-            acc[1] += wa * p[1];
-            acc[2] += wa * p[2];
-            acc[3] += wa;
-          } else {
-            acc[0] += w * p[0];
-          }
+  // The next source row, width × channels bytes.
+  void addRow(const std::uint8_t* in) {
+    horizontalPass(in);
+    // The output rows this source row falls in: spans move down with y.
+    for (int y = done_; y < out_.height; ++y) {
+      const AxisWeights::Span& span = ys_.spans[static_cast<std::size_t>(y)];
+      if (span.first > row_) break;
+      const int j = row_ - span.first;
+      if (j >= span.count) continue;
+      std::vector<float>& sum = openRow(y);
+      const float wy = ys_.weights[span.weights + static_cast<std::size_t>(j)];
+      if (wy != 0)
+        for (std::size_t k = 0; k < sum.size(); ++k) sum[k] += wy * line_[k];
+    }
+    ++row_;
+    // Output rows whose last source row has come are written and let go.
+    while (done_ < out_.height) {
+      const AxisWeights::Span& span = ys_.spans[static_cast<std::size_t>(done_)];
+      if (span.first + span.count > row_) break;
+      writeRow(done_, openRow(done_));
+      open_.erase(open_.begin());
+      ++done_;
+    }
+  }
+
+  Bitmap finish() { return std::move(out_); }
+
+ private:
+  // One source row filtered across: colour weighted by alpha.
+  void horizontalPass(const std::uint8_t* in) {
+    std::fill(line_.begin(), line_.end(), 0.0f);
+    const bool rgba = channels_ == 4;
+    for (int x = 0; x < out_.width; ++x) {
+      const AxisWeights::Span& horizontal = xs_.spans[static_cast<std::size_t>(x)];
+      float* acc = &line_[static_cast<std::size_t>(x) * channels_];
+      for (int i = 0; i < horizontal.count; ++i) {
+        const float w = xs_.weights[horizontal.weights + static_cast<std::size_t>(i)];
+        const std::uint8_t* p = in + static_cast<std::size_t>(horizontal.first + i) * channels_;
+        if (rgba) {
+          const float wa = w * p[3];
+          acc[0] += wa * p[0];
+          acc[1] += wa * p[1];
+          acc[2] += wa * p[2];
+          acc[3] += wa;
+        } else {
+          acc[0] += w * p[0];
         }
       }
-      for (std::size_t k = 0; k < sum.size(); ++k) sum[k] += wy * line[k];
     }
-    std::uint8_t* o = out.row(y);
-    for (int x = 0; x < width; ++x) {
-      const float* acc = &sum[static_cast<std::size_t>(x) * channels];
-      std::uint8_t* p = o + static_cast<std::size_t>(x) * channels;
-      if (rgba) {
+  }
+
+  std::vector<float>& openRow(int y) {
+    const auto index = static_cast<std::size_t>(y - done_);
+    while (open_.size() <= index) open_.emplace_back(line_.size(), 0.0f);
+    return open_[index];
+  }
+
+  void writeRow(int y, const std::vector<float>& sum) {
+    std::uint8_t* o = out_.row(y);
+    for (int x = 0; x < out_.width; ++x) {
+      const float* acc = &sum[static_cast<std::size_t>(x) * channels_];
+      std::uint8_t* p = o + static_cast<std::size_t>(x) * channels_;
+      if (channels_ == 4) {
         const float a = acc[3];
         for (int c = 0; c < 3; ++c) p[c] = a > 0 ? toByte(acc[c] / a) : 0;
         p[3] = toByte(a);
@@ -191,7 +227,20 @@ Bitmap resampled(const Bitmap& source, int width, int height) {
       }
     }
   }
-  return out;
+
+  const std::size_t channels_;
+  const AxisWeights xs_, ys_;
+  Bitmap out_;
+  std::vector<float> line_;
+  std::deque<std::vector<float>> open_;  // sums of output rows done_, done_ + 1, ...
+  int row_ = 0;   // source rows received
+  int done_ = 0;  // output rows written
+};
+
+Bitmap resampled(const Bitmap& source, int width, int height) {
+  RowResampler resampler(source.width, source.height, width, height, source.format);
+  for (int y = 0; y < source.height; ++y) resampler.addRow(source.row(y));
+  return resampler.finish();
 }
 
 // ---------------------------------------------------------------------------
@@ -506,6 +555,10 @@ struct PngDecodeJob {
   const DecodeOptions* options = nullptr;
   PngErrorText error;
   Bitmap bitmap;
+  Dimensions target;  // what decodeImage is to hand back
+  // Held here, outside the frame that libpng's errors jump out of.
+  std::vector<std::uint8_t> row;
+  std::optional<RowResampler> resampler;
 };
 
 void pngRead(png_structp png, png_bytep out, std::size_t length) {
@@ -561,13 +614,35 @@ bool decodePngPixels(PngDecodeJob& job) {
   if (png_get_bit_depth(png, info) != 8 || channels != (gray ? 1 : 4) ||
       png_get_rowbytes(png, info) != std::size_t{width} * channels)
     png_error(png, "unexpected pixel layout");
-  if (!allocatePixels(job.bitmap, width, height, gray ? PixelFormat::Gray8 : PixelFormat::RGBA8))
-    png_error(png, "out of memory");
-
-  // Interlaced pictures arrive in passes, each filling in its own pixels of
-  // the same rows.
-  for (int pass = 0; pass < passes; ++pass)
-    for (int y = 0; y < static_cast<int>(height); ++y) png_read_row(png, job.bitmap.row(y), nullptr);
+  const PixelFormat format = gray ? PixelFormat::Gray8 : PixelFormat::RGBA8;
+  const int w = static_cast<int>(width), h = static_cast<int>(height);
+  job.target = storedTarget(w, h, ImageOrientation::Up, job.options->fitWithin);
+  if (passes == 1 && (job.target.width < w || job.target.height < h)) {
+    // Made smaller as the rows arrive: the full-size pixels are never held.
+    bool ok = true;
+    try {
+      job.row.resize(std::size_t{width} * channels);
+      job.resampler.emplace(w, h, job.target.width, job.target.height, format);
+    } catch (const std::bad_alloc&) {
+      ok = false;
+    }
+    for (int y = 0; ok && y < h; ++y) {
+      png_read_row(png, job.row.data(), nullptr);
+      try {
+        job.resampler->addRow(job.row.data());
+      } catch (const std::bad_alloc&) {
+        ok = false;
+      }
+    }
+    if (!ok) png_error(png, "out of memory");
+    job.bitmap = job.resampler->finish();
+  } else {
+    if (!allocatePixels(job.bitmap, width, height, format)) png_error(png, "out of memory");
+    // Interlaced pictures arrive in passes, each filling in its own pixels
+    // of the same rows.
+    for (int pass = 0; pass < passes; ++pass)
+      for (int y = 0; y < h; ++y) png_read_row(png, job.bitmap.row(y), nullptr);
+  }
   // Checks the rest of the file, so one cut off after its pixel data still
   // fails.
   png_read_end(png, nullptr);
@@ -760,7 +835,7 @@ DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const Decod
           return result;
         }
         bitmap = std::move(job.bitmap);
-        target = storedTarget(bitmap.width, bitmap.height, orientation, options.fitWithin);
+        target = job.target;
         break;
       }
       case ImageFormat::Unknown:

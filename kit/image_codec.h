@@ -32,7 +32,9 @@ struct DecodeOptions {
 
   // The displayed size (after orientation) is reduced to fit inside this,
   // keeping its aspect ratio; it is never enlarged. A side of 0 (or less)
-  // leaves that direction free, so 0×0 means full size.
+  // leaves that direction free, so 0×0 means full size. Sequential JPEGs
+  // (through libjpeg's own scaling) and plain PNGs (row by row) are reduced
+  // while they decode; interlaced PNGs are decoded whole first.
   Size fitWithin{};
 
   // Turns and mirrors the pixels into the upright picture; the result's

@@ -431,4 +431,30 @@ TEST(ImageCodec, FitWithinKeepsAspectAndNeverEnlarges) {
   EXPECT_EQ(decode(pngOf(gray), {.fitWithin = {2, 2}}).bitmap->pixels, (Bytes{150, 200, 200, 200}));
 }
 
+// A plain PNG is reduced as its rows arrive, an interlaced one after it is
+// whole: the same picture must come out of both, to the byte.
+TEST(ImageCodec, PngReducedRowByRowMatchesTheWholePictureReduced) {
+  for (const bool rgba : {true, false}) {
+    const int w = 53, h = 37, bpp = rgba ? 4 : 1;
+    const Bitmap picture = noise(w, h, rgba ? PixelFormat::RGBA8 : PixelFormat::Gray8, 7);
+    std::vector<Bytes> rows;
+    for (int y = 0; y < h; ++y) rows.emplace_back(picture.row(y), picture.row(y) + w * bpp);
+    const std::uint8_t colorType = rgba ? 6 : 0;
+    const Bytes plain = craftPng(w, h, 8, colorType, rows);
+    const Bytes interlaced = craftPng(w, h, 8, colorType, rows, {}, bpp);
+    for (const Size box : {Size{10, 10}, Size{52, 0}, Size{0, 5}, Size{1, 1}}) {
+      const DecodeResult a = decode(plain, {.fitWithin = box});
+      const DecodeResult b = decode(interlaced, {.fitWithin = box});
+      ASSERT_TRUE(a && b) << a.error << b.error;
+      EXPECT_EQ(std::pair(a.bitmap->width, a.bitmap->height), std::pair(b.bitmap->width, b.bitmap->height));
+      EXPECT_EQ(a.bitmap->pixels, b.bitmap->pixels) << (rgba ? "RGBA " : "grey ") << describe(box);
+    }
+  }
+  // Cut off halfway through its rows: still a failure, not half a picture.
+  Bitmap big = noise(64, 64, PixelFormat::RGBA8, 3);
+  Bytes cut = pngOf(big);
+  cut.resize(cut.size() / 2);
+  EXPECT_FALSE(decode(cut, {.fitWithin = {8, 8}}));
+}
+
 }  // namespace
