@@ -3,6 +3,7 @@
 
 #include "app/vitrane_view_controller.h"
 #include "kit/log.h"
+#include "world/image_orientation.h"
 
 namespace {
 
@@ -23,17 +24,7 @@ bool isUsable(const kit::ImageRef& image) {
 }  // namespace
 
 const char* capturedOrientationName(int orientation) {
-  switch (orientation) {
-    case 0: return "Up";
-    case 1: return "Down";
-    case 2: return "Left";
-    case 3: return "Right";
-    case 4: return "Up Mirrored";
-    case 5: return "Down Mirrored";
-    case 6: return "Left Mirrored";
-    case 7: return "Right Mirrored";
-    default: return "Not a valid orientation";
-  }
+  return orientationName(orientation, "Not a valid orientation");
 }
 
 kit::ImagePickerServices& CameraViewController::pickerServices() const {

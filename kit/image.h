@@ -27,6 +27,23 @@ enum class ImageOrientation : int {
 // bitmap turned by a quarter, so its width and height are exchanged.
 bool isQuarterTurned(ImageOrientation o);
 
+// Where the pixel shown at (dx, dy) of the displayed picture is stored, in
+// a bitmap of w × h stored pixels. Inline: it runs once a pixel.
+inline void storedPixel(ImageOrientation o, int w, int h, int dx, int dy, int& sx, int& sy) {
+  sx = dx;
+  sy = dy;
+  switch (o) {
+    case ImageOrientation::Up: break;
+    case ImageOrientation::UpMirrored: sx = w - 1 - dx; break;
+    case ImageOrientation::Down: sx = w - 1 - dx; sy = h - 1 - dy; break;
+    case ImageOrientation::DownMirrored: sy = h - 1 - dy; break;
+    case ImageOrientation::LeftMirrored: sx = dy; sy = dx; break;
+    case ImageOrientation::Right: sx = dy; sy = h - 1 - dx; break;
+    case ImageOrientation::RightMirrored: sx = w - 1 - dy; sy = h - 1 - dx; break;
+    case ImageOrientation::Left: sx = w - 1 - dy; sy = dx; break;
+  }
+}
+
 // The EXIF orientation tag (1..8) as the platform's flag; Up for anything else.
 ImageOrientation orientationFromExif(int exifOrientation);
 

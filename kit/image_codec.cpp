@@ -257,18 +257,8 @@ Bitmap upright(const Bitmap& source, ImageOrientation orientation) {
   for (int dy = 0; dy < out.height; ++dy) {
     std::uint8_t* o = out.row(dy);
     for (int dx = 0; dx < out.width; ++dx) {
-      int sx = dx;
-      int sy = dy;
-      switch (orientation) {
-        case ImageOrientation::Up: break;
-        case ImageOrientation::UpMirrored: sx = w - 1 - dx; break;
-        case ImageOrientation::Down: sx = w - 1 - dx; sy = h - 1 - dy; break;
-        case ImageOrientation::DownMirrored: sy = h - 1 - dy; break;
-        case ImageOrientation::LeftMirrored: sx = dy; sy = dx; break;
-        case ImageOrientation::Right: sx = dy; sy = h - 1 - dx; break;
-        case ImageOrientation::RightMirrored: sx = w - 1 - dy; sy = h - 1 - dx; break;
-        case ImageOrientation::Left: sx = w - 1 - dy; sy = dx; break;
-      }
+      int sx = 0, sy = 0;
+      storedPixel(orientation, w, h, dx, dy, sx, sy);
       std::memcpy(o + static_cast<std::size_t>(dx) * bpp, source.row(sy) + static_cast<std::size_t>(sx) * bpp, bpp);
     }
   }

@@ -25,23 +25,6 @@ nlohmann::json cameraMetadata(const ImageRef& image) {
             {"PixelYDimension", static_cast<int>(std::lround(s.height))}}}};
 }
 
-// The stored pixel shown at (dx, dy) of the displayed picture, for a bitmap
-// of w × h stored pixels.
-void storedPixel(ImageOrientation o, int w, int h, int dx, int dy, int& sx, int& sy) {
-  sx = dx;
-  sy = dy;
-  switch (o) {
-    case ImageOrientation::Up: break;
-    case ImageOrientation::UpMirrored: sx = w - 1 - dx; break;
-    case ImageOrientation::Down: sx = w - 1 - dx; sy = h - 1 - dy; break;
-    case ImageOrientation::DownMirrored: sy = h - 1 - dy; break;
-    case ImageOrientation::LeftMirrored: sx = dy; sy = dx; break;
-    case ImageOrientation::Right: sx = dy; sy = h - 1 - dx; break;
-    case ImageOrientation::RightMirrored: sx = w - 1 - dy; sy = h - 1 - dx; break;
-    case ImageOrientation::Left: sx = w - 1 - dy; sy = dx; break;
-  }
-}
-
 }  // namespace
 
 std::string ImagePickerInfo::description() const {

@@ -2,8 +2,8 @@
 
 #include "kit/log.h"
 
-std::string orientationName(const kit::Image& image) {
-  switch (static_cast<int>(image.orientation())) {
+const char* orientationName(int orientation, const char* invalid) {
+  switch (orientation) {
     case 0: return "Up";
     case 1: return "Down";
     case 2: return "Left";
@@ -12,8 +12,12 @@ std::string orientationName(const kit::Image& image) {
     case 5: return "Down Mirrored";
     case 6: return "Left Mirrored";
     case 7: return "Right Mirrored";
-    default: return "invalid image orientation";
+    default: return invalid;
   }
+}
+
+std::string orientationName(const kit::Image& image) {
+  return orientationName(static_cast<int>(image.orientation()), "invalid image orientation");
 }
 
 bool isUprightOrientation(const kit::Image& image) {

@@ -5,8 +5,13 @@
 
 #include "kit/image.h"
 
-// "Up", "Down", ..., "Right Mirrored"; "invalid image orientation" for a
-// value outside the eight.
+// "Up", "Down", ..., "Right Mirrored" for the eight values of the
+// platform's orientation (0..7); invalid for anything else, since the log
+// lines that print them word that case differently.
+const char* orientationName(int orientation, const char* invalid);
+
+// The image's orientation by name; "invalid image orientation" outside the
+// eight.
 std::string orientationName(const kit::Image& image);
 
 // Up, Down, Up Mirrored or Down Mirrored: no quarter turn.
