@@ -24,7 +24,19 @@ void BackgroundQueue::start(Work work) {
     working_ = true;
   }
   changed_.notify_all();
+  if constexpr (kBackgroundOnMainThread) return;  // settle() runs it
   if (!worker_.joinable()) worker_ = std::thread([this] { workerLoop(); });
+}
+
+void BackgroundQueue::runNextOnMainThread() {
+  Work work = std::move(pending_.front());
+  pending_.pop_front();
+  running_ = true;
+  working_ = true;
+  Job job(*this);
+  work(job);
+  running_ = false;
+  working_ = !pending_.empty();
 }
 
 void BackgroundQueue::workerLoop() {
@@ -51,6 +63,13 @@ void BackgroundQueue::workerLoop() {
 }
 
 void BackgroundQueue::settle() {
+  if constexpr (kBackgroundOnMainThread) {
+    for (;;) {
+      mainLoop_.drainMainQueue();
+      if (pending_.empty()) return;
+      runNextOnMainThread();
+    }
+  }
   for (;;) {
     mainLoop_.drainMainQueue();
     std::unique_lock lock(mutex_);
@@ -60,6 +79,9 @@ void BackgroundQueue::settle() {
 }
 
 std::size_t BackgroundQueue::step() {
+  if constexpr (kBackgroundOnMainThread) {
+    while (!pending_.empty()) runNextOnMainThread();
+  }
   {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [this] { return quietLocked(); });
@@ -97,6 +119,13 @@ void BackgroundQueue::Job::update(const std::function<void()>& change) {
 }
 
 bool BackgroundQueue::Job::waitUntil(const std::function<bool()>& ready) {
+  if constexpr (kBackgroundOnMainThread) {
+    // The main thread is this one: it delivers what the job posted until
+    // the answer is in. Nothing left to deliver means none will come.
+    while (!queue_.stopping_ && !ready())
+      if (!queue_.mainLoop_.runOneTask()) return false;
+    return !queue_.stopping_;
+  }
   std::unique_lock lock(queue_.mutex_);
   if (queue_.stopping_) return false;
   if (ready()) return true;

@@ -1,5 +1,8 @@
 // Work off the main thread: one worker thread that runs jobs one after the
-// other, in the order they were started. A job hands its results to the
+// other, in the order they were started. A build without threads (the
+// browser's, which would otherwise need cross-origin isolation from
+// whatever serves it) runs the same jobs on the main thread instead, when
+// the host settles the queue between frames; see kBackgroundOnMainThread. A job hands its results to the
 // main thread by posting to the run loop's main queue, and may wait for the
 // main thread's answer to what it posted.
 //
@@ -14,12 +17,23 @@
 #include <cstddef>
 #include <deque>
 #include <functional>
+#include <future>
 #include <mutex>
 #include <thread>
 
 #include "kit/run_loop.h"
 
 namespace kit {
+
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+inline constexpr bool kBackgroundOnMainThread = true;
+#else
+inline constexpr bool kBackgroundOnMainThread = false;
+#endif
+
+// How a job starts work of its own alongside (std::async): in parallel where
+// there are threads, else when its result is asked for.
+inline constexpr std::launch kParallelLaunch = kBackgroundOnMainThread ? std::launch::deferred : std::launch::async;
 
 class BackgroundQueue {
  public:
@@ -37,7 +51,10 @@ class BackgroundQueue {
   void start(Work work);
 
   // Main thread: delivers main-queue tasks until no job is working (each
-  // has ended or waits for the main thread) and the queue is empty.
+  // has ended or waits for the main thread) and the queue is empty. Without
+  // threads, this is where the jobs run, one after the other, each to its
+  // end: a job's wait for the main thread delivers main-queue tasks until
+  // what it waits for holds.
   void settle();
   // Main thread: waits until no job is working, then runs the tasks queued
   // at that moment (and only those). Answers how many ran.
@@ -66,6 +83,8 @@ class BackgroundQueue {
 
  private:
   void workerLoop();
+  // Without threads: runs the oldest pending job to its end, here.
+  void runNextOnMainThread();
   bool quietLocked() const { return !working_; }
 
   RunLoop& mainLoop_;

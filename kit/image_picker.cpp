@@ -77,7 +77,7 @@ ImageRef croppedImage(const Image& image, const Rect& rect) {
   return std::make_shared<Image>(std::make_shared<Bitmap>(std::move(out)), ImageOrientation::Up, scale);
 }
 
-ImagePickerServices::ImagePickerServices() : camera(makeSystemCamera()) {}
+ImagePickerServices::ImagePickerServices() = default;
 
 ImagePickerController* ImagePickerServices::openPicker() const {
   for (auto it = live_.rbegin(); it != live_.rend(); ++it)

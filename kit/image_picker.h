@@ -63,7 +63,9 @@ class Camera {
   virtual ImageRef captureStill(std::string* error) = 0;
 };
 
-// The camera of the machine: the first video capture device (V4L2).
+// The camera of the machine: the first video capture device (V4L2). One of
+// the Linux device services: a host that has them installs it in its
+// ImagePickerServices.
 std::shared_ptr<Camera> makeSystemCamera();
 
 // What the picker works with, one per platform: the sources, the album, and
@@ -74,7 +76,7 @@ class ImagePickerServices {
   ImagePickerServices(const ImagePickerServices&) = delete;
   ImagePickerServices& operator=(const ImagePickerServices&) = delete;
 
-  // null: there is no camera.
+  // null: there is no camera. The host installs the one it has.
   std::shared_ptr<Camera> camera;
   bool libraryAvailable = true;
   // The library's photos for a picker's grid, as image files in display

@@ -98,8 +98,16 @@ std::optional<std::string> claimName(const std::string& temp, const std::string&
       }
       linksWork = false;
     }
+#ifdef RENAME_NOREPLACE
     if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return target;
     if (errno == EEXIST) continue;
+#else
+    // No renameat2 (the browser's in-memory file system, which only this
+    // program writes): a look first cannot race with another writer there.
+    struct stat existing;
+    if (::lstat(target.c_str(), &existing) == 0) continue;
+    if (::rename(temp.c_str(), target.c_str()) == 0) return target;
+#endif
     *err = errno;
     return std::nullopt;
   }
@@ -223,6 +231,7 @@ std::optional<std::string> SavedPhotosAlbum::save(const Image& image, std::strin
     return std::nullopt;
   }
   ++savedCount_;
+  if (onSaved) onSaved(*name);
   return name;
 }
 

@@ -7,6 +7,7 @@
 // written) leaves no file behind.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -30,6 +31,11 @@ class SavedPhotosAlbum {
 
   // Pictures this album object has saved.
   int savedCount() const { return savedCount_; }
+
+  // Told of each picture once it is saved, with its file's path: a host
+  // whose album the user cannot browse (the browser's, in memory) offers
+  // the file to the user from here.
+  std::function<void(const std::string& path)> onSaved;
 
   // The user's pictures folder (XDG_PICTURES_DIR in the user-dirs file of
   // the configuration folder, else ~/Pictures), subfolder "Vitrane".

@@ -320,7 +320,7 @@ std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
     if (decodesStarted < decodeCount) {
       ++decodesStarted;
       if (running.size() >= kParallelDecodes) finishOldest();
-      running.emplace_back(items.size() - 1, std::async(std::launch::async, [path = folder + "/" + file.name] {
+      running.emplace_back(items.size() - 1, std::async(kParallelLaunch, [path = folder + "/" + file.name] {
                              Decoded d;
                              d.image = decodeFullScreen(path, d.error);
                              return d;
@@ -346,8 +346,14 @@ void AssetsLibrary::enumerateGroupsWithTypes(unsigned types, GroupBlock groupBlo
   enumeration->types = types;
   enumeration->groupBlock = std::move(groupBlock);
   enumeration->failureBlock = std::move(failureBlock);
-  platform_.backgroundQueue().start(
-      [enumeration](BackgroundQueue::Job& job) { PhotoLibraryEnumeration::run(enumeration, job); });
+  BackgroundQueue& queue = platform_.backgroundQueue();
+  auto start = [&queue, enumeration] {
+    queue.start([enumeration](BackgroundQueue::Job& job) { PhotoLibraryEnumeration::run(enumeration, job); });
+  };
+  if (source_.prepare)
+    source_.prepare(start);
+  else
+    start();
 }
 
 }  // namespace kit

@@ -42,6 +42,10 @@ class Platform;
 struct PhotoLibrarySource {
   std::string root;
   bool refused = false;
+  // A library the user fills when it is first asked for (the browser's
+  // file picker): called at the start of every enumeration, which goes on
+  // once the host calls ready. None: the folder is there already.
+  std::function<void(std::function<void()> ready)> prepare;
 };
 
 // Photos are decoded to fit inside this, as they are shown (turned upright),

@@ -4,7 +4,8 @@
 #include FT_FREETYPE_H
 
 #include <algorithm>
-#include <bit>
+#include <cstdint>
+#include <cstring>
 #include <cmath>
 #include <functional>
 #include <unordered_map>
@@ -154,7 +155,12 @@ std::size_t TextStyleHash::operator()(const TextStyle& s) const {
   std::size_t h = std::hash<std::string>{}(s.text);
   auto mix = [&h](std::size_t v) { h ^= v + 0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2); };
   // Adding zero makes −0 hash as +0, which compares equal to it.
-  auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f + 0.0f); };
+  auto bits = [](float f) {
+    f += 0.0f;
+    std::uint32_t b;
+    std::memcpy(&b, &f, sizeof b);  // std::bit_cast, which the browser build's libc++ lacks
+    return b;
+  };
   mix(bits(s.pixelSize));
   mix(s.bold);
   mix(bits(s.color.r));

@@ -9,6 +9,9 @@ Writes into resources/ at the repository root (or --out DIR):
     Dit Hit 2.aif                  short percussive tick
     BellTransitionTrimmed.aif      soft bell chime
     Squeak.aif                     short rubbery squeak
+    PushPin48x48.png               the pivot marker
+    web/icon-192.png, web/icon-512.png, web/icon-maskable-512.png,
+    web/apple-touch-icon.png       the installable web app's icons
 
 Everything is seeded, so running the script again gives identical files.
 Needs only Debian's python3-numpy and python3-pil.
@@ -858,6 +861,110 @@ def make_squeak(path):
 
 
 # ---------------------------------------------------------------------------
+# Web app icons: a sheet of glass lying on wood, the wood's grain seen
+# through it and its pale edge catching the light
+# ---------------------------------------------------------------------------
+
+ICON_MASTER = 1024                      # painted at this size, then reduced
+GLASS_TINT = np.array([206.0, 232.0, 224.0])   # the green-white of a glass edge
+
+
+def icon_wood(u, v, angle, tone=1.0):
+    """Warm growth rings in arches across unit coordinates u, v (0..1)."""
+    ca, sa = math.cos(angle), math.sin(angle)
+    along = (u - 0.5) * ca + (v - 0.5) * sa
+    across = -(u - 0.5) * sa + (v - 0.5) * ca
+    warp = 0.030 * fbm(71, along * 2.2, across * 1.4, octaves=3) + 0.012 * np.sin(along * 6.0 + 1.0)
+    # The log's axis lies below the board and dips towards one end, so the
+    # rings cross the face as nested arches.
+    depth = 0.10 + 0.30 * np.abs(along + 0.45)
+    r = np.sqrt((across + warp - 0.62) ** 2 + depth ** 2)
+    phase = r * 12.0 + 0.8 * fbm(72, r * 6.0, np.full_like(r, 0.5), octaves=2)
+    frac = phase - np.floor(phase)
+    late = smoothstep(0.45, 0.90, frac) * (1.0 - smoothstep(0.93, 0.98, frac))
+    t = 0.26 + 0.50 * late
+    t = t + 0.08 * fbm(73, along * 5.0, (across + warp) * 160.0, octaves=2)  # fibres
+    t = t + 0.05 * fbm(74, along * 1.5, across * 1.5, octaves=2)             # colour drift
+    t = np.clip(t, 0.0, 1.0)[..., None]
+    lo = LIGHT_WOOD + (MID_WOOD - LIGHT_WOOD) * np.clip(t / 0.5, 0, 1)
+    rgb = lo + (DARK_WOOD - MID_WOOD) * np.clip((t - 0.5) / 0.5, 0, 1)
+    return rgb * tone
+
+
+def rounded_box_distance(u, v, half, radius, angle):
+    """Signed distance (unit coordinates) to a rounded square about the centre."""
+    ca, sa = math.cos(angle), math.sin(angle)
+    x = (u - 0.5) * ca + (v - 0.5) * sa
+    y = -(u - 0.5) * sa + (v - 0.5) * ca
+    qx = np.abs(x) - (half - radius)
+    qy = np.abs(y) - (half - radius)
+    outside = np.sqrt(np.maximum(qx, 0.0) ** 2 + np.maximum(qy, 0.0) ** 2)
+    return outside + np.minimum(np.maximum(qx, qy), 0.0) - radius
+
+
+def paint_web_icon(half, radius, angle, table):
+    """RGBA master: a glass pane of the given half-width and corner radius,
+    turned by angle. table: wood fills the whole square (the pane lies on
+    it); otherwise the pane alone, with the grain turned inside it."""
+    n = ICON_MASTER
+    px = 1.0 / n
+    v, u = (np.mgrid[0:n, 0:n].astype(np.float64) + 0.5) * px
+    d = rounded_box_distance(u, v, half, radius, angle)
+    # Outward normal of the pane's edge, and how far into the bevel a point is.
+    gy, gx = np.gradient(d, px)
+    norm = np.maximum(np.sqrt(gx * gx + gy * gy), 1e-9)
+    nx, ny = gx / norm, gy / norm
+    bevel = 0.05
+    rim = np.clip(1.0 + d / bevel, 0.0, 1.0)            # 1 at the edge, 0 inside
+    # Thick glass bends the light at its bevel: the wood under the edge is
+    # seen pulled inwards.
+    shift = 0.028 * rim ** 2
+    wood_angle = 0.0 if table else -0.42
+    under = icon_wood(u + nx * shift, v + ny * shift, wood_angle)
+    under = under * 1.06 + 10.0                         # lit through the glass
+    under = under + (GLASS_TINT - under) * (0.08 + 0.62 * rim[..., None] ** 2)
+    # Light from the upper left on the bevel; a dark line where it meets the face.
+    facing = np.clip(-0.6 * nx - 0.8 * ny, 0.0, 1.0)
+    under = under + (255.0 - under) * (0.55 * (facing * rim ** 1.5)[..., None])
+    under = under * (1.0 - 0.10 * np.exp(-((d + bevel) / 0.005) ** 2))[..., None]
+    edge = np.exp(-((d + 0.004) / 0.004) ** 2)          # bright lip at the very edge
+    under = under + (255.0 - under) * (0.65 * edge)[..., None]
+    # A broad soft reflection across the face.
+    ca, sa = math.cos(angle), math.sin(angle)
+    diag = (u - 0.5) * (ca - sa) + (v - 0.5) * (sa + ca)
+    sheen = 0.10 * smoothstep(-0.55, -0.25, diag) * (1.0 - smoothstep(-0.20, 0.05, diag))
+    under = under + (255.0 - under) * sheen[..., None]
+    cover = np.clip(0.5 - d / px, 0.0, 1.0)
+
+    if table:
+        rgb = icon_wood(u, v, wood_angle, tone=0.80)
+        # The pane's soft shadow, thrown down and to the right.
+        ds = rounded_box_distance(u - 0.012, v - 0.022, half, radius, angle)
+        rgb = rgb * (1.0 - 0.45 * (1.0 - smoothstep(-0.01, 0.05, ds)))[..., None]
+        rgb = rgb + (under - rgb) * cover[..., None]
+        alpha = np.ones_like(cover)
+    else:
+        rgb, alpha = under, cover
+    rgba = np.concatenate([np.clip(rgb, 0.0, 255.0), alpha[..., None] * 255.0], axis=-1)
+    return Image.fromarray(np.round(rgba).astype(np.uint8), "RGBA")
+
+
+def make_web_icon(path, size, kind):
+    if kind == "any":           # the pane alone, nearly to the edges
+        img = paint_web_icon(0.47, 0.19, 0.0, table=False)
+    elif kind == "maskable":    # all of the pane within the central 80 % circle
+        img = paint_web_icon(0.30, 0.10, 0.17, table=True)
+    else:                       # iOS rounds the corners itself
+        img = paint_web_icon(0.38, 0.12, 0.17, table=True)
+    # Reduced with premultiplied alpha so the transparent corners do not
+    # bleed dark into the edge.
+    img = img.convert("RGBa").resize((size, size), Image.LANCZOS).convert("RGBA")
+    if kind != "any":
+        img = img.convert("RGB")
+    img.save(path, "PNG", optimize=True)
+
+
+# ---------------------------------------------------------------------------
 
 def main(argv):
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -874,9 +981,14 @@ def main(argv):
         ("BellTransitionTrimmed.aif", make_bell),
         ("Squeak.aif", make_squeak),
         ("PushPin48x48.png", make_pushpin),
+        ("web/icon-192.png", lambda p: make_web_icon(p, 192, "any")),
+        ("web/icon-512.png", lambda p: make_web_icon(p, 512, "any")),
+        ("web/icon-maskable-512.png", lambda p: make_web_icon(p, 512, "maskable")),
+        ("web/apple-touch-icon.png", lambda p: make_web_icon(p, 180, "apple")),
     ]
     for name, fn in jobs:
         path = os.path.join(out, name)
+        os.makedirs(os.path.dirname(path), exist_ok=True)
         fn(path)
         print("wrote %s (%d bytes)" % (path, os.path.getsize(path)))
     return 0

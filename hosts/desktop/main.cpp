@@ -227,6 +227,7 @@ class DesktopHost {
     platform_.sounds().player = [this](const std::string& path) { sounds_.play(path); };
     platform_.application().urlOpener = openUrl;
     platform_.photoLibrarySource().root = options.libraryDir;
+    platform_.imagePickers().camera = kit::makeSystemCamera();
   }
 
   // Throws what the launch throws.
