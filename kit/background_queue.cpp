@@ -24,7 +24,7 @@ void BackgroundQueue::start(Work work) {
     working_ = true;
   }
   changed_.notify_all();
-  if constexpr (kBackgroundOnMainThread) return;  // settle() runs it
+  if (onMainThread()) return;  // settle() runs it
   if (!worker_.joinable()) worker_ = std::thread([this] { workerLoop(); });
 }
 
@@ -63,7 +63,7 @@ void BackgroundQueue::workerLoop() {
 }
 
 void BackgroundQueue::settle() {
-  if constexpr (kBackgroundOnMainThread) {
+  if (onMainThread()) {
     for (;;) {
       mainLoop_.drainMainQueue();
       if (pending_.empty()) return;
@@ -79,7 +79,7 @@ void BackgroundQueue::settle() {
 }
 
 std::size_t BackgroundQueue::step() {
-  if constexpr (kBackgroundOnMainThread) {
+  if (onMainThread()) {
     while (!pending_.empty()) runNextOnMainThread();
   }
   {
@@ -119,7 +119,7 @@ void BackgroundQueue::Job::update(const std::function<void()>& change) {
 }
 
 bool BackgroundQueue::Job::waitUntil(const std::function<bool()>& ready) {
-  if constexpr (kBackgroundOnMainThread) {
+  if (queue_.onMainThread()) {
     // The main thread is this one: it delivers what the job posted until
     // the answer is in. Nothing left to deliver means none will come.
     while (!queue_.stopping_ && !ready())

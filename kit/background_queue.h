@@ -1,10 +1,11 @@
 // Work off the main thread: one worker thread that runs jobs one after the
-// other, in the order they were started. A build without threads (the
-// browser's, which would otherwise need cross-origin isolation from
-// whatever serves it) runs the same jobs on the main thread instead, when
-// the host settles the queue between frames; see kBackgroundOnMainThread. A job hands its results to the
+// other, in the order they were started. A job hands its results to the
 // main thread by posting to the run loop's main queue, and may wait for the
 // main thread's answer to what it posted.
+//
+// A build without threads (the browser's, which would otherwise need
+// cross-origin isolation from whatever serves it) runs the same jobs on the
+// main thread instead, when the host settles the queue between frames.
 //
 // Jobs run one at a time so that what they post reaches the main thread in
 // one reproducible order however the threads are scheduled. A host on a
@@ -25,22 +26,25 @@
 
 namespace kit {
 
-#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
-inline constexpr bool kBackgroundOnMainThread = true;
-#else
-inline constexpr bool kBackgroundOnMainThread = false;
-#endif
+// Where the jobs run.
+enum class BackgroundThreads {
+  Worker,      // a thread of the queue's own
+  MainThread,  // the main thread, when the queue is settled
+};
 
-// How a job starts work of its own alongside (std::async): in parallel where
-// there are threads, else when its result is asked for.
-inline constexpr std::launch kParallelLaunch = kBackgroundOnMainThread ? std::launch::deferred : std::launch::async;
+#if defined(__EMSCRIPTEN__) && !defined(__EMSCRIPTEN_PTHREADS__)
+inline constexpr BackgroundThreads kDefaultBackgroundThreads = BackgroundThreads::MainThread;
+#else
+inline constexpr BackgroundThreads kDefaultBackgroundThreads = BackgroundThreads::Worker;
+#endif
 
 class BackgroundQueue {
  public:
   class Job;
   using Work = std::function<void(Job&)>;
 
-  explicit BackgroundQueue(RunLoop& mainLoop) : mainLoop_(mainLoop) {}
+  explicit BackgroundQueue(RunLoop& mainLoop, BackgroundThreads threads = kDefaultBackgroundThreads)
+      : mainLoop_(mainLoop), threads_(threads) {}
   // Asks the running job to stop, drops the ones not started and joins the
   // worker. Tasks already posted stay in the main queue.
   ~BackgroundQueue();
@@ -74,6 +78,11 @@ class BackgroundQueue {
     // false when the queue is shutting down instead.
     bool waitUntil(const std::function<bool()>& ready);
     bool stopRequested() const;
+    // How the job starts work of its own alongside it (std::async): in
+    // parallel where there are threads, else when its result is asked for.
+    std::launch parallelLaunch() const {
+      return queue_.onMainThread() ? std::launch::deferred : std::launch::async;
+    }
 
    private:
     friend class BackgroundQueue;
@@ -82,12 +91,14 @@ class BackgroundQueue {
   };
 
  private:
+  bool onMainThread() const { return threads_ == BackgroundThreads::MainThread; }
   void workerLoop();
   // Without threads: runs the oldest pending job to its end, here.
   void runNextOnMainThread();
   bool quietLocked() const { return !working_; }
 
   RunLoop& mainLoop_;
+  const BackgroundThreads threads_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Work> pending_;

@@ -320,7 +320,7 @@ std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
     if (decodesStarted < decodeCount) {
       ++decodesStarted;
       if (running.size() >= kParallelDecodes) finishOldest();
-      running.emplace_back(items.size() - 1, std::async(kParallelLaunch, [path = folder + "/" + file.name] {
+      running.emplace_back(items.size() - 1, std::async(job.parallelLaunch(), [path = folder + "/" + file.name] {
                              Decoded d;
                              d.image = decodeFullScreen(path, d.error);
                              return d;

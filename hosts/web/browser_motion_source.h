@@ -12,8 +12,6 @@
 
 namespace web {
 
-enum class MotionOrigin;
-
 class BrowserMotionSource final : public kit::MotionSource {
  public:
   enum class State { Waiting, Sensors, SimulatedTablet };
