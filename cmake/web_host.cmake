@@ -47,3 +47,10 @@ target_link_options(vitrane-web PRIVATE
   "SHELL:--preload-file ${_font_dir}/DejaVuSans-Bold.ttf@${_font_dir}/DejaVuSans-Bold.ttf")
 set_property(TARGET vitrane-web APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/resources/MainInterface.json
                                                              ${CMAKE_SOURCE_DIR}/resources/HelpPanel.json)
+
+# Decode times under node, beside the native build of the same program
+# (tools/web_bench.sh).
+add_executable(vitrane-web-decode-timing bench/web/decode_timing.cpp)
+target_link_libraries(vitrane-web-decode-timing PRIVATE vitrane_kit)
+target_link_options(vitrane-web-decode-timing PRIVATE -sENVIRONMENT=node -sNODERAWFS=1 -sALLOW_MEMORY_GROWTH=1
+                                                      -sMAXIMUM_MEMORY=2GB)

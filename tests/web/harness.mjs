@@ -7,6 +7,7 @@
 // build/vitrane-run) say where the site and the runner are, relative to the
 // current folder; VITRANE_CHROMIUM overrides /usr/bin/chromium.
 
+import assert from "node:assert/strict";
 import { execFile } from "node:child_process";
 import fs from "node:fs";
 import os from "node:os";
@@ -141,11 +142,12 @@ const delay = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 // - orientation: {alpha, beta, gamma}, the heading the browser reports;
 // - sensors: readings by generic sensor type (FLAT_AND_STILL), overridden
 //   before the page loads so that its first devicemotion event has them;
+// - pixelRatio: device pixels per CSS pixel (default 1);
 // - wait: whether to wait for the first picture (default true).
 export async function openPage(browser, baseUrl, options = {}) {
-  const { query = "?nosw", orientation = null, sensors = null, wait = true } = options;
+  const { query = "?nosw", orientation = null, sensors = null, pixelRatio = 1, wait = true } = options;
   const page = await browser.newPage();
-  await page.setViewport({ ...SCREEN, deviceScaleFactor: 1, isMobile: true, hasTouch: true });
+  await page.setViewport({ ...SCREEN, deviceScaleFactor: pixelRatio, isMobile: true, hasTouch: true });
   const cdp = await page.createCDPSession();
   if (sensors) {
     for (const [type, xyz] of Object.entries(sensors)) {
@@ -173,6 +175,18 @@ export class VitranePage {
       else if (message.type() === "error") this.problems.push("console.error: " + message.text());
     });
     page.on("pageerror", (error) => this.problems.push("uncaught: " + (error.message || error)));
+  }
+
+  // Touches the "Touch to start" overlay, which until then lies over the
+  // canvas and takes every touch.
+  async start() {
+    await this.tap(SCREEN.width / 2, SCREEN.height / 2);
+    try {
+      await this.page.waitForFunction(() => document.getElementById("start").hidden, { timeout: 10000, polling: 50 });
+    } catch (e) {
+      const text = await this.page.evaluate(() => document.getElementById("start").innerText);
+      throw new Error(`a touch did not take the start overlay away; it says: ${JSON.stringify(text)}`);
+    }
   }
 
   async waitForFirstFrame(timeout = 30000) {
@@ -230,6 +244,14 @@ export class VitranePage {
   // One animation frame of the page has passed (whatever it drew is done).
   nextAnimationFrame() {
     return this.page.evaluate(() => new Promise((resolve) => requestAnimationFrame(() => resolve())));
+  }
+
+  // Asks the page for a fresh picture of the same scene, as a change of the
+  // window's size does.
+  async redraw() {
+    await this.page.evaluate(() => window.dispatchEvent(new Event("resize")));
+    await this.nextAnimationFrame();
+    await this.nextAnimationFrame();
   }
 
   setOrientation(alpha, beta = 0, gamma = 0) {
@@ -373,6 +395,41 @@ export function pictureDifference(a, b, top = STATUS_BAR) {
 export const describeDifference = (d) =>
   `mean ${d.mean.toFixed(2)}, 99th percentile ${d.p99}, ${(100 * d.far).toFixed(2)}% of pixels beyond 32`;
 
+// swiftshader and the runner's software GL sample textures and round
+// blends a little differently. The same picture of the table measured a
+// mean difference of at most 0.3 and a 99th percentile of at most 2 (of
+// 255); the table turned 30° the other way, or not at all, measured a mean
+// of 12 and more.
+export const SAME = { mean: 1.5, p99: 10 };
+export const DIFFERENT = { mean: 5 };
+
+// Asserts that the page's picture is the reference's, and returns how far
+// apart they are; on failure both are kept for a look.
+export function assertSamePicture(actual, expected, what, name) {
+  const d = pictureDifference(actual, expected);
+  if (d.mean > SAME.mean || d.p99 > SAME.p99) {
+    const dir = keepForInspection(name, { page: actual, expected });
+    throw new assert.AssertionError({
+      message: `${what}: the pictures differ (${describeDifference(d)}; allowed: mean ${SAME.mean}, ` +
+               `99th percentile ${SAME.p99}); both are in ${dir}/${name}-*.png`,
+    });
+  }
+  return d;
+}
+
+// Asserts that two pictures are far apart: a test that compares pictures
+// must be able to tell the right one from its near misses.
+export function assertDifferentPicture(actual, other, what) {
+  const d = pictureDifference(actual, other);
+  if (d.mean < DIFFERENT.mean) {
+    throw new assert.AssertionError({
+      message: `${what}: the pictures are alike (${describeDifference(d)}; a mean of at least ` +
+               `${DIFFERENT.mean} was expected)`,
+    });
+  }
+  return d;
+}
+
 // The spread of a picture's brightness: a blank (one-colour) picture has 0.
 export function pictureSpread(image) {
   let sum = 0;
@@ -385,6 +442,14 @@ export function pictureSpread(image) {
   }
   const mean = sum / n;
   return Math.sqrt(Math.max(0, sumSquares / n - mean * mean));
+}
+
+// Keeps the two pictures of a failed comparison where the report says.
+export function keepForInspection(name, pictures) {
+  const dir = path.join(os.tmpdir(), "vitrane-web-test-pictures");
+  fs.mkdirSync(dir, { recursive: true });
+  for (const [label, image] of Object.entries(pictures)) writePng(path.join(dir, `${name}-${label}.png`), image);
+  return dir;
 }
 
 export function writePng(file, image) {

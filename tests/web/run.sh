@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# Runs the browser tests: the built web site (tools/web.sh) in Debian's
+# headless Chromium, checked against the headless runner.
+#
+#   bash tests/web/run.sh [node --test options]
+#
+# VITRANE_SITE (default build-web/site) and VITRANE_RUN (default
+# build/vitrane-run) say where the site and the runner are;
+# VITRANE_WEB_SCREENSHOT=FILE also saves a screenshot of the turned table.
+# Installs what is missing first: Chromium from Debian, the test's npm
+# packages from the lock file.
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+cd "$root"
+
+site=${VITRANE_SITE:-build-web/site}
+runner=${VITRANE_RUN:-build/vitrane-run}
+[[ -f $site/index.html ]] || { echo "web tests: no site in $site: build it with bash tools/web.sh" >&2; exit 1; }
+[[ -x $runner ]] || { echo "web tests: no runner at $runner: build it with bash tools/build.sh" >&2; exit 1; }
+
+if [[ -z ${VITRANE_CHROMIUM:-} && ! -x /usr/bin/chromium ]]; then
+  echo "web tests: installing chromium"
+  sudo=()
+  if ((EUID != 0)); then
+    command -v sudo >/dev/null || { echo "web tests: need root (or sudo) to install chromium" >&2; exit 1; }
+    sudo=(sudo)
+  fi
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends chromium
+fi
+
+# The packages as the lock file has them: npm keeps a record of what it
+# installed, and a lock file that has changed since installs them again.
+if ! node -e '
+  const fs = require("fs");
+  const read = (f) => { try { return JSON.parse(fs.readFileSync(f, "utf8")).packages || {}; } catch { return {}; } };
+  const want = read(process.argv[1]), have = read(process.argv[2]);
+  const missing = Object.entries(want).filter(([k, v]) => k !== "" && !v.optional && have[k]?.version !== v.version);
+  process.exit(missing.length ? 1 : 0);
+' "$here/package-lock.json" "$here/node_modules/.package-lock.json"; then
+  echo "web tests: installing the npm packages (npm ci)"
+  (cd "$here" && npm ci --no-audit --no-fund --loglevel=error)
+fi
+
+export VITRANE_SITE=$site VITRANE_RUN=$runner
+exec node --test "$@" tests/web/
