@@ -373,10 +373,40 @@
 
   // Photos dropped on the page answer the chooser that is waiting, or join
   // the library.
+  // A dropped folder brings the photos inside it, its subfolders as albums.
+  async function droppedFiles(transfer) {
+    if (!transfer) return [];
+    const entries = Array.from(transfer.items || [])
+      .map((item) => (item.webkitGetAsEntry ? item.webkitGetAsEntry() : null))
+      .filter(Boolean);
+    if (!entries.some((entry) => entry.isDirectory)) return Array.from(transfer.files || []);
+    const files = [];
+    const readAll = (reader) => new Promise((resolve) => {
+      const all = [];
+      const next = () => reader.readEntries((batch) => (batch.length ? (all.push(...batch), next()) : resolve(all)),
+                                            () => resolve(all));
+      next();
+    });
+    async function walk(entry, path) {
+      if (files.length >= 100000) return;
+      if (entry.isFile) {
+        const file = await new Promise((resolve) => entry.file(resolve, () => resolve(null)));
+        if (file) {
+          Object.defineProperty(file, "webkitRelativePath", { value: path + file.name });
+          files.push(file);
+        }
+      } else if (entry.isDirectory) {
+        for (const child of await readAll(entry.createReader())) await walk(child, path + entry.name + "/");
+      }
+    }
+    for (const entry of entries) await walk(entry, "");
+    return files;
+  }
+
   document.addEventListener("dragover", (event) => event.preventDefault());
   document.addEventListener("drop", async (event) => {
     event.preventDefault();
-    const files = Array.from(event.dataTransfer ? event.dataTransfer.files : []).filter(isImageFile);
+    const files = (await droppedFiles(event.dataTransfer)).filter(isImageFile);
     if (!files.length || !ready) return;
     if (pendingChoice === Choice.Photo || pendingChoice === Choice.Camera) {
       answerChoice(pendingChoice, files);
