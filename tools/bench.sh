@@ -16,5 +16,8 @@ cmake --build "$build" --parallel "$(nproc)" --target vitrane_bench
 # can land on a busy moment.
 "$build/vitrane_bench" --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
   --benchmark_out="$build/bench.json" --benchmark_out_format=json "$@"
-python3 "$root/tools/bench_report.py" "$build/bench.json" "$root/docs/PERFORMANCE.md"
+# The browser's figures (tools/web_bench.sh) stay in the report once measured.
+web=()
+[[ -f "$root/build-web/web-bench.json" ]] && web=("$root/build-web/web-bench.json")
+python3 "$root/tools/bench_report.py" "$build/bench.json" "$root/docs/PERFORMANCE.md" "${web[@]}"
 echo "bench: wrote docs/PERFORMANCE.md"

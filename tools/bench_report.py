@@ -65,6 +65,63 @@ def verdict(value, limit):
     return "met" if value < limit else "**missed**"
 
 
+def web_section(out, path):
+    """The browser build's figures (tools/web_bench.sh), beside the native
+    ones of the same run."""
+    try:
+        with open(path) as f:
+            web = json.load(f)
+    except (OSError, ValueError):
+        return
+    out("## In the browser")
+    out("")
+    out(f"Written by `tools/web_bench.sh` ({web.get('date', '?')}): the site in Debian's headless Chromium")
+    out("with software WebGL (SwiftShader), the image path as wasm under node, each beside")
+    out("the native build on the same machine in the same run.")
+    out("")
+    size = web.get("site", {})
+    out("| What | Figure | Aim | |")
+    out("|---|---|---|---|")
+    gz = size.get("wasm_js_gzip_bytes")
+    if gz is not None:
+        out(f"| Site: wasm + script, gzip-compressed | {gz / 1e6:.2f} MB | < 2 MB | {verdict(gz / 1e6, 2)} |")
+    if size.get("data_gzip_bytes") is not None:
+        out(f"| Site: the module's files (resources, fonts), gzip-compressed | {size['data_gzip_bytes'] / 1e6:.2f} MB | — | |")
+    browser = web.get("browser", {})
+    first = browser.get("firstFrameMedianMs")
+    if first is not None:
+        out(f"| Load to first frame (median of {browser.get('loads', '?')} loads) | {fmt_ms(first)} | < 1.5 s | "
+            f"{verdict(first, 1500)} |")
+    out("")
+    median, p95 = browser.get("frameWorkMedianMs"), browser.get("frameWorkP95Ms")
+    native_frame, native_draw = web.get("native_frame_ms"), web.get("native_draw_ms")
+    if median is not None and native_frame and native_draw:
+        native = 2 * native_frame + native_draw
+        out("Main-thread work per animation frame while the device turns (two 1/120 s frames")
+        out("and one picture at 60 Hz); natively, twice `BM_FrameThroughRunLoop` and one")
+        out("`BM_DrawSubmit/scene:0`:")
+        out("")
+        out("| Browser median | Browser 95th percentile | Native | Browser / native |")
+        out("|---|---|---|---|")
+        out(f"| {fmt_ms(median)} | {fmt_ms(p95)} | {fmt_ms(native)} | {median / native:.1f}× |")
+        out("")
+    native_decode, wasm_decode = web.get("decode_native", {}), web.get("decode_wasm", {})
+    if native_decode and wasm_decode:
+        out("Decoding (the same program, `bench/web/decode_timing.cpp`, median of its runs):")
+        out("")
+        out("| Decode | Native | WebAssembly | wasm / native |")
+        out("|---|---|---|---|")
+        names = {"texture_jpeg_1200x900_ms": "the table texture, JPEG 1200 × 900",
+                 "texture_png_1200x900_ms": "the same as PNG",
+                 "photo_12mp_display_sized_ms": "a 12 MP photo to the display size",
+                 "photo_12mp_full_size_ms": "the same photo at full size"}
+        for key, what in names.items():
+            n, w = native_decode.get(key), wasm_decode.get(key)
+            if n and w:
+                out(f"| {what} | {fmt_ms(n)} | {fmt_ms(w)} | {w / n:.2f}× |")
+        out("")
+
+
 def main():
     context, runs = load(sys.argv[1])
     get = runs.get
@@ -135,6 +192,9 @@ def main():
     else:
         out(f"| {fmt_ms(ms(placed) if placed else None)} | {fmt_ms(ms(full) if full else None)} | — |")
     out("")
+
+    if len(sys.argv) > 3:
+        web_section(out, sys.argv[3])
 
     out("## Every benchmark")
     out("")
