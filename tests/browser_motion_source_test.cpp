@@ -54,4 +54,23 @@ TEST(BrowserMotionSource, EventsWithoutValuesAreNotSensorsSpeaking) {
   EXPECT_EQ(b.source.state(), BrowserMotionSource::State::SimulatedTablet);
 }
 
+TEST(BrowserMotionSource, ReadingsNoDeviceGivesAreNotSensorsSpeakingEither) {
+  // Finite but absurd: arithmetic on them overflows on the way in.
+  Bench b;
+  b.readings.onOrientation(1e308, 1e308, -1e308);
+  b.readings.onMotion({1e308, 0, 0}, {0, -1e308, 9.8}, {1e308, 0, 0}, 16);
+  EXPECT_FALSE(b.readings.hasSensors());
+
+  b.readings.onOrientation(10, 0, 0);
+  b.readings.onMotion({0, 0, 0}, {0, 0, 9.8}, {0, 0, 0}, 16);
+  const auto good = b.readings.latest();
+  ASSERT_TRUE(good);
+  b.readings.onMotion({1e300, 1e300, 1e300}, {1e300, 0, 0}, {0, 0, 1e300}, 16);
+  const auto after = b.readings.latest();
+  ASSERT_TRUE(after);
+  EXPECT_TRUE(after->isFinite());
+  EXPECT_DOUBLE_EQ(after->acceleration.z, good->acceleration.z);
+  EXPECT_DOUBLE_EQ(after->rotationRate.z, good->rotationRate.z);
+}
+
 }  // namespace

@@ -619,10 +619,13 @@ class DesktopHost {
   }
 
   void present() {
+    // The time the picture shows: a draw or swap that takes long must not
+    // count an animation as over that the picture showed part way.
+    const double shown = clock_.now();
     draw();
     SDL_GL_SwapWindow(window_);
     needsDraw_ = false;
-    redraw_.drawn(clock_.now());
+    redraw_.drawn(shown);
     // Without vsync the loop would draw every frame, twice a refresh; with
     // it, a driver that ignores the interval must not make it spin either.
     const double period = 1.0 / refreshRate_;

@@ -19,6 +19,15 @@ constexpr double kShortestGravity = 0.1;  // g
 // Browsers send motion events every 16 ms or so; an interval far beyond
 // that is a wrong one and must not swing the integrated heading far.
 constexpr double kLongestIntervalMs = 100;
+// Beyond what any device reads (a hundred g, a hundred turns a second, an
+// angle past a whole turn): such a reading is a fault, and arithmetic on it
+// can overflow on its way to the application.
+constexpr double kMostAcceleration = 1000;  // m/s²
+constexpr double kMostRotationRate = 36000;  // deg/s
+constexpr double kMostAngle = 720;           // degrees
+
+bool plausible(double v, double most) { return std::isfinite(v) && std::abs(v) <= most; }
+
 // Standing within about 6° of upright, alpha and gamma turn about nearly
 // the same axis and alpha's rate cannot be told from the rotation rate.
 constexpr double kUprightCosine = 0.1;
@@ -182,10 +191,10 @@ void BrowserMotionReadings::setAccelerationSign(AccelerationSign sign) {
 }
 
 void BrowserMotionReadings::onOrientation(double alpha, double beta, double gamma) {
-  if (!std::isfinite(beta) || !std::isfinite(gamma)) return;
+  if (!plausible(beta, kMostAngle) || !plausible(gamma, kMostAngle)) return;
   input_.beta = beta;
   input_.gamma = gamma;
-  alphaLive_ = std::isfinite(alpha);
+  alphaLive_ = plausible(alpha, kMostAngle);
   if (alphaLive_) heading_ = std::remainder(alpha, 360.0);
   refresh();
 }
@@ -193,9 +202,13 @@ void BrowserMotionReadings::onOrientation(double alpha, double beta, double gamm
 void BrowserMotionReadings::onMotion(const BrowserVector& acceleration,
                                      const BrowserVector& accelerationIncludingGravity,
                                      const BrowserRotationRate& rotationRate, double intervalMs) {
-  if (acceleration.isFinite()) input_.acceleration = acceleration;
-  if (accelerationIncludingGravity.isFinite()) input_.accelerationIncludingGravity = accelerationIncludingGravity;
-  if (rotationRate.isFinite()) {
+  auto usable = [](const BrowserVector& v) {
+    return plausible(v.x, kMostAcceleration) && plausible(v.y, kMostAcceleration) && plausible(v.z, kMostAcceleration);
+  };
+  if (usable(acceleration)) input_.acceleration = acceleration;
+  if (usable(accelerationIncludingGravity)) input_.accelerationIncludingGravity = accelerationIncludingGravity;
+  if (plausible(rotationRate.alpha, kMostRotationRate) && plausible(rotationRate.beta, kMostRotationRate) &&
+      plausible(rotationRate.gamma, kMostRotationRate)) {
     input_.rotationRate = rotationRate;
     if (!alphaLive_ && std::isfinite(intervalMs) && intervalMs > 0) {
       const double seconds = std::min(intervalMs, kLongestIntervalMs) / 1000;

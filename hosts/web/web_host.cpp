@@ -158,7 +158,9 @@ void WebHost::draw() {
   }
   glDisable(GL_SCISSOR_TEST);
   needsDraw_ = false;
-  redraw_.drawn(clock_.now());
+  // The time the picture shows, not the time it was finished: a slow draw
+  // must not count an animation as over that it showed part way.
+  redraw_.drawn(settings.time);
 }
 
 void WebHost::resize(double cssWidth, double cssHeight, int pixelWidth, int pixelHeight) {
@@ -263,8 +265,14 @@ void WebHost::photoChosen(const std::string& path, const std::string& name) {
   kit::DecodeOptions options;
   // A camera's still is upright, as the platform's camera gives it.
   options.applyOrientationToPixels = fromCamera;
-  kit::DecodeResult decoded = kit::decodeImageFile(path, options);
+  std::vector<std::uint8_t> bytes;
+  {
+    std::ifstream in(path, std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
   std::remove(path.c_str());
+  // From memory: the decoder's reasons then name no file of the page's own.
+  kit::DecodeResult decoded = kit::decodeImage(bytes.data(), bytes.size(), options);
   if (!picker) return;
   if (!decoded) {
     kit::log("Image picker: passing over %@: %@", name, decoded.error);

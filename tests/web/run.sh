@@ -12,10 +12,14 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
+# Paths given relative to where this was called from.
+site=$(realpath -m "${VITRANE_SITE:-$root/build-web/site}")
+runner=$(realpath -m "${VITRANE_RUN:-$root/build/vitrane-run}")
+if [[ -n ${VITRANE_WEB_SCREENSHOT:-} ]]; then
+  VITRANE_WEB_SCREENSHOT=$(realpath -m "$VITRANE_WEB_SCREENSHOT")
+  export VITRANE_WEB_SCREENSHOT
+fi
 cd "$root"
-
-site=${VITRANE_SITE:-build-web/site}
-runner=${VITRANE_RUN:-build/vitrane-run}
 [[ -f $site/index.html ]] || { echo "web tests: no site in $site: build it with bash tools/web.sh" >&2; exit 1; }
 [[ -x $runner ]] || { echo "web tests: no runner at $runner: build it with bash tools/build.sh" >&2; exit 1; }
 
@@ -45,4 +49,6 @@ if ! node -e '
 fi
 
 export VITRANE_SITE=$site VITRANE_RUN=$runner
-exec node --test "$@" tests/web/
+# One file at a time: each drives a browser that wants both cores. A test
+# that hangs fails after three minutes instead of holding the run.
+exec node --test --test-concurrency=1 --test-timeout=180000 "$@" tests/web/

@@ -1,6 +1,10 @@
-// The table in the browser: the page launches the application exactly as
-// the runner does, and a turn of the device turns the picture the other
-// way, pixel for pixel as the native renderer draws it.
+// The table in the browser: the page launches the application as the
+// runner does, starts from the heading the browser gives, turns the picture
+// against a turn of the device as the native renderer draws it, and keeps
+// drawing until an animation has ended. Also the README's screenshot.
+//
+// The runner is the reference: it and the site must be built from the same
+// sources.
 
 import assert from "node:assert/strict";
 import fs from "node:fs";
@@ -37,9 +41,9 @@ test("the page logs the launch as the runner does", async () => {
   // Flat and still, in the runner's units: yaw π/2 (alpha 0), gravity
   // straight down, no rotation; the runner starts from the same sample.
   // The runner prints the launch block (scene set-up, device geometry,
-  // tiles) before its first frame and one twist line at the first frame,
-  // and nothing more while the device lies still: 240 frames are two
-  // seconds, long enough for everything the launch logs. The page must
+  // tiles) before its first frame, then what the first frames print, and
+  // nothing more while the device lies still: 240 frames are two seconds,
+  // long enough for everything the launch logs. The page must
   // print the same lines in the same order; lines printed later depend on
   // what the person does, so the comparison ends at frame 240.
   const expected = (await runScenario("frames 240\n")).log;

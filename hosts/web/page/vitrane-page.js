@@ -34,7 +34,14 @@
                   (navigator.platform === "MacIntel" && navigator.maxTouchPoints > 1);
 
   const num = (v) => (v === null || v === undefined ? NaN : Number(v));
-  const call = (name, ...args) => { if (ready) Module["_" + name](...args); };
+  // The newest sensor reading that came before the module was ready:
+  // browsers send the heading only when it changes, and a still device's
+  // would be lost.
+  const early = new Map();
+  const call = (name, ...args) => {
+    if (ready) Module["_" + name](...args);
+    else if (name === "vitrane_orientation" || name === "vitrane_motion") early.set(name, args);
+  };
   const callWithText = (name, types, args) => { if (ready) Module.ccall(name, null, types, args); };
 
   // --- The module's calls ----------------------------------------------------
@@ -46,6 +53,8 @@
       ready = true;
       Module._vitrane_acceleration_sign(isApple ? 1 : 0);
       sendScreenAngle();
+      for (const [name, args] of early) Module["_" + name](...args);
+      early.clear();
       resize();
       findCamera();
       requestAnimationFrame(frame);
