@@ -34,30 +34,13 @@ out=$root/build-web
 site=$out/site
 
 # --- what the build needs --------------------------------------------------------
-# package:command-or-file. Looking for the command rather than the package
-# leaves a node from elsewhere (which brings its own npm) alone.
+source tools/install_missing.sh
 needs=(
   emscripten:emcc emscripten:emcmake nodejs:node npm:npm
   nlohmann-json3-dev:/usr/include/nlohmann/json.hpp ninja-build:ninja cmake:cmake
   dpkg-dev:dpkg-source gzip:gzip
 )
-missing=()
-for need in "${needs[@]}"; do
-  pkg=${need%%:*} what=${need#*:}
-  if [[ $what == /* ]]; then [[ -e $what ]] && continue; else command -v "$what" >/dev/null && continue; fi
-  [[ " ${missing[*]} " == *" $pkg "* ]] || missing+=("$pkg")
-done
-if ((${#missing[@]})); then
-  echo "web: installing ${missing[*]}"
-  sudo=()
-  if ((EUID != 0)); then
-    command -v sudo >/dev/null || { echo "web: need root (or sudo) to install ${missing[*]}" >&2; exit 1; }
-    sudo=(sudo)
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update -qq
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+install_missing web "${needs[@]}"
 # Debian's emscripten finds its JavaScript helpers only through NODE_PATH.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 

@@ -39,29 +39,12 @@ say() { echo "web_deps: $*"; }
 die() { echo "web_deps: $*" >&2; exit 1; }
 
 # --- tools -----------------------------------------------------------------
-# package:command-or-file; the package is installed only when the second
-# half is missing, so a node or emscripten from elsewhere is left alone.
+source "$(dirname "$0")/install_missing.sh"
 needs=(
   emscripten:emcc emscripten:emcmake cmake:cmake ninja-build:ninja
   dpkg-dev:dpkg-source nlohmann-json3-dev:/usr/include/nlohmann/json.hpp
 )
-missing=()
-for need in "${needs[@]}"; do
-  pkg=${need%%:*} what=${need#*:}
-  if [[ $what == /* ]]; then [[ -e $what ]] && continue; else command -v "$what" >/dev/null && continue; fi
-  [[ " ${missing[*]} " == *" $pkg "* ]] || missing+=("$pkg")
-done
-if ((${#missing[@]})); then
-  say "installing ${missing[*]}"
-  sudo=()
-  if ((EUID != 0)); then
-    command -v sudo >/dev/null || die "need root (or sudo) to install ${missing[*]}"
-    sudo=(sudo)
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update -qq
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+install_missing web_deps "${needs[@]}"
 # Debian's emscripten finds its JavaScript helpers only through NODE_PATH.
 export NODE_PATH=${NODE_PATH:-/usr/share/nodejs}
 

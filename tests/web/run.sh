@@ -23,16 +23,9 @@ cd "$root"
 [[ -f $site/index.html ]] || { echo "web tests: no site in $site: build it with bash tools/web.sh" >&2; exit 1; }
 [[ -x $runner ]] || { echo "web tests: no runner at $runner: build it with bash tools/build.sh" >&2; exit 1; }
 
-if [[ -z ${VITRANE_CHROMIUM:-} && ! -x /usr/bin/chromium ]]; then
-  echo "web tests: installing chromium"
-  sudo=()
-  if ((EUID != 0)); then
-    command -v sudo >/dev/null || { echo "web tests: need root (or sudo) to install chromium" >&2; exit 1; }
-    sudo=(sudo)
-  fi
-  export DEBIAN_FRONTEND=noninteractive
-  "${sudo[@]}" apt-get update -qq
-  "${sudo[@]}" apt-get install -y -qq --no-install-recommends chromium
+if [[ -z ${VITRANE_CHROMIUM:-} ]]; then
+  source tools/install_missing.sh
+  install_missing "web tests" chromium:/usr/bin/chromium
 fi
 
 # The packages as the lock file has them: npm keeps a record of what it
