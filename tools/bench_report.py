@@ -213,5 +213,26 @@ def main():
         f.write("\n".join(lines))
 
 
+def replace_web_section(report_path, web_path):
+    """Puts the browser's figures into a report written earlier, in place of
+    the ones it has, before its list of every benchmark."""
+    with open(report_path) as f:
+        text = f.read()
+    lines = []
+    web_section(lines.append, web_path)
+    section = "\n".join(lines)
+    start = text.find("## In the browser")
+    end = text.find("## Every benchmark")
+    if start < 0:
+        start = end if end >= 0 else len(text)
+    if end < start:
+        end = len(text)
+    with open(report_path, "w") as f:
+        f.write(text[:start] + section + "\n" + text[end:])
+
+
 if __name__ == "__main__":
-    main()
+    if len(sys.argv) == 4 and sys.argv[1] == "--web-only":
+        replace_web_section(sys.argv[2], sys.argv[3])
+    else:
+        main()
