@@ -8,8 +8,6 @@
 #include <stdexcept>
 #include <utility>
 
-#include "kit/rotation_matrix.h"
-
 namespace kit {
 
 namespace {
@@ -28,6 +26,40 @@ Vector3 operator-(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.
 Vector3 operator*(double s, Vector3 v) { return {s * v.x, s * v.y, s * v.z}; }
 Vector3 cross(Vector3 a, Vector3 b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+struct Matrix3 {
+  double m[3][3];
+  Vector3 operator*(Vector3 v) const {
+    return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z,
+            m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
+            m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
+  }
+  Vector3 transposeTimes(Vector3 v) const {
+    return {m[0][0] * v.x + m[1][0] * v.y + m[2][0] * v.z,
+            m[0][1] * v.x + m[1][1] * v.y + m[2][1] * v.z,
+            m[0][2] * v.x + m[1][2] * v.y + m[2][2] * v.z};
+  }
+  Matrix3 operator*(const Matrix3& o) const {
+    Matrix3 r{};
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j)
+        for (int k = 0; k < 3; ++k) r.m[i][j] += m[i][k] * o.m[k][j];
+    return r;
+  }
+};
+
+Matrix3 rotationZ(double a) {
+  const double c = std::cos(a), s = std::sin(a);
+  return {{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
+}
+Matrix3 rotationX(double a) {
+  const double c = std::cos(a), s = std::sin(a);
+  return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}};
+}
+Matrix3 rotationY(double a) {
+  const double c = std::cos(a), s = std::sin(a);
+  return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}};
 }
 
 // The table's north is the device's y axis at yaw π/2.
