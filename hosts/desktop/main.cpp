@@ -525,8 +525,6 @@ class DesktopHost {
     recordFile_.open(options_.recordPath, std::ios::binary | std::ios::trunc);
     if (!recordFile_) throw std::runtime_error("cannot write " + options_.recordPath);
     recorder_ = std::make_unique<SessionRecorder>(recordFile_);
-    // The replay turns a flat tablet about the same pivot as the session did.
-    if (options_.flatPivotEstimate) recorder_->configuration("flat-pivot estimate");
     recordingMotion_ = std::make_unique<RecordingMotionSource>(live, *recorder_);
     return *recordingMotion_;
   }
