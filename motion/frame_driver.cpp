@@ -60,7 +60,6 @@ void VitraneforiPadViewController::accelerometerDidAccelerate(
   updateVelocities(sample);
   updateShadow();
   updateCurrentGesture();
-  updateFlatPivot();
   adjustSeamlessPatch();
   prepareForNextFrame();
 }

@@ -233,8 +233,6 @@ class DesktopHost {
   // Throws what the launch throws.
   void launch() {
     app_ = std::make_unique<VitraneforiPadAppDelegate>(platform_);
-    app_->viewController->flatPivotMode =
-        options_.flatPivotEstimate ? FlatPivotMode::Estimate : FlatPivotMode::Centre;
     app_->applicationDidFinishLaunchingWithOptions();
     platform_.runLoop().drainMainQueue();
     hint_ = makeKeyHint();
@@ -570,7 +568,6 @@ class DesktopHost {
     state.pose = tablet_.pose();
     state.pivot = tablet_.defaultPivot();
     state.picturePivot = vc.currentAnchor;
-    state.estimatedPivot = vc.estimatedFlatPivot();
     state.pictureScreenToTable =
         kit::AffineTransform::concat(toScreen(*vc.stretcherView).inverted(), pictureToTable_);
     birdsEye_->update(state);
