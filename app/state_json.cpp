@@ -165,6 +165,21 @@ nlohmann::json VitraneforiPadViewController::stateJson() const {
   VITRANE_FIELD(currentAnchor);
   VITRANE_FIELD(lastGravityAnchor);
   VITRANE_FIELD(anchorSetByTwist);
+  // The flat-pivot mode, only when it is on: with it off the dump is what
+  // it always was.
+  if (flatPivotMode == FlatPivotMode::Estimate) {
+    static constexpr const char* kPhases[] = {"waiting", "ready", "turning"};
+    const PivotEstimate& e = flatPivot.latest;
+    state["flatPivot"] = {
+        {"mode", flatPivotModeName(flatPivotMode)},
+        {"phase", kPhases[static_cast<int>(flatPivot.phase)]},
+        {"adopted", flatPivot.adopted},
+        {"best", toJson(flatPivot.best)},
+        {"estimate", e.known ? toJson(e.pivot) : json(nullptr)},
+        {"uncertainty", e.known ? json(e.uncertainty) : json(nullptr)},
+        {"gyroBias", flatPivot.noise.gyroBias()},
+        {"lastCorrection", flatPivot.lastCorrection}};
+  }
 
   // World zoom.
   VITRANE_FIELD(isUnityScale);

@@ -13,6 +13,7 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "geometry/flat_pivot_estimate.h"
 #include "kit/activity_indicator.h"
 #include "kit/button.h"
 #include "kit/gesture_recognizer.h"
@@ -110,6 +111,11 @@ class VitraneforiPadViewController : public kit::ViewController,
   void useGravityAnchor();
   void setAnchorFromGravity();
   bool isCenterRotation();
+  // The flat-pivot mode's frame step: follows a flat turn's pivot as the
+  // sensors tell it (does nothing unless flatPivotMode is Estimate).
+  void updateFlatPivot();
+  // The latest flat-turn pivot the sensors told, screen points.
+  std::optional<kit::Point> estimatedFlatPivot() const;
 
   // --- Table world (world/) ----------------------------------------------
   void updateTilePatch(const kit::ImageRef& image);
@@ -237,6 +243,11 @@ class VitraneforiPadViewController : public kit::ViewController,
   // --- Pivot -------------------------------------------------------------
   kit::Point currentAnchor, lastGravityAnchor;
   bool anchorSetByTwist = false;
+  // Set by the host before launch: Estimate turns a flat tablet's picture
+  // about the point the sensors find; Centre (the default) leaves the pivot
+  // to the rules above.
+  FlatPivotMode flatPivotMode = FlatPivotMode::Centre;
+  FlatPivotTracker flatPivot;
 
   // --- World zoom --------------------------------------------------------
   bool isUnityScale = false, longShot = false;
@@ -265,6 +276,14 @@ class VitraneforiPadViewController : public kit::ViewController,
   double currentYaw() const { return currentAttitude().yaw; }
   double turnRateZ() const;
   kit::Vector3 currentGravity() const;
+  // The flat-pivot mode's steps.
+  void restFlatPivot();
+  void startFlatStretch(kit::Point restTable);
+  void reportFlatStretch(const PivotVerdict& verdict);
+  bool flatPictureMovedElsewhere() const;
+  kit::Point idealFlatTable() const;
+  // Answers how far the picture is still off, points.
+  double correctFlatPicture(double allowance);
 
   kit::Platform& platform_;
 };

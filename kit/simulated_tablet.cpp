@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <numbers>
 #include <stdexcept>
+#include <utility>
+
+#include "kit/rotation_matrix.h"
 
 namespace kit {
 
@@ -24,40 +28,6 @@ Vector3 operator-(Vector3 a, Vector3 b) { return {a.x - b.x, a.y - b.y, a.z - b.
 Vector3 operator*(double s, Vector3 v) { return {s * v.x, s * v.y, s * v.z}; }
 Vector3 cross(Vector3 a, Vector3 b) {
   return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-
-struct Matrix3 {
-  double m[3][3];
-  Vector3 operator*(Vector3 v) const {
-    return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z,
-            m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
-            m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
-  }
-  Vector3 transposeTimes(Vector3 v) const {
-    return {m[0][0] * v.x + m[1][0] * v.y + m[2][0] * v.z,
-            m[0][1] * v.x + m[1][1] * v.y + m[2][1] * v.z,
-            m[0][2] * v.x + m[1][2] * v.y + m[2][2] * v.z};
-  }
-  Matrix3 operator*(const Matrix3& o) const {
-    Matrix3 r{};
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j)
-        for (int k = 0; k < 3; ++k) r.m[i][j] += m[i][k] * o.m[k][j];
-    return r;
-  }
-};
-
-Matrix3 rotationZ(double a) {
-  const double c = std::cos(a), s = std::sin(a);
-  return {{{c, -s, 0}, {s, c, 0}, {0, 0, 1}}};
-}
-Matrix3 rotationX(double a) {
-  const double c = std::cos(a), s = std::sin(a);
-  return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}};
-}
-Matrix3 rotationY(double a) {
-  const double c = std::cos(a), s = std::sin(a);
-  return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}};
 }
 
 // The table's north is the device's y axis at yaw π/2.
@@ -479,7 +449,61 @@ SimulatedTablet::Motion SimulatedTablet::motionOf(const Move& m, double u) const
 
 TabletPose SimulatedTablet::pose() const { return motionAt(now_).pose; }
 
-MotionSample SimulatedTablet::reading() const { return readingOf(motionAt(now_)); }
+MotionSample SimulatedTablet::reading() const {
+  MotionSample s = readingOf(motionAt(now_));
+  if (!noise_.isQuiet()) addNoise(s, now_);
+  return s;
+}
+
+void SimulatedTablet::setNoise(const TabletNoise& noise) {
+  if (!std::isfinite(noise.accel) || noise.accel < 0 || !std::isfinite(noise.gyro) || noise.gyro < 0)
+    throw std::invalid_argument("a noise's standard deviation must be finite and 0 or more");
+  if (!std::isfinite(noise.bias)) throw std::invalid_argument("the gyroscope's bias must be finite");
+  noise_ = noise;
+}
+
+namespace {
+// SplitMix64: small, fast, and good enough to stand for a sensor's noise.
+class NoiseStream {
+ public:
+  explicit NoiseStream(std::uint64_t state) : state_(state) {}
+  std::uint64_t next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  // In (0, 1]: never 0, so that its logarithm is finite.
+  double uniform() { return (static_cast<double>(next() >> 11) + 1) * 0x1.0p-53; }
+  // Two independent standard normal numbers (Box and Muller).
+  std::pair<double, double> normals() {
+    const double radius = std::sqrt(-2 * std::log(uniform()));
+    const double angle = 2 * kPi * uniform();
+    return {radius * std::cos(angle), radius * std::sin(angle)};
+  }
+
+ private:
+  std::uint64_t state_;
+};
+}  // namespace
+
+void SimulatedTablet::addNoise(MotionSample& s, double t) const {
+  // Keyed by the time as well as the seed: one time, one draw.
+  std::uint64_t timeBits = 0;
+  static_assert(sizeof timeBits == sizeof t);
+  std::memcpy(&timeBits, &t, sizeof t);
+  NoiseStream seeder(noise_.seed);
+  NoiseStream stream(seeder.next() ^ timeBits);
+  const auto [ax, ay] = stream.normals();
+  const auto [az, gx] = stream.normals();
+  const auto [gy, gz] = stream.normals();
+  s.acceleration.x += noise_.accel * ax;
+  s.acceleration.y += noise_.accel * ay;
+  s.acceleration.z += noise_.accel * az;
+  s.rotationRate.x += noise_.bias + noise_.gyro * gx;
+  s.rotationRate.y += noise_.bias + noise_.gyro * gy;
+  s.rotationRate.z += noise_.bias + noise_.gyro * gz;
+}
 
 MotionSample SimulatedTablet::readingOf(const Motion& m) const {
   const Matrix3 r = orientation(m.pose);

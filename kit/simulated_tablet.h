@@ -28,6 +28,7 @@
 // computed, not integrated.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <optional>
 #include <string>
@@ -52,6 +53,23 @@ struct TabletGeometry {
   double bodyLeft() const { return (screenWidth - bodyWidth()) / 2; }
   double bodyTop() const { return (screenHeight - bodyHeight()) / 2; }
   double cornerInset() const { return cornerInsetInches * pointsPerInch; }
+};
+
+// What real sensors add to the truth: white noise of these standard
+// deviations on every axis of the accelerometer (g) and of the rotation
+// rate (rad/s), and a constant offset on every axis of the rotation rate.
+// The attitude and gravity stay exact: they stand for the platform's fused
+// estimates, which hide most of the raw sensors' noise. The noise of a
+// reading is drawn from a generator seeded by `seed` and the reading's time,
+// so a run gives the same readings however often a time is read.
+struct TabletNoise {
+  double accel = 0;  // g
+  double gyro = 0;   // rad/s
+  double bias = 0;   // rad/s
+  std::uint64_t seed = 0;
+
+  bool isQuiet() const { return accel == 0 && gyro == 0 && bias == 0; }
+  friend bool operator==(const TabletNoise&, const TabletNoise&) = default;
 };
 
 // A side or corner that a lift raises.
@@ -105,6 +123,12 @@ class SimulatedTablet final : public MotionSource {
   explicit SimulatedTablet(TabletGeometry geometry = {}, double startTime = 0);
 
   const TabletGeometry& geometry() const { return geometry_; }
+
+  // From now on the readings carry this noise (none at first). Throws
+  // std::invalid_argument for a negative or non-finite deviation or a
+  // non-finite bias.
+  void setNoise(const TabletNoise& noise);
+  const TabletNoise& noise() const { return noise_; }
 
   // --- Moves ----------------------------------------------------------------
   // Each starts when the moves already given have ended (at once when they
@@ -188,7 +212,10 @@ class SimulatedTablet final : public MotionSource {
   std::vector<Point> restingCorners(TabletSide side) const;
   Point lowestCorner(const TabletPose& pose) const;
 
+  void addNoise(MotionSample& s, double t) const;
+
   TabletGeometry geometry_;
+  TabletNoise noise_;
   double now_;
   TabletPose rest_;  // where the tablet lies when no move is under way
   std::deque<Move> moves_;

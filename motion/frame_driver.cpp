@@ -60,6 +60,7 @@ void VitraneforiPadViewController::accelerometerDidAccelerate(
   updateVelocities(sample);
   updateShadow();
   updateCurrentGesture();
+  updateFlatPivot();
   adjustSeamlessPatch();
   prepareForNextFrame();
 }

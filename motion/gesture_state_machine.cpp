@@ -74,7 +74,9 @@ void VitraneforiPadViewController::updateCurrentGesture() {
     if (!anchorSetByTwist && !gestureStarted) {
       // Flat and idle with no finger pivot: the tablet turns about its middle.
       shiftAnchor(centerAnchor);
-      return;
+      // Unless its pivot is estimated: then every flat turn is one, however
+      // the pivot was placed before.
+      if (flatPivotMode != FlatPivotMode::Estimate || std::fabs(rate) <= kStartingRate) return;
     }
     if (rotationStartingAtLeast(kStartingRate)) {
       kit::log("Starting new flat gesture.");

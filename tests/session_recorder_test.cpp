@@ -85,6 +85,21 @@ TEST(SessionRecorder, WritesChangedKeysRunsOfFramesAndTouchesBetweenThem) {
   EXPECT_EQ(lines[15], "frames 1");
 }
 
+TEST(SessionRecorder, ConfigurationComesFirstAndParsesAsTheRunnersOwn) {
+  std::ostringstream out;
+  {
+    desktop::SessionRecorder recorder(out);
+    recorder.configuration("flat-pivot estimate");
+    recorder.begin(0);
+    recorder.frame(kit::MotionSample{});
+    recorder.finish();
+  }
+  const std::string text = out.str();
+  EXPECT_LT(text.find("flat-pivot estimate\n"), text.find("frames"));
+  EXPECT_NO_THROW(
+      headless::parseScenario(text, "recorded.scn", ".", VitraneforiPadViewController::actionNames()));
+}
+
 TEST(SessionRecorder, NumbersReadBackAsTheSameBits) {
   for (double v : {0.1, 1.0 / 3, -2.5e-12, kPi / 2, 123456.789, -0.0})
     EXPECT_EQ(numberIn(desktop::SessionRecorder::number(v)), v) << v;

@@ -95,8 +95,10 @@ const kit::Color kScreenColour{0.3f, 0.85f, 1, 1};
 // screen's it shows as a rim round it.
 const kit::Color kPictureColour{1, 0.55f, 0.1f, 1};
 const kit::Color kPivotColour{1, 0.1f, 0.1f, 1};
+// The estimated pivot: a green square, apart from the red and the orange.
+const kit::Color kEstimateColour{0.2f, 0.9f, 0.3f, 1};
 constexpr float kBodyLine = 1.5f, kScreenLine = 1.5f, kPictureLine = 3.5f;
-constexpr float kPivotSize = 7, kPicturePivotRadius = 6;
+constexpr float kPivotSize = 7, kPicturePivotRadius = 6, kEstimateRadius = 5;
 
 std::shared_ptr<kit::View> plainView(const kit::Rect& frame, kit::Color colour = kit::Color::clear()) {
   auto v = std::make_shared<kit::View>(frame);
@@ -129,6 +131,7 @@ BirdsEyeView::BirdsEyeView(const kit::TabletGeometry& geometry) : geometry_(geom
   body_ = makeQuad(kBodyColour, kBodyLine);
   screen_ = makeQuad(kScreenColour, kScreenLine);
   pictureMark_ = makeQuad(kPictureColour, 2);
+  estimateMark_ = makeQuad(kEstimateColour, 1.5f);
   // The pivot: red with a dark rim, seen on light wood and dark alike.
   pivot_ = plainView({0, 0, kPivotSize + 2, kPivotSize + 2}, {0, 0, 0, 0.8f});
   pivot_->addSubview(plainView({1, 1, kPivotSize, kPivotSize}, kPivotColour));
@@ -138,6 +141,7 @@ BirdsEyeView::BirdsEyeView(const kit::TabletGeometry& geometry) : geometry_(geom
     root_->addSubview(plainView(edge, kBorderColour));
   picture_.layer->setHidden(true);
   pictureMark_.layer->setHidden(true);
+  estimateMark_.layer->setHidden(true);
   root_->setUserInteractionEnabled(false);
 }
 
@@ -252,6 +256,12 @@ void BirdsEyeView::update(const State& s) {
     const float d = kPicturePivotRadius;
     placeQuad(pictureMark_, {kit::Point{c.x, c.y - d}, {c.x + d, c.y}, {c.x, c.y + d}, {c.x - d, c.y}});
   }
+  estimateMark_.layer->setHidden(!s.estimatedPivot);
+  if (s.estimatedPivot) {
+    const kit::Point c = under(s.estimatedPivot->x, s.estimatedPivot->y);
+    const float d = kEstimateRadius;
+    placeQuad(estimateMark_, {kit::Point{c.x - d, c.y - d}, {c.x + d, c.y - d}, {c.x + d, c.y + d}, {c.x - d, c.y + d}});
+  }
 }
 
 const std::array<kit::Point, 4>& BirdsEyeView::outline(Outline which) const {
@@ -273,6 +283,12 @@ std::optional<kit::Point> BirdsEyeView::picturePivotMark() const {
   if (pictureMark_.layer->isHidden()) return std::nullopt;
   const auto& c = pictureMark_.corners;
   return kit::Point{c[0].x, c[1].y};
+}
+
+std::optional<kit::Point> BirdsEyeView::estimatedPivotMark() const {
+  if (estimateMark_.layer->isHidden()) return std::nullopt;
+  const auto& c = estimateMark_.corners;
+  return kit::Point{(c[0].x + c[2].x) / 2, (c[0].y + c[2].y) / 2};
 }
 
 std::size_t BirdsEyeView::tilesShown() const { return table_->subviews().size(); }

@@ -1,10 +1,10 @@
 // The table seen from straight above, in a small panel beside the screen:
 // the virtual table the simulated tablet lies on, with the tablet's body
-// and screen drawn where they are, the point it would turn about and the
-// one the picture turns about, and where the picture on the screen believes
-// the screen lies. When the illusion holds, the picture's outline sits on
-// the screen's; where it does not, the two part, and the eye sees by how
-// much and which way.
+// and screen drawn where they are, the point it would turn about, the one
+// the picture turns about and the one the sensors told, and where the
+// picture on the screen believes the screen lies. When the illusion holds,
+// the picture's outline sits on the screen's; where it does not, the two
+// part, and the eye sees by how much and which way.
 //
 // The table is drawn with the picture's own tiles, laid as the picture had
 // them at launch: at launch the picture counts as showing the table
@@ -115,6 +115,10 @@ class BirdsEyeView {
     // where that point of the tablet lies now, so the mark sits on the
     // tablet's pivot when the two agree.
     std::optional<kit::Point> picturePivot;
+    // The screen point the sensors say a flat turn goes about, if they
+    // have said: marked where that point of the tablet lies now, beside
+    // the two above.
+    std::optional<kit::Point> estimatedPivot;
     // Screen point → the table point the picture shows there.
     std::optional<kit::AffineTransform> pictureScreenToTable;
   };
@@ -133,6 +137,7 @@ class BirdsEyeView {
   bool isOutlineShown(Outline which) const;
   kit::Point pivotMark() const;
   std::optional<kit::Point> picturePivotMark() const;
+  std::optional<kit::Point> estimatedPivotMark() const;
   std::size_t tilesShown() const;
 
  private:
@@ -151,7 +156,7 @@ class BirdsEyeView {
   kit::TabletGeometry geometry_;
   std::shared_ptr<kit::View> root_;
   std::shared_ptr<kit::View> table_;  // in picture coordinates
-  Quad picture_, body_, screen_, pictureMark_;
+  Quad picture_, body_, screen_, pictureMark_, estimateMark_;
   std::shared_ptr<kit::View> pivot_;
 
   std::optional<TileField> field_;

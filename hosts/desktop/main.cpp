@@ -233,6 +233,8 @@ class DesktopHost {
   // Throws what the launch throws.
   void launch() {
     app_ = std::make_unique<VitraneforiPadAppDelegate>(platform_);
+    app_->viewController->flatPivotMode =
+        options_.flatPivotEstimate ? FlatPivotMode::Estimate : FlatPivotMode::Centre;
     app_->applicationDidFinishLaunchingWithOptions();
     platform_.runLoop().drainMainQueue();
     hint_ = makeKeyHint();
@@ -523,6 +525,8 @@ class DesktopHost {
     recordFile_.open(options_.recordPath, std::ios::binary | std::ios::trunc);
     if (!recordFile_) throw std::runtime_error("cannot write " + options_.recordPath);
     recorder_ = std::make_unique<SessionRecorder>(recordFile_);
+    // The replay turns a flat tablet about the same pivot as the session did.
+    if (options_.flatPivotEstimate) recorder_->configuration("flat-pivot estimate");
     recordingMotion_ = std::make_unique<RecordingMotionSource>(live, *recorder_);
     return *recordingMotion_;
   }
@@ -568,6 +572,7 @@ class DesktopHost {
     state.pose = tablet_.pose();
     state.pivot = tablet_.defaultPivot();
     state.picturePivot = vc.currentAnchor;
+    state.estimatedPivot = vc.estimatedFlatPivot();
     state.pictureScreenToTable =
         kit::AffineTransform::concat(toScreen(*vc.stretcherView).inverted(), pictureToTable_);
     birdsEye_->update(state);

@@ -15,6 +15,7 @@ constexpr const char* kUsage =
     "usage: vitrane [--library DIR] [--resources DIR] [--exit-after SECONDS]\n"
     "               [--screenshot FILE.png] [--script FILE]\n"
     "               [--motion auto|iio|sim|replay FILE] [--iio-root DIR] [--record FILE]\n"
+    "               [--flat-pivot estimate|centre]\n"
     "\n"
     "The tablet's screen in a window. With no motion sensors the keyboard\n"
     "moves the tablet on its table:\n"
@@ -56,6 +57,10 @@ constexpr const char* kUsage =
     "                     DIR/run/udev/data)\n"
     "  --record FILE      write the session (motion, touches) to FILE as a scenario\n"
     "                     that vitrane-run replays\n"
+    "  --flat-pivot estimate|centre\n"
+    "                     which point a flat tablet's picture turns about: the\n"
+    "                     point the sensors say the tablet turns about (estimate),\n"
+    "                     or the screen's centre (centre, the default)\n"
     "  --help, --version\n"
     "\n"
     "Close the window or interrupt (Ctrl+C) to quit. Exit status 0 after a\n"
@@ -113,7 +118,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (name == "--script") target = &result.options.scriptPath;
     if (name == "--iio-root") target = &result.options.iioRoot;
     if (name == "--record") target = &result.options.recordPath;
-    const bool takesValue = target || name == "--exit-after" || name == "--motion";
+    const bool takesValue =
+        target || name == "--exit-after" || name == "--motion" || name == "--flat-pivot";
     if (!takesValue) return fail("unknown argument " + args[i]);
 
     std::string value;
@@ -126,6 +132,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (value.empty()) return fail(name + " needs a value");
     if (target) {
       *target = value;
+    } else if (name == "--flat-pivot") {
+      if (value != "estimate" && value != "centre")
+        return fail("--flat-pivot takes estimate or centre, not " + value);
+      result.options.flatPivotEstimate = value == "estimate";
     } else if (name == "--motion") {
       using Motion = Options::Motion;
       if (value == "auto") {

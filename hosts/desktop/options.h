@@ -21,6 +21,9 @@ struct Options {
   std::string replayPath;   // the scenario whose motion lines Replay plays
   std::string iioRoot;      // a tree standing for the root the sensors are read under; empty: /
   std::string recordPath;   // the session written here as a scenario
+  // A flat tablet's picture turns about the point its sensors say it turns
+  // about (--flat-pivot estimate), not about the screen centre (centre).
+  bool flatPivotEstimate = false;
 };
 
 struct ParsedArguments {

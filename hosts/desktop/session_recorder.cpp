@@ -59,6 +59,8 @@ std::string SessionRecorder::point(kit::Point p) const {
   return coordinate(p.x) + " " + coordinate(p.y);
 }
 
+void SessionRecorder::configuration(const std::string& line) { out_ << line << "\n"; }
+
 void SessionRecorder::begin(double origin) { origin_ = origin; }
 
 void SessionRecorder::reading(const kit::MotionSample& sample) {

@@ -39,6 +39,9 @@ class SessionRecorder {
   explicit SessionRecorder(std::ostream& out, double frameInterval = 1.0 / 120);
   ~SessionRecorder();
 
+  // A configuration line the replay needs too (`flat-pivot estimate`);
+  // before anything else is written.
+  void configuration(const std::string& line);
   // The session's time 0 on the live clock: when set-up ended.
   void begin(double origin);
   // The reading the application sees from now on (read before any frame).

@@ -106,6 +106,8 @@ void Runner::configure(const CommandBody& body) {
     library_.refused = false;
   }
   if (std::holds_alternative<LibraryRefused>(body)) library_.refused = true;
+  if (const auto* f = std::get_if<FlatPivot>(&body)) flatPivotMode_ = f->mode;
+  if (const auto* n = std::get_if<TabletNoiseLine>(&body)) tablet_.setNoise(n->noise);
 }
 
 void Runner::launch() {
@@ -117,6 +119,7 @@ void Runner::launch() {
   if (seed_) platform_->random().seed(*seed_);
   platform_->photoLibrarySource() = library_;
   app_ = std::make_unique<VitraneforiPadAppDelegate>(*platform_);
+  app_->viewController->flatPivotMode = flatPivotMode_;
   app_->applicationDidFinishLaunchingWithOptions();
   touches_ = std::make_unique<kit::TouchDispatcher>(*app_->window, platform_->runLoop());
   settle();

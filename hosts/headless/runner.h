@@ -84,6 +84,7 @@ class Runner {
   bool openUrlSucceeds_ = true;
   bool cameraAvailable_ = true;
   std::optional<std::uint32_t> seed_;
+  FlatPivotMode flatPivotMode_ = FlatPivotMode::Centre;
   kit::PhotoLibrarySource library_;
   std::unique_ptr<kit::Platform> platform_;
   std::unique_ptr<VitraneforiPadAppDelegate> app_;

@@ -109,6 +109,38 @@ Snapshot parseSnapshot(const LineParser& p, const std::string& path) {
   return Snapshot{path};
 }
 
+// tablet-noise accel=G gyro=RAD_S [bias=RAD_S] [seed=N]
+TabletNoiseLine parseTabletNoise(const LineParser& p, const std::vector<std::string>& words) {
+  const char* usage = "expected: tablet-noise accel=G gyro=RAD_S [bias=RAD_S] [seed=N]";
+  // Far beyond any sensor; larger values would only overflow the readings.
+  constexpr double kMostNoise = 10;
+  kit::TabletNoise noise;
+  bool accel = false, gyro = false, bias = false, seed = false;
+  for (size_t i = 1; i < words.size(); ++i) {
+    const std::string& w = words[i];
+    const auto eq = w.find('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == w.size())
+      p.fail("bad tablet-noise setting \"" + w + "\": " + usage);
+    const std::string key = w.substr(0, eq), value = w.substr(eq + 1);
+    bool* seen = key == "accel" ? &accel : key == "gyro" ? &gyro : key == "bias" ? &bias
+               : key == "seed"  ? &seed  : nullptr;
+    if (!seen) p.fail("unknown tablet-noise key \"" + key + "\" (accel, gyro, bias, seed)");
+    if (*seen) p.fail("tablet-noise key \"" + key + "\" given twice");
+    *seen = true;
+    if (key == "seed") {
+      noise.seed = static_cast<std::uint64_t>(p.count(value, "seed"));
+      continue;
+    }
+    const double v = p.number(value, key.c_str());
+    if (std::fabs(v) > kMostNoise) p.fail("bad " + key + " \"" + value + "\": at most 10");
+    if (key != "bias" && v < 0)
+      p.fail("bad " + key + " \"" + value + "\": a standard deviation is 0 or more");
+    (key == "accel" ? noise.accel : key == "gyro" ? noise.gyro : noise.bias) = v;
+  }
+  if (!accel || !gyro) p.fail(usage);
+  return TabletNoiseLine{noise};
+}
+
 std::string stripComment(const std::string& line) {
   const auto hash = line.find('#');
   return hash == std::string::npos ? line : line.substr(0, hash);
@@ -232,6 +264,13 @@ Scenario parseScenario(const std::string& text, const std::string& fileName,
       p.expectWords(words, 2, "open-url yes|no");
       if (words[1] != "yes" && words[1] != "no") p.fail("expected: open-url yes|no");
       command.body = OpenUrl{words[1] == "yes"};
+    } else if (verb == "flat-pivot") {
+      p.expectWords(words, 2, "flat-pivot estimate|centre");
+      const auto mode = flatPivotModeNamed(words[1]);
+      if (!mode) p.fail("expected: flat-pivot estimate|centre");
+      command.body = FlatPivot{*mode};
+    } else if (verb == "tablet-noise") {
+      command.body = parseTabletNoise(p, words);
     } else if (verb == "motion") {
       command.body = parseMotion(p, words);
     } else if (verb == "frames") {

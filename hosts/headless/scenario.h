@@ -8,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "geometry/flat_pivot_estimate.h"
 #include "hosts/headless/tablet_commands.h"
 #include "hosts/headless/touch_commands.h"
 #include "kit/motion.h"
@@ -28,6 +29,10 @@ struct LibraryFolder { std::string path; };  // resolved against the scenario's 
 struct LibraryRefused {};
 struct Seed { std::uint32_t value; };
 struct OpenUrl { bool succeeds; };
+// Which point a flat tablet's picture turns about.
+struct FlatPivot { FlatPivotMode mode; };
+// The noise the simulated tablet's sensors add.
+struct TabletNoiseLine { kit::TabletNoise noise; };
 
 // Motion and time.
 struct MotionChange {
@@ -60,14 +65,16 @@ struct PickerAnswer {
 };
 
 using CommandBody = std::variant<DeviceMotionUnavailable, CameraUnavailable, LibraryFolder,
-                                 LibraryRefused, Seed, OpenUrl, MotionChange, Frames, Wait,
+                                 LibraryRefused, Seed, OpenUrl, FlatPivot, TabletNoiseLine,
+                                 MotionChange, Frames, Wait,
                                  SendAction, Dump, Probe, TabletLine, IllusionLine, Snapshot,
                                  PickerAnswer, TouchLine, ButtonLine>;
 
 struct Command {
   int line;
   CommandBody body;
-  bool isConfiguration() const { return body.index() <= 5; }
+  // The configuration alternatives come first in CommandBody.
+  bool isConfiguration() const { return body.index() <= 7; }
 };
 
 struct Scenario {

@@ -71,6 +71,8 @@ class TabletDriver {
   std::string illusionLine(const VitraneforiPadViewController& vc) const;
 
   const kit::SimulatedTablet& tablet() const { return tablet_; }
+  // The noise the tablet's readings carry from now on.
+  void setNoise(const kit::TabletNoise& noise) { tablet_.setNoise(noise); }
 
  private:
   kit::SimulatedTablet tablet_;

@@ -4,10 +4,15 @@
 #include <cmath>
 #include <numbers>
 
+#include "kit/rotation_matrix.h"
+
 namespace web {
 
 namespace {
 
+using kit::Matrix3;
+using kit::rotationX;
+using kit::rotationY;
 using kit::Vector3;
 
 constexpr double kPi = std::numbers::pi;
@@ -39,36 +44,6 @@ double dot(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + 
 Vector3 scaled(const Vector3& v, double s) { return {v.x * s, v.y * s, v.z * s}; }
 Vector3 plus(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
 
-struct Matrix3 {
-  double m[3][3];
-
-  Vector3 operator*(const Vector3& v) const {
-    return {m[0][0] * v.x + m[0][1] * v.y + m[0][2] * v.z, m[1][0] * v.x + m[1][1] * v.y + m[1][2] * v.z,
-            m[2][0] * v.x + m[2][1] * v.y + m[2][2] * v.z};
-  }
-  Matrix3 operator*(const Matrix3& o) const {
-    Matrix3 r{};
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j)
-        for (int k = 0; k < 3; ++k) r.m[i][j] += m[i][k] * o.m[k][j];
-    return r;
-  }
-  Matrix3 transposed() const {
-    Matrix3 r{};
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j) r.m[i][j] = m[j][i];
-    return r;
-  }
-};
-
-Matrix3 rotationX(double a) {
-  const double c = std::cos(a), s = std::sin(a);
-  return {{{1, 0, 0}, {0, c, -s}, {0, s, c}}};
-}
-Matrix3 rotationY(double a) {
-  const double c = std::cos(a), s = std::sin(a);
-  return {{{c, 0, s}, {0, 1, 0}, {-s, 0, c}}};
-}
 // Counter-clockwise about z by q quarter turns, exactly (cos(π/2) in
 // doubles is not 0, and a reading on one axis would leak into another).
 Matrix3 quarterTurn(int q) {

@@ -2,6 +2,8 @@
 
 #include <emscripten.h>
 
+#include <cstdlib>
+
 // The page object may be missing (the module run on its own, in a test):
 // every call then does nothing, and the log falls back to the console.
 EM_JS(void, vitrane_console_line, (const char* line), {
@@ -42,6 +44,14 @@ EM_JS(void, vitrane_first_frame, (), {
   if (globalThis.vitranePage && vitranePage.firstFrame) vitranePage.firstFrame();
 });
 
+EM_JS(char*, vitrane_page_parameter, (const char* name), {
+  const value = new URLSearchParams(location.search).get(UTF8ToString(name)) || "";
+  const size = lengthBytesUTF8(value) + 1;
+  const text = _malloc(size);
+  stringToUTF8(value, text, size);
+  return text;
+});
+
 namespace web {
 
 void consoleLine(const std::string& line) { vitrane_console_line(line.c_str()); }
@@ -64,5 +74,12 @@ bool openLink(const std::string& url) { return vitrane_open_link(url.c_str()) !=
 void motionOriginChanged(MotionOrigin origin) { vitrane_motion_origin(static_cast<int>(origin)); }
 
 void firstFrameShown() { vitrane_first_frame(); }
+
+std::string pageParameter(const std::string& name) {
+  char* text = vitrane_page_parameter(name.c_str());
+  std::string value = text ? text : "";
+  std::free(text);
+  return value;
+}
 
 }  // namespace web

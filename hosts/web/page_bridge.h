@@ -43,4 +43,7 @@ void motionOriginChanged(MotionOrigin origin);
 // The first picture is on the screen.
 void firstFrameShown();
 
+// A parameter of the page's address (?name=value); empty when it has none.
+std::string pageParameter(const std::string& name);
+
 }  // namespace web

@@ -3,6 +3,7 @@
 #include <GLES3/gl3.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -47,6 +48,16 @@ std::string fileName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// The page's address chooses the flat-pivot mode, as --flat-pivot does
+// the window's: ?flat-pivot=estimate or ?flat-pivot=centre (the default).
+FlatPivotMode flatPivotModeOfPage() {
+  const std::string asked = pageParameter("flat-pivot");
+  if (asked.empty()) return FlatPivotMode::Centre;
+  if (auto mode = flatPivotModeNamed(asked)) return *mode;
+  std::fprintf(stderr, "vitrane: flat-pivot is estimate or centre, not '%s'; centre it is\n", asked.c_str());
+  return FlatPivotMode::Centre;
+}
+
 }  // namespace
 
 WebHost::WebHost(const char* canvasSelector) : canvas_(canvasSelector), platform_(clock_, motion_, kResourceFolder) {
@@ -88,6 +99,7 @@ void WebHost::launch() {
   makeCompositor();
 
   app_ = std::make_unique<VitraneforiPadAppDelegate>(platform_);
+  app_->viewController->flatPivotMode = flatPivotModeOfPage();
   app_->applicationDidFinishLaunchingWithOptions();
   platform_.runLoop().drainMainQueue();
   sink_ = std::make_unique<kit::TouchDispatcher>(*app_->window, platform_.runLoop());

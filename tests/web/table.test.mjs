@@ -163,3 +163,18 @@ test("screenshot of the turned table for the README", { skip: !screenshotPath &&
     await page.close();
   }
 });
+
+test("the page's address switches the flat-pivot mode, as the window's option does", async () => {
+  for (const [query, mode] of [["?nosw&flat-pivot=estimate", "estimate"], ["?nosw", undefined],
+                               ["?nosw&flat-pivot=sideways", undefined]]) {
+    const vp = await session.open({ query, orientation: FLAT, sensors: FLAT_AND_STILL });
+    try {
+      const state = await vp.state();
+      // The dump names the mode only when it is on, so a page without the
+      // parameter dumps exactly what the runner does.
+      assert.equal(state.flatPivot?.mode, mode, `flatPivot.mode for ${query}`);
+    } finally {
+      await vp.page.close();
+    }
+  }
+});
