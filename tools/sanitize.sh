@@ -13,7 +13,13 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVITRAN
 cmake --build "$build" --parallel "$(nproc)" --target vitrane_tests
 # Third-party libraries stay loaded to the end in this build, so the leaks
 # they keep for the life of the process can be named in tools/lsan.supp.
-export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=0
+# intercept_tls_get_addr=0: GCC 12's runtime takes a dynamic TLS block that
+# happens to start 16 bytes into a page for an old glibc's header and reads
+# garbage as its bounds, so the leak checker's tracer dies with signal 11
+# after a test has passed (Mesa's dlopen'd drivers make such blocks); which
+# test it hits moves with any change to allocation. Those blocks come from
+# malloc, so the heap scan still reaches what they hold.
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1:detect_stack_use_after_return=0:intercept_tls_get_addr=0
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$root/tools/lsan.supp:print_suppressions=0
 cd "$build"
