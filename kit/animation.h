@@ -84,17 +84,20 @@ class Animated {
   }
 
   // Sets the model value; inside an animation block also starts a track.
-  void set(const T& v) {
+  // Answers whether what is drawn may have changed.
+  bool set(const T& v) {
+    bool changed = true;
     if (const AnimationSettings* block = currentAnimation(); block && block->duration > 0) {
       const T from = at(block->start);
       track_ = Track{from, block->start, block->duration, block->curve};
       noteAnimationUntil(block->start + block->duration);
-      noteVisualChange();
     } else {
-      if (track_ || !(model_ == v)) noteVisualChange();
+      changed = track_ || !(model_ == v);
       track_.reset();
     }
+    if (changed) noteVisualChange();
     model_ = v;
+    return changed;
   }
 
  private:

@@ -18,6 +18,7 @@ class ImageView : public View {
   void setImage(ImageRef image) {
     image_ = std::move(image);
     noteVisualChange();
+    noteContentChange();
   }
 
  private:

@@ -12,9 +12,22 @@ Color interpolate(const Color& from, const Color& to, double t) {
           interpolate(from.b, to.b, t), interpolate(from.a, to.a, t)};
 }
 
-View::View() = default;
+namespace {
+// Views live on the main thread only.
+std::uint64_t g_lastRevision = 0;
+}  // namespace
 
-View::View(const Rect& frame) { setFrame(frame); }
+View::View() : subtreeRevision_(++g_lastRevision) {}
+
+View::View(const Rect& frame) : View() { setFrame(frame); }
+
+void View::noteContentChange() {
+  for (View* v = this; v; v = v->superview_) v->subtreeRevision_ = ++g_lastRevision;
+}
+
+void View::notePlacementChange() {
+  if (superview_) superview_->noteContentChange();
+}
 
 View::~View() {
   for (auto& sub : subviews_) sub->superview_ = nullptr;
@@ -63,6 +76,7 @@ void View::detachFromSuperview() {
   siblings.erase(std::remove_if(siblings.begin(), siblings.end(),
                                 [this](const ViewRef& v) { return v.get() == this; }),
                  siblings.end());
+  superview_->noteContentChange();
   superview_ = nullptr;
 }
 
@@ -78,6 +92,7 @@ void View::insertSubview(ViewRef view, size_t index) {
   keep->superview_ = this;
   keep->didMoveToSuperview();
   noteVisualChange();
+  noteContentChange();
 }
 
 void View::removeFromSuperview() {
@@ -91,7 +106,10 @@ void View::removeFromSuperview() {
 void View::removeAllSubviews() {
   std::vector<ViewRef> old;
   old.swap(subviews_);
-  if (!old.empty()) noteVisualChange();
+  if (!old.empty()) {
+    noteVisualChange();
+    noteContentChange();
+  }
   for (auto& v : old) {
     v->superview_ = nullptr;
     v->didMoveToSuperview();
@@ -106,6 +124,7 @@ void View::bringSubviewToFront(View* view) {
   subviews_.erase(it);
   subviews_.push_back(std::move(keep));
   noteVisualChange();
+  noteContentChange();
 }
 
 bool View::isDescendantOf(const View* other) const {

@@ -13,6 +13,7 @@
 // the block's duration; presentation(t) answers what is drawn at time t.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -53,11 +54,17 @@ class View : public std::enable_shared_from_this<View> {
   // platform leaves a frame under another transform undefined).
   void setFrame(const Rect& frame);
   Rect bounds() const { return bounds_.model(); }
-  void setBounds(const Rect& bounds) { bounds_.set(bounds); }
+  void setBounds(const Rect& bounds) {
+    if (bounds_.set(bounds)) noteContentChange();
+  }
   Point center() const { return center_.model(); }
-  void setCenter(Point center) { center_.set(center); }
+  void setCenter(Point center) {
+    if (center_.set(center)) notePlacementChange();
+  }
   const AffineTransform& transform() const { return transform_.model(); }
-  void setTransform(const AffineTransform& t) { transform_.set(t); }
+  void setTransform(const AffineTransform& t) {
+    if (transform_.set(t)) notePlacementChange();
+  }
   // The layer's anchor point in unit coordinates of the bounds, (0.5, 0.5)
   // by default. Moving it keeps the centre, so the view moves on screen.
   Point anchorPoint() const { return anchorPoint_; }
@@ -65,25 +72,32 @@ class View : public std::enable_shared_from_this<View> {
     if (p == anchorPoint_) return;
     anchorPoint_ = p;
     noteVisualChange();
+    notePlacementChange();
   }
   float contentScaleFactor() const { return contentScaleFactor_; }
 
   // --- Appearance ---------------------------------------------------------
   float alpha() const { return alpha_.model(); }
-  void setAlpha(float alpha) { alpha_.set(alpha); }
+  void setAlpha(float alpha) {
+    if (alpha_.set(alpha)) notePlacementChange();
+  }
   bool isHidden() const { return hidden_; }
   void setHidden(bool hidden) {
     if (hidden == hidden_) return;
     hidden_ = hidden;
     noteVisualChange();
+    notePlacementChange();
   }
   const Color& backgroundColor() const { return backgroundColor_.model(); }
-  void setBackgroundColor(const Color& c) { backgroundColor_.set(c); }
+  void setBackgroundColor(const Color& c) {
+    if (backgroundColor_.set(c)) noteContentChange();
+  }
   bool clipsToBounds() const { return clipsToBounds_; }
   void setClipsToBounds(bool clips) {
     if (clips == clipsToBounds_) return;
     clipsToBounds_ = clips;
     noteVisualChange();
+    noteContentChange();
   }
   bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
   void setUserInteractionEnabled(bool enabled) { userInteractionEnabled_ = enabled; }
@@ -95,8 +109,18 @@ class View : public std::enable_shared_from_this<View> {
   void setNeedsDisplay() {
     ++displayGeneration_;
     noteVisualChange();
+    noteContentChange();
   }
   unsigned displayGeneration() const { return displayGeneration_; }
+
+  // Changes whenever something drawn inside this view may have changed:
+  // its bounds, background or content, its subviews, anything about them.
+  // Its own placement (centre, transform, anchor point, alpha, hidden)
+  // changes its superview's revision, not its own, so that a renderer can
+  // keep what it learnt of a subtree for as long as the number stays.
+  // Revisions come from one counter for all views: a number is never seen
+  // twice, not even on a later view at the same address.
+  std::uint64_t subtreeRevision() const { return subtreeRevision_; }
 
   // --- Tree ---------------------------------------------------------------
   View* superview() const { return superview_; }
@@ -145,8 +169,14 @@ class View : public std::enable_shared_from_this<View> {
  protected:
   // Hook for subclasses that keep state tied to their superview.
   virtual void didMoveToSuperview() {}
+  // For the view's own content (its image, its text): this view and every
+  // view above it have a new revision.
+  void noteContentChange();
 
  private:
+  // The superview and every view above it have a new revision.
+  void notePlacementChange();
+
   Point anchorInBounds() const;
   void detachFromSuperview();
 
@@ -161,6 +191,7 @@ class View : public std::enable_shared_from_this<View> {
   bool clipsToBounds_ = false;
   bool userInteractionEnabled_ = true;
   unsigned displayGeneration_ = 0;
+  std::uint64_t subtreeRevision_;
 
   View* superview_ = nullptr;
   std::vector<std::shared_ptr<View>> subviews_;

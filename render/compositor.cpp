@@ -41,6 +41,7 @@ struct Op {
   enum class Kind { Draw, PushScissor, PopScissor, PushStencil, PopStencil } kind;
   GLuint texture = 0;  // 0: a solid fill
   bool blend = true;   // false where everything drawn is opaque
+  bool mipmapped = true;  // sampled from the mipmaps (where the context has samplers)
   GLuint mask = 0;     // a grey mask the texture is seen through; its quads are masked vertices
   int firstQuad = 0;   // into the frame's vertices (or masked vertices), four a quad
   int quads = 0;
@@ -53,7 +54,67 @@ struct Fill {
   GLuint texture = 0;
   bool opaque = false;
   GLuint mask = 0;
+  bool repeats = false;  // the texture is addressed as mirrored repeats
+  int width = 0, height = 0;  // the texture's
 };
+
+// Whether the quad shows more than one texel a pixel along either edge:
+// only then do the mipmaps make a difference, and sampling them costs a
+// software rasteriser dearly.
+bool minified(const Quad& q, int width, int height) {
+  auto along = [&](int from, int to) {
+    const double pixels = std::hypot(q.corners[to].x - q.corners[from].x, q.corners[to].y - q.corners[from].y);
+    const double texels = std::hypot((q.texCoords[to].x - q.texCoords[from].x) * width,
+                                     (q.texCoords[to].y - q.texCoords[from].y) * height);
+    return texels > pixels * 1.001;
+  };
+  return along(0, 1) || along(0, 3);
+}
+
+// Calls f with each tile of a MirroredTiles quad as a quad of its own, its
+// picture flipped as mirrored-repeat addressing would show it: for contexts
+// that cannot repeat a texture of its size.
+template <typename F>
+void forEachTile(const Quad& field, F&& f) {
+  const kit::Point uv0 = field.texCoords[0], uv2 = field.texCoords[2];
+  const int i0 = static_cast<int>(std::lround(uv0.x)), i1 = static_cast<int>(std::lround(uv2.x));
+  const int j0 = static_cast<int>(std::lround(uv0.y)), j1 = static_cast<int>(std::lround(uv2.y));
+  if (i1 <= i0 || j1 <= j0) return;
+  const kit::Point o = field.corners[0];
+  const kit::Point across{(field.corners[1].x - o.x) / static_cast<float>(i1 - i0),
+                          (field.corners[1].y - o.y) / static_cast<float>(i1 - i0)};
+  const kit::Point down{(field.corners[3].x - o.x) / static_cast<float>(j1 - j0),
+                        (field.corners[3].y - o.y) / static_cast<float>(j1 - j0)};
+  auto at = [&](int i, int j) {
+    const auto di = static_cast<float>(i - i0), dj = static_cast<float>(j - j0);
+    return kit::Point{o.x + di * across.x + dj * down.x, o.y + di * across.y + dj * down.y};
+  };
+  Quad tile = field;
+  tile.source = QuadSource::Bitmap;
+  for (int j = j0; j < j1; ++j)
+    for (int i = i0; i < i1; ++i) {
+      tile.corners = {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
+      const float l = i % 2 != 0 ? 1.0f : 0.0f, t = j % 2 != 0 ? 1.0f : 0.0f;
+      tile.texCoords = {kit::Point{l, t}, {1 - l, t}, {1 - l, 1 - t}, {l, 1 - t}};
+      f(tile);
+    }
+}
+
+// Whether the quad is an upright rectangle over the whole viewport.
+bool coversViewport(const Quad& q, int width, int height) {
+  constexpr float kSlack = 1e-3f;
+  const auto& c = q.corners;
+  const bool upright = (std::fabs(c[0].y - c[1].y) <= kSlack && std::fabs(c[1].x - c[2].x) <= kSlack &&
+                        std::fabs(c[2].y - c[3].y) <= kSlack && std::fabs(c[3].x - c[0].x) <= kSlack) ||
+                       (std::fabs(c[0].x - c[1].x) <= kSlack && std::fabs(c[1].y - c[2].y) <= kSlack &&
+                        std::fabs(c[2].x - c[3].x) <= kSlack && std::fabs(c[3].y - c[0].y) <= kSlack);
+  if (!upright) return false;
+  float x0 = c[0].x, y0 = c[0].y, x1 = c[0].x, y1 = c[0].y;
+  for (const kit::Point& p : c) {
+    x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+  }
+  return x0 <= kSlack && y0 <= kSlack && x1 >= width - kSlack && y1 >= height - kSlack;
+}
 
 struct ScissorBox {
   int x0, y0, x1, y1;  // pixels, y down
@@ -73,7 +134,11 @@ struct Compositor::Impl {
   GLuint vertexBuffer = 0;
   GLuint indexBuffer = 0;
   GLuint maskedVertexBuffer = 0;
+  // ES 3: the textures' addressing with and without their mipmaps.
+  GLuint smoothSampler = 0;
+  GLuint mipmapSampler = 0;
   bool warnedAboutText = false;
+  int quadsHidden = 0;
 
   DrawList list;
   std::vector<Vertex> vertices;
@@ -94,19 +159,39 @@ struct Compositor::Impl {
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)),
                  indices.data(), GL_STATIC_DRAW);
+    if (usesSamplers()) {
+      for (GLuint* sampler : {&smoothSampler, &mipmapSampler}) {
+        glGenSamplers(1, sampler);
+        glSamplerParameteri(*sampler, GL_TEXTURE_WRAP_S, GL_MIRRORED_REPEAT);
+        glSamplerParameteri(*sampler, GL_TEXTURE_WRAP_T, GL_MIRRORED_REPEAT);
+        glSamplerParameteri(*sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+      }
+      glSamplerParameteri(smoothSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+      glSamplerParameteri(mipmapSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
+    }
   }
 
   ~Impl() {
     glDeleteBuffers(1, &vertexBuffer);
     glDeleteBuffers(1, &indexBuffer);
     glDeleteBuffers(1, &maskedVertexBuffer);
+    if (usesSamplers()) {
+      glDeleteSamplers(1, &smoothSampler);
+      glDeleteSamplers(1, &mipmapSampler);
+    }
   }
 
+  // Every ES 3 texture can repeat and has mipmaps; ES 2 has no samplers.
+  bool usesSamplers() const { return caps.majorVersion >= 3; }
+
   Fill fillOf(const Quad& q) {
-    auto picture = [](TextureCache::Texture t) { return Fill{t.id != 0, t.id, t.opaque}; };
+    auto picture = [](TextureCache::Texture t) {
+      return Fill{t.id != 0, t.id, t.opaque, 0, t.repeats, t.width, t.height};
+    };
     switch (q.source) {
       case QuadSource::Solid: return {true, 0, true};
-      case QuadSource::Bitmap: return q.bitmap ? picture(textures.textureFor(*q.bitmap)) : Fill{};
+      case QuadSource::Bitmap:
+      case QuadSource::MirroredTiles: return q.bitmap ? picture(textures.textureFor(*q.bitmap)) : Fill{};
       case QuadSource::Text: {
         const kit::BitmapRef text = texts.pictureFor(list.texts[static_cast<std::size_t>(q.text)]);
         if (!text && !rasterizer.error().empty() && !warnedAboutText) {
@@ -120,7 +205,11 @@ struct Compositor::Impl {
         Fill fill = picture(textures.textureFor(*q.bitmap));
         const QuadMask& m = list.masks[static_cast<std::size_t>(q.mask)];
         // A mask that cannot be a texture leaves the picture whole.
-        if (fill.drawable && m.mask && *m.mask) fill.mask = masks.textureFor(**m.mask);
+        if (fill.drawable && m.mask && *m.mask) {
+          const MaskTextures::Texture mask = masks.textureFor(**m.mask);
+          fill.mask = mask.id;
+          fill.opaque = fill.opaque && mask.white;
+        }
         return fill;
       }
     }
@@ -156,41 +245,71 @@ struct Compositor::Impl {
     }
   }
 
+  // Where drawing starts: at the last opaque quad that covers the whole
+  // viewport outside every clip, since nothing before it can be seen.
+  std::size_t firstSeenCommand(int width, int height) {
+    std::size_t first = 0;
+    int depth = 0;
+    for (std::size_t i = 0; i < list.commands.size(); ++i) {
+      const DrawCommand& c = list.commands[i];
+      if (c.kind == DrawCommand::Kind::PushClip) ++depth;
+      if (c.kind == DrawCommand::Kind::PopClip) --depth;
+      if (c.kind != DrawCommand::Kind::Quad || depth != 0 || c.quad.color.a < 1 ||
+          !coversViewport(c.quad, width, height))
+        continue;
+      const Fill fill = fillOf(c.quad);
+      if (fill.drawable && fill.opaque) first = i;
+    }
+    return first;
+  }
+
+  void addQuad(const Quad& q, const Fill& fill) {
+    const int index = static_cast<int>(vertices.size() / 4);
+    appendQuad(q);
+    // Blending reads the framebuffer back; opaque quads need not.
+    const bool blend = !fill.opaque || vertices.back().rgba[3] != 255;
+    const bool mipmapped = fill.texture && usesSamplers() && minified(q, fill.width, fill.height);
+    Op* last = ops.empty() ? nullptr : &ops.back();
+    if (last && last->kind == Op::Kind::Draw && last->texture == fill.texture && !last->mask &&
+        last->blend == blend && last->mipmapped == mipmapped && last->quads < kMaxQuadsPerDraw)
+      ++last->quads;
+    else
+      ops.push_back({Op::Kind::Draw, fill.texture, blend, mipmapped, 0, index, 1, {}});
+  }
+
   // The draw list as vertices and a sequence of draw calls and clip changes;
   // neighbouring quads on one texture share a call.
-  void prepare() {
+  void prepare(int width, int height) {
     vertices.clear();
     maskedVertices.clear();
     ops.clear();
+    quadsHidden = 0;
     std::vector<Op::Kind> openClips;
-    for (const DrawCommand& c : list.commands) {
+    const std::size_t first = firstSeenCommand(width, height);
+    for (std::size_t i = 0; i < first; ++i) quadsHidden += list.commands[i].kind == DrawCommand::Kind::Quad;
+    for (std::size_t i = first; i < list.commands.size(); ++i) {
+      const DrawCommand& c = list.commands[i];
       switch (c.kind) {
         case DrawCommand::Kind::Quad: {
           const Fill fill = fillOf(c.quad);
           if (!fill.drawable) break;
           if (fill.mask) {
             // Each on its own: it binds its own mask.
-            ops.push_back({Op::Kind::Draw, fill.texture, true, fill.mask,
+            ops.push_back({Op::Kind::Draw, fill.texture, true, true, fill.mask,
                            static_cast<int>(maskedVertices.size() / 4), 1, {}});
             appendMaskedQuad(c.quad);
             break;
           }
-          const int index = static_cast<int>(vertices.size() / 4);
-          appendQuad(c.quad);
-          // Blending reads the framebuffer back; opaque quads need not.
-          const bool blend = !fill.opaque || vertices.back().rgba[3] != 255;
-          Op* last = ops.empty() ? nullptr : &ops.back();
-          if (last && last->kind == Op::Kind::Draw && last->texture == fill.texture &&
-              last->blend == blend && last->quads < kMaxQuadsPerDraw)
-            ++last->quads;
+          if (c.quad.source == QuadSource::MirroredTiles && !fill.repeats)
+            forEachTile(c.quad, [&](const Quad& tile) { addQuad(tile, fill); });
           else
-            ops.push_back({Op::Kind::Draw, fill.texture, blend, 0, index, 1, {}});
+            addQuad(c.quad, fill);
           break;
         }
         case DrawCommand::Kind::PushClip: {
           // Without a stencil buffer a turned clip falls back to its box.
           const bool stencil = !c.axisAligned && caps.stencilBits > 0;
-          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, 0, 0, 0, c.box};
+          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, false, 0, 0, 0, c.box};
           if (stencil) {
             op.firstQuad = static_cast<int>(vertices.size() / 4);
             appendQuad(c.quad);
@@ -203,7 +322,7 @@ struct Compositor::Impl {
           if (openClips.empty()) break;
           const bool stencil = openClips.back() == Op::Kind::PushStencil;
           openClips.pop_back();
-          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, 0, 0, 0, c.box};
+          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, false, 0, 0, 0, c.box};
           if (stencil) {
             op.firstQuad = static_cast<int>(vertices.size() / 4);
             appendQuad(c.quad);
@@ -231,11 +350,17 @@ struct Compositor::Impl {
     // Nothing is assumed of the state others left: the first draw sets all.
     const QuadProgram* program = nullptr;
     GLuint bound = 0;
+    GLuint sampler = 0;
     int blending = -1;
-    auto drawQuads = [&](GLuint texture, bool blend, int first, int count) {
+    auto sampleWith = [&](bool mipmapped) {
+      const GLuint wanted = mipmapped ? mipmapSampler : smoothSampler;
+      if (usesSamplers() && wanted != sampler) glBindSampler(0, sampler = wanted);
+    };
+    auto drawQuads = [&](GLuint texture, bool blend, bool mipmapped, int first, int count) {
       const QuadProgram* wanted = texture ? &textured : &solid;
       if (wanted != program) (program = wanted)->use(std::max(1, width), std::max(1, height));
       if (texture && texture != bound) glBindTexture(GL_TEXTURE_2D, bound = texture);
+      if (texture) sampleWith(mipmapped);
       if (static_cast<int>(blend) != blending) {
         blending = blend;
         blend ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
@@ -251,6 +376,7 @@ struct Compositor::Impl {
       glBindTexture(GL_TEXTURE_2D, op.mask);
       glActiveTexture(GL_TEXTURE0);
       glBindTexture(GL_TEXTURE_2D, bound = op.texture);
+      sampleWith(op.mipmapped);
       if (blending != 1) {
         blending = 1;
         glEnable(GL_BLEND);
@@ -290,7 +416,7 @@ struct Compositor::Impl {
       glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
       glStencilFunc(GL_EQUAL, stencilDepth, 0xFF);
       glStencilOp(GL_KEEP, GL_KEEP, change);
-      drawQuads(0, false, op.firstQuad, 1);
+      drawQuads(0, false, false, op.firstQuad, 1);
       glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     };
 
@@ -300,7 +426,7 @@ struct Compositor::Impl {
           if (op.mask)
             drawMasked(op);
           else
-            drawQuads(op.texture, op.blend, op.firstQuad, op.quads);
+            drawQuads(op.texture, op.blend, op.mipmapped, op.firstQuad, op.quads);
           break;
         case Op::Kind::PushScissor: {
           // Pixels whose centres lie inside the box.
@@ -334,6 +460,8 @@ struct Compositor::Impl {
     }
     glDisable(GL_SCISSOR_TEST);
     glDisable(GL_STENCIL_TEST);
+    // Others on this context sample with their textures' own settings.
+    if (usesSamplers()) glBindSampler(0, 0);
     return drawCalls;
   }
 };
@@ -360,10 +488,10 @@ void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
   // Errors from before this frame are not this frame's.
   for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
   }
-  buildDrawList(root, settings, m.list);
-  m.prepare();
-
   const int width = std::max(0, settings.viewportWidth), height = std::max(0, settings.viewportHeight);
+  buildDrawList(root, settings, m.list);
+  m.prepare(width, height);
+
   glViewport(0, 0, width, height);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_CULL_FACE);
@@ -398,6 +526,7 @@ void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
   stats_.drawCalls = m.submit(settings);
   stats_.viewsVisited = m.list.viewsVisited;
   stats_.viewsCulled = m.list.viewsCulled;
+  stats_.quadsHidden = m.quadsHidden;
   for (const Op& op : m.ops)
     if (op.kind == Op::Kind::Draw) stats_.quadsDrawn += op.quads;
 

@@ -24,6 +24,7 @@ struct FrameStats {
   int viewsCulled = 0;
   int texturesAlive = 0;
   int drawCalls = 0;
+  int quadsHidden = 0;  // under an opaque quad over the whole viewport: not drawn
 };
 
 // The context refused something (out of memory, a lost context).

@@ -24,6 +24,23 @@ bool Affine::keepsAxes() const {
   return (std::fabs(b) <= eps && std::fabs(c) <= eps) || (std::fabs(a) <= eps && std::fabs(d) <= eps);
 }
 
+Box Affine::mapBox(const Box& box) const {
+  const double xs[4] = {box.x0, box.x1, box.x1, box.x0}, ys[4] = {box.y0, box.y0, box.y1, box.y1};
+  Box out{INFINITY, INFINITY, -INFINITY, -INFINITY};
+  for (int i = 0; i < 4; ++i) {
+    const double x = a * xs[i] + c * ys[i] + tx, y = b * xs[i] + d * ys[i] + ty;
+    out = {std::min(out.x0, x), std::min(out.y0, y), std::max(out.x1, x), std::max(out.y1, y)};
+  }
+  return out;
+}
+
+std::optional<Affine> Affine::inverted() const {
+  const double det = a * d - b * c;
+  if (!(std::fabs(det) > 1e-300) || !std::isfinite(det)) return std::nullopt;
+  const double ia = d / det, ib = -b / det, ic = -c / det, id = a / det;
+  return Affine{ia, ib, ic, id, -(tx * ia + ty * ic), -(tx * ib + ty * id)};
+}
+
 Affine viewToSuperview(const kit::View& view, const kit::ViewPresentation& p) {
   const kit::Point ap = view.anchorPoint();
   const double ax = p.bounds.origin.x + static_cast<double>(ap.x) * p.bounds.size.width;
@@ -66,10 +83,6 @@ constexpr float kStatusBarHeight = 20;       // points
 constexpr float kStatusBarClockSize = 12;    // points
 constexpr int kSpinnerSpokes = 12;
 constexpr double kSpinnerTurnsPerSecond = 1;
-// Below this the platform treats a view as gone: it is neither drawn nor touched.
-constexpr float kInvisibleAlpha = 0.01f;
-// A colour whose alpha rounds to zero in eight bits adds nothing.
-constexpr float kNothingToDraw = 0.5f / 255;
 
 PixelRect boxOf(const std::array<kit::Point, 4>& c) {
   PixelRect r{c[0].x, c[0].y, c[0].x, c[0].y};
@@ -312,6 +325,18 @@ class Builder {
     const Affine m = isRoot ? parentToPixels : viewToSuperview(v, p).then(parentToPixels);
     const float alpha = parentAlpha * std::min(p.alpha, 1.0f);
 
+    // What is known of the subtree: whether any of it reaches the clip,
+    // and whether its subviews are a field of tiles.
+    const SubtreeFacts* facts = nullptr;
+    if (!v.subviews().empty()) {
+      facts = &out_.subtrees.factsOf(v, s_.time);
+      if (facts->extent.empty()) return;
+      if (!reachesClip(m.mapBox(facts->extent))) {
+        ++out_.viewsCulled;
+        return;
+      }
+    }
+
     const bool clips = v.clipsToBounds();
     if (clips) {
       // A clipping view keeps its subviews inside it, so its box decides
@@ -332,7 +357,10 @@ class Builder {
     }
 
     content(v, p, m, alpha);
-    for (const kit::ViewRef& sub : v.subviews()) visit(*sub, m, alpha, false);
+    if (facts && facts->lattice)
+      tileField(*facts->lattice, m, alpha);
+    else
+      for (const kit::ViewRef& sub : v.subviews()) visit(*sub, m, alpha, false);
 
     if (clips) {
       DrawCommand pop = out_.commands[clipStack_.back().push];
@@ -341,6 +369,46 @@ class Builder {
       clip_ = clipStack_.back().outer;
       clipStack_.pop_back();
     }
+  }
+
+  bool reachesClip(const Box& pixels) const {
+    return pixels.x0 < clip_.x1 && pixels.x1 > clip_.x0 && pixels.y0 < clip_.y1 && pixels.y1 > clip_.y0;
+  }
+
+  // The tiles of the lattice that reach the clip, as one quad whose texture
+  // coordinates count tiles.
+  void tileField(const TileLattice& lattice, const Affine& m, float alpha) {
+    const int tiles = lattice.columns * lattice.rows;
+    const std::optional<Affine> back = m.inverted();
+    if (!back) {
+      out_.viewsCulled += tiles;
+      return;
+    }
+    // The clip in the lattice's coordinates, and the tiles under its box.
+    const Box seen = back->mapBox({clip_.x0, clip_.y0, clip_.x1, clip_.y1});
+    auto range = [](double from, double to, double origin, double pitch, int count) {
+      const double first = std::floor((from - origin) / pitch), last = std::ceil((to - origin) / pitch);
+      return std::pair{static_cast<int>(std::clamp(first, 0.0, double(count))),
+                       static_cast<int>(std::clamp(last, 0.0, double(count)))};
+    };
+    const auto [i0, i1] = range(seen.x0, seen.x1, lattice.originX, lattice.pitchX, lattice.columns);
+    const auto [j0, j1] = range(seen.y0, seen.y1, lattice.originY, lattice.pitchY, lattice.rows);
+    if (i0 >= i1 || j0 >= j1) {
+      out_.viewsCulled += tiles;
+      return;
+    }
+    out_.viewsCulled += tiles - (i1 - i0) * (j1 - j0);
+    Quad q;
+    const double x0 = lattice.originX + i0 * lattice.pitchX, x1 = lattice.originX + i1 * lattice.pitchX;
+    const double y0 = lattice.originY + j0 * lattice.pitchY, y1 = lattice.originY + j1 * lattice.pitchY;
+    q.corners = {m.apply(x0, y0), m.apply(x1, y0), m.apply(x1, y1), m.apply(x0, y1)};
+    const float u0 = static_cast<float>(i0 + lattice.firstFlippedX), u1 = static_cast<float>(i1 + lattice.firstFlippedX);
+    const float v0 = static_cast<float>(j0 + lattice.firstFlippedY), v1 = static_cast<float>(j1 + lattice.firstFlippedY);
+    q.texCoords = {kit::Point{u0, v0}, {u1, v0}, {u1, v1}, {u0, v1}};
+    q.source = QuadSource::MirroredTiles;
+    q.bitmap = lattice.bitmap;
+    q.color = {1, 1, 1, alpha};
+    add(std::move(q));
   }
 
   void statusBar(const kit::Rect& rootBounds, const Affine& rootToPixels) {
@@ -371,6 +439,7 @@ class Builder {
 void buildDrawList(const kit::View& root, const FrameSettings& settings, DrawList& out) {
   out.clear();
   Builder(settings, out).walk(root);
+  out.subtrees.endFrame();
 }
 
 }  // namespace render

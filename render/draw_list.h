@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "kit/bitmap.h"
@@ -13,6 +14,7 @@
 #include "kit/image.h"
 #include "kit/view.h"
 #include "render/frame_settings.h"
+#include "render/subtree_facts.h"
 #include "render/text_rasterizer.h"
 
 namespace render {
@@ -32,6 +34,10 @@ struct Affine {
   kit::Point apply(double x, double y) const {
     return {static_cast<float>(a * x + c * y + tx), static_cast<float>(b * x + d * y + ty)};
   }
+  // The bounding box of the box mapped.
+  Box mapBox(const Box& box) const;
+  // The map back, or nothing when this one flattens the plane.
+  std::optional<Affine> inverted() const;
   // Whether it keeps rectangles axis-aligned (no turn but quarter turns).
   bool keepsAxes() const;
 };
@@ -53,7 +59,11 @@ struct PixelRect {
 };
 
 // MaskedBitmap: a bitmap seen through a grey mask (DrawList::masks).
-enum class QuadSource : std::uint8_t { Solid, Bitmap, Text, MaskedBitmap };
+// MirroredTiles: a bitmap repeated over a lattice of tiles, each the mirror
+// image of its neighbours; the texture coordinates count tiles (u from i
+// to i + 1 over tile i), and a tile whose count is odd shows the picture
+// flipped on that axis, as mirrored-repeat addressing draws it.
+enum class QuadSource : std::uint8_t { Solid, Bitmap, Text, MaskedBitmap, MirroredTiles };
 
 // The mask of a MaskedBitmap quad, and where the quad's corners fall on it.
 struct QuadMask {
@@ -69,7 +79,7 @@ struct Quad {
   // Straight alpha; the opacity inherited down the tree is in a.
   kit::Color color;
   QuadSource source = QuadSource::Solid;
-  // Source Bitmap and MaskedBitmap: the image's own reference (valid while
+  // Source Bitmap, MaskedBitmap and MirroredTiles: the image's own reference (valid while
   // the tree is unchanged); the texture cache keys on it. Source Text: an
   // index into DrawList::texts.
   const kit::BitmapRef* bitmap = nullptr;
@@ -94,8 +104,11 @@ struct DrawList {
   std::vector<QuadMask> masks;
   int viewsVisited = 0;  // views whose presentation was read
   int viewsCulled = 0;   // views with something to draw, all of it off the viewport
-                         // or outside the clip (a clipping subtree counts once)
+                         // or outside the clip (a clipping subtree, or one wholly
+                         // off the viewport, counts once; tiles of a lattice each)
   int quads = 0;
+  // Kept from one list to the next: what is known of unchanged subtrees.
+  SubtreeMemory subtrees;
 
   void clear() {
     commands.clear();

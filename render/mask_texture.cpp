@@ -1,5 +1,6 @@
 #include "render/mask_texture.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace render {
@@ -15,8 +16,13 @@ MaskTextures::~MaskTextures() {
   for (auto& [source, entry] : entries_) glDeleteTextures(1, &entry.id);
 }
 
-void MaskTextures::copy(const kit::GreyImage& mask, const kit::SampleBox& box) {
+bool MaskTextures::copy(const kit::GreyImage& mask, const kit::SampleBox& box) {
   const kit::Bitmap& b = mask.bitmap();
+  bool white = true;
+  for (int y = box.y0; y < box.y0 + box.height() && white; ++y) {
+    const std::uint8_t* row = b.row(y) + box.x0;
+    white = std::all_of(row, row + box.width(), [](std::uint8_t v) { return v == 255; });
+  }
   const GLenum format = caps_.majorVersion >= 3 ? GL_RED : GL_LUMINANCE;
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
   if (caps_.majorVersion >= 3) {
@@ -44,14 +50,15 @@ void MaskTextures::copy(const kit::GreyImage& mask, const kit::SampleBox& box) {
                     rows);
   }
   uploadedSamples_ += static_cast<std::uint64_t>(box.width()) * static_cast<std::uint64_t>(box.height());
+  return white;
 }
 
-GLuint MaskTextures::textureFor(const kit::GreyImage& mask) {
+MaskTextures::Texture MaskTextures::textureFor(const kit::GreyImage& mask) {
   const kit::Bitmap& b = mask.bitmap();
   if (b.width <= 0 || b.height <= 0 || b.width > caps_.maxTextureSize || b.height > caps_.maxTextureSize ||
       b.format != kit::PixelFormat::Gray8 ||
       b.pixels.size() < static_cast<std::size_t>(b.width) * static_cast<std::size_t>(b.height))
-    return 0;
+    return {};
   clearErrors();
   const kit::SampleBox whole{0, 0, b.width, b.height};
   auto it = entries_.find(mask.source());
@@ -73,32 +80,35 @@ GLuint MaskTextures::textureFor(const kit::GreyImage& mask) {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-    copy(mask, whole);
+    e.white = copy(mask, whole);
     if (glGetError() != GL_NO_ERROR) {
       glDeleteTextures(1, &e.id);
-      return 0;
+      return {};
     }
     e.generation = mask.generation();
     e.used = true;
     entries_.emplace(mask.source(), e);
-    return e.id;
+    return {e.id, e.white};
   }
   Entry& e = it->second;
   e.used = true;
   glBindTexture(GL_TEXTURE_2D, e.id);
-  if (e.generation == mask.generation()) return e.id;
+  if (e.generation == mask.generation()) return {e.id, e.white};
   // An older snapshot than the texture's, or one whose history no longer
   // reaches back to it: everything again.
   const std::optional<kit::SampleBox> changed = mask.changedSince(e.generation);
   const kit::SampleBox box = changed ? *changed : whole;
-  if (!box.empty()) copy(mask, box);
+  if (!box.empty()) {
+    const bool white = copy(mask, box);
+    e.white = box.width() == b.width && box.height() == b.height ? white : e.white && white;
+  }
   if (glGetError() != GL_NO_ERROR) {
     glDeleteTextures(1, &e.id);
     entries_.erase(it);
-    return 0;
+    return {};
   }
   e.generation = mask.generation();
-  return e.id;
+  return {e.id, e.white};
 }
 
 void MaskTextures::collect() {

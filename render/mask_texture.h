@@ -24,10 +24,14 @@ class MaskTextures {
   MaskTextures(const MaskTextures&) = delete;
   MaskTextures& operator=(const MaskTextures&) = delete;
 
-  // The texture showing mask, brought up to date; 0 when none can be made
-  // (an empty mask, one larger than the largest texture, a GL failure).
-  // Binds it to the active texture unit.
-  GLuint textureFor(const kit::GreyImage& mask);
+  struct Texture {
+    GLuint id = 0;
+    bool white = false;  // every sample is white: the mask hides nothing
+  };
+  // The texture showing mask, brought up to date; id 0 when none can be
+  // made (an empty mask, one larger than the largest texture, a GL
+  // failure). Binds it to the active texture unit.
+  Texture textureFor(const kit::GreyImage& mask);
 
   // Deletes the textures that no mask asked for since the last call.
   void collect();
@@ -42,8 +46,12 @@ class MaskTextures {
     int width = 0, height = 0;
     std::uint64_t generation = 0;
     bool used = false;
+    // Known to be white everywhere. Only darkening follows a fresh mask,
+    // so once false it stays so until the texture is filled afresh.
+    bool white = false;
   };
-  void copy(const kit::GreyImage& mask, const kit::SampleBox& box);
+  // Copies the box's samples into the bound texture; answers whether they are all white.
+  bool copy(const kit::GreyImage& mask, const kit::SampleBox& box);
 
   GlCapabilities caps_;
   std::unordered_map<std::uint64_t, Entry> entries_;  // by the mask's source

@@ -65,8 +65,11 @@ TextureCache::Texture TextureCache::upload(const kit::Bitmap& bitmap) const {
   glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), px.width, px.height, 0, format,
                GL_UNSIGNED_BYTE, px.data);
   const bool mipmaps = caps_.npotMipmaps || (isPowerOfTwo(px.width) && isPowerOfTwo(px.height));
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  // Sizes that allow mipmaps allow repeats too.
+  const bool repeats = mipmaps;
+  const GLint wrap = repeats ? GL_MIRRORED_REPEAT : GL_CLAMP_TO_EDGE;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmaps ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
   if (mipmaps) glGenerateMipmap(GL_TEXTURE_2D);
@@ -74,7 +77,7 @@ TextureCache::Texture TextureCache::upload(const kit::Bitmap& bitmap) const {
     glDeleteTextures(1, &texture);
     return {};
   }
-  return {texture, px.opaque};
+  return {texture, px.opaque, repeats, px.width, px.height};
 }
 
 }  // namespace render

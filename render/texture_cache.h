@@ -23,12 +23,16 @@ class TextureCache {
 
   struct Texture {
     GLuint id = 0;
-    bool opaque = false;  // every pixel has alpha 1: no blending needed
+    bool opaque = false;   // every pixel has alpha 1: no blending needed
+    bool repeats = false;  // addressed as mirrored repeats, not clamped
+    int width = 0, height = 0;
   };
 
-  // The bitmap's texture (mipmapped, trilinear, clamped at the edges; grey
-  // bitmaps as luminance; premultiplied alpha); id 0 when there is no
-  // picture to upload.
+  // The bitmap's texture (mipmapped, trilinear; grey bitmaps as luminance;
+  // premultiplied alpha); id 0 when there is no picture to upload.
+  // Addressing is mirrored repeat wherever the context allows it for the
+  // texture's size, clamped at the edges elsewhere: within the picture,
+  // and at its edges, the two sample the same texels.
   Texture textureFor(const kit::BitmapRef& bitmap);
 
   // Deletes the textures of bitmaps that no longer exist.

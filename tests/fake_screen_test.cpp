@@ -344,11 +344,13 @@ TEST_P(MaskedScene, AStampUploadsItsRectangleAndNotTheWholeMask) {
   caps.majorVersion = std::min(caps.majorVersion, GetParam());
   render::MaskTextures masks(caps);
   fake->displayIfNeeded();
-  ASSERT_NE(masks.textureFor(*fake->alphaCGImage()), 0u);
+  const render::MaskTextures::Texture fresh = masks.textureFor(*fake->alphaCGImage());
+  ASSERT_NE(fresh.id, 0u);
+  EXPECT_TRUE(fresh.white);  // hides nothing: what is drawn through it covers what is below
   EXPECT_EQ(masks.uploadedSamples(), static_cast<std::uint64_t>(kSize) * kSize);
   tap({100, 100});
   fake->displayIfNeeded();
-  masks.textureFor(*fake->alphaCGImage());
+  EXPECT_FALSE(masks.textureFor(*fake->alphaCGImage()).white);
   EXPECT_EQ(masks.uploadedSamples(), static_cast<std::uint64_t>(kSize) * kSize + 100 * 100);
   // Asked again with nothing new: nothing copied.
   masks.textureFor(*fake->alphaCGImage());
@@ -357,7 +359,7 @@ TEST_P(MaskedScene, AStampUploadsItsRectangleAndNotTheWholeMask) {
   fake->setupRubbing();
   fake->setNeedsDisplay();
   fake->displayIfNeeded();
-  masks.textureFor(*fake->alphaCGImage());
+  EXPECT_TRUE(masks.textureFor(*fake->alphaCGImage()).white);
   EXPECT_EQ(masks.uploadedSamples(), 2ull * kSize * kSize + 100 * 100);
   EXPECT_EQ(masks.size(), 2);
   masks.collect();

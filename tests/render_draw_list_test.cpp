@@ -309,27 +309,39 @@ class DrawListTileField : public apptest::LaunchedApp {
   }
 };
 
-TEST_F(DrawListTileField, OnlyTheTilesOverTheScreenAreDrawnFromTheOneBitmap) {
+// The number of tiles a MirroredTiles quad spans.
+int tilesIn(const Quad& q) {
+  return static_cast<int>(std::lround((q.texCoords[2].x - q.texCoords[0].x) * (q.texCoords[2].y - q.texCoords[0].y)));
+}
+
+TEST_F(DrawListTileField, TheTilesOverTheScreenAreOneQuadAndTheRestAreNotLookedAt) {
   runner.deliverFrames(2);
   const DrawList list = build(window(), frame());
-  const auto tiles = quadsOf(list, QuadSource::Bitmap);
+  EXPECT_TRUE(quadsOf(list, QuadSource::Bitmap).empty());
+  const auto fields = quadsOf(list, QuadSource::MirroredTiles);
+  ASSERT_EQ(fields.size(), 1u);
   const int visible = tilesOnScreen();
-  EXPECT_EQ(static_cast<int>(tiles.size()), visible);
   EXPECT_GE(visible, 2);
-  EXPECT_LE(visible, 9);
-  for (const Quad& q : tiles) EXPECT_EQ(q.bitmap->get(), tiles[0].bitmap->get());
-  EXPECT_GE(list.viewsCulled, 18 * 18 - visible);
+  EXPECT_EQ(tilesIn(fields[0]), visible);  // unturned: the box of the screen is the screen
+  EXPECT_EQ(fields[0].bitmap->get(),
+            static_cast<const kit::ImageView&>(*vc().seamlessTiles->subviews()[0]).image()->bitmap().get());
+  EXPECT_EQ(list.viewsCulled, 18 * 18 - visible);
+  EXPECT_LT(list.viewsVisited, 100);
 
   // A small picture makes a field of 7056 tiles; turned and zoomed out a
-  // few hundred of them still cover the screen.
+  // few hundred of them still cover the screen, and no tile is visited.
   auto bitmap = std::make_shared<kit::Bitmap>(kit::Bitmap::make(100, 100, kit::PixelFormat::RGBA8));
   vc().updateTilePatch(std::make_shared<kit::Image>(std::move(bitmap)));
   runner.motion().current.attitude.yaw = std::numbers::pi / 2 + 0.5;
   vc().telescoperView->setTransform(kit::AffineTransform::makeScale(0.25f, 0.25f));
   runner.deliverFrames(2);
   const DrawList wide = build(window(), frame());
-  EXPECT_EQ(static_cast<int>(quadsOf(wide, QuadSource::Bitmap).size()), tilesOnScreen());
-  EXPECT_LT(quadsOf(wide, QuadSource::Bitmap).size(), 7056u / 2);
+  const auto wideFields = quadsOf(wide, QuadSource::MirroredTiles);
+  ASSERT_EQ(wideFields.size(), 1u);
+  // The box of the turned screen holds every tile on it, and not all 7056.
+  EXPECT_GE(tilesIn(wideFields[0]), tilesOnScreen());
+  EXPECT_LT(tilesIn(wideFields[0]), 7056 / 2);
+  EXPECT_LT(wide.viewsVisited, 100);
 }
 
 // --- Text, spinner, status bar ---------------------------------------------------

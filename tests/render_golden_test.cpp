@@ -337,6 +337,42 @@ TEST_P(GlScene, ZoomedOutDetailAveragesInsteadOfShimmering) {
   EXPECT_EQ(off, 0);
 }
 
+TEST_P(GlScene, AFieldOfMirroredTilesIsOneDrawShowingEachTileTheRightWayRound) {
+  // Stored: red green / blue white; tiles of 8 × 8 points, mirrored as the table's are.
+  auto b = std::make_shared<kit::Bitmap>(kit::Bitmap::make(2, 2, kit::PixelFormat::RGBA8));
+  b->pixels = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
+  using O = kit::ImageOrientation;
+  const O byParity[4] = {O::Up, O::UpMirrored, O::DownMirrored, O::Down};
+  auto field = std::make_shared<kit::View>(kit::Rect{0, 0, kSize, kSize});
+  for (int j = 0; j < 8; ++j)
+    for (int i = 0; i < 8; ++i) {
+      auto tile = std::make_shared<kit::ImageView>(std::make_shared<kit::Image>(b, byParity[i % 2 + 2 * (j % 2)]));
+      tile->setFrame({i * 8.0f, j * 8.0f, 8, 8});
+      field->addSubview(tile);
+    }
+  root->addSubview(field);
+  const Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, white{255, 255, 255, 255};
+  const kit::Bitmap out = draw();
+  const render::FrameStats stats = compositor->lastFrameStats();
+  EXPECT_EQ(stats.drawCalls, 1);
+  EXPECT_EQ(stats.quadsHidden, 1);  // the root's white, under the opaque field
+  // Each tile's top-left texel, by the tile's parities.
+  EXPECT_TRUE(near(pixel(out, 1, 1), red));
+  EXPECT_TRUE(near(pixel(out, 9, 1), green));
+  EXPECT_TRUE(near(pixel(out, 1, 9), blue));
+  EXPECT_TRUE(near(pixel(out, 9, 9), white));
+  EXPECT_TRUE(near(pixel(out, 57, 57), white));
+  // Neighbours meet on the same colour: no seam.
+  for (int x = 6; x < 10; ++x) EXPECT_TRUE(near(pixel(out, x, 1), green)) << x;
+  for (int y = 6; y < 10; ++y) EXPECT_TRUE(near(pixel(out, 1, y), blue)) << y;
+
+  // Half transparent, the field hides nothing beneath it.
+  field->setAlpha(0.5f);
+  const kit::Bitmap faded = draw();
+  EXPECT_EQ(compositor->lastFrameStats().quadsHidden, 0);
+  EXPECT_TRUE(near(pixel(faded, 1, 1), {255, 128, 128, 255}));
+}
+
 INSTANTIATE_TEST_SUITE_P(Gles, GlScene, ::testing::Values(3, 2),
                          [](const ::testing::TestParamInfo<int>& v) { return "Es" + std::to_string(v.param); });
 
