@@ -4,6 +4,7 @@
 
 #include <cairo.h>
 
+#include <algorithm>
 #include <cstring>
 #include <unordered_map>
 
@@ -123,6 +124,18 @@ void CairoReference::draw(const render::DrawList& list) {
           cairo_fill(cr);
         } else if (c.quad.source == render::QuadSource::Bitmap && c.quad.bitmap && *c.quad.bitmap) {
           impl_->picture(c.quad);
+        } else if (c.quad.source == render::QuadSource::MirroredTiles && c.quad.bitmap && *c.quad.bitmap) {
+          // Tile by tile, those over the surface only, as the field was drawn
+          // before it was one quad.
+          const double w = cairo_image_surface_get_width(impl_->target);
+          const double h = cairo_image_surface_get_height(impl_->target);
+          render::forEachMirroredTile(c.quad, [&](const render::Quad& tile) {
+            float x0 = tile.corners[0].x, y0 = tile.corners[0].y, x1 = x0, y1 = y0;
+            for (const kit::Point& p : tile.corners) {
+              x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+            }
+            if (x0 < w && x1 > 0 && y0 < h && y1 > 0) impl_->picture(tile);
+          });
         }
         break;
     }

@@ -13,7 +13,9 @@
 //
 // Scenes: the launch screen (panel faded in); the same with a 100 × 100
 // table picture (a field of 7056 tiles); the world turned by 30° and zoomed
-// out to a quarter, with the default picture and with the small one.
+// out to a quarter, with the default picture and with the small one; and
+// the largest field the table makes (a 26 × 26 picture, 93636 tiles)
+// turned by 30° at the smallest zoom, a sixth.
 //
 // VITRANE_BENCH_FRAMES=DIR writes each scene's GL and Cairo pictures there,
 // to see that both draw the same thing.
@@ -45,19 +47,19 @@ namespace {
 constexpr int kWidth = 768;
 constexpr int kHeight = 1024;
 
-enum Scene : int { kLaunch, kSmallTiles, kTurnedZoomedOut, kSmallTilesTurnedZoomedOut };
+enum Scene : int { kLaunch, kSmallTiles, kTurnedZoomedOut, kSmallTilesTurnedZoomedOut, kLargestField };
 
 const char* sceneName(int scene) {
   static const char* const kNames[] = {"launch", "small-tiles", "turned-zoomed-out",
-                                       "small-tiles-turned-zoomed-out"};
+                                       "small-tiles-turned-zoomed-out", "largest-field"};
   return kNames[scene];
 }
 
 // A made picture with detail in it, so filtering has something to do.
-kit::ImageRef madeTablePicture() {
-  auto b = std::make_shared<kit::Bitmap>(kit::Bitmap::make(100, 100, kit::PixelFormat::RGBA8));
-  for (int y = 0; y < 100; ++y)
-    for (int x = 0; x < 100; ++x) {
+kit::ImageRef madeTablePicture(int side = 100) {
+  auto b = std::make_shared<kit::Bitmap>(kit::Bitmap::make(side, side, kit::PixelFormat::RGBA8));
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < side; ++x) {
       std::uint8_t* p = b->row(y) + x * 4;
       p[0] = static_cast<std::uint8_t>(120 + 60 * ((x / 5 + y / 7) % 2));
       p[1] = static_cast<std::uint8_t>(80 + x);
@@ -75,9 +77,12 @@ class SceneApp {
     kit::setLogSink([](const std::string&) {});
     VitraneforiPadViewController& c = *runner_.controller();
     if (scene == kSmallTiles || scene == kSmallTilesTurnedZoomedOut) c.updateTilePatch(madeTablePicture());
-    if (scene == kTurnedZoomedOut || scene == kSmallTilesTurnedZoomedOut) {
+    // The smallest picture the table takes makes the largest field.
+    if (scene == kLargestField) c.updateTilePatch(madeTablePicture(26));
+    if (scene == kTurnedZoomedOut || scene == kSmallTilesTurnedZoomedOut || scene == kLargestField) {
       runner_.motion().current.attitude.yaw = std::numbers::pi / 2 + std::numbers::pi / 6;
-      c.telescoperView->setTransform(kit::AffineTransform::makeScale(0.25f, 0.25f));
+      const float zoom = scene == kLargestField ? 1 / 6.0f : 0.25f;
+      c.telescoperView->setTransform(kit::AffineTransform::makeScale(zoom, zoom));
       runner_.deliverFrames(2);
     } else {
       runner_.advanceTo(0.35);  // the instructions panel has faded in
@@ -217,7 +222,8 @@ void BM_CairoReference(benchmark::State& state) {
 #endif
 
 void scenes(benchmark::internal::Benchmark* b) {
-  for (int scene : {kLaunch, kSmallTiles, kTurnedZoomedOut, kSmallTilesTurnedZoomedOut}) b->Arg(scene);
+  for (int scene : {kLaunch, kSmallTiles, kTurnedZoomedOut, kSmallTilesTurnedZoomedOut, kLargestField})
+    b->Arg(scene);
   b->ArgName("scene")->Unit(benchmark::kMillisecond);
 }
 

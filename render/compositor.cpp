@@ -71,35 +71,6 @@ bool minified(const Quad& q, int width, int height) {
   return along(0, 1) || along(0, 3);
 }
 
-// Calls f with each tile of a MirroredTiles quad as a quad of its own, its
-// picture flipped as mirrored-repeat addressing would show it: for contexts
-// that cannot repeat a texture of its size.
-template <typename F>
-void forEachTile(const Quad& field, F&& f) {
-  const kit::Point uv0 = field.texCoords[0], uv2 = field.texCoords[2];
-  const int i0 = static_cast<int>(std::lround(uv0.x)), i1 = static_cast<int>(std::lround(uv2.x));
-  const int j0 = static_cast<int>(std::lround(uv0.y)), j1 = static_cast<int>(std::lround(uv2.y));
-  if (i1 <= i0 || j1 <= j0) return;
-  const kit::Point o = field.corners[0];
-  const kit::Point across{(field.corners[1].x - o.x) / static_cast<float>(i1 - i0),
-                          (field.corners[1].y - o.y) / static_cast<float>(i1 - i0)};
-  const kit::Point down{(field.corners[3].x - o.x) / static_cast<float>(j1 - j0),
-                        (field.corners[3].y - o.y) / static_cast<float>(j1 - j0)};
-  auto at = [&](int i, int j) {
-    const auto di = static_cast<float>(i - i0), dj = static_cast<float>(j - j0);
-    return kit::Point{o.x + di * across.x + dj * down.x, o.y + di * across.y + dj * down.y};
-  };
-  Quad tile = field;
-  tile.source = QuadSource::Bitmap;
-  for (int j = j0; j < j1; ++j)
-    for (int i = i0; i < i1; ++i) {
-      tile.corners = {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
-      const float l = i % 2 != 0 ? 1.0f : 0.0f, t = j % 2 != 0 ? 1.0f : 0.0f;
-      tile.texCoords = {kit::Point{l, t}, {1 - l, t}, {1 - l, 1 - t}, {l, 1 - t}};
-      f(tile);
-    }
-}
-
 // Whether the quad is an upright rectangle over the whole viewport.
 bool coversViewport(const Quad& q, int width, int height) {
   constexpr float kSlack = 1e-3f;
@@ -246,21 +217,38 @@ struct Compositor::Impl {
   }
 
   // Where drawing starts: at the last opaque quad that covers the whole
-  // viewport outside every clip, since nothing before it can be seen.
-  std::size_t firstSeenCommand(int width, int height) {
-    std::size_t first = 0;
-    int depth = 0;
+  // viewport within clips that do not cut it, since nothing before it can
+  // be seen. The clips still open there are opened first.
+  struct Start {
+    std::size_t command = 0;
+    std::vector<std::size_t> openClips;  // their PushClip commands
+  };
+  Start firstSeenCommand(int width, int height) {
+    Start start;
+    std::vector<std::size_t> open;
+    int cutting = 0;  // open clips that do not hold the whole viewport
+    std::vector<bool> cuts;
     for (std::size_t i = 0; i < list.commands.size(); ++i) {
       const DrawCommand& c = list.commands[i];
-      if (c.kind == DrawCommand::Kind::PushClip) ++depth;
-      if (c.kind == DrawCommand::Kind::PopClip) --depth;
-      if (c.kind != DrawCommand::Kind::Quad || depth != 0 || c.quad.color.a < 1 ||
-          !coversViewport(c.quad, width, height))
+      if (c.kind == DrawCommand::Kind::PushClip) {
+        const bool cut = !c.axisAligned || c.box.x0 > 0 || c.box.y0 > 0 || c.box.x1 < width || c.box.y1 < height;
+        open.push_back(i);
+        cuts.push_back(cut);
+        cutting += cut;
         continue;
+      }
+      if (c.kind == DrawCommand::Kind::PopClip) {
+        if (open.empty()) continue;
+        cutting -= cuts.back();
+        open.pop_back();
+        cuts.pop_back();
+        continue;
+      }
+      if (cutting != 0 || c.quad.color.a < 1 || !coversViewport(c.quad, width, height)) continue;
       const Fill fill = fillOf(c.quad);
-      if (fill.drawable && fill.opaque) first = i;
+      if (fill.drawable && fill.opaque) start = {i, open};
     }
-    return first;
+    return start;
   }
 
   void addQuad(const Quad& q, const Fill& fill) {
@@ -285,9 +273,11 @@ struct Compositor::Impl {
     ops.clear();
     quadsHidden = 0;
     std::vector<Op::Kind> openClips;
-    const std::size_t first = firstSeenCommand(width, height);
-    for (std::size_t i = 0; i < first; ++i) quadsHidden += list.commands[i].kind == DrawCommand::Kind::Quad;
-    for (std::size_t i = first; i < list.commands.size(); ++i) {
+    const Start start = firstSeenCommand(width, height);
+    for (std::size_t i = 0; i < start.command; ++i) quadsHidden += list.commands[i].kind == DrawCommand::Kind::Quad;
+    std::vector<std::size_t> order = start.openClips;
+    for (std::size_t i = start.command; i < list.commands.size(); ++i) order.push_back(i);
+    for (std::size_t i : order) {
       const DrawCommand& c = list.commands[i];
       switch (c.kind) {
         case DrawCommand::Kind::Quad: {
@@ -301,7 +291,7 @@ struct Compositor::Impl {
             break;
           }
           if (c.quad.source == QuadSource::MirroredTiles && !fill.repeats)
-            forEachTile(c.quad, [&](const Quad& tile) { addQuad(tile, fill); });
+            forEachMirroredTile(c.quad, [&](const Quad& tile) { addQuad(tile, fill); });
           else
             addQuad(c.quad, fill);
           break;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <cmath>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -117,6 +118,35 @@ struct DrawList {
     viewsVisited = viewsCulled = quads = 0;
   }
 };
+
+// Calls f with each tile of a MirroredTiles quad as a Bitmap quad of its
+// own, its picture flipped as mirrored-repeat addressing shows it: for
+// whatever cannot repeat a texture.
+template <typename F>
+void forEachMirroredTile(const Quad& field, F&& f) {
+  const kit::Point uv0 = field.texCoords[0], uv2 = field.texCoords[2];
+  const int i0 = static_cast<int>(std::lround(uv0.x)), i1 = static_cast<int>(std::lround(uv2.x));
+  const int j0 = static_cast<int>(std::lround(uv0.y)), j1 = static_cast<int>(std::lround(uv2.y));
+  if (i1 <= i0 || j1 <= j0) return;
+  const kit::Point o = field.corners[0];
+  const kit::Point across{(field.corners[1].x - o.x) / static_cast<float>(i1 - i0),
+                          (field.corners[1].y - o.y) / static_cast<float>(i1 - i0)};
+  const kit::Point down{(field.corners[3].x - o.x) / static_cast<float>(j1 - j0),
+                        (field.corners[3].y - o.y) / static_cast<float>(j1 - j0)};
+  auto at = [&](int i, int j) {
+    const auto di = static_cast<float>(i - i0), dj = static_cast<float>(j - j0);
+    return kit::Point{o.x + di * across.x + dj * down.x, o.y + di * across.y + dj * down.y};
+  };
+  Quad tile = field;
+  tile.source = QuadSource::Bitmap;
+  for (int j = j0; j < j1; ++j)
+    for (int i = i0; i < i1; ++i) {
+      tile.corners = {at(i, j), at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)};
+      const float l = i % 2 != 0 ? 1.0f : 0.0f, t = j % 2 != 0 ? 1.0f : 0.0f;
+      tile.texCoords = {kit::Point{l, t}, {1 - l, t}, {1 - l, 1 - t}, {l, 1 - t}};
+      f(tile);
+    }
+}
 
 // Walks root (in its own coordinates, origin at its bounds' origin) with
 // the presentation values at settings.time, appending to out (cleared first).

@@ -342,6 +342,18 @@ TEST_F(DrawListTileField, TheTilesOverTheScreenAreOneQuadAndTheRestAreNotLookedA
   EXPECT_GE(tilesIn(wideFields[0]), tilesOnScreen());
   EXPECT_LT(tilesIn(wideFields[0]), 7056 / 2);
   EXPECT_LT(wide.viewsVisited, 100);
+
+  // The largest field the table makes (a 26-point picture: 306 × 306 tiles)
+  // at the smallest zoom is still one quad, and no tile is looked at.
+  auto smallest = std::make_shared<kit::Bitmap>(kit::Bitmap::make(26, 26, kit::PixelFormat::RGBA8));
+  vc().updateTilePatch(std::make_shared<kit::Image>(std::move(smallest)));
+  ASSERT_EQ(vc().seamlessTiles->subviews().size(), 306u * 306u);
+  vc().telescoperView->setTransform(kit::AffineTransform::makeScale(1 / 6.0f, 1 / 6.0f));
+  runner.deliverFrames(2);
+  DrawList largest;
+  render::buildDrawList(window(), frame(), largest);
+  ASSERT_EQ(quadsOf(largest, QuadSource::MirroredTiles).size(), 1u);
+  EXPECT_LT(largest.viewsVisited, 100);
 }
 
 // --- Text, spinner, status bar ---------------------------------------------------
