@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libjpeg62-turbo-dev libpng-dev nlohmann-json3-dev
+  # WebP, and HEIC and AVIF through libheif (Debian's has its HEVC and AV1
+  # decoders and encoders built in)
+  libwebp-dev libheif-dev
   libgtest-dev libbenchmark-dev
   # drawing: GL ES through EGL on Mesa (software rendering where there is
   # no GPU), text through FreeType with the DejaVu fonts
