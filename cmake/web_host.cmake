@@ -43,6 +43,7 @@ target_link_options(vitrane-web PRIVATE
   # SHELL: keeps the repeated option from being folded into one.
   "SHELL:--preload-file ${CMAKE_SOURCE_DIR}/resources@/resources"
   "SHELL:--exclude-file ${CMAKE_SOURCE_DIR}/resources/web"
+  "SHELL:--exclude-file ${CMAKE_SOURCE_DIR}/resources/icons"
   "SHELL:--preload-file ${_font_dir}/DejaVuSans.ttf@${_font_dir}/DejaVuSans.ttf"
   "SHELL:--preload-file ${_font_dir}/DejaVuSans-Bold.ttf@${_font_dir}/DejaVuSans-Bold.ttf")
 set_property(TARGET vitrane-web APPEND PROPERTY LINK_DEPENDS ${CMAKE_SOURCE_DIR}/resources/MainInterface.json

@@ -40,8 +40,26 @@ ImageRef Bundle::imageNamed(const std::string& name) {
   return image;
 }
 
+#ifndef VITRANE_INSTALLED_RESOURCES
+#define VITRANE_INSTALLED_RESOURCES "../share/vitrane"
+#endif
+
+std::string Bundle::installedResourceDir(const std::string& program) {
+  std::error_code ec;
+  const fs::path self = program.empty() ? fs::read_symlink("/proc/self/exe", ec) : fs::path(program);
+  if (ec || self.empty()) return {};
+  const fs::path dir = (self.parent_path() / VITRANE_INSTALLED_RESOURCES).lexically_normal();
+  // The interface file is what no launch can do without: a folder without
+  // it is someone else's.
+  if (!fs::is_regular_file(dir / "MainInterface.json", ec)) return {};
+  return dir.string();
+}
+
 std::string Bundle::defaultResourceDir() {
   if (const char* env = std::getenv("VITRANE_RESOURCES"); env && *env) return env;
+  // Installed programs first, wherever the prefix was moved; then the
+  // source tree the build was made from, for programs run from the build.
+  if (std::string installed = installedResourceDir(); !installed.empty()) return installed;
   return VITRANE_RESOURCE_DIR;
 }
 

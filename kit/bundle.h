@@ -25,9 +25,14 @@ class Bundle {
   // the debug log saying which and why.
   ImageRef imageNamed(const std::string& name);
 
-  // The default folder: $VITRANE_RESOURCES when set, else the one the
-  // build was made from.
+  // The default folder: $VITRANE_RESOURCES when set, else the installed
+  // one beside the running program (share/vitrane under its prefix), else
+  // the one the build was made from.
   static std::string defaultResourceDir();
+
+  // share/vitrane beside the program (this process's own when empty), or
+  // empty when there is none there.
+  static std::string installedResourceDir(const std::string& program = {});
 
  private:
   std::string resourceDir_;

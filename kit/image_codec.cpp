@@ -3,6 +3,7 @@
 // caller and holds nothing with a destructor of its own, so a jump neither
 // skips a C++ destructor nor leaves a value indeterminate.
 #include "kit/image_codec.h"
+#include "kit/image_codec_parts.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -46,6 +47,19 @@ bool fail(std::string* error, std::string text) {
   return false;
 }
 
+bool isUsable(const Bitmap& bitmap, std::string* error) {
+  if (bitmap.width <= 0 || bitmap.height <= 0) return fail(error, "bitmap has no pixels");
+  if (bitmap.format != PixelFormat::RGBA8 && bitmap.format != PixelFormat::Gray8)
+    return fail(error, "unknown pixel format");
+  if (bitmap.pixels.size() / static_cast<std::size_t>(bitmap.height) < bitmap.rowBytes())
+    return fail(error, "bitmap's pixel buffer is smaller than its size");
+  return true;
+}
+
+}  // namespace
+
+namespace codec {
+
 // Taking the memory can fail for a picture within limits on a small machine;
 // that is an error to report, not a reason to terminate.
 bool allocatePixels(Bitmap& bitmap, std::uint32_t width, std::uint32_t height, PixelFormat format) {
@@ -58,22 +72,13 @@ bool allocatePixels(Bitmap& bitmap, std::uint32_t width, std::uint32_t height, P
   }
 }
 
-bool isUsable(const Bitmap& bitmap, std::string* error) {
-  if (bitmap.width <= 0 || bitmap.height <= 0) return fail(error, "bitmap has no pixels");
-  if (bitmap.format != PixelFormat::RGBA8 && bitmap.format != PixelFormat::Gray8)
-    return fail(error, "unknown pixel format");
-  if (bitmap.pixels.size() / static_cast<std::size_t>(bitmap.height) < bitmap.rowBytes())
-    return fail(error, "bitmap's pixel buffer is smaller than its size");
-  return true;
+std::string tooManyPixels(std::uint64_t width, std::uint64_t height, std::uint64_t limit) {
+  return "image is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the limit of " +
+         std::to_string(limit);
 }
 
 // ---------------------------------------------------------------------------
 // Sizes
-
-struct Dimensions {
-  int width = 0;
-  int height = 0;
-};
 
 bool constrains(float side) { return std::isfinite(side) && side > 0; }
 
@@ -99,21 +104,6 @@ Dimensions storedTarget(int width, int height, ImageOrientation orientation, Siz
   const Dimensions shown = fitted(height, width, box);
   return {shown.height, shown.width};
 }
-
-// ---------------------------------------------------------------------------
-// Resampling: each output pixel is the area-weighted average of the source
-// pixels it covers. Colour is averaged weighted by alpha, so a transparent
-// neighbour's (meaningless) colour does not bleed in as a dark fringe.
-
-struct AxisWeights {
-  struct Span {
-    int first = 0;
-    int count = 0;
-    std::size_t weights = 0;  // index of the first weight
-  };
-  std::vector<Span> spans;
-  std::vector<float> weights;
-};
 
 AxisWeights boxWeights(int sourceSize, int targetSize) {
   AxisWeights a;
@@ -143,99 +133,6 @@ AxisWeights boxWeights(int sourceSize, int targetSize) {
 }
 
 std::uint8_t toByte(float v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
-
-// Resamples a picture whose rows arrive one at a time, top to bottom, so a
-// decoder can hand them over as it makes them: only the output and the few
-// output rows still being summed are held, never the whole source.
-class RowResampler {
- public:
-  RowResampler(int sourceWidth, int sourceHeight, int width, int height, PixelFormat format)
-      : channels_(format == PixelFormat::RGBA8 ? 4 : 1),
-        xs_(boxWeights(sourceWidth, width)),
-        ys_(boxWeights(sourceHeight, height)),
-        out_(Bitmap::make(width, height, format)),
-        line_(static_cast<std::size_t>(width) * channels_) {}
-
-  // The next source row, width × channels bytes.
-  void addRow(const std::uint8_t* in) {
-    horizontalPass(in);
-    // The output rows this source row falls in: spans move down with y.
-    for (int y = done_; y < out_.height; ++y) {
-      const AxisWeights::Span& span = ys_.spans[static_cast<std::size_t>(y)];
-      if (span.first > row_) break;
-      const int j = row_ - span.first;
-      if (j >= span.count) continue;
-      std::vector<float>& sum = openRow(y);
-      const float wy = ys_.weights[span.weights + static_cast<std::size_t>(j)];
-      if (wy != 0)
-        for (std::size_t k = 0; k < sum.size(); ++k) sum[k] += wy * line_[k];
-    }
-    ++row_;
-    // Output rows whose last source row has come are written and let go.
-    while (done_ < out_.height) {
-      const AxisWeights::Span& span = ys_.spans[static_cast<std::size_t>(done_)];
-      if (span.first + span.count > row_) break;
-      writeRow(done_, openRow(done_));
-      open_.erase(open_.begin());
-      ++done_;
-    }
-  }
-
-  Bitmap finish() { return std::move(out_); }
-
- private:
-  // One source row filtered across: colour weighted by alpha.
-  void horizontalPass(const std::uint8_t* in) {
-    std::fill(line_.begin(), line_.end(), 0.0f);
-    const bool rgba = channels_ == 4;
-    for (int x = 0; x < out_.width; ++x) {
-      const AxisWeights::Span& horizontal = xs_.spans[static_cast<std::size_t>(x)];
-      float* acc = &line_[static_cast<std::size_t>(x) * channels_];
-      for (int i = 0; i < horizontal.count; ++i) {
-        const float w = xs_.weights[horizontal.weights + static_cast<std::size_t>(i)];
-        const std::uint8_t* p = in + static_cast<std::size_t>(horizontal.first + i) * channels_;
-        if (rgba) {
-          const float wa = w * p[3];
-          acc[0] += wa * p[0];
-          acc[1] += wa * p[1];
-          acc[2] += wa * p[2];
-          acc[3] += wa;
-        } else {
-          acc[0] += w * p[0];
-        }
-      }
-    }
-  }
-
-  std::vector<float>& openRow(int y) {
-    const auto index = static_cast<std::size_t>(y - done_);
-    while (open_.size() <= index) open_.emplace_back(line_.size(), 0.0f);
-    return open_[index];
-  }
-
-  void writeRow(int y, const std::vector<float>& sum) {
-    std::uint8_t* o = out_.row(y);
-    for (int x = 0; x < out_.width; ++x) {
-      const float* acc = &sum[static_cast<std::size_t>(x) * channels_];
-      std::uint8_t* p = o + static_cast<std::size_t>(x) * channels_;
-      if (channels_ == 4) {
-        const float a = acc[3];
-        for (int c = 0; c < 3; ++c) p[c] = a > 0 ? toByte(acc[c] / a) : 0;
-        p[3] = toByte(a);
-      } else {
-        p[0] = toByte(acc[0]);
-      }
-    }
-  }
-
-  const std::size_t channels_;
-  const AxisWeights xs_, ys_;
-  Bitmap out_;
-  std::vector<float> line_;
-  std::deque<std::vector<float>> open_;  // sums of output rows done_, done_ + 1, ...
-  int row_ = 0;   // source rows received
-  int done_ = 0;  // output rows written
-};
 
 Bitmap resampled(const Bitmap& source, int width, int height) {
   RowResampler resampler(source.width, source.height, width, height, source.format);
@@ -274,9 +171,11 @@ Bitmap upright(const Bitmap& source, ImageOrientation orientation) {
 int exifOrientation(const std::uint8_t* body, std::size_t length) {
   static const std::uint8_t kHeader[6] = {'E', 'x', 'i', 'f', 0, 0};
   if (length < sizeof kHeader || std::memcmp(body, kHeader, sizeof kHeader) != 0) return 0;
-  const std::uint8_t* tiff = body + sizeof kHeader;
-  const std::size_t size = length - sizeof kHeader;
-  if (size < 8) return 0;
+  return tiffOrientation(body + sizeof kHeader, length - sizeof kHeader);
+}
+
+int tiffOrientation(const std::uint8_t* tiff, std::size_t size) {
+  if (!tiff || size < 8) return 0;
   bool little;
   if (tiff[0] == 'I' && tiff[1] == 'I')
     little = true;
@@ -311,6 +210,12 @@ int exifOrientation(const std::uint8_t* body, std::size_t length) {
   }
   return 0;
 }
+
+}  // namespace codec
+
+namespace {
+
+using namespace codec;
 
 // ---------------------------------------------------------------------------
 // JPEG
@@ -738,7 +643,7 @@ bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& data, std
   return true;
 }
 
-bool writeFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data, std::string* error) {
+bool replaceFileWith(const std::string& path, const std::vector<std::uint8_t>& data, std::string* error) {
   if (path.empty()) return fail(error, "no file name given");
   static std::atomic<unsigned> counter{0};
   std::string temp;
@@ -786,7 +691,59 @@ ImageFormat sniffImageFormat(const std::uint8_t* data, std::size_t size) {
   if (!data) return ImageFormat::Unknown;
   if (size >= sizeof kPng && std::memcmp(data, kPng, sizeof kPng) == 0) return ImageFormat::Png;
   if (size >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF) return ImageFormat::Jpeg;
+  if (size >= 12 && std::memcmp(data, "RIFF", 4) == 0 && std::memcmp(data + 8, "WEBP", 4) == 0)
+    return ImageFormat::WebP;
+  // HEIF: an ISO base media file whose first box, "ftyp", lists brands: the
+  // major one, then (after a version) the compatible ones.
+  if (size >= 16 && std::memcmp(data + 4, "ftyp", 4) == 0) {
+    const std::uint32_t box = std::uint32_t{data[0]} << 24 | std::uint32_t{data[1]} << 16 |
+                              std::uint32_t{data[2]} << 8 | data[3];
+    const std::size_t end = std::min<std::size_t>(size, box >= 16 ? box : 16);
+    bool heif = false, hevc = false, av1 = false;
+    auto brand = [&](const std::uint8_t* b) {
+      static const char* const kHevc[] = {"heic", "heix", "heim", "heis", "hevc", "hevx"};
+      static const char* const kAv1[] = {"avif", "avis"};
+      for (const char* name : kHevc)
+        if (std::memcmp(b, name, 4) == 0) hevc = true;
+      for (const char* name : kAv1)
+        if (std::memcmp(b, name, 4) == 0) av1 = true;
+      if (std::memcmp(b, "mif1", 4) == 0 || std::memcmp(b, "msf1", 4) == 0) heif = true;
+    };
+    brand(data + 8);
+    for (std::size_t at = 16; at + 4 <= end; at += 4) brand(data + at);
+    // A file that is both (AVIF pictures with an HEVC fallback) is read by
+    // whichever decoder comes first; libheif picks its picture itself.
+    if (av1) return ImageFormat::Avif;
+    if (hevc || heif) return ImageFormat::Heic;
+  }
   return ImageFormat::Unknown;
+}
+
+const char* imageFormatName(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Jpeg: return "JPEG";
+    case ImageFormat::Png: return "PNG";
+    case ImageFormat::WebP: return "WebP";
+    case ImageFormat::Heic: return "HEIC";
+    case ImageFormat::Avif: return "AVIF";
+    case ImageFormat::Unknown: break;
+  }
+  return "unknown";
+}
+
+bool canDecodeImageFormat(ImageFormat format) {
+  switch (format) {
+    case ImageFormat::Jpeg:
+    case ImageFormat::Png: return true;
+#ifdef VITRANE_HAVE_WEBP
+    case ImageFormat::WebP: return true;
+#endif
+#ifdef VITRANE_HAVE_HEIF
+    case ImageFormat::Heic:
+    case ImageFormat::Avif: return true;
+#endif
+    default: return false;
+  }
 }
 
 DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const DecodeOptions& options) {
@@ -828,8 +785,30 @@ DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const Decod
         target = job.target;
         break;
       }
+      case ImageFormat::WebP:
+      case ImageFormat::Heic:
+      case ImageFormat::Avif: {
+        const ImageFormat format = sniffImageFormat(data, size);
+        FormatDecode decoded;
+        bool ok = false;
+#ifdef VITRANE_HAVE_WEBP
+        if (format == ImageFormat::WebP) ok = decodeWebp(data, size, options, decoded);
+#endif
+#ifdef VITRANE_HAVE_HEIF
+        if (format != ImageFormat::WebP) ok = decodeHeif(data, size, options, decoded);
+#endif
+        if (!canDecodeImageFormat(format)) decoded.error = "this build cannot decode them";
+        if (!ok) {
+          result.error = std::string(imageFormatName(format)) + ": " + decoded.error;
+          return result;
+        }
+        bitmap = std::move(decoded.bitmap);
+        target = decoded.target;
+        orientation = decoded.orientation;
+        break;
+      }
       case ImageFormat::Unknown:
-        result.error = "not a JPEG or PNG image";
+        result.error = "not a JPEG, PNG, WebP, HEIC or AVIF image";
         return result;
     }
     if (bitmap.width != target.width || bitmap.height != target.height)
@@ -877,7 +856,11 @@ bool encodePng(const Bitmap& bitmap, std::vector<std::uint8_t>& out, std::string
 bool writePngFile(const Bitmap& bitmap, const std::string& path, std::string* error) {
   std::vector<std::uint8_t> data;
   if (!encodePng(bitmap, data, error)) return false;
-  return writeFileReplacing(path, data, error);
+  return replaceFileWith(path, data, error);
+}
+
+bool writeFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data, std::string* error) {
+  return replaceFileWith(path, data, error);
 }
 
 bool encodeJpeg(const Bitmap& bitmap, int quality, std::vector<std::uint8_t>& out, int exifOrientation,

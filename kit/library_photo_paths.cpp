@@ -36,9 +36,9 @@ std::vector<fs::path> entries(const fs::path& folder, bool folders) {
 
 bool looksLikePicture(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
-  std::uint8_t head[16] = {};
+  std::uint8_t head[kImageSniffBytes] = {};
   in.read(reinterpret_cast<char*>(head), sizeof head);
-  return sniffImageFormat(head, static_cast<std::size_t>(in.gcount())) != ImageFormat::Unknown;
+  return canDecodeImageFormat(sniffImageFormat(head, static_cast<std::size_t>(in.gcount())));
 }
 
 }  // namespace

@@ -96,7 +96,7 @@ ImageFormat sniffFile(const std::string& path, std::string& why) {
     why = errnoText(errno);
     return ImageFormat::Unknown;
   }
-  std::uint8_t head[8];
+  std::uint8_t head[kImageSniffBytes];
   ssize_t n;
   do n = ::read(fd, head, sizeof head);
   while (n < 0 && errno == EINTR);
@@ -112,6 +112,10 @@ ImageFormat sniffFile(const std::string& path, std::string& why) {
   }
   const ImageFormat format = sniffImageFormat(head, static_cast<std::size_t>(n));
   if (format == ImageFormat::Unknown) why = "not a JPEG or PNG picture";
+  if (format != ImageFormat::Unknown && !canDecodeImageFormat(format)) {
+    why = std::string(imageFormatName(format)) + " pictures cannot be read by this build";
+    return ImageFormat::Unknown;
+  }
   return format;
 }
 
@@ -313,7 +317,7 @@ std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
       items.push_back({nullptr, "Photo library: passing over " + relative + ": " + why});
       continue;
     }
-    const std::string formatName = format == ImageFormat::Jpeg ? "JPEG" : "PNG";
+    const std::string formatName = imageFormatName(format);
     items.push_back({std::make_shared<Asset>(
                          std::make_shared<AssetRepresentation>(self->shared, relative, formatName, nullptr)),
                      ""});

@@ -187,7 +187,7 @@ TEST(ImageCodec, FilesAreKnownByContentAndFailuresExplained) {
   TempDir dir;
   const DecodeResult text = decodeImageFile(dir.write("holiday.jpg", {'h', 'e', 'l', 'l', 'o', '\n'}));
   EXPECT_FALSE(text);
-  EXPECT_TRUE(contains(text.error, "not a JPEG or PNG")) << text.error;
+  EXPECT_TRUE(contains(text.error, "not a JPEG, PNG, WebP, HEIC or AVIF")) << text.error;
   EXPECT_TRUE(decodeImageFile(dir.write("really-a-png.jpg", png)));
 
   const DecodeResult missing = decodeImageFile((dir.path / "nothing.png").string());

@@ -17,6 +17,7 @@
 #include "photos/moving_image_view.h"
 #include "tests/app_fixture.h"
 #include "tests/photo_files.h"
+#include "tests/photo_formats.h"
 
 namespace {
 
@@ -248,6 +249,69 @@ TEST_F(PhotoLoadTest, BadFilesAmongThePhotosArePassedOver) {
   EXPECT_EQ(std::count(log.begin(), log.end(), "Adding the 0'th wandering image"), 1);
   EXPECT_EQ(std::count(log.begin(), log.end(), "Frame is 768.0x576.0"), 1);
   EXPECT_EQ(count(log, "Photo library: passing over A/"), 3);
+}
+
+TEST_F(PhotoLoadTest, ALibraryOfEveryFormatPlacesTenPhotosAtDisplaySize) {
+  if (!phototest::canEncodeHeif(heif_compression_HEVC) || !phototest::canEncodeHeif(heif_compression_AV1))
+    GTEST_SKIP() << "libheif has no HEVC or AV1 encoder here";
+  // Two albums, eleven photos, five formats; large ones to be reduced.
+  phototest::writeJpeg(folder / "Beach/1.jpg", 1600, 1200);
+  phototest::writePng(folder / "Beach/2.png", 300, 200);
+  phototest::writeBytes(folder / "Beach/3.webp", phototest::webpBytes(1600, 1200));
+  phototest::writeBytes(folder / "Beach/4.heic", phototest::heifBytes(640, 480));
+  phototest::writeBytes(folder / "Beach/5.avif", phototest::heifBytes(640, 480, {heif_compression_AV1}));
+  phototest::writeBytes(folder / "Beach/6.webp", phototest::webpWithExif(phototest::gradient(160, 80), 6));
+  phototest::writeBytes(folder / "Town/t1-turned.HEIC", phototest::heifBytes(phototest::gradient(96, 64),
+                                                                      {heif_compression_HEVC, 8, heif_orientation_rotate_90_cw}));
+  std::filesystem::create_directories(folder / "Town");
+  std::filesystem::copy_file(std::string(VITRANE_TEST_DATA) + "/formats/icon-10bit.avif", folder / "Town/t2.avif");
+  phototest::writeBytes(folder / "Town/t3.webp", phototest::webpBytes(120, 90, /*lossless*/ true));
+  phototest::writeJpeg(folder / "Town/t4.jpg", 100, 100);
+  phototest::writeBytes(folder / "Town/t5.webp", phototest::webpBytes(50, 50));
+  launch();
+  request();
+  const auto log = newLines();
+  ASSERT_EQ(pieces().size(), 10u);
+  EXPECT_EQ(count(log, "Photo library: passing over"), 0);
+  auto has = [&](const std::string& line) { return std::find(log.begin(), log.end(), line) != log.end(); };
+  EXPECT_TRUE(has("Asset representation is <AssetRepresentation Beach/3.webp WebP>"));
+  EXPECT_TRUE(has("Asset representation is <AssetRepresentation Beach/4.heic HEIC>"));
+  EXPECT_TRUE(has("Asset representation is <AssetRepresentation Town/t2.avif AVIF>"));
+  std::vector<kit::Size> sizes;
+  for (MovingImageView* piece : pieces()) {
+    ASSERT_TRUE(piece->image());
+    EXPECT_EQ(piece->image()->orientation(), kit::ImageOrientation::Up);
+    sizes.push_back(piece->image()->size());
+  }
+  // Display-sized, upright (the EXIF-turned WebP and the HEIC stored on its side).
+  EXPECT_EQ(sizes, (std::vector<kit::Size>{{768, 576}, {300, 200}, {768, 576}, {640, 480}, {640, 480},
+                                           {80, 160}, {64, 96}, {64, 64}, {120, 90}, {100, 100}}));
+}
+
+TEST_F(PhotoLoadTest, PhotosThatCannotBeShownArePassedOverWithTheirReasonAndTheRestPlaced) {
+  if (!phototest::canEncodeHeif(heif_compression_HEVC)) GTEST_SKIP() << "libheif has no HEVC encoder here";
+  const phototest::Bytes still = phototest::webpImageChunk(phototest::webpBytes(64, 48));
+  phototest::writeBytes(folder / "A/1-unknown-codec.heic",
+                        phototest::withFourcc(phototest::heifBytes(64, 48), "hvc1", "vvc1"));
+  phototest::writeBytes(folder / "A/2-lies.webp", phototest::webpFile({phototest::vp8x(0, 16000, 16000), still}));
+  phototest::writeBytes(folder / "A/3-cut.webp", [] {
+    phototest::Bytes b = phototest::webpBytes(64, 48);
+    b.resize(b.size() / 2);
+    return b;
+  }());
+  phototest::writeBytes(folder / "A/4-good.webp", phototest::webpBytes(64, 48));
+  launch();
+  request();
+  ASSERT_EQ(pieces().size(), 1u);
+  EXPECT_EQ(pieces()[0]->image()->size(), (kit::Size{64, 48}));
+  const auto log = newLines();
+  auto line = [&](const std::string& start) {
+    const auto it = std::find_if(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+    return it == log.end() ? std::string() : *it;
+  };
+  EXPECT_NE(line("Photo library: passing over A/1-unknown-codec.heic: HEIC: "), "");
+  EXPECT_NE(line("Photo library: passing over A/2-lies.webp: WebP: "), "");
+  EXPECT_NE(line("Photo library: passing over A/3-cut.webp: WebP: "), "");
 }
 
 TEST_F(PhotoLoadTest, TheScenarioFormatsLibraryLinesAndStateDumpShowThePieces) {

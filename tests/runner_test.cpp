@@ -15,6 +15,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "kit/image_codec.h"
+
 extern char** environ;
 
 namespace {
@@ -262,9 +264,58 @@ TEST_F(RunnerTest, CommandLineAndFileFailures) {
   }
 }
 
-TEST_F(RunnerTest, DemoScenarioRunsCleanly) {
+// The chunk types of a PNG file in order, and how many frames its acTL
+// promises (0 without one).
+std::vector<std::string> pngChunks(const fs::path& file, std::uint32_t& frames) {
+  std::ifstream in(file, std::ios::binary);
+  std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::string> types;
+  frames = 0;
+  auto u32 = [&](std::size_t at) { return std::uint32_t{b[at]} << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3]; };
+  for (std::size_t at = 8; at + 12 <= b.size();) {
+    const std::uint32_t length = u32(at);
+    types.emplace_back(b.begin() + static_cast<long>(at) + 4, b.begin() + static_cast<long>(at) + 8);
+    if (types.back() == "acTL") frames = u32(at + 8);
+    at += 12 + std::size_t{length};
+  }
+  return types;
+}
+
+TEST_F(RunnerTest, MovieLinesMakeAnAnimatedPngThatAnEndOrTheScenarioEndWrites) {
+  const fs::path out = dir_ / "movies";
+  const Result r = run({"--out", out.string(),
+                        scenario("m.scn", "frames 1\nmovie a.png every=4 width=48\nframes 8\nmovie end\n"
+                                          "movie sub/b.png\nframes 13\n")});
+  ASSERT_EQ(r.status, 0) << r.err;
+  std::uint32_t frames = 0;
+  const auto a = pngChunks(out / "a.png", frames);
+  EXPECT_EQ(frames, 3u);  // at the start, after 4 and after 8 frames
+  EXPECT_EQ(std::count(a.begin(), a.end(), "fcTL"), 3);
+  EXPECT_EQ(std::count(a.begin(), a.end(), "fdAT"), 2);
+  EXPECT_EQ(a.front(), "IHDR");
+  EXPECT_EQ(a.back(), "IEND");
+  const kit::DecodeResult still = kit::decodeImageFile((out / "a.png").string());
+  ASSERT_TRUE(still) << still.error;  // a viewer without animation shows the first
+  EXPECT_EQ(still.bitmap->width, 48);
+  EXPECT_EQ(still.bitmap->height, 64);
+  pngChunks(out / "sub" / "b.png", frames);
+  EXPECT_EQ(frames, 3u);  // start, 6, 12: written at the scenario's end
+
+  const Result stray = run({"--out", out.string(), scenario("e.scn", "frames 1\nmovie end\n")});
+  EXPECT_EQ(stray.status, 2);
+  EXPECT_NE(stray.err.find("e.scn:2: movie end with no movie running"), std::string::npos) << stray.err;
+}
+
+TEST_F(RunnerTest, DemoScenarioRunsCleanlyAndLeavesItsPictures) {
   const fs::path demo = fs::path(VITRANE_TEST_DATA).parent_path().parent_path() / "examples" / "demo.scn";
-  const Result r = run({demo.string()});
+  const fs::path out = dir_ / "demo";
+  const Result r = run({"--out", out.string(), demo.string()});
+  for (const char* name : {"1-launch.png", "2-table.png", "3-turned-50deg.png", "4-turned-90deg.png"})
+    EXPECT_TRUE(kit::decodeImageFile((out / name).string())) << name;
+  std::uint32_t frames = 0;
+  pngChunks(out / "5-quarter-turn.png", frames);
+  EXPECT_EQ(frames, 31u);  // the turn and the stop after it: 246 frames, one in eight, and the first
+  EXPECT_LT(fs::file_size(out / "5-quarter-turn.png"), 4'000'000u);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   const auto s = r.states();

@@ -45,6 +45,13 @@ TEST(ScenarioParser, BadLinesAreReportedWithFileAndLine) {
       {"wait -0.1", "bad seconds \"-0.1\": time does not run backwards"},
       {"action flyAway", "unknown action \"flyAway\""},
       {"seed 4", "\"seed\" is configuration and must come before every other command"},
+      {"movie", "expected: movie FILE.png [every=N] [width=W], or movie end"},
+      {"movie turn.gif", "bad snapshot file \"turn.gif\": the name must end in .png"},
+      {"movie ../turn.png", "bad snapshot file \"../turn.png\": it would leave the output folder"},
+      {"movie turn.png every=0", "bad every \"0\": at least one frame"},
+      {"movie turn.png width=8", "bad width \"8\": 16 to 4096 points"},
+      {"movie turn.png fps=30", "expected: movie FILE.png"},
+      {"movie end now", "expected: movie FILE.png"},
   };
   for (const Case& c : cases) {
     // A valid first command, then a comment, so the line number must count

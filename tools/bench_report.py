@@ -193,6 +193,17 @@ def main():
         out(f"| {fmt_ms(ms(placed) if placed else None)} | {fmt_ms(ms(full) if full else None)} | — |")
     out("")
 
+    out("One 12 MP picture in each format, decoded to display size (`bench/formats_bench.cpp`):")
+    out("")
+    out("| Format | Display-sized decode | Time / JPEG's |")
+    out("|---|---|---|")
+    jpeg = get("BM_DecodeDisplaySized12MP_JPEG")
+    for fmt in ("JPEG", "WebP", "HEIC"):
+        r = get(f"BM_DecodeDisplaySized12MP_{fmt}")
+        ratio = f"{ms(r) / ms(jpeg):.2f}×" if r and jpeg else "—"
+        out(f"| {fmt} | {fmt_ms(ms(r) if r else None)} | {ratio} |")
+    out("")
+
     if len(sys.argv) > 3:
         web_section(out, sys.argv[3])
 

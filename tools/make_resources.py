@@ -12,6 +12,8 @@ Writes into resources/ at the repository root (or --out DIR):
     PushPin48x48.png               the pivot marker
     web/icon-192.png, web/icon-512.png, web/icon-maskable-512.png,
     web/apple-touch-icon.png       the installable web app's icons
+    icons/hicolor/NxN/apps/com.quillfen.Vitrane.png
+                                   the desktop's menu icons (48 to 512)
 
 Everything is seeded, so running the script again gives identical files.
 Needs only Debian's python3-numpy and python3-pil.
@@ -969,6 +971,7 @@ def make_web_icon(path, size, kind):
 def main(argv):
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--out", default=DEFAULT_OUT, help="output directory (default: resources/)")
+    ap.add_argument("--only", metavar="PREFIX", help="write only the files whose names start so (e.g. icons/)")
     args = ap.parse_args(argv)
     out = args.out
     os.makedirs(out, exist_ok=True)
@@ -986,6 +989,13 @@ def main(argv):
         ("web/icon-maskable-512.png", lambda p: make_web_icon(p, 512, "maskable")),
         ("web/apple-touch-icon.png", lambda p: make_web_icon(p, 180, "apple")),
     ]
+    # The installed application's icon in the sizes menus and software
+    # centres ask for; the same pane as the web app's.
+    for size in (48, 64, 128, 256, 512):
+        jobs.append(("icons/hicolor/%dx%d/apps/com.quillfen.Vitrane.png" % (size, size),
+                     lambda p, size=size: make_web_icon(p, size, "any")))
+    if args.only:
+        jobs = [job for job in jobs if job[0].startswith(args.only)]
     for name, fn in jobs:
         path = os.path.join(out, name)
         os.makedirs(os.path.dirname(path), exist_ok=True)

@@ -6,6 +6,9 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   libjpeg62-turbo-dev libpng-dev nlohmann-json3-dev
+  # WebP, and HEIC and AVIF through libheif (Debian's has its HEVC and AV1
+  # decoders and encoders built in)
+  libwebp-dev libheif-dev
   libgtest-dev libbenchmark-dev
   # drawing: GL ES through EGL on Mesa (software rendering where there is
   # no GPU), text through FreeType with the DejaVu fonts
@@ -18,11 +21,13 @@ packages=(
 # Extras for the tools that are not part of the build and test run:
 #   tools/setup.sh fuzz    clang and its libFuzzer/sanitizer runtimes (tools/fuzz.sh)
 #   tools/setup.sh bench   python3, which writes docs/PERFORMANCE.md (tools/bench.sh)
+#   tools/setup.sh package what builds and checks the Debian package (tools/package.sh)
 for extra in "$@"; do
   case "$extra" in
     fuzz) packages+=(clang libclang-rt-14-dev) ;;
     bench) packages+=(python3) ;;
-    *) echo "setup: unknown extra '$extra' (fuzz, bench)" >&2; exit 2 ;;
+    package) packages+=(dpkg-dev lintian appstream desktop-file-utils) ;;
+    *) echo "setup: unknown extra '$extra' (fuzz, bench, package)" >&2; exit 2 ;;
   esac
 done
 

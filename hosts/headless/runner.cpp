@@ -1,5 +1,6 @@
 #include "hosts/headless/runner.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <numbers>
 
 #include "hosts/headless/state_dump.h"
+#include "kit/animated_png.h"
 #include "kit/image_codec.h"
 #include "kit/log.h"
 #include "render/compositor.h"
@@ -93,6 +95,8 @@ void Runner::run(const Scenario& scenario) {
     execute(command, scenario.file);
   }
   if (!app_) launch();
+  // A movie still running at the end is kept, as if ended there.
+  if (movie_) finishMovie();
   out_.flush();
 }
 
@@ -141,6 +145,11 @@ void Runner::advanceTo(double t) {
     if (!next || *next > t + kTimeTolerance) break;
     if (*next > clock_.now()) clock_.set(*next);
     loop.fireNextTimerDueBy(*next);
+    // Frames run by `wait` as well as by `frames` are in the movie.
+    if (movie_ && framesDelivered() >= movie_->lastPicture + static_cast<std::uint64_t>(movie_->movie.every)) {
+      settle();
+      movieFrame();
+    }
   }
   settle();
   if (t > clock_.now()) clock_.set(t);
@@ -152,6 +161,44 @@ void Runner::deliverFrames(long long count) {
     if (!due) return;  // no clock: the application never asked for samples
     advanceTo(*due);
   }
+}
+
+namespace {
+// A movie holds its pictures until it ends; this many is about a minute at
+// the default pace, far beyond a demonstration and well within memory.
+constexpr std::size_t kMaxMoviePictures = 600;
+}  // namespace
+
+void Runner::startMovie(const Movie& movie) {
+  if (movie_) finishMovie();
+  movie_.emplace();
+  movie_->movie = movie;
+  movieFrame();  // the screen as the movie starts
+}
+
+void Runner::movieFrame() {
+  movie_->lastPicture = framesDelivered();
+  if (movie_->pictures.size() >= kMaxMoviePictures)
+    throw std::runtime_error("movie " + movie_->movie.path + ": more than " +
+                             std::to_string(kMaxMoviePictures) + " pictures; end it sooner or take fewer");
+  const float width = static_cast<float>(movie_->movie.width);
+  movie_->pictures.push_back(kit::fittedBitmap(snapshot(), kit::Size{width, 0}));
+}
+
+void Runner::finishMovie() {
+  Recording recording = std::move(*movie_);
+  movie_.reset();
+  std::filesystem::path file(recording.movie.path);
+  if (file.is_relative()) file = std::filesystem::path(options_.outDir) / file;
+  std::error_code made;
+  if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), made);
+  std::vector<std::uint8_t> bytes;
+  std::string error;
+  // Shown at the pace it was taken: every N frames of 120 a second.
+  const auto every = static_cast<int>(std::min<long long>(recording.movie.every, 0xFFFF));
+  if (made || !kit::encodeAnimatedPng(recording.pictures, every, 120, bytes, &error) ||
+      !kit::writeFileReplacing(file.string(), bytes, &error))
+    throw std::runtime_error("movie: cannot write " + file.string() + ": " + (made ? made.message() : error));
 }
 
 void Runner::applyMotion(const MotionChange& c) {
@@ -205,6 +252,18 @@ void Runner::execute(const Command& command, const std::string& file) {
           } catch (const std::runtime_error& e) {
             throw std::runtime_error(file + ":" + std::to_string(command.line) + ": snapshot " +
                                      body.path + ": " + e.what());
+          }
+        } else if constexpr (std::is_same_v<T, Movie>) {
+          try {
+            if (!body.path.empty())
+              startMovie(body);
+            else if (movie_)
+              finishMovie();
+            else
+              throw ScenarioError(file, command.line, "movie end with no movie running");
+          } catch (const std::runtime_error& e) {
+            if (dynamic_cast<const ScenarioError*>(&e)) throw;
+            throw std::runtime_error(file + ":" + std::to_string(command.line) + ": " + e.what());
           }
         } else if constexpr (std::is_same_v<T, PickerAnswer>) {
           answerPicker(body, file, command.line);

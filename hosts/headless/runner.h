@@ -6,6 +6,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "app/app_delegate.h"
 #include "hosts/headless/scenario.h"
@@ -76,6 +77,16 @@ class Runner {
   void execute(const Command& command, const std::string& file);
   void answerPicker(const PickerAnswer& answer, const std::string& file, int line);
   void printLine(const std::string& line);
+  void startMovie(const Movie& movie);
+  void movieFrame();
+  void finishMovie();
+
+  // The movie being recorded: its pictures so far, already reduced.
+  struct Recording {
+    Movie movie;
+    std::vector<kit::Bitmap> pictures;
+    std::uint64_t lastPicture = 0;  // frames delivered when the last was taken
+  };
 
   RunnerOptions options_;
   std::ostream& out_;
@@ -95,6 +106,7 @@ class Runner {
   // Goes before the application, whose window it holds.
   std::unique_ptr<kit::TouchDispatcher> touches_;
   TouchDriver touchDriver_;
+  std::optional<Recording> movie_;
 };
 
 }  // namespace headless

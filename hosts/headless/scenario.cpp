@@ -109,6 +109,35 @@ Snapshot parseSnapshot(const LineParser& p, const std::string& path) {
   return Snapshot{path};
 }
 
+// movie FILE.png [every=N] [width=W], or movie end
+Movie parseMovie(const LineParser& p, const std::vector<std::string>& words) {
+  const char* usage = "expected: movie FILE.png [every=N] [width=W], or movie end";
+  if (words.size() < 2) p.fail(usage);
+  Movie movie;
+  if (words[1] == "end") {
+    if (words.size() != 2) p.fail(usage);
+    movie.path.clear();
+    return movie;
+  }
+  movie.path = parseSnapshot(p, words[1]).path;
+  for (std::size_t i = 2; i < words.size(); ++i) {
+    const std::size_t eq = words[i].find('=');
+    const std::string key = words[i].substr(0, eq);
+    const std::string value = eq == std::string::npos ? "" : words[i].substr(eq + 1);
+    if (key == "every") {
+      movie.every = p.count(value, "every");
+      if (movie.every < 1) p.fail("bad every \"" + value + "\": at least one frame");
+    } else if (key == "width") {
+      const long long width = p.count(value, "width");
+      if (width < 16 || width > 4096) p.fail("bad width \"" + value + "\": 16 to 4096 points");
+      movie.width = static_cast<int>(width);
+    } else {
+      p.fail(usage);
+    }
+  }
+  return movie;
+}
+
 // tablet-noise accel=G gyro=RAD_S [bias=RAD_S] [seed=N]
 TabletNoiseLine parseTabletNoise(const LineParser& p, const std::vector<std::string>& words) {
   const char* usage = "expected: tablet-noise accel=G gyro=RAD_S [bias=RAD_S] [seed=N]";
@@ -299,6 +328,8 @@ Scenario parseScenario(const std::string& text, const std::string& fileName,
       command.body = tabletLines.parseIllusion(words, scenario.file, lineNumber);
     } else if (verb == "snapshot") {
       command.body = parseSnapshot(p, restAfterWord(line, "snapshot"));
+    } else if (verb == "movie") {
+      command.body = parseMovie(p, words);
     } else if (verb == "picker") {
       command.body = parsePicker(p, restAfterWord(line, "picker"), baseDir);
     } else if (verb == "touch" || verb == "tap" || verb == "doubletap" || verb == "press" ||

@@ -54,6 +54,14 @@ struct Probe {
 // A PNG of the screen as drawn now. path is as written: relative paths are
 // taken under the runner's output folder and cannot climb out of it.
 struct Snapshot { std::string path; };
+// An animated PNG of the screen while frames run: begun by `movie FILE.png
+// [every=N] [width=W]` (a picture every N frames, reduced to W points
+// wide), written at `movie end` or at the scenario's end.
+struct Movie {
+  std::string path;  // empty for `movie end`
+  long long every = 6;
+  int width = 192;
+};
 // An answer to the open picker: a file (resolved against the scenario's
 // folder) with an optional crop rectangle, a cancel, or a touch outside
 // its popover.
@@ -68,7 +76,7 @@ using CommandBody = std::variant<DeviceMotionUnavailable, CameraUnavailable, Lib
                                  LibraryRefused, Seed, OpenUrl, FlatPivot, TabletNoiseLine,
                                  MotionChange, Frames, Wait,
                                  SendAction, Dump, Probe, TabletLine, IllusionLine, Snapshot,
-                                 PickerAnswer, TouchLine, ButtonLine>;
+                                 PickerAnswer, TouchLine, ButtonLine, Movie>;
 
 struct Command {
   int line;
