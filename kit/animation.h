@@ -46,8 +46,9 @@ class AnimationBlock {
 };
 
 // What a host needs to draw only when the picture can have changed: a
-// count of visual changes to any view, the time until which the running
-// animations last, and how many views animate on their own (spinners).
+// count of visual changes to any view that shows (views count their own;
+// see View::showsSubtree), the time until which the running animations
+// last, and how many views animate on their own (spinners).
 void noteVisualChange();
 std::uint64_t visualChangeCount();
 void noteAnimationUntil(double time);
@@ -95,7 +96,6 @@ class Animated {
       changed = track_ || !(model_ == v);
       track_.reset();
     }
-    if (changed) noteVisualChange();
     model_ = v;
     return changed;
   }

@@ -82,6 +82,9 @@ class ImagePickerServices {
   // The library's photos for a picker's grid, as image files in display
   // order; none set: an empty library.
   std::function<std::vector<std::string>()> libraryPhotoPaths;
+  // Where the library's photos come from, named to the user when it has
+  // none (a folder); empty or none set: not named.
+  std::function<std::string()> libraryLocation;
   // Where the picker's views decode pictures; none: where they are asked for.
   BackgroundQueue* backgroundQueue = nullptr;
 

@@ -328,6 +328,19 @@ void ImagePickerView::layout() {
       grid_ = std::make_shared<PhotoGridView>(std::move(paths), picker_->services().backgroundQueue);
       grid_->onPick = [this](std::size_t index) { pick(index); };
       addSubview(grid_);
+      if (grid_->count() == 0) {
+        // An empty white grid reads as broken; say why nothing is there.
+        std::string text = "No photos in the photo library";
+        const std::string where =
+            picker_->services().libraryLocation ? picker_->services().libraryLocation() : std::string();
+        if (!where.empty()) text += "\n\nPictures in " + where + " and its folders show here.";
+        emptyNote_ = std::make_shared<Label>();
+        emptyNote_->setText(std::move(text));
+        emptyNote_->numberOfLines = 0;
+        emptyNote_->textAlignment = TextAlignment::Center;
+        emptyNote_->textColor = {0.45f, 0.45f, 0.47f, 1};
+        addSubview(emptyNote_);
+      }
     }
   }
   if (size == laidOutSize_) return;
@@ -336,6 +349,10 @@ void ImagePickerView::layout() {
   if (grid_) {
     grid_->setFrame({0, kPickerBarHeight, size.width, std::max(0.0f, size.height - kPickerBarHeight)});
     grid_->layout();
+  }
+  if (emptyNote_) {
+    constexpr float kMargin = 24;
+    emptyNote_->setFrame({kMargin, kPickerBarHeight + kMargin, std::max(0.0f, size.width - 2 * kMargin), 160});
   }
   if (crop_) {
     // The crop box starts again at the new size.

@@ -142,6 +142,8 @@ class ImagePickerView final : public View {
   void forgetPicker();
 
   PhotoGridView* grid() const { return grid_.get(); }
+  // What the grid says when the library has no photos; null otherwise.
+  Label* emptyLibraryNote() const { return emptyNote_.get(); }
   CropView* cropView() const { return crop_.get(); }
   // A picked photo is being decoded.
   bool isLoadingPhoto() const { return loading_; }
@@ -155,6 +157,7 @@ class ImagePickerView final : public View {
   std::shared_ptr<std::atomic<bool>> gone_ = std::make_shared<std::atomic<bool>>(false);
   std::shared_ptr<Label> title_;
   std::shared_ptr<PhotoGridView> grid_;
+  std::shared_ptr<Label> emptyNote_;
   std::shared_ptr<CropView> crop_;
   bool built_ = false;
   bool camera_ = false;

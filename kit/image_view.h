@@ -17,7 +17,6 @@ class ImageView : public View {
   const ImageRef& image() const { return image_; }
   void setImage(ImageRef image) {
     image_ = std::move(image);
-    noteVisualChange();
     noteContentChange();
   }
 

@@ -18,6 +18,7 @@ Platform::Platform(const Clock& clock, MotionSource& motion, std::string resourc
   imagePickers_.libraryPhotoPaths = [this] {
     return photoLibrarySource_.refused ? std::vector<std::string>{} : listLibraryPhotoPaths(photoLibrarySource_.root);
   };
+  imagePickers_.libraryLocation = [this] { return photoLibrarySource_.root; };
 }
 
 Platform::~Platform() { setMainClock(previousClock_); }

@@ -22,11 +22,24 @@ View::View() : subtreeRevision_(++g_lastRevision) {}
 View::View(const Rect& frame) : View() { setFrame(frame); }
 
 void View::noteContentChange() {
-  for (View* v = this; v; v = v->superview_) v->subtreeRevision_ = ++g_lastRevision;
+  const double now = mainClockNow();
+  bool shows = true;
+  for (View* v = this; v; v = v->superview_) {
+    v->subtreeRevision_ = ++g_lastRevision;
+    shows = shows && v->showsSubtree(now);
+  }
+  if (shows) noteVisualChange();
 }
 
 void View::notePlacementChange() {
-  if (superview_) superview_->noteContentChange();
+  if (superview_)
+    superview_->noteContentChange();
+  else
+    noteVisualChange();
+}
+
+bool View::showsSubtree(double time) const {
+  return !hidden_ && (alpha_.model() >= kMinShownAlpha || alpha_.isAnimating(time));
 }
 
 View::~View() {
@@ -91,7 +104,6 @@ void View::insertSubview(ViewRef view, size_t index) {
   subviews_.insert(subviews_.begin() + static_cast<std::ptrdiff_t>(index), keep);
   keep->superview_ = this;
   keep->didMoveToSuperview();
-  noteVisualChange();
   noteContentChange();
 }
 
@@ -100,16 +112,12 @@ void View::removeFromSuperview() {
   ViewRef keep = shared_from_this();
   detachFromSuperview();
   didMoveToSuperview();
-  noteVisualChange();
 }
 
 void View::removeAllSubviews() {
   std::vector<ViewRef> old;
   old.swap(subviews_);
-  if (!old.empty()) {
-    noteVisualChange();
-    noteContentChange();
-  }
+  if (!old.empty()) noteContentChange();
   for (auto& v : old) {
     v->superview_ = nullptr;
     v->didMoveToSuperview();
@@ -123,7 +131,6 @@ void View::bringSubviewToFront(View* view) {
   ViewRef keep = *it;
   subviews_.erase(it);
   subviews_.push_back(std::move(keep));
-  noteVisualChange();
   noteContentChange();
 }
 
@@ -201,7 +208,7 @@ Point View::convertPointFromView(Point p, const View* other) const {
 // --- Touches ----------------------------------------------------------------
 
 View* View::hitTest(Point p) {
-  if (hidden_ || alpha() < 0.01f || !userInteractionEnabled_ || !pointInside(p)) return nullptr;
+  if (hidden_ || alpha() < kMinShownAlpha || !userInteractionEnabled_ || !pointInside(p)) return nullptr;
   for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
     View* sub = it->get();
     if (View* hit = sub->hitTest(sub->convertFromSuperview(p))) return hit;

@@ -37,6 +37,9 @@ struct ViewPresentation {
   Color backgroundColor;
 };
 
+// Below this alpha a view and its subviews show nothing and take no touches.
+inline constexpr float kMinShownAlpha = 0.01f;
+
 class View : public std::enable_shared_from_this<View> {
  public:
   View();
@@ -71,7 +74,6 @@ class View : public std::enable_shared_from_this<View> {
   void setAnchorPoint(Point p) {
     if (p == anchorPoint_) return;
     anchorPoint_ = p;
-    noteVisualChange();
     notePlacementChange();
   }
   float contentScaleFactor() const { return contentScaleFactor_; }
@@ -85,7 +87,6 @@ class View : public std::enable_shared_from_this<View> {
   void setHidden(bool hidden) {
     if (hidden == hidden_) return;
     hidden_ = hidden;
-    noteVisualChange();
     notePlacementChange();
   }
   const Color& backgroundColor() const { return backgroundColor_.model(); }
@@ -96,7 +97,6 @@ class View : public std::enable_shared_from_this<View> {
   void setClipsToBounds(bool clips) {
     if (clips == clipsToBounds_) return;
     clipsToBounds_ = clips;
-    noteVisualChange();
     noteContentChange();
   }
   bool isUserInteractionEnabled() const { return userInteractionEnabled_; }
@@ -104,11 +104,16 @@ class View : public std::enable_shared_from_this<View> {
 
   ViewPresentation presentation(double time) const;
   bool isAnimating(double time) const;
+  // Whether anything of this view and its subviews can show at time t:
+  // not hidden, and its alpha not settled below what shows. Changes inside
+  // a subtree that shows nothing are not counted as visual changes (see
+  // kit::visualChangeCount), so photos that keep spinning on a faded-out
+  // layer cost no redraws.
+  bool showsSubtree(double time) const;
 
   // Asks for the view's own content to be drawn again (views that draw).
   void setNeedsDisplay() {
     ++displayGeneration_;
-    noteVisualChange();
     noteContentChange();
   }
   unsigned displayGeneration() const { return displayGeneration_; }
@@ -170,11 +175,13 @@ class View : public std::enable_shared_from_this<View> {
   // Hook for subclasses that keep state tied to their superview.
   virtual void didMoveToSuperview() {}
   // For the view's own content (its image, its text): this view and every
-  // view above it have a new revision.
+  // view above it have a new revision, and it is a visual change unless one
+  // of them shows nothing.
   void noteContentChange();
 
  private:
-  // The superview and every view above it have a new revision.
+  // The superview and every view above it have a new revision; a visual
+  // change unless one of those shows nothing.
   void notePlacementChange();
 
   Point anchorInBounds() const;

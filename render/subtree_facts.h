@@ -15,7 +15,7 @@
 namespace render {
 
 // Below this the platform treats a view as gone: it is neither drawn nor touched.
-inline constexpr float kInvisibleAlpha = 0.01f;
+inline constexpr float kInvisibleAlpha = kit::kMinShownAlpha;
 // A colour whose alpha rounds to zero in eight bits adds nothing.
 inline constexpr float kNothingToDraw = 0.5f / 255;
 

@@ -317,6 +317,56 @@ TEST(DesktopLoopTiming, AStillSceneIsDrawnOnceAndAnAnimationToItsEnd) {
   EXPECT_FALSE(watch.isStale());
 }
 
+TEST(DesktopLoopTiming, ChangesInsideWhatShowsNothingAskForNoPicture) {
+  kit::VirtualClock clock(kit::animationsRunUntil() + 1000);
+  const kit::Clock* before = kit::mainClock();
+  kit::setMainClock(&clock);
+  auto root = std::make_shared<kit::View>(kit::Rect{0, 0, 100, 100});
+  auto layer = std::make_shared<kit::View>(kit::Rect{0, 0, 100, 100});
+  auto photo = std::make_shared<kit::View>(kit::Rect{10, 10, 20, 20});
+  root->addSubview(layer);
+  layer->addSubview(photo);
+  desktop::RedrawWatch watch;
+  watch.drawn(clock.now());
+
+  // A spinning photo on a faded-out layer: the layer fades (a change), and
+  // once the fade is over the photo's turns change nothing on screen.
+  {
+    kit::AnimationBlock fade(0.3);
+    layer->setAlpha(0);
+  }
+  EXPECT_TRUE(watch.isStale());
+  clock.advance(0.1);
+  watch.drawn(clock.now());
+  photo->setTransform(kit::AffineTransform::makeRotation(0.1f));
+  EXPECT_TRUE(watch.isStale());  // half faded, the photo still shows
+  clock.advance(0.3);
+  watch.drawn(clock.now());
+  EXPECT_FALSE(watch.isStale());
+  photo->setTransform(kit::AffineTransform::makeRotation(0.2f));
+  photo->setBackgroundColor(kit::Color::white());
+  photo->addSubview(std::make_shared<kit::View>());
+  EXPECT_FALSE(watch.isStale());
+
+  // Shown again, the photo is drawn as it is now.
+  layer->setAlpha(1);
+  EXPECT_TRUE(watch.isStale());
+  watch.drawn(clock.now());
+  photo->setTransform(kit::AffineTransform::makeRotation(0.3f));
+  EXPECT_TRUE(watch.isStale());
+  watch.drawn(clock.now());
+
+  // A hidden layer likewise, but hiding and showing it are changes.
+  layer->setHidden(true);
+  EXPECT_TRUE(watch.isStale());
+  watch.drawn(clock.now());
+  photo->setCenter({50, 50});
+  EXPECT_FALSE(watch.isStale());
+  layer->setHidden(false);
+  EXPECT_TRUE(watch.isStale());
+  kit::setMainClock(before);
+}
+
 // --- Command line ----------------------------------------------------------------
 
 using Action = desktop::ParsedArguments::Action;
@@ -346,6 +396,25 @@ TEST(DesktopOptions, MistakesAreErrorsNotSilentlyIgnored) {
     EXPECT_EQ(p.action, Action::Error) << args[0];
     EXPECT_FALSE(p.error.empty());
   }
+}
+
+TEST(DesktopOptions, AnOptionIsNeverTakenForTheValueOfTheOneBeforeIt) {
+  auto p = desktop::parseArguments({"--library", "--exit-after", "1"});
+  EXPECT_EQ(p.action, Action::Error);
+  EXPECT_EQ(p.error, "--library needs a value");
+  p = desktop::parseArguments({"--motion", "replay", "--exit-after", "1"});
+  EXPECT_EQ(p.action, Action::Error);
+  EXPECT_EQ(p.error, "--motion replay needs a scenario file");
+  // After '=' anything is the value; "-" alone is a value (the terminal).
+  p = desktop::parseArguments({"--library=-odd", "--log", "-"});
+  ASSERT_EQ(p.action, Action::Run) << p.error;
+  EXPECT_EQ(p.options.libraryDir, "-odd");
+  EXPECT_EQ(p.options.logPath, "-");
+  EXPECT_EQ(desktop::parseArguments({"--log", "/tmp/v.log"}).options.logPath, "/tmp/v.log");
+
+  // One line, pointing at the whole usage.
+  const std::string line = desktop::usageErrorLine("--library needs a value");
+  EXPECT_EQ(line, "vitrane: --library needs a value (vitrane --help lists the options)\n");
 }
 
 TEST(DesktopOptions, MotionComesFromTheSensorsTheTabletOrAReplayAndCanBeRecorded) {

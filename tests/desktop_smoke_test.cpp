@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 #include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -164,6 +165,14 @@ class DesktopSmoke : public ::testing::Test {
     return started;
   }
 
+  // Everything the window wrote to the terminal.
+  std::string output() const {
+    std::ifstream in(logPath_);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
   // The last lines the window wrote.
   std::string logTail() const {
     std::ifstream in(logPath_);
@@ -175,8 +184,9 @@ class DesktopSmoke : public ::testing::Test {
   }
 
   std::vector<std::string> environment() const {
-    // No sound card is needed, and none is looked for.
-    return {"DISPLAY=" + display_, "SDL_AUDIODRIVER=dummy"};
+    // No sound card is needed, and none is looked for; the log goes to a
+    // state folder of the test's own.
+    return {"DISPLAY=" + display_, "SDL_AUDIODRIVER=dummy", "XDG_STATE_HOME=" + (dir_ / "state").string()};
   }
 
   Child xvfb_;
@@ -276,6 +286,36 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
       if (inBar && !nearPanel && (p[0] > 16 || p[1] > 16 || p[2] > 16)) ++lit;
     }
   EXPECT_EQ(lit, 0u);
+}
+
+TEST_F(DesktopSmoke, TheLogGoesToTheStateFolderAndTheTerminalHearsOnlyWhatTheUserNeeds) {
+  const fs::path missing = dir_ / "no-such-folder";
+  Child app;
+  ASSERT_TRUE(startApp(app, {"--exit-after", "0.5", "--motion", "sim", "--library", missing.string()}));
+  ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
+
+  std::ifstream in(dir_ / "state" / "vitrane" / "vitrane.log");
+  std::stringstream log;
+  log << in.rdbuf();
+  EXPECT_NE(log.str().find("Tile array is "), std::string::npos) << log.str();
+  const std::string terminal = output();
+  EXPECT_EQ(terminal.find("Tile array is "), std::string::npos) << terminal;
+  EXPECT_NE(terminal.find("vitrane: the photo library folder " + missing.string() + " does not exist"),
+            std::string::npos)
+      << terminal;
+
+  // The next session keeps this one's log beside its own.
+  Child again;
+  ASSERT_TRUE(startApp(again, {"--exit-after", "0.5", "--motion", "sim", "--library", dir_.string()}));
+  ASSERT_EQ(again.waitFor(std::chrono::seconds(60)), 0) << logTail();
+  EXPECT_TRUE(fs::exists(dir_ / "state" / "vitrane" / "vitrane.log.old"));
+  EXPECT_EQ(output().find("photo library"), std::string::npos) << output();
+
+  // --log - prints it.
+  Child printing;
+  ASSERT_TRUE(startApp(printing, {"--exit-after", "0.5", "--motion", "sim", "--log", "-"}));
+  ASSERT_EQ(printing.waitFor(std::chrono::seconds(60)), 0) << logTail();
+  EXPECT_NE(output().find("Tile array is "), std::string::npos) << logTail();
 }
 
 TEST_F(DesktopSmoke, QuitsCleanlyOnSigterm) {

@@ -210,6 +210,22 @@ TEST_F(FakeScreen, AVeryLongPressShowsThePanel) {
   EXPECT_EQ(vc().instructionsView->alpha(), 1.0f);
 }
 
+TEST_F(FakeScreen, ThePanelItBringsBackLiesOverItAndTakesItsTouches) {
+  vc().showFakeScreen();
+  kit::LongPressGestureRecognizer& press = *fake().veryLongPressGesture();
+  press.setTouches({400, 500}, 1);
+  press.setState(GestureState::Began);
+
+  kit::View& main = *vc().view();
+  kit::Button& button = *vc().showFakeScreenButton;
+  const kit::Point onButton = button.convertPointToView(
+      {button.bounds().size.width / 2, button.bounds().size.height / 2}, &main);
+  EXPECT_EQ(main.hitTest(onButton), &button);
+  // Hidden again, the panel lets the fake screen have its touches.
+  vc().hideInstructionsPanel();
+  EXPECT_EQ(main.hitTest(onButton), &fake());
+}
+
 TEST_F(FakeScreen, EachRedrawTakesOneFreshSnapshotOfTheMask) {
   vc().showFakeScreen();
   fake().displayIfNeeded();

@@ -90,6 +90,7 @@ TEST_F(PhotoLoadTest, TenOfTwentyFivePhotosArePlacedWithIndicesZeroToNineThenThe
   EXPECT_TRUE(vc().showingPhotos);
   EXPECT_EQ(vc().nAssetsEnumerated, 10);
   EXPECT_FALSE(vc().waitSpinner->isAnimating());
+  EXPECT_TRUE(vc().waitSpinner->isHidden());  // a stopped spinner hides, as the platform's does
   const kit::Button& button = *vc().wanderIntoPhotosButton;
   EXPECT_TRUE(button.isSelected());
   EXPECT_EQ(button.titleForState(kit::ControlState::Selected), "Hide Photos");

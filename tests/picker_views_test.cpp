@@ -20,6 +20,7 @@
 #include "kit/image_codec.h"
 #include "kit/image_picker.h"
 #include "kit/image_picker_views.h"
+#include "kit/label.h"
 #include "kit/popover.h"
 #include "kit/popover_presentation.h"
 #include "render/compositor.h"
@@ -289,6 +290,27 @@ TEST_F(PickerViews, AFileThatCannotBeReadPicksNothing) {
   EXPECT_TRUE(recorder.finished.empty());
   EXPECT_FALSE(pickerView().isLoadingPhoto());
   EXPECT_TRUE(popover->isPresented());
+}
+
+TEST_F(PickerViews, AnEmptyLibrarySaysSoAndWhereItsPhotosWouldComeFrom) {
+  openLibrary(false, {600, 800});
+  EXPECT_EQ(pickerView().emptyLibraryNote(), nullptr);  // a library with photos shows them alone
+
+  services.libraryPhotoPaths = [] { return std::vector<std::string>{}; };
+  services.libraryLocation = [] { return std::string("/home/someone/Pictures"); };
+  openLibrary(false, {600, 800});
+  const kit::Label* note = pickerView().emptyLibraryNote();
+  ASSERT_NE(note, nullptr);
+  EXPECT_EQ(note->text(),
+            "No photos in the photo library\n\nPictures in /home/someone/Pictures and its folders show here.");
+  EXPECT_EQ(note->superview(), &pickerView());
+  EXPECT_GT(note->frame().size.width, 0);
+  EXPECT_LE(note->frame().maxX(), pickerView().bounds().size.width);
+
+  services.libraryLocation = nullptr;
+  openLibrary(false, {600, 800});
+  ASSERT_NE(pickerView().emptyLibraryNote(), nullptr);
+  EXPECT_EQ(pickerView().emptyLibraryNote()->text(), "No photos in the photo library");
 }
 
 TEST_F(PickerViews, AModalPickerCoversTheScreenWhileShown) {

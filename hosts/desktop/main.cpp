@@ -18,6 +18,7 @@
 #include "hosts/desktop/birds_eye.h"
 #include "hosts/desktop/input_script.h"
 #include "hosts/desktop/key_hint.h"
+#include "hosts/desktop/log_file.h"
 #include "hosts/desktop/loop_timing.h"
 #include "hosts/desktop/motion_replay.h"
 #include "hosts/desktop/options.h"
@@ -773,7 +774,24 @@ int runApplication(Options options) {
   // First of all, so that an interrupt at any moment from here on ends in
   // the clean exit.
   installSignalHandlers();
+  std::unique_ptr<LogFile> logFile;
+  if (options.logPath != "-") {
+    const bool chosen = !options.logPath.empty();
+    const std::string path =
+        chosen ? options.logPath : defaultLogPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
+    std::string why = "no state folder is known (neither XDG_STATE_HOME nor HOME is set)";
+    if (!path.empty()) logFile = LogFile::open(path, &why);
+    if (!logFile && chosen) {
+      std::fprintf(stderr, "vitrane: cannot write the log to %s: %s\n", path.c_str(), why.c_str());
+      return 1;
+    }
+    // Nothing is lost: the log stays on the terminal.
+    if (!logFile) std::fprintf(stderr, "vitrane: the log goes to the terminal: %s%s%s\n", path.c_str(),
+                               path.empty() ? "" : ": ", why.c_str());
+  }
   if (options.libraryDir.empty()) options.libraryDir = defaultPicturesFolder();
+  if (const std::string problem = libraryFolderProblem(options.libraryDir); !problem.empty())
+    std::fprintf(stderr, "vitrane: %s\n", problem.c_str());
 
   // The loop watches its own flag; SDL's handlers would turn a signal into
   // a quit event only while events are being pumped.
@@ -834,7 +852,7 @@ int main(int argc, char** argv) {
       std::printf("vitrane %s\n", VITRANE_VERSION);
       return 0;
     case desktop::ParsedArguments::Action::Error:
-      std::fprintf(stderr, "vitrane: %s\n%s", parsed.error.c_str(), desktop::usageText());
+      std::fputs(desktop::usageErrorLine(parsed.error).c_str(), stderr);
       return 1;
     case desktop::ParsedArguments::Action::Run:
       break;

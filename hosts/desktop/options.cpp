@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <istream>
 
@@ -15,7 +16,7 @@ constexpr const char* kUsage =
     "usage: vitrane [--library DIR] [--resources DIR] [--exit-after SECONDS]\n"
     "               [--screenshot FILE.png] [--script FILE]\n"
     "               [--motion auto|iio|sim|replay FILE] [--iio-root DIR] [--record FILE]\n"
-    "               [--flat-pivot estimate|centre]\n"
+    "               [--flat-pivot estimate|centre] [--log FILE|-]\n"
     "\n"
     "The tablet's screen in a window. With no motion sensors the keyboard\n"
     "moves the tablet on its table:\n"
@@ -61,6 +62,10 @@ constexpr const char* kUsage =
     "                     which point a flat tablet's picture turns about: the\n"
     "                     point the sensors say the tablet turns about (estimate),\n"
     "                     or the screen's centre (centre, the default)\n"
+    "  --log FILE|-       where the application's debug log goes: FILE, or the\n"
+    "                     terminal (-); by default a file in the state folder,\n"
+    "                     $XDG_STATE_HOME/vitrane/vitrane.log (~/.local/state/...),\n"
+    "                     the one before it kept as vitrane.log.old\n"
     "  --help, --version\n"
     "\n"
     "Close the window or interrupt (Ctrl+C) to quit. Exit status 0 after a\n"
@@ -75,6 +80,8 @@ bool parseSeconds(const std::string& text, double& out) {
   return true;
 }
 
+bool looksLikeOption(const std::string& arg) { return arg.size() > 1 && arg[0] == '-'; }
+
 bool isAbsolute(const std::string& path) { return !path.empty() && path[0] == '/'; }
 
 std::string withoutTrailingSlashes(std::string path) {
@@ -85,6 +92,10 @@ std::string withoutTrailingSlashes(std::string path) {
 }  // namespace
 
 const char* usageText() { return kUsage; }
+
+std::string usageErrorLine(const std::string& error) {
+  return "vitrane: " + error + " (vitrane --help lists the options)\n";
+}
 
 ParsedArguments parseArguments(const std::vector<std::string>& args) {
   ParsedArguments result;
@@ -118,6 +129,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (name == "--script") target = &result.options.scriptPath;
     if (name == "--iio-root") target = &result.options.iioRoot;
     if (name == "--record") target = &result.options.recordPath;
+    if (name == "--log") target = &result.options.logPath;
     const bool takesValue =
         target || name == "--exit-after" || name == "--motion" || name == "--flat-pivot";
     if (!takesValue) return fail("unknown argument " + args[i]);
@@ -126,7 +138,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (inlineValue) {
       value = *inlineValue;
     } else {
-      if (i + 1 >= args.size()) return fail(name + " needs a value");
+      // The next argument is an option of its own, not this one's value
+      // ("--library --exit-after 1"): a value that starts with '-' goes
+      // after '=' ("--library=-photos"), except "-" alone.
+      if (i + 1 >= args.size() || looksLikeOption(args[i + 1])) return fail(name + " needs a value");
       value = args[++i];
     }
     if (value.empty()) return fail(name + " needs a value");
@@ -145,7 +160,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
       } else if (value == "sim") {
         result.options.motion = Motion::Simulated;
       } else if (value == "replay") {
-        if (i + 1 >= args.size() || args[i + 1].empty()) return fail("--motion replay needs a scenario file");
+        if (i + 1 >= args.size() || args[i + 1].empty() || looksLikeOption(args[i + 1]))
+          return fail("--motion replay needs a scenario file");
         result.options.motion = Motion::Replay;
         result.options.replayPath = args[++i];
       } else {
@@ -191,6 +207,18 @@ std::optional<std::string> picturesFolderFromUserDirs(std::istream& userDirs) {
     found = value;  // the last assignment wins, as in the shell
   }
   return found;
+}
+
+std::string libraryFolderProblem(const std::string& folder) {
+  constexpr const char* kConsequence = "; Show Photos and Use a Library Photo will find no photos";
+  if (folder.empty()) return std::string("no photo library folder is known (no --library and no home folder)") + kConsequence;
+  std::error_code ec;
+  const auto status = std::filesystem::status(folder, ec);
+  if (status.type() == std::filesystem::file_type::not_found)
+    return "the photo library folder " + folder + " does not exist" + kConsequence;
+  if (ec) return "the photo library folder " + folder + " cannot be read: " + ec.message() + kConsequence;
+  if (!std::filesystem::is_directory(status)) return "the photo library " + folder + " is not a folder" + kConsequence;
+  return {};
 }
 
 std::string defaultPicturesFolder() {

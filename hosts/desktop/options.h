@@ -24,6 +24,9 @@ struct Options {
   // A flat tablet's picture turns about the point its sensors say it turns
   // about (--flat-pivot estimate), not about the screen centre (centre).
   bool flatPivotEstimate = false;
+  // Where the debug log goes: a file, "-" for standard error; empty: the
+  // file in the user's state folder (defaultLogPath).
+  std::string logPath;
 };
 
 struct ParsedArguments {
@@ -38,6 +41,9 @@ struct ParsedArguments {
 ParsedArguments parseArguments(const std::vector<std::string>& args);
 
 const char* usageText();
+// The one line a mistake on the command line prints, with the way to the
+// whole usage.
+std::string usageErrorLine(const std::string& error);
 
 // The user's pictures folder: what xdg-user-dir answered, else
 // $XDG_PICTURES_DIR, else ~/Pictures. xdg-user-dir answers the home folder
@@ -50,6 +56,11 @@ std::string choosePicturesFolder(const std::optional<std::string>& xdgUserDirAns
 // XDG_PICTURES_DIR as the user-dirs.dirs file sets it (quotes removed,
 // $HOME left for choosePicturesFolder), if it does.
 std::optional<std::string> picturesFolderFromUserDirs(std::istream& userDirs);
+
+// What is wrong with the photo library's folder, in one line for standard
+// error: it does not exist, or is not a folder, or none is known. Empty
+// when it is a folder (an empty one is the user's choice).
+std::string libraryFolderProblem(const std::string& folder);
 
 // The same, asking xdg-user-dir (or reading its user-dirs.dirs when the
 // program is missing) and reading the environment.
