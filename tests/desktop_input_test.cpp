@@ -469,15 +469,15 @@ TEST(DesktopProcess, OutputPastTheLimitIsDroppedWithoutHangingTheWriter) {
 }
 
 TEST(DesktopProcess, SpawningAnswersWhetherTheProgramStarted) {
-  EXPECT_TRUE(desktop::spawnDetached({"true"}));
-  EXPECT_FALSE(desktop::spawnDetached({"vitrane-no-such-program"}));
+  EXPECT_TRUE(desktop::spawnDetached({"true"}).has_value());
+  EXPECT_FALSE(desktop::spawnDetached({"vitrane-no-such-program"}).has_value());
   desktop::reapChildren();
 }
 
 TEST(DesktopProcess, LinksThatTheOpenerWouldTakeForOptionsAreRefused) {
-  EXPECT_FALSE(desktop::openUrl(""));
-  EXPECT_FALSE(desktop::openUrl("--help"));
-  EXPECT_FALSE(desktop::openUrl("-x"));
+  EXPECT_FALSE(desktop::openUrl("").has_value());
+  EXPECT_FALSE(desktop::openUrl("--help").has_value());
+  EXPECT_FALSE(desktop::openUrl("-x").has_value());
 }
 
 // --- Replayed input --------------------------------------------------------------

@@ -318,6 +318,36 @@ TEST_F(DesktopSmoke, TheLogGoesToTheStateFolderAndTheTerminalHearsOnlyWhatTheUse
   EXPECT_NE(output().find("Tile array is "), std::string::npos) << logTail();
 }
 
+TEST_F(DesktopSmoke, AStillWindowDrawsNothingAfterThePhotosAreHidden) {
+  // One small photo, dropped near the centre, far from where the press
+  // that brings the panel back lands.
+  const fs::path library = dir_ / "library";
+  fs::create_directories(library / "Album");
+  kit::Bitmap photo = kit::Bitmap::make(40, 30, kit::PixelFormat::RGBA8);
+  photo.pixels.assign(photo.pixels.size(), 200);
+  ASSERT_TRUE(kit::writePngFile(photo, (library / "Album" / "photo.png").string()));
+
+  // Show Photos; once they are shown (the panel goes), press the table to
+  // bring the panel back and press Hide Photos. The dropped photo keeps
+  // spinning on the hidden layer, and the spinner has stopped.
+  const fs::path script = dir_ / "hide.txt";
+  std::ofstream(script) << "0.5 mouse down 240 490\n"
+                           "0.6 mouse up 240 490\n"
+                           "3.0 mouse down 700 980\n"
+                           "3.8 mouse up 700 980\n"
+                           "4.5 mouse down 240 490\n"
+                           "4.6 mouse up 240 490\n";
+  Child app;
+  ASSERT_TRUE(startApp(app, {"--exit-after", "7.5", "--count-frames-after", "5.5", "--motion", "sim",
+                             "--library", library.string(), "--script", script.string()}));
+  ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
+  std::ifstream in(dir_ / "state" / "vitrane" / "vitrane.log");
+  std::stringstream log;
+  log << in.rdbuf();
+  ASSERT_NE(log.str().find("Adding the 0'th wandering image"), std::string::npos) << log.str();
+  EXPECT_NE(output().find("vitrane: 0 frames drawn from 5.5 s on"), std::string::npos) << output();
+}
+
 TEST_F(DesktopSmoke, QuitsCleanlyOnSigterm) {
   // A script that quits only long after the signal, so the exit is the signal's.
   const fs::path script = dir_ / "late.txt";

@@ -6,13 +6,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <chrono>
 #include <iterator>
+#include <thread>
 
 #include "app/vitrane_view_controller.h"
 #include "app_fixture.h"
 #include "capture/camera_view_controller.h"
 #include "help/help_panel_view_controller.h"
+#include "hosts/desktop/link_opener.h"
+#include "hosts/desktop/notice.h"
 #include "hosts/desktop/process.h"
+#include "kit/clock.h"
+#include "kit/run_loop.h"
 
 namespace {
 
@@ -97,14 +103,14 @@ TEST(DesktopOpener, SpawnsTheOpenerWithTheAddressAsOneArgument) {
   setenv("PATH", dir.c_str(), 1);
 
   const std::string address = "https://example.org/a b;echo $(id) 'q'&x=\"1\"";
-  const bool started = desktop::openUrl(address);
+  const bool started = desktop::openUrl(address).has_value();
   if (started) {
     int status = 0;
     while (waitpid(-1, &status, 0) < 0 && errno == EINTR) {
     }
   }
   setenv("PATH", "/nonexistent-vitrane-path", 1);
-  const bool startedWithoutOpener = desktop::openUrl("https://example.org/");
+  const bool startedWithoutOpener = desktop::openUrl("https://example.org/").has_value();
   setenv("PATH", savedPath.c_str(), 1);
   desktop::reapChildren();
 
@@ -114,6 +120,58 @@ TEST(DesktopOpener, SpawnsTheOpenerWithTheAddressAsOneArgument) {
   EXPECT_EQ(args, "1|" + address + "|");
   EXPECT_FALSE(startedWithoutOpener);
   fs::remove_all(dir);
+}
+
+// An opener that starts but finds no program for the link (xdg-open's exit
+// status 3) is told, once, when it has finished; one that opened its link
+// is not.
+TEST(DesktopOpener, ALinkNoProgramCouldOpenIsToldOnceItsOpenerHasFinished) {
+  const fs::path dir = fs::temp_directory_path() / ("vitrane-failing-opener-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  std::ofstream(dir / "xdg-open") << "#!/bin/sh\ncase \"$1\" in *good*) exit 0;; *) exit 3;; esac\n";
+  fs::permissions(dir / "xdg-open", fs::perms::owner_all);
+  const char* oldPath = std::getenv("PATH");
+  const std::string savedPath = oldPath ? oldPath : "";
+  setenv("PATH", dir.c_str(), 1);
+  desktop::LinkOpener links;
+  const bool good = links.open("https://good.example/");
+  const bool bad = links.open("https://bad.example/");
+  setenv("PATH", savedPath.c_str(), 1);
+  ASSERT_TRUE(good && bad);
+
+  // Two real processes: wait for them, at most a while.
+  std::vector<std::string> failed;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (links.pending() > 0 && std::chrono::steady_clock::now() < deadline) {
+    for (const std::string& url : links.failedAmong(desktop::reapChildren())) failed.push_back(url);
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(failed, std::vector<std::string>{"https://bad.example/"});
+  EXPECT_TRUE(links.failedAmong(desktop::reapChildren()).empty());
+  EXPECT_EQ(desktop::linkFailureText("https://bad.example/"), "No browser could open https://bad.example/");
+  fs::remove_all(dir);
+}
+
+TEST(DesktopNotice, ALineShowsForItsTimeAndANewOneStartsTheTimeAgain) {
+  kit::VirtualClock clock;
+  kit::RunLoop loop(clock);
+  desktop::Notice notice(loop);
+  EXPECT_FALSE(notice.isShown());
+  EXPECT_FALSE(notice.view()->isUserInteractionEnabled());
+
+  notice.show("No browser could open https://a.example/");
+  EXPECT_TRUE(notice.isShown());
+  clock.advance(desktop::Notice::kSeconds - 1);
+  loop.fireDueTimers();
+  notice.show("No browser could open https://b.example/");
+  EXPECT_EQ(notice.text(), "No browser could open https://b.example/");
+  clock.advance(desktop::Notice::kSeconds - 0.5);
+  loop.fireDueTimers();
+  EXPECT_TRUE(notice.isShown());
+  clock.advance(0.5);
+  loop.fireDueTimers();
+  EXPECT_FALSE(notice.isShown());
 }
 
 }  // namespace

@@ -18,9 +18,11 @@
 #include "hosts/desktop/birds_eye.h"
 #include "hosts/desktop/input_script.h"
 #include "hosts/desktop/key_hint.h"
+#include "hosts/desktop/link_opener.h"
 #include "hosts/desktop/log_file.h"
 #include "hosts/desktop/loop_timing.h"
 #include "hosts/desktop/motion_replay.h"
+#include "hosts/desktop/notice.h"
 #include "hosts/desktop/options.h"
 #include "hosts/desktop/process.h"
 #include "kit/log.h"
@@ -226,7 +228,11 @@ class DesktopHost {
     SDL_DisplayMode mode;
     if (SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0) refreshRate_ = mode.refresh_rate;
     platform_.sounds().player = [this](const std::string& path) { sounds_.play(path); };
-    platform_.application().urlOpener = openUrl;
+    platform_.application().urlOpener = [this](const std::string& url) {
+      if (links_.open(url)) return true;
+      if (notice_) notice_->show(linkFailureText(url));
+      return false;
+    };
     platform_.photoLibrarySource().root = options.libraryDir;
     platform_.imagePickers().camera = kit::makeSystemCamera();
   }
@@ -240,6 +246,8 @@ class DesktopHost {
     platform_.runLoop().drainMainQueue();
     hint_ = makeKeyHint();
     app_->window->addSubview(hint_);
+    notice_ = std::make_unique<Notice>(platform_.runLoop());
+    app_->window->addSubview(notice_->view());
     recordLaunch();
     startMotionClock();
     sink_ = std::make_unique<kit::TouchDispatcher>(*app_->window, platform_.runLoop());
@@ -270,13 +278,15 @@ class DesktopHost {
       loop.fireDueTimers();
       loop.drainMainQueue();
       answerCameraPicker();
-      reapChildren();
+      for (const std::string& url : links_.failedAmong(reapChildren())) notice_->show(linkFailureText(url));
       if (redraw_.isStale()) needsDraw_ = true;
 
       if (needsDraw_ && isDrawable() && clock_.now() >= nextPresentAllowed_) present();
       timeout = waitMilliseconds(clock_.now(), loop.nextTimerTime(), nextHostEvent());
     }
     if (touches_) touches_->cancelAll(clock_.now());
+    if (options_.countFramesAfter)
+      std::fprintf(stderr, "vitrane: %d frames drawn from %g s on\n", framesCounted_, *options_.countFramesAfter);
     int status = options_.screenshotPath.empty() || writeScreenshot() ? 0 : 1;
     if (recorder_) {
       recorder_->finish();
@@ -492,6 +502,7 @@ class DesktopHost {
 
     // Above anything the application may have added to its window since.
     app_->window->bringSubviewToFront(hint_.get());
+    app_->window->bringSubviewToFront(notice_->view().get());
     render::FrameSettings settings;
     settings.time = clock_.now();
     settings.viewportWidth = drawableWidth_;
@@ -632,6 +643,7 @@ class DesktopHost {
     SDL_GL_SwapWindow(window_);
     needsDraw_ = false;
     redraw_.drawn(shown);
+    if (options_.countFramesAfter && shown >= *options_.countFramesAfter) ++framesCounted_;
     // Without vsync the loop would draw every frame, twice a refresh; with
     // it, a driver that ignores the interval must not make it spin either.
     const double period = 1.0 / refreshRate_;
@@ -694,6 +706,8 @@ class DesktopHost {
   kit::AffineTransform pictureToTable_;
   std::unique_ptr<VitraneforiPadAppDelegate> app_;
   std::shared_ptr<kit::View> hint_;
+  LinkOpener links_;
+  std::unique_ptr<Notice> notice_;
   // Touch delivery to the window: goes before the application.
   std::unique_ptr<kit::TouchDispatcher> sink_;
   std::unique_ptr<TouchMapper> touches_;
@@ -702,6 +716,7 @@ class DesktopHost {
   float mouseX_ = 0, mouseY_ = 0;
   bool needsDraw_ = true;
   RedrawWatch redraw_;
+  int framesCounted_ = 0;
   bool quit_ = false;
   double nextPresentAllowed_ = 0;
 };

@@ -14,7 +14,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vitrane [--library DIR] [--resources DIR] [--exit-after SECONDS]\n"
-    "               [--screenshot FILE.png] [--script FILE]\n"
+    "               [--screenshot FILE.png] [--script FILE] [--count-frames-after SECONDS]\n"
     "               [--motion auto|iio|sim|replay FILE] [--iio-root DIR] [--record FILE]\n"
     "               [--flat-pivot estimate|centre] [--log FILE|-]\n"
     "\n"
@@ -40,6 +40,8 @@ constexpr const char* kUsage =
     "  --resources DIR    the application's resources (default: the built-in folder)\n"
     "  --exit-after SECS  quit after running this long\n"
     "  --screenshot FILE  write the last frame drawn to FILE as PNG at exit\n"
+    "  --count-frames-after SECS\n"
+    "                     at exit, say how many frames were drawn from SECS on\n"
     "  --script FILE      replay input: lines of SECONDS followed by\n"
     "                       key NAME down|up      (an SDL key name: Left, W, Space;\n"
     "                                             Shift+Up for Up with Shift)\n"
@@ -130,8 +132,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
     if (name == "--iio-root") target = &result.options.iioRoot;
     if (name == "--record") target = &result.options.recordPath;
     if (name == "--log") target = &result.options.logPath;
-    const bool takesValue =
-        target || name == "--exit-after" || name == "--motion" || name == "--flat-pivot";
+    const bool takesValue = target || name == "--exit-after" || name == "--count-frames-after" ||
+                            name == "--motion" || name == "--flat-pivot";
     if (!takesValue) return fail("unknown argument " + args[i]);
 
     std::string value;
@@ -169,8 +171,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
       }
     } else {
       double seconds = 0;
-      if (!parseSeconds(value, seconds)) return fail("--exit-after needs a number of seconds, not " + value);
-      result.options.exitAfter = seconds;
+      if (!parseSeconds(value, seconds)) return fail(name + " needs a number of seconds, not " + value);
+      (name == "--exit-after" ? result.options.exitAfter : result.options.countFramesAfter) = seconds;
     }
   }
   return result;

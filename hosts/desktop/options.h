@@ -12,6 +12,9 @@ struct Options {
   std::string libraryDir;    // the photo library's folder; empty: the user's pictures
   std::string resourceDir;   // empty: the built-in folder
   std::optional<double> exitAfter;  // seconds of running, then a clean exit
+  // At exit, say how many frames were drawn from this many seconds on: a
+  // still window draws none.
+  std::optional<double> countFramesAfter;
   std::string screenshotPath;       // PNG of the last frame, written at exit
   std::string scriptPath;           // input to replay
   // Where motion comes from: the machine's IIO sensors when it has an

@@ -36,24 +36,27 @@ int waitForExit(pid_t pid) {
 
 }  // namespace
 
-bool spawnDetached(const std::vector<std::string>& argv) {
-  if (argv.empty() || argv[0].empty()) return false;
-  reapChildren();
+std::optional<int> spawnDetached(const std::vector<std::string>& argv) {
+  if (argv.empty() || argv[0].empty()) return std::nullopt;
   std::vector<char*> args = argvPointers(argv);
   pid_t pid = 0;
   // glibc reports a program that cannot be executed as the spawn's error,
-  // so a missing opener answers false here rather than a silent exit 127.
-  if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return false;
+  // so a missing opener answers nothing here rather than a silent exit 127.
+  if (posix_spawnp(&pid, args[0], nullptr, nullptr, args.data(), environ) != 0) return std::nullopt;
   detachedChildren().push_back(pid);
-  return true;
+  return pid;
 }
 
-void reapChildren() {
-  std::erase_if(detachedChildren(), [](pid_t pid) {
+std::vector<FinishedProgram> reapChildren() {
+  std::vector<FinishedProgram> finished;
+  std::erase_if(detachedChildren(), [&](pid_t pid) {
     int status = 0;
     const pid_t r = waitpid(pid, &status, WNOHANG);
+    if (r == pid) finished.push_back({pid, WIFEXITED(status) && WEXITSTATUS(status) == 0});
+    // Collected elsewhere: nothing is known of how it ended.
     return r == pid || (r < 0 && errno == ECHILD);
   });
+  return finished;
 }
 
 std::optional<std::string> captureOutput(const std::vector<std::string>& argv, std::size_t maxBytes) {
@@ -91,8 +94,8 @@ std::optional<std::string> captureOutput(const std::vector<std::string>& argv, s
   return out;
 }
 
-bool openUrl(const std::string& url) {
-  if (url.empty() || url[0] == '-') return false;
+std::optional<int> openUrl(const std::string& url) {
+  if (url.empty() || url[0] == '-') return std::nullopt;
   return spawnDetached({"xdg-open", url});
 }
 
