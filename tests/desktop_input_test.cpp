@@ -278,6 +278,28 @@ TEST(DesktopLoopTiming, AStallIsCaughtUpOnlyAQuarterSecondAtATime) {
   EXPECT_NEAR(clock.now(), 100.56, 1e-9);
 }
 
+TEST(DesktopLoopTiming, TimeReadDuringALongTurnIsNeverTakenBack) {
+  // A launch that takes two seconds starts the panel's fade late in it: the
+  // step after it keeps the clock at or after that time, so the fade is
+  // not pushed into the future, and drops only what no one has seen.
+  kit::VirtualClock real(0);
+  desktop::SteppedClock clock(real);
+  real.advance(1.5);
+  const double fadeStart = clock.now();
+  real.advance(0.5);
+  clock.beginStep();
+  EXPECT_GE(clock.now(), fadeStart);
+  EXPECT_DOUBLE_EQ(clock.now(), 1.5);
+  EXPECT_DOUBLE_EQ(clock.dropped(), 0.5);
+  for (int i = 0; i < 100; ++i) {
+    const double before = clock.now();
+    real.advance(i % 7 == 0 ? 3.0 : 0.01);
+    if (i % 3 == 0) (void)clock.now();
+    clock.beginStep();
+    EXPECT_GE(clock.now(), before);
+  }
+}
+
 TEST(DesktopLoopTiming, TheWaitReachesTheNextTimerRoundedUpAndNoFurther) {
   EXPECT_EQ(desktop::waitMilliseconds(10, 10 + 1.0 / 120, std::nullopt), 9);  // 8.33 ms
   EXPECT_EQ(desktop::waitMilliseconds(10, 10.05, 10.02), 20);

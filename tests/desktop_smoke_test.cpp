@@ -13,9 +13,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -127,8 +129,9 @@ class DesktopSmoke : public ::testing::Test {
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    // -fbdir: the screen's pixels in a file, to see what the window shows.
     const bool started = xvfb_.start({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                      "1024x1400x24", "-nolisten", "tcp"},
+                                      "1024x1400x24", "-nolisten", "tcp", "-fbdir", dir_.string()},
                                      {}, &actions);
     posix_spawn_file_actions_destroy(&actions);
     close(fds[1]);
@@ -163,6 +166,34 @@ class DesktopSmoke : public ::testing::Test {
     const bool started = app.start(argv, env, &actions, dropped);
     posix_spawn_file_actions_destroy(&actions);
     return started;
+  }
+
+  // How many pixels of the display look like the instructions panel over
+  // the table (dark, brownish, not the black of the bars), read from the
+  // display's own pixels, as the person sees them: not from what the
+  // window reads back of its last frame.
+  std::size_t panelPixelsOnDisplay() const {
+    std::ifstream in(dir_ / "Xvfb_screen0", std::ios::binary);
+    std::vector<unsigned char> d{std::istreambuf_iterator<char>(in), {}};
+    if (d.size() < 100) return 0;
+    auto word = [&](std::size_t i) {
+      return std::uint32_t{d[4 * i]} << 24 | std::uint32_t{d[4 * i + 1]} << 16 | std::uint32_t{d[4 * i + 2]} << 8 |
+             d[4 * i + 3];
+    };
+    // XWD: a big-endian header, a colour map, then rows of 32-bit pixels
+    // (blue, green, red, unused on this little-endian server).
+    const std::uint32_t headerSize = word(0), width = word(4), height = word(5), bitsPerPixel = word(11),
+                        rowBytes = word(12), colours = word(19);
+    const std::size_t start = headerSize + colours * 12;
+    if (bitsPerPixel != 32 || d.size() < start + std::size_t{rowBytes} * height) return 0;
+    std::size_t count = 0;
+    for (std::uint32_t y = 0; y < height; ++y)
+      for (std::uint32_t x = 0; x < width; ++x) {
+        const unsigned char* p = &d[start + std::size_t{y} * rowBytes + 4 * x];
+        const int b = p[0], g = p[1], r = p[2];
+        if (r >= 18 && r <= 60 && g < r && b <= g) ++count;
+      }
+    return count;
   }
 
   // Everything the window wrote to the terminal.
@@ -346,6 +377,21 @@ TEST_F(DesktopSmoke, AStillWindowDrawsNothingAfterThePhotosAreHidden) {
   log << in.rdbuf();
   ASSERT_NE(log.str().find("Adding the 0'th wandering image"), std::string::npos) << log.str();
   EXPECT_NE(output().find("vitrane: 0 frames drawn from 5.5 s on"), std::string::npos) << output();
+}
+
+TEST_F(DesktopSmoke, APlainLaunchShowsTheInstructionsPanelInTheWindow) {
+  // No script, no screenshot: nothing wakes the window but its own timers,
+  // so the panel's fade-in must be drawn to its end by the redraw watch.
+  Child app;
+  ASSERT_TRUE(startApp(app, {"--motion", "sim"}));
+  std::size_t panel = 0;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(8);
+  while ((panel = panelPixelsOnDisplay()) < 150000 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  // The panel is 600 by 580 points; the table's grain has few such pixels.
+  EXPECT_GE(panel, 150000u) << logTail();
+  ASSERT_EQ(kill(app.pid(), SIGTERM), 0);
+  EXPECT_EQ(app.waitFor(std::chrono::seconds(10)), 0) << logTail();
 }
 
 TEST_F(DesktopSmoke, QuitsCleanlyOnSigterm) {

@@ -7,11 +7,13 @@
 namespace desktop {
 
 SteppedClock::SteppedClock(const kit::Clock& source, double maxStep)
-    : source_(source), maxStep_(maxStep), lastStep_(source.now()) {}
+    : source_(source), maxStep_(maxStep), lastStep_(source.now()), latestRead_(lastStep_) {}
 
 void SteppedClock::beginStep() {
-  const double t = now();
-  if (t - lastStep_ > maxStep_) dropped_ += t - lastStep_ - maxStep_;
+  const double readBefore = latestRead_;
+  const double t = source_.now() - dropped_;
+  const double keep = std::max(lastStep_ + maxStep_, readBefore);
+  if (t > keep) dropped_ += t - keep;
   lastStep_ = now();
 }
 

@@ -1,6 +1,7 @@
 // Time for the desktop's main loop.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 
@@ -13,13 +14,19 @@ namespace desktop {
 // a suspended process, a window being dragged on some desktops) the timers
 // catch up on at most that much time instead of firing thousands of frames
 // in a burst; the rest of the stall is dropped, as if time had stood still.
-// The clock never runs backwards.
+// The clock never runs backwards: a time already read during a long turn
+// (an animation started late in the launch) is never dropped, or what
+// started then would lie in the future and a picture drawn "after" it would
+// show it not yet begun.
 class SteppedClock final : public kit::Clock {
  public:
   static constexpr double kMaxStep = 0.25;
 
   explicit SteppedClock(const kit::Clock& source, double maxStep = kMaxStep);
-  double now() const override { return source_.now() - dropped_; }
+  double now() const override {
+    latestRead_ = std::max(latestRead_, source_.now() - dropped_);
+    return latestRead_;
+  }
 
   // At the top of every turn of the loop, before anything reads the time.
   void beginStep();
@@ -30,6 +37,7 @@ class SteppedClock final : public kit::Clock {
   double maxStep_;
   double dropped_ = 0;
   double lastStep_;
+  mutable double latestRead_;
 };
 
 // How long the loop may sleep waiting for events: until the earliest of the
