@@ -127,7 +127,8 @@ void View::removeAllSubviews() {
 void View::bringSubviewToFront(View* view) {
   auto it = std::find_if(subviews_.begin(), subviews_.end(),
                          [view](const ViewRef& v) { return v.get() == view; });
-  if (it == subviews_.end()) return;
+  // Already in front: nothing changes, and nothing is noted as changed.
+  if (it == subviews_.end() || std::next(it) == subviews_.end()) return;
   ViewRef keep = *it;
   subviews_.erase(it);
   subviews_.push_back(std::move(keep));

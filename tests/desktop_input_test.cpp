@@ -8,6 +8,7 @@
 #include "hosts/desktop/input_script.h"
 #include "hosts/desktop/key_hint.h"
 #include "hosts/desktop/loop_timing.h"
+#include "hosts/desktop/mirror_mark.h"
 #include "hosts/desktop/options.h"
 #include "hosts/desktop/process.h"
 #include "hosts/desktop/screen_mapping.h"
@@ -253,6 +254,58 @@ TEST(DesktopTouches, TouchDeliveryFindsTheViewUnderAFingerThroughTheKeyHint) {
   content->removeFromSuperview();
   content.reset();
   EXPECT_EQ(sink.hitView(1), nullptr);
+}
+
+// --- What the window lays over the screen ------------------------------------------
+
+TEST(DesktopOverlays, TheKeyListGivesWayToOneLineWhenHiddenOrWhenTheFakeScreenCoversTheScreen) {
+  using Shown = desktop::KeyHint::Shown;
+  desktop::KeyHint hint;
+  auto shows = [&](const std::shared_ptr<kit::View>& v) { return !v->isHidden(); };
+  EXPECT_EQ(hint.shown(), Shown::List);
+  EXPECT_TRUE(shows(hint.list()));
+  EXPECT_FALSE(shows(hint.line()));
+
+  hint.toggle();  // H
+  EXPECT_EQ(hint.shown(), Shown::Line);
+  EXPECT_FALSE(shows(hint.list()));
+  EXPECT_TRUE(shows(hint.line()));
+  hint.toggle();
+  EXPECT_EQ(hint.shown(), Shown::List);
+
+  // The fake screen must look like a real one: only the line stays, and
+  // the list comes back with the table unless H hid it meanwhile.
+  hint.setScreenCovered(true);
+  EXPECT_EQ(hint.shown(), Shown::Line);
+  hint.setScreenCovered(false);
+  EXPECT_EQ(hint.shown(), Shown::List);
+  hint.setScreenCovered(true);
+  hint.toggle();
+  hint.setScreenCovered(false);
+  EXPECT_EQ(hint.shown(), Shown::Line);
+
+  // Both keep to the bottom-left corner, the line much the smaller, and
+  // neither takes a touch.
+  EXPECT_LT(hint.line()->frame().size.width * hint.line()->frame().size.height,
+            hint.list()->frame().size.width * hint.list()->frame().size.height / 4);
+  EXPECT_GT(hint.line()->frame().minY(), 900);
+  EXPECT_FALSE(hint.line()->isUserInteractionEnabled());
+  EXPECT_FALSE(hint.list()->isUserInteractionEnabled());
+}
+
+TEST(DesktopOverlays, TheMirroredFingerIsMarkedOnlyWhileTheModifierIsHeldOverTheScreen) {
+  desktop::MirrorMark mark;
+  EXPECT_FALSE(mark.isShown());
+  EXPECT_FALSE(mark.view()->isUserInteractionEnabled());
+  mark.update(false, kit::Point{100, 200});
+  EXPECT_FALSE(mark.isShown());
+  mark.update(true, kit::Point{100, 200});
+  ASSERT_TRUE(mark.isShown());
+  EXPECT_EQ(mark.centre(), (kit::Point{668, 824}));  // through the screen's centre
+  mark.update(true, kit::Point{-5, 200});             // over the bar: no finger
+  EXPECT_FALSE(mark.isShown());
+  mark.update(true, std::nullopt);  // out of the window
+  EXPECT_FALSE(mark.isShown());
 }
 
 // --- The loop's time ---------------------------------------------------------

@@ -15,12 +15,14 @@
 #include <stdexcept>
 
 #include "app/app_delegate.h"
+#include "fakescreen/rubbed_view.h"
 #include "hosts/desktop/birds_eye.h"
 #include "hosts/desktop/input_script.h"
 #include "hosts/desktop/key_hint.h"
 #include "hosts/desktop/link_opener.h"
 #include "hosts/desktop/log_file.h"
 #include "hosts/desktop/loop_timing.h"
+#include "hosts/desktop/mirror_mark.h"
 #include "hosts/desktop/motion_replay.h"
 #include "hosts/desktop/notice.h"
 #include "hosts/desktop/options.h"
@@ -244,8 +246,8 @@ class DesktopHost {
         options_.flatPivotEstimate ? FlatPivotMode::Estimate : FlatPivotMode::Centre;
     app_->applicationDidFinishLaunchingWithOptions();
     platform_.runLoop().drainMainQueue();
-    hint_ = makeKeyHint();
-    app_->window->addSubview(hint_);
+    keyHint_.addTo(*app_->window);
+    app_->window->addSubview(mirrorMark_.view());
     notice_ = std::make_unique<Notice>(platform_.runLoop());
     app_->window->addSubview(notice_->view());
     recordLaunch();
@@ -279,6 +281,7 @@ class DesktopHost {
       loop.drainMainQueue();
       answerCameraPicker();
       for (const std::string& url : links_.failedAmong(reapChildren())) notice_->show(linkFailureText(url));
+      updateOverlays();
       if (redraw_.isStale()) needsDraw_ = true;
 
       if (needsDraw_ && isDrawable() && clock_.now() >= nextPresentAllowed_) present();
@@ -334,6 +337,15 @@ class DesktopHost {
   }
 
  private:
+  // What the host lays over the application follows what the person does
+  // and what the application shows.
+  void updateOverlays() {
+    keyHint_.setScreenCovered(!app_->viewController->iPhoneDesktopView->isHidden());
+    std::optional<kit::Point> mouse;
+    if (mouseInWindow_) mouse = touches_->screenPointFromWindow(mouseX_, mouseY_);
+    mirrorMark_.update(mirrorHeldNow_, mouse);
+  }
+
   bool mirrorHeld() const { return (SDL_GetModState() & (KMOD_CTRL | KMOD_ALT)) != 0; }
 
   bool isDrawable() const {
@@ -371,6 +383,7 @@ class DesktopHost {
       case SDL_WINDOWEVENT:
         switch (e.window.event) {
           case SDL_WINDOWEVENT_CLOSE: quit_ = true; break;
+          case SDL_WINDOWEVENT_LEAVE: mouseInWindow_ = false; break;
           case SDL_WINDOWEVENT_FOCUS_LOST:
             // The key-up and button-up events of whatever is held now will
             // go to another window.
@@ -388,6 +401,7 @@ class DesktopHost {
         if (e.button.which == SDL_TOUCH_MOUSEID || e.button.button != SDL_BUTTON_LEFT) break;
         mouseX_ = static_cast<float>(e.button.x);
         mouseY_ = static_cast<float>(e.button.y);
+        mirrorHeldNow_ = mirror;
         touches_->mouseDown(mouseX_, mouseY_, mirror, t);
         needsDraw_ = true;
         break;
@@ -395,6 +409,8 @@ class DesktopHost {
         if (e.motion.which == SDL_TOUCH_MOUSEID) break;
         mouseX_ = static_cast<float>(e.motion.x);
         mouseY_ = static_cast<float>(e.motion.y);
+        mouseInWindow_ = true;
+        mirrorHeldNow_ = mirror;
         touches_->mouseMoved(mouseX_, mouseY_, mirror, t);
         needsDraw_ = true;
         break;
@@ -427,14 +443,14 @@ class DesktopHost {
     } else if (auto tabletKey = tabletKeyFor(code, (key.keysym.mod & KMOD_SHIFT) != 0)) {
       if (down) pressTabletKey(*tabletKey, t, key.repeat != 0);
     } else if (key.keysym.sym == SDLK_h && down && !key.repeat) {
-      hint_->setHidden(!hint_->isHidden());
-      needsDraw_ = true;
+      keyHint_.toggle();
     } else if (key.keysym.sym == SDLK_b && down && !key.repeat) {
       birdsEyeMode_ = toggledBirdsEye(birdsEyeMode_, drawableWidth_, drawableHeight_);
       needsDraw_ = true;
     } else if (isMirrorModifier(key.keysym.sym) && !key.repeat) {
       // The second finger comes down or lifts with the modifier, even while
       // the mouse is still.
+      mirrorHeldNow_ = mirror;
       touches_->mouseMoved(mouseX_, mouseY_, mirror, t);
     }
   }
@@ -501,7 +517,8 @@ class DesktopHost {
     glClear(GL_COLOR_BUFFER_BIT);
 
     // Above anything the application may have added to its window since.
-    app_->window->bringSubviewToFront(hint_.get());
+    keyHint_.bringToFront(*app_->window);
+    app_->window->bringSubviewToFront(mirrorMark_.view().get());
     app_->window->bringSubviewToFront(notice_->view().get());
     render::FrameSettings settings;
     settings.time = clock_.now();
@@ -705,7 +722,8 @@ class DesktopHost {
   BirdsEyeMode birdsEyeMode_ = BirdsEyeMode::Auto;
   kit::AffineTransform pictureToTable_;
   std::unique_ptr<VitraneforiPadAppDelegate> app_;
-  std::shared_ptr<kit::View> hint_;
+  KeyHint keyHint_;
+  MirrorMark mirrorMark_;
   LinkOpener links_;
   std::unique_ptr<Notice> notice_;
   // Touch delivery to the window: goes before the application.
@@ -714,6 +732,8 @@ class DesktopHost {
 
   int drawableWidth_ = 0, drawableHeight_ = 0;
   float mouseX_ = 0, mouseY_ = 0;
+  bool mouseInWindow_ = false;
+  bool mirrorHeldNow_ = false;  // as the last mouse or modifier event found it
   bool needsDraw_ = true;
   RedrawWatch redraw_;
   int framesCounted_ = 0;
