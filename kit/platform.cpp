@@ -18,7 +18,11 @@ Platform::Platform(const Clock& clock, MotionSource& motion, std::string resourc
   imagePickers_.libraryPhotoPaths = [this] {
     return photoLibrarySource_.refused ? std::vector<std::string>{} : listLibraryPhotoPaths(photoLibrarySource_.root);
   };
-  imagePickers_.libraryLocation = [this] { return photoLibrarySource_.root; };
+  // A library the user fills on demand (the browser's file picker) has no
+  // folder worth naming.
+  imagePickers_.libraryLocation = [this] {
+    return photoLibrarySource_.prepare ? std::string() : photoLibrarySource_.root;
+  };
 }
 
 Platform::~Platform() { setMainClock(previousClock_); }
