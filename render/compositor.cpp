@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <vector>
 
 #include "render/draw_list.h"
 #include "render/gl_program.h"
 #include "render/mask_texture.h"
 #include "render/text_cache.h"
+#include "render/text_atlas.h"
 #include "render/texture_cache.h"
 
 namespace render {
@@ -45,8 +47,17 @@ struct Op {
   GLuint mask = 0;     // a grey mask the texture is seen through; its quads are masked vertices
   int firstQuad = 0;   // into the frame's vertices (or masked vertices), four a quad
   int quads = 0;
-  PixelRect box;
+  PixelRect box;       // clips: the clip's; draws: around every quad
+  std::vector<Vertex> staged;  // the quads until the frame's vertices are laid out
+  // Draws: each quad's box while there are few (a panel's buttons); a
+  // field of many is known by the box around all.
+  std::vector<PixelRect> boxes;
 };
+
+// How far back a quad looks for a draw call it can join, and how many
+// quads' boxes a call keeps.
+constexpr int kJoinLookBack = 16;
+constexpr std::size_t kBoxesKept = 32;
 
 // What a quad is filled from, and whether it covers what lies below.
 struct Fill {
@@ -56,7 +67,34 @@ struct Fill {
   GLuint mask = 0;
   bool repeats = false;  // the texture is addressed as mirrored repeats
   int width = 0, height = 0;  // the texture's
+  // From the text atlas: the quad's texture coordinates map into this
+  // part of it, and it has no mipmaps.
+  std::optional<TextAtlas::Slot> atlas;
 };
+
+PixelRect boxOf(const Quad& q) {
+  PixelRect box{q.corners[0].x, q.corners[0].y, q.corners[0].x, q.corners[0].y};
+  for (const kit::Point& p : q.corners) {
+    box.x0 = std::min(box.x0, p.x), box.y0 = std::min(box.y0, p.y);
+    box.x1 = std::max(box.x1, p.x), box.y1 = std::max(box.y1, p.y);
+  }
+  return box;
+}
+
+PixelRect unite(const PixelRect& a, const PixelRect& b) {
+  return {std::min(a.x0, b.x0), std::min(a.y0, b.y0), std::max(a.x1, b.x1), std::max(a.y1, b.y1)};
+}
+
+// Boxes that only touch do not overlap: neighbouring quads meet exactly.
+bool overlap(const PixelRect& a, const PixelRect& b) {
+  return a.x0 < b.x1 && b.x0 < a.x1 && a.y0 < b.y1 && b.y0 < a.y1;
+}
+
+bool overlap(const Op& op, const PixelRect& box) {
+  if (!overlap(op.box, box)) return false;
+  if (op.boxes.size() != static_cast<std::size_t>(op.quads)) return true;
+  return std::any_of(op.boxes.begin(), op.boxes.end(), [&](const PixelRect& b) { return overlap(b, box); });
+}
 
 // Whether the quad shows more than one texel a pixel along either edge:
 // only then do the mipmaps make a difference, and sampling them costs a
@@ -102,6 +140,7 @@ struct Compositor::Impl {
   MaskTextures masks{caps};
   TextRasterizer rasterizer;
   TextCache texts{rasterizer};
+  TextAtlas atlas{caps};
   GLuint vertexBuffer = 0;
   GLuint indexBuffer = 0;
   GLuint maskedVertexBuffer = 0;
@@ -157,10 +196,10 @@ struct Compositor::Impl {
 
   Fill fillOf(const Quad& q) {
     auto picture = [](TextureCache::Texture t) {
-      return Fill{t.id != 0, t.id, t.opaque, 0, t.repeats, t.width, t.height};
+      return Fill{t.id != 0, t.id, t.opaque, 0, t.repeats, t.width, t.height, std::nullopt};
     };
     switch (q.source) {
-      case QuadSource::Solid: return {true, 0, true};
+      case QuadSource::Solid: return {true, 0, true, 0, false, 0, 0, std::nullopt};
       case QuadSource::Bitmap:
       case QuadSource::MirroredTiles: return q.bitmap ? picture(textures.textureFor(*q.bitmap)) : Fill{};
       case QuadSource::Text: {
@@ -168,6 +207,9 @@ struct Compositor::Impl {
         if (!text && !rasterizer.error().empty() && !warnedAboutText) {
           std::fprintf(stderr, "vitrane: text is not drawn: %s\n", rasterizer.error().c_str());
           warnedAboutText = true;
+        }
+        if (const TextAtlas::Slot slot = atlas.slotFor(text); slot.texture) {
+          return Fill{true, slot.texture, slot.opaque, 0, false, TextAtlas::kSide, TextAtlas::kSide, slot};
         }
         return picture(textures.textureFor(text));
       }
@@ -187,12 +229,12 @@ struct Compositor::Impl {
     return {};
   }
 
-  void appendMaskedQuad(const Quad& q) {
+  void appendMaskedQuad(const Quad& q, std::vector<MaskedVertex>& out) const {
     const float a = std::clamp(q.color.a, 0.0f, 1.0f);
     const std::uint8_t rgba[4] = {unit(q.color.r * a), unit(q.color.g * a), unit(q.color.b * a), unit(a)};
     const QuadMask& m = list.masks[static_cast<std::size_t>(q.mask)];
     for (int i = 0; i < 4; ++i) {
-      MaskedVertex& v = maskedVertices.emplace_back();
+      MaskedVertex& v = out.emplace_back();
       v.x = q.corners[i].x;
       v.y = q.corners[i].y;
       v.u = q.texCoords[i].x;
@@ -203,11 +245,11 @@ struct Compositor::Impl {
     }
   }
 
-  void appendQuad(const Quad& q) {
+  static void appendQuad(const Quad& q, std::vector<Vertex>& out) {
     const float a = std::clamp(q.color.a, 0.0f, 1.0f);
     const std::uint8_t rgba[4] = {unit(q.color.r * a), unit(q.color.g * a), unit(q.color.b * a), unit(a)};
     for (int i = 0; i < 4; ++i) {
-      Vertex& v = vertices.emplace_back();
+      Vertex& v = out.emplace_back();
       v.x = q.corners[i].x;
       v.y = q.corners[i].y;
       v.u = q.texCoords[i].x;
@@ -251,18 +293,46 @@ struct Compositor::Impl {
     return start;
   }
 
-  void addQuad(const Quad& q, const Fill& fill) {
-    const int index = static_cast<int>(vertices.size() / 4);
-    appendQuad(q);
+  // Joins the nearest draw call with the same texture and state, when
+  // none drawn after that one overlaps the quad (drawing it earlier then
+  // changes no pixel), within the same clips; else starts a call.
+  void addQuad(const Quad& given, const Fill& fill) {
+    Quad q = given;
+    if (const auto& slot = fill.atlas)
+      for (kit::Point& uv : q.texCoords)
+        uv = {slot->u0 + uv.x * (slot->u1 - slot->u0), slot->v0 + uv.y * (slot->v1 - slot->v0)};
     // Blending reads the framebuffer back; opaque quads need not.
-    const bool blend = !fill.opaque || vertices.back().rgba[3] != 255;
-    const bool mipmapped = fill.texture && usesSamplers() && minified(q, fill.width, fill.height);
-    Op* last = ops.empty() ? nullptr : &ops.back();
-    if (last && last->kind == Op::Kind::Draw && last->texture == fill.texture && !last->mask &&
-        last->blend == blend && last->mipmapped == mipmapped && last->quads < kMaxQuadsPerDraw)
-      ++last->quads;
-    else
-      ops.push_back({Op::Kind::Draw, fill.texture, blend, mipmapped, 0, index, 1, {}});
+    const bool blend = !fill.opaque || unit(std::clamp(q.color.a, 0.0f, 1.0f)) != 255;
+    const bool mipmapped =
+        fill.texture && !fill.atlas && usesSamplers() && minified(q, fill.width, fill.height);
+    const PixelRect box = boxOf(q);
+    Op* target = nullptr;
+    int looked = 0;
+    for (auto it = ops.rbegin(); it != ops.rend() && it->kind == Op::Kind::Draw && looked < kJoinLookBack;
+         ++it, ++looked) {
+      if (!it->mask && it->texture == fill.texture && it->blend == blend && it->mipmapped == mipmapped &&
+          it->quads < kMaxQuadsPerDraw) {
+        target = &*it;
+        break;
+      }
+      if (overlap(*it, box)) break;
+    }
+    if (!target) target = &ops.emplace_back(Op{Op::Kind::Draw, fill.texture, blend, mipmapped, 0, 0, 0, box, {}, {}});
+    appendQuad(q, target->staged);
+    target->box = unite(target->box, box);
+    if (target->boxes.size() == static_cast<std::size_t>(target->quads) && target->boxes.size() < kBoxesKept)
+      target->boxes.push_back(box);
+    ++target->quads;
+  }
+
+  // Each call's quads together, in the order of the calls.
+  void layOutVertices() {
+    vertices.clear();
+    for (Op& op : ops) {
+      if (op.mask || op.staged.empty()) continue;
+      op.firstQuad = static_cast<int>(vertices.size() / 4);
+      vertices.insert(vertices.end(), op.staged.begin(), op.staged.end());
+    }
   }
 
   // The draw list as vertices and a sequence of draw calls and clip changes;
@@ -286,8 +356,8 @@ struct Compositor::Impl {
           if (fill.mask) {
             // Each on its own: it binds its own mask.
             ops.push_back({Op::Kind::Draw, fill.texture, true, true, fill.mask,
-                           static_cast<int>(maskedVertices.size() / 4), 1, {}});
-            appendMaskedQuad(c.quad);
+                           static_cast<int>(maskedVertices.size() / 4), 1, boxOf(c.quad), {}, {}});
+            appendMaskedQuad(c.quad, maskedVertices);
             break;
           }
           if (c.quad.source == QuadSource::MirroredTiles && !fill.repeats)
@@ -299,11 +369,8 @@ struct Compositor::Impl {
         case DrawCommand::Kind::PushClip: {
           // Without a stencil buffer a turned clip falls back to its box.
           const bool stencil = !c.axisAligned && caps.stencilBits > 0;
-          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, false, 0, 0, 0, c.box};
-          if (stencil) {
-            op.firstQuad = static_cast<int>(vertices.size() / 4);
-            appendQuad(c.quad);
-          }
+          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, false, 0, 0, 0, c.box, {}, {}};
+          if (stencil) appendQuad(c.quad, op.staged);
           openClips.push_back(op.kind);
           ops.push_back(op);
           break;
@@ -312,16 +379,14 @@ struct Compositor::Impl {
           if (openClips.empty()) break;
           const bool stencil = openClips.back() == Op::Kind::PushStencil;
           openClips.pop_back();
-          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, false, 0, 0, 0, c.box};
-          if (stencil) {
-            op.firstQuad = static_cast<int>(vertices.size() / 4);
-            appendQuad(c.quad);
-          }
+          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, false, 0, 0, 0, c.box, {}, {}};
+          if (stencil) appendQuad(c.quad, op.staged);
           ops.push_back(op);
           break;
         }
       }
     }
+    layOutVertices();
   }
 
   void pointAttributesAt(int firstQuad) const {
@@ -521,6 +586,7 @@ void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
     if (op.kind == Op::Kind::Draw) stats_.quadsDrawn += op.quads;
 
   m.texts.endFrame();
+  m.atlas.endFrame();
   m.textures.collect();
   m.masks.collect();
   stats_.texturesAlive = m.textures.size() + m.masks.size();

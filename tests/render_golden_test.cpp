@@ -22,6 +22,7 @@
 
 #include <GLES3/gl3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -29,10 +30,13 @@
 #include <numbers>
 #include <optional>
 #include <string>
+#include <tuple>
+#include <vector>
 
 #include "app/vitrane_view_controller.h"
 #include "kit/image_codec.h"
 #include "kit/image_view.h"
+#include "kit/label.h"
 #include "render/compositor.h"
 #include "render/offscreen_context.h"
 #include "tests/app_fixture.h"
@@ -287,6 +291,57 @@ TEST_P(GlScene, ClipsCutTheirSubviewsEvenWhenTurned) {
   // Inside the diamond's box but outside the diamond: the stencil holds it back.
   EXPECT_TRUE(near(pixel(out, 22, 22), black));
   EXPECT_TRUE(near(pixel(out, 48, 48), black));
+}
+
+TEST_P(GlScene, AQuadJoinsAnEarlierCallOnlyWhereNothingDrawnBetweenOverlapsIt) {
+  const Rgba red{255, 0, 0, 255}, blue{0, 0, 255, 255};
+  auto solid = [&](const kit::Rect& frame) {
+    auto v = std::make_shared<kit::View>(frame);
+    v->setBackgroundColor({1, 0, 0, 1});
+    root->addSubview(v);
+  };
+  solid({0, 0, 16, 16});
+  imageView({20, 0, 16, 16}, filled(16, 16, blue));
+  solid({40, 0, 16, 16});  // beside the picture: drawn with the first red square
+  solid({24, 4, 8, 8});    // on the picture: after it
+  const kit::Bitmap out = draw();
+  const render::FrameStats stats = compositor->lastFrameStats();
+  EXPECT_EQ(stats.drawCalls, 3);  // the solids before the picture, the picture, the solid on it
+  EXPECT_TRUE(near(pixel(out, 28, 8), red));
+  EXPECT_TRUE(near(pixel(out, 22, 2), blue));
+  EXPECT_TRUE(near(pixel(out, 48, 8), red));
+  EXPECT_TRUE(near(pixel(out, 8, 8), red));
+}
+
+TEST_P(GlScene, TextsShareOneTextureAndOneCallAndLookAsEachAlone) {
+  auto label = [&](const kit::Rect& frame, const char* text, kit::Color colour) {
+    auto l = std::make_shared<kit::Label>();
+    l->setFrame(frame);
+    l->setText(text);
+    l->fontSize = 12;
+    l->textColor = colour;
+    root->addSubview(l);
+    return l;
+  };
+  const std::vector<std::tuple<kit::Rect, const char*, kit::Color>> texts = {
+      {{2, 2, 60, 16}, "Show", {0, 0, 0, 1}}, {{2, 22, 60, 16}, "Photos", {0.8f, 0, 0, 1}},
+      {{2, 42, 60, 16}, "Wq", {0, 0, 0.8f, 1}}};
+  for (const auto& [frame, text, colour] : texts) label(frame, text, colour);
+  const kit::Bitmap together = draw();
+  EXPECT_EQ(compositor->lastFrameStats().drawCalls, 2);  // the background, the three texts
+
+  // Each alone, from a fresh compositor: the same pixels where it lies.
+  for (const auto& [frame, text, colour] : texts) {
+    root->removeAllSubviews();
+    label(frame, text, colour);
+    compositor = std::make_unique<render::Compositor>(GetParam());
+    const kit::Bitmap alone = draw();
+    int worst = 0;
+    for (int y = static_cast<int>(frame.minY()); y < static_cast<int>(frame.maxY()); ++y)
+      for (int x = static_cast<int>(frame.minX()); x < static_cast<int>(frame.maxX()); ++x)
+        worst = std::max(worst, channelDifference(pixel(together, x, y), pixel(alone, x, y)));
+    EXPECT_LE(worst, 1) << text;
+  }
 }
 
 TEST_P(GlScene, OneTextureABitmapSharedByItsViewsAndGoneWithIt) {
