@@ -285,6 +285,7 @@ TEST(DesktopBirdsEyeSlide, ASlideLeavesTheBodyWhereItWasAndAnArrowTheWayItWent) 
   EXPECT_NEAR(marks->to.y - marks->from.y, 0, 0.05);
   EXPECT_NEAR(marks->from.x, marks->body[1].x, 0.05);
   EXPECT_NEAR(marks->to.x, body[1].x, 0.05);
+  EXPECT_EQ(marks->caption, "slid 1 in from the yellow outline");
 }
 
 TEST(DesktopBirdsEyeSlide, TheArrowPointsTheWayTheTabletWentHoweverItIsTurned) {
@@ -347,6 +348,7 @@ TEST(DesktopBirdsEyeSlide, SlidesInARunShowTheWholeWayFromWhereTheFirstBegan) {
   const auto second = r.view.slideMarks();
   ASSERT_TRUE(second);
   EXPECT_NEAR(second->to.x - second->from.x, 2 * kInch, 0.05);
+  EXPECT_EQ(second->caption, "slid 2 in from the yellow outline");
   EXPECT_EQ(second->strength, 1);
 
   // Long after, a new slide starts marks of its own.

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "hosts/desktop/screen_mapping.h"
 #include "kit/image_view.h"
-#include "kit/label.h"
 
 namespace desktop {
 
@@ -100,14 +100,16 @@ const kit::Color kPivotColour{1, 0.1f, 0.1f, 1};
 const kit::Color kEstimateColour{0.2f, 0.9f, 0.3f, 1};
 constexpr float kBodyLine = 1.5f, kScreenLine = 1.5f, kPictureLine = 3.5f;
 constexpr float kPivotSize = 7, kPicturePivotRadius = 6, kEstimateRadius = 5;
-// A slide's marks: the body where it was, a pale ghost of it, and a
-// yellow arrow, apart from every colour above.
-const kit::Color kGhostFill{1, 1, 1, 0.22f};
-const kit::Color kGhostLine{1, 1, 1, 0.75f};
+// A slide's marks, all in a yellow apart from every colour above: the
+// body where it was, faintly filled, and an arrow.
 const kit::Color kArrowColour{1, 0.92f, 0.15f, 1};
-constexpr float kArrowLine = 2.5f, kArrowHead = 5;
+const kit::Color kGhostFill{1, 0.92f, 0.15f, 0.18f};
+const kit::Color kGhostLine{1, 0.92f, 0.15f, 0.85f};
+const kit::Color kArrowShadowColour{0, 0, 0, 0.6f};
+constexpr float kArrowLine = 3, kArrowShadow = 5, kArrowHead = 6;
 // The legend: two rows of three entries on a dark strip, in type small
 // enough to leave the table its room yet readable at the panel's size.
+const kit::Color kLegendBackground{0, 0, 0, 0.55f};
 constexpr float kLegendFont = 8.5f, kLegendRow = 11, kLegendPad = 2, kSwatchWidth = 12, kSwatchGap = 3;
 
 std::shared_ptr<kit::View> plainView(const kit::Rect& frame, kit::Color colour = kit::Color::clear()) {
@@ -175,12 +177,26 @@ BirdsEyeView::BirdsEyeView(const kit::TabletGeometry& geometry) : geometry_(geom
   slideLayer_ = plainView({0, 0, kSide, kSide});
   ghost_ = plainView({0, 0, 1, 1}, kGhostFill);
   slideLayer_->addSubview(ghost_);
+  // A few words for the arrow, which an inch leaves short at the panel's
+  // scale; under the outlines like the rest of the slide's marks.
+  auto captionStrip = plainView({1, 1, kSide - 2, kLegendRow + 2 * kLegendPad}, kLegendBackground);
+  caption_ = std::make_shared<kit::Label>();
+  caption_->setFrame({kLegendPad + 2, kLegendPad, kSide - 2 - 2 * kLegendPad - 4, kLegendRow});
+  caption_->fontSize = kLegendFont;
+  caption_->boldFont = true;
+  caption_->textColor = kArrowColour;
+  captionStrip->addSubview(caption_);
+  slideLayer_->addSubview(captionStrip);
   root_->addSubview(slideLayer_);
-  ghostOutline_ = makeQuad(kGhostLine, kBodyLine, slideLayer_.get());
+  ghostOutline_ = makeQuad(kGhostLine, 1, slideLayer_.get());
   picture_ = makeQuad(kPictureColour, kPictureLine);
   body_ = makeQuad(kBodyColour, kBodyLine);
   screen_ = makeQuad(kScreenColour, kScreenLine);
   arrowLayer_ = plainView({0, 0, kSide, kSide});
+  for (auto& line : arrowShadows_) {
+    line = plainView({0, 0, kArrowShadow, kArrowShadow}, kArrowShadowColour);
+    arrowLayer_->addSubview(line);
+  }
   for (auto& line : arrowLines_) {
     line = plainView({0, 0, kArrowLine, kArrowLine}, kArrowColour);
     arrowLayer_->addSubview(line);
@@ -205,7 +221,7 @@ BirdsEyeView::BirdsEyeView(const kit::TabletGeometry& geometry) : geometry_(geom
 
 void BirdsEyeView::makeLegend() {
   constexpr int kColumns = 3;
-  legend_ = plainView(legendFrame(), {0, 0, 0, 0.55f});
+  legend_ = plainView(legendFrame(), kLegendBackground);
   root_->addSubview(legend_);
   const float column = (kSide - 2 - 2 * kLegendPad) / kColumns;
   const float mid = kLegendRow / 2;
@@ -454,6 +470,11 @@ void BirdsEyeView::placeSlideMarks(const State& s) {
                                  along.y != 0 ? body.size.height / 2 / std::fabs(along.y) : kFar);
     edge = {middle.x + along.x * reach, middle.y + along.y * reach};
   }
+  const double inches = std::hypot(z.x - a.x, z.y - a.y) / g.pointsPerInch;
+  char words[64];
+  std::snprintf(words, sizeof words, "slid %g in from the yellow outline", std::round(inches * 10) / 10);
+  marks.caption = words;
+  caption_->setText(marks.caption);
   const kit::Point edgeWas = tableAt(from, edge), edgeNow = tableAt(s.pose, edge);
   marks.from = panelPoint(edgeWas.x, edgeWas.y);
   marks.to = panelPoint(edgeNow.x, edgeNow.y);
@@ -464,11 +485,13 @@ void BirdsEyeView::placeSlideMarks(const State& s) {
     // The shaft stops short of the tip, which the head's sides make sharp.
     const kit::Point shaftEnd{marks.to.x - ux * kArrowLine, marks.to.y - uy * kArrowLine};
     placeLine(*arrowLines_[0], marks.from, shaftEnd, kArrowLine);
+    placeLine(*arrowShadows_[0], marks.from, shaftEnd, kArrowShadow);
     for (int side : {1, 2}) {
       const float k = side == 1 ? 1.f : -1.f;
       const kit::Point back{marks.to.x - head * (ux * 0.8f - k * uy * 0.6f),
                             marks.to.y - head * (uy * 0.8f + k * ux * 0.6f)};
       placeLine(*arrowLines_[side], back, marks.to, kArrowLine);
+      placeLine(*arrowShadows_[side], back, marks.to, kArrowShadow);
     }
   }
   slideLayer_->setHidden(false);

@@ -34,6 +34,7 @@
 #include "kit/geometry.h"
 #include "kit/image.h"
 #include "kit/image_view.h"
+#include "kit/label.h"
 #include "kit/simulated_tablet.h"
 #include "kit/view.h"
 
@@ -191,6 +192,7 @@ class BirdsEyeView {
     std::array<kit::Point, 4> body;  // as outline(Outline::Body)
     kit::Point from, to;
     float strength = 0;  // 1 while it is fresh, down to 0 as it fades
+    std::string caption;  // along the top edge: how far, and what the yellow outline is
   };
   std::optional<SlideMarks> slideMarks() const;
   // Until when the panel changes though nothing else moves (a slide's
@@ -233,8 +235,11 @@ class BirdsEyeView {
   // A slide's marks: the body where it began, filled faintly and outlined,
   // under the outlines; the arrow over them.
   std::shared_ptr<kit::View> slideLayer_, ghost_, arrowLayer_;
+  std::shared_ptr<kit::Label> caption_;
   Quad ghostOutline_;
-  std::array<std::shared_ptr<kit::View>, 3> arrowLines_;  // the shaft, then the head's sides
+  // The shaft, then the head's sides: dark under, bright over, so that the
+  // arrow shows on pale photos as on the wood.
+  std::array<std::shared_ptr<kit::View>, 3> arrowShadows_, arrowLines_;
   Quad picture_, body_, screen_, pictureMark_, estimateMark_;
   std::shared_ptr<kit::View> pivot_;
 
