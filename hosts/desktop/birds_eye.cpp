@@ -471,8 +471,12 @@ void BirdsEyeView::placeSlideMarks(const State& s) {
     edge = {middle.x + along.x * reach, middle.y + along.y * reach};
   }
   const double inches = std::hypot(z.x - a.x, z.y - a.y) / g.pointsPerInch;
+  // A slide waiting behind another move has not gone anywhere yet.
   char words[64];
-  std::snprintf(words, sizeof words, "slid %g in from the yellow outline", std::round(inches * 10) / 10);
+  if (inches < 0.05)
+    std::snprintf(words, sizeof words, "sliding from the yellow outline");
+  else
+    std::snprintf(words, sizeof words, "slid %g in from the yellow outline", std::round(inches * 10) / 10);
   marks.caption = words;
   caption_->setText(marks.caption);
   const kit::Point edgeWas = tableAt(from, edge), edgeNow = tableAt(s.pose, edge);
