@@ -280,7 +280,8 @@ class DesktopHost {
       loop.drainMainQueue();
       answerCameraPicker();
       for (const std::string& url : links_.failedAmong(reapChildren())) notice_->show(linkFailureText(url));
-      if (redraw_.isStale() || birdsEyeChanges()) needsDraw_ = true;
+      if (redraw_.isStale()) needsDraw_ = true;
+      if (birdsEyeChanges()) needsDraw_ = true;
 
       if (needsDraw_ && isDrawable() && clock_.now() >= nextPresentAllowed_) present();
       timeout = waitMilliseconds(clock_.now(), loop.nextTimerTime(), nextHostEvent());
