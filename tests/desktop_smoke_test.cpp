@@ -295,10 +295,15 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
   auto pixel = [&](int x, int y) { return b.row(y) + 4 * x; };
   std::set<std::uint32_t> colours;
   size_t red = 0, orange = 0;
+  // The legend's swatches, along the bottom edge, are the marks' colours
+  // too: the marks are looked for above it.
+  const int legendTop =
+      panel->y + static_cast<int>(desktop::BirdsEyeView().legendFrame().origin.y * panel->side / desktop::kBirdsEyePoints);
   for (int y = panel->y; y < panel->y + panel->side; ++y)
     for (int x = panel->x; x < panel->x + panel->side; ++x) {
       const std::uint8_t* p = pixel(x, y);
       colours.insert(static_cast<std::uint32_t>(p[0] >> 3) << 10 | (p[1] >> 3) << 5 | (p[2] >> 3));
+      if (y >= legendTop - 1) continue;
       if (p[0] > 200 && p[1] < 60 && p[2] < 60) ++red;                  // the pivot
       if (p[0] > 200 && p[1] > 100 && p[1] < 180 && p[2] < 80) ++orange;  // the picture's outline
     }
@@ -317,6 +322,38 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
       if (inBar && !nearPanel && (p[0] > 16 || p[1] > 16 || p[2] > 16)) ++lit;
     }
   EXPECT_EQ(lit, 0u);
+}
+
+TEST_F(DesktopSmoke, ASlideIsMarkedInTheTableFromAboveForAMomentThoughTheScreenShowsNothing) {
+  // Shift+Right: nothing moves on the screen, the panel marks the slide in
+  // yellow; a little later the marks are gone.
+  auto yellowIn = [&](double exitAfter) -> long {
+    const fs::path script = dir_ / "slide.txt";
+    std::ofstream(script) << "0.1 window 1000 800\n"
+                             "0.5 key Shift+Right down\n"
+                             "0.6 key Shift+Right up\n";
+    const fs::path shot = dir_ / "slide.png";
+    Child app;
+    if (!startApp(app, {"--exit-after", std::to_string(exitAfter), "--count-frames-after", "0.7", "--motion", "sim",
+                        "--screenshot", shot.string(), "--script", script.string()}))
+      return -1;
+    if (app.waitFor(std::chrono::seconds(60)) != 0) return -1;
+    const kit::DecodeResult image = kit::decodeImageFile(shot.string());
+    const auto panel = desktop::placeBirdsEye(1000, 800, desktop::BirdsEyeMode::Auto);
+    if (!image || !panel) return -1;
+    long yellow = 0;
+    for (int y = panel->y; y < panel->y + panel->side; ++y)
+      for (int x = panel->x; x < panel->x + panel->side; ++x) {
+        const std::uint8_t* p = image.bitmap->row(y) + 4 * x;
+        if (p[0] > 200 && p[1] > 190 && p[2] < 90) ++yellow;
+      }
+    return yellow;
+  };
+  EXPECT_GE(yellowIn(1.2), 40) << logTail();
+  // Drawn as it goes, though the application's views do not change.
+  EXPECT_NE(output().find("frames drawn from 0.7 s on"), std::string::npos) << output();
+  EXPECT_EQ(output().find("vitrane: 0 frames drawn from 0.7 s on"), std::string::npos) << output();
+  EXPECT_EQ(yellowIn(2.5), 0) << logTail();
 }
 
 TEST_F(DesktopSmoke, TheLogGoesToTheStateFolderAndTheTerminalHearsOnlyWhatTheUserNeeds) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 
 #include "hosts/desktop/screen_mapping.h"
@@ -99,6 +100,17 @@ const kit::Color kPivotColour{1, 0.1f, 0.1f, 1};
 const kit::Color kEstimateColour{0.2f, 0.9f, 0.3f, 1};
 constexpr float kBodyLine = 1.5f, kScreenLine = 1.5f, kPictureLine = 3.5f;
 constexpr float kPivotSize = 7, kPicturePivotRadius = 6, kEstimateRadius = 5;
+// A slide's marks, all in a yellow apart from every colour above: the
+// body where it was, faintly filled, and an arrow.
+const kit::Color kArrowColour{1, 0.92f, 0.15f, 1};
+const kit::Color kGhostFill{1, 0.92f, 0.15f, 0.18f};
+const kit::Color kGhostLine{1, 0.92f, 0.15f, 0.85f};
+const kit::Color kArrowShadowColour{0, 0, 0, 0.6f};
+constexpr float kArrowLine = 3, kArrowShadow = 5, kArrowHead = 6;
+// The legend: two rows of three entries on a dark strip, in type small
+// enough to leave the table its room yet readable at the panel's size.
+const kit::Color kLegendBackground{0, 0, 0, 0.55f};
+constexpr float kLegendFont = 8.5f, kLegendRow = 11, kLegendPad = 2, kSwatchWidth = 12, kSwatchGap = 3;
 
 std::shared_ptr<kit::View> plainView(const kit::Rect& frame, kit::Color colour = kit::Color::clear()) {
   auto v = std::make_shared<kit::View>(frame);
@@ -117,19 +129,81 @@ void placeLine(kit::View& line, kit::Point a, kit::Point b, float width) {
   line.setTransform(kit::AffineTransform::makeRotation(std::atan2(dy, dx)));
 }
 
+// Places v so that its bounds' points go where m takes them in its superview.
+void placeAffine(kit::View& v, const kit::Rect& bounds, const kit::AffineTransform& m) {
+  v.setBounds(bounds);
+  const kit::Point anchor = v.anchorPoint();
+  v.setCenter(m.apply({bounds.origin.x + anchor.x * bounds.size.width, bounds.origin.y + anchor.y * bounds.size.height}));
+  v.setTransform({m.a, m.b, m.c, m.d, 0, 0});
+}
+
+// Four lines joining four corners, in `parent`'s coordinates.
+void addOutline(kit::View& parent, kit::Color colour, float width, const std::array<kit::Point, 4>& corners) {
+  for (int i = 0; i < 4; ++i) {
+    auto edge = plainView({0, 0, width, width}, colour);
+    placeLine(*edge, corners[i], corners[(i + 1) % 4], width);
+    parent.addSubview(std::move(edge));
+  }
+}
+
 int floorDiv(double v, double pitch) { return static_cast<int>(std::floor(v / pitch)); }
 int parity(int i) { return ((i % 2) + 2) % 2; }
 
 }  // namespace
+
+std::vector<TablePhoto> photosOnTable(const kit::View& layer, const kit::View& picture) {
+  std::vector<TablePhoto> photos;
+  if (layer.isHidden() || layer.alpha() < kit::kMinShownAlpha) return photos;
+  for (const auto& view : layer.subviews()) {
+    const auto* photo = dynamic_cast<const kit::ImageView*>(view.get());
+    if (!photo || !photo->image() || photo->isHidden() || photo->alpha() < kit::kMinShownAlpha) continue;
+    const kit::AffineTransform toPicture =
+        affineThrough([&](kit::Point p) { return photo->convertPointToView(p, &picture); });
+    photos.push_back({photo->image(), photo->bounds(), toPicture});
+    if (photos.size() == BirdsEyeView::kMostPhotos) break;
+  }
+  return photos;
+}
 
 BirdsEyeView::BirdsEyeView(const kit::TabletGeometry& geometry) : geometry_(geometry) {
   root_ = plainView({0, 0, kSide, kSide}, kTableColour);
   root_->setName("birdsEye");
   table_ = plainView({0, 0, 0, 0});
   root_->addSubview(table_);
+  photosLayer_ = plainView({0, 0, 0, 0});
+  root_->addSubview(photosLayer_);
+  // Under every outline and mark, so that it never hides them.
+  makeLegend();
+  slideLayer_ = plainView({0, 0, kSide, kSide});
+  ghost_ = plainView({0, 0, 1, 1}, kGhostFill);
+  slideLayer_->addSubview(ghost_);
+  // A few words for the arrow, which an inch leaves short at the panel's
+  // scale; under the outlines like the rest of the slide's marks.
+  auto captionStrip = plainView({1, 1, kSide - 2, kLegendRow + 2 * kLegendPad}, kLegendBackground);
+  caption_ = std::make_shared<kit::Label>();
+  caption_->setFrame({kLegendPad + 2, kLegendPad, kSide - 2 - 2 * kLegendPad - 4, kLegendRow});
+  caption_->fontSize = kLegendFont;
+  caption_->boldFont = true;
+  caption_->textColor = kArrowColour;
+  captionStrip->addSubview(caption_);
+  slideLayer_->addSubview(captionStrip);
+  root_->addSubview(slideLayer_);
+  ghostOutline_ = makeQuad(kGhostLine, 1, slideLayer_.get());
   picture_ = makeQuad(kPictureColour, kPictureLine);
   body_ = makeQuad(kBodyColour, kBodyLine);
   screen_ = makeQuad(kScreenColour, kScreenLine);
+  arrowLayer_ = plainView({0, 0, kSide, kSide});
+  for (auto& line : arrowShadows_) {
+    line = plainView({0, 0, kArrowShadow, kArrowShadow}, kArrowShadowColour);
+    arrowLayer_->addSubview(line);
+  }
+  for (auto& line : arrowLines_) {
+    line = plainView({0, 0, kArrowLine, kArrowLine}, kArrowColour);
+    arrowLayer_->addSubview(line);
+  }
+  root_->addSubview(arrowLayer_);
+  slideLayer_->setHidden(true);
+  arrowLayer_->setHidden(true);
   pictureMark_ = makeQuad(kPictureColour, 2);
   estimateMark_ = makeQuad(kEstimateColour, 1.5f);
   // The pivot: red with a dark rim, seen on light wood and dark alike.
@@ -145,7 +219,62 @@ BirdsEyeView::BirdsEyeView(const kit::TabletGeometry& geometry) : geometry_(geom
   root_->setUserInteractionEnabled(false);
 }
 
-BirdsEyeView::Quad BirdsEyeView::makeQuad(kit::Color colour, float width) {
+void BirdsEyeView::makeLegend() {
+  constexpr int kColumns = 3;
+  legend_ = plainView(legendFrame(), kLegendBackground);
+  root_->addSubview(legend_);
+  const float column = (kSide - 2 - 2 * kLegendPad) / kColumns;
+  const float mid = kLegendRow / 2;
+  auto entry = [&](int index, const std::string& words) {
+    const float x = kLegendPad + (index % kColumns) * column, y = kLegendPad + (index / kColumns) * kLegendRow;
+    auto v = plainView({x, y, column, kLegendRow});
+    auto label = std::make_shared<kit::Label>();
+    label->setFrame({kSwatchWidth + kSwatchGap, 0, column - kSwatchWidth - kSwatchGap, kLegendRow});
+    label->setText(words);
+    label->fontSize = kLegendFont;
+    label->textColor = kit::Color::white();
+    label->boldFont = true;
+    v->addSubview(label);
+    legend_->addSubview(v);
+    legendEntries_.emplace_back(v, words);
+    return v;
+  };
+  auto line = [&](kit::View& v, kit::Color colour, float width) {
+    v.addSubview(plainView({0.5f, mid - width / 2, kSwatchWidth - 1, width}, colour));
+  };
+  // The outlines, each a stretch of its own line; the marks as drawn.
+  line(*entry(0, "body"), kBodyColour, kBodyLine);
+  line(*entry(1, "screen"), kScreenColour, kScreenLine);
+  line(*entry(2, "picture"), kPictureColour, kPictureLine);
+  auto pivot = entry(3, "tablet pivot");
+  pivot->addSubview(plainView({kSwatchWidth / 2 - kPivotSize / 2 - 1, mid - kPivotSize / 2 - 1, kPivotSize + 2, kPivotSize + 2},
+                              {0, 0, 0, 0.8f}));
+  pivot->addSubview(plainView({kSwatchWidth / 2 - kPivotSize / 2, mid - kPivotSize / 2, kPivotSize, kPivotSize}, kPivotColour));
+  const float c = kSwatchWidth / 2, d = 4.5f, e = 3.5f;
+  addOutline(*entry(4, "picture pivot"), kPictureColour, 1.5f,
+             {kit::Point{c, mid - d}, {c + d, mid}, {c, mid + d}, {c - d, mid}});
+  estimateEntry_ = entry(5, "sensed pivot");
+  addOutline(*estimateEntry_, kEstimateColour, 1.5f,
+             {kit::Point{c - e, mid - e}, {c + e, mid - e}, {c + e, mid + e}, {c - e, mid + e}});
+  estimateEntry_->setHidden(true);
+}
+
+kit::Rect BirdsEyeView::legendFrame() const {
+  const float height = 2 * kLegendRow + 2 * kLegendPad;
+  return {1, kSide - 1 - height, kSide - 2, height};
+}
+
+std::vector<BirdsEyeView::LegendEntry> BirdsEyeView::legend() const {
+  std::vector<LegendEntry> entries;
+  for (const auto& [view, words] : legendEntries_) {
+    if (view->isHidden()) continue;
+    const kit::Point a = view->convertPointToView(view->bounds().origin, root_.get());
+    entries.push_back({words, {a, view->bounds().size}});
+  }
+  return entries;
+}
+
+BirdsEyeView::Quad BirdsEyeView::makeQuad(kit::Color colour, float width, kit::View* parent) {
   Quad q;
   q.layer = plainView({0, 0, kSide, kSide});
   for (auto& edge : q.edges) {
@@ -153,7 +282,7 @@ BirdsEyeView::Quad BirdsEyeView::makeQuad(kit::Color colour, float width) {
     q.layer->addSubview(edge);
   }
   q.width = width;
-  root_->addSubview(q.layer);
+  (parent ? parent : root_.get())->addSubview(q.layer);
   return q;
 }
 
@@ -197,8 +326,10 @@ void BirdsEyeView::layTiles() {
   const kit::AffineTransform m = kit::AffineTransform::concat(pictureToTable_, tableToPanel);
   // A view of no size turns about its origin: the map is its transform
   // with the translation put in its centre.
-  table_->setCenter({m.tx, m.ty});
-  table_->setTransform({m.a, m.b, m.c, m.d, 0, 0});
+  for (kit::View* layer : {table_.get(), photosLayer_.get()}) {
+    layer->setCenter({m.tx, m.ty});
+    layer->setTransform({m.a, m.b, m.c, m.d, 0, 0});
+  }
   if (!field_ || !(field_->pitchX >= 1) || !(field_->pitchY >= 1)) return;
 
   // The tiles that can show: the panel's corners in picture points.
@@ -233,6 +364,8 @@ void BirdsEyeView::update(const State& s) {
   const kit::Vector3 pivotAt = s.pose.tablePointUnder(s.pivot.x, s.pivot.y);
   follow(pivotAt.x, pivotAt.y, s.time);
   layTiles();
+  placePhotos(s.photos);
+  placeSlideMarks(s);
 
   auto under = [&](double sx, double sy) { return panelPoint(s.pose.tablePointUnder(sx, sy)); };
   const double l = g.bodyLeft(), t = g.bodyTop(), r = l + g.bodyWidth(), b = t + g.bodyHeight();
@@ -257,12 +390,136 @@ void BirdsEyeView::update(const State& s) {
     placeQuad(pictureMark_, {kit::Point{c.x, c.y - d}, {c.x + d, c.y}, {c.x, c.y + d}, {c.x - d, c.y}});
   }
   estimateMark_.layer->setHidden(!s.estimatedPivot);
+  estimateEntry_->setHidden(!s.estimatedPivot);
   if (s.estimatedPivot) {
     const kit::Point c = under(s.estimatedPivot->x, s.estimatedPivot->y);
     const float d = kEstimateRadius;
     placeQuad(estimateMark_, {kit::Point{c.x - d, c.y - d}, {c.x + d, c.y - d}, {c.x + d, c.y + d}, {c.x - d, c.y + d}});
   }
 }
+
+void BirdsEyeView::placePhotos(const std::vector<TablePhoto>& photos) {
+  const std::size_t count = std::min(photos.size(), kMostPhotos);
+  while (photos_.size() < count) {
+    auto v = std::make_shared<kit::ImageView>();
+    v->setUserInteractionEnabled(false);
+    photosLayer_->addSubview(v);
+    photos_.push_back(std::move(v));
+  }
+  for (std::size_t i = 0; i < photos_.size(); ++i) {
+    kit::ImageView& v = *photos_[i];
+    v.setHidden(i >= count);
+    if (i >= count) continue;
+    if (v.image() != photos[i].image) v.setImage(photos[i].image);
+    placeAffine(v, photos[i].bounds, photos[i].pictureTransform);
+  }
+}
+
+void BirdsEyeView::placeSlideMarks(const State& s) {
+  if (!s.slide) {
+    slide_.reset();
+  } else if (!slide_ || slide_->ends != s.slide->ends) {
+    // A slide made while the last one's marks still show (a key held
+    // down) carries the marks on from where the first began.
+    const bool run = slide_ && s.time < slide_->ends + kSlideMarkSeconds;
+    slide_ = State::Slide{run ? slide_->from : s.slide->from, s.slide->ends};
+  }
+  const double age = slide_ ? s.time - slide_->ends : 0;
+  const double strength =
+      std::clamp((kSlideMarkSeconds - age) / kSlideFadeSeconds, 0.0, 1.0);
+  changesUntil_ = slide_ ? slide_->ends + kSlideMarkSeconds : -std::numeric_limits<double>::infinity();
+  if (!slide_ || !(strength > 0)) {
+    slideMarks_.reset();
+    slideLayer_->setHidden(true);
+    arrowLayer_->setHidden(true);
+    return;
+  }
+  const kit::TabletPose& from = slide_->from;
+  const kit::TabletGeometry& g = geometry_;
+  auto tableAt = [](const kit::TabletPose& pose, kit::Point p) {
+    const kit::Vector3 t = pose.tablePointUnder(p.x, p.y);
+    return kit::Point{static_cast<float>(t.x), static_cast<float>(t.y)};
+  };
+  const kit::AffineTransform wasToPanel =
+      affineThrough([&](kit::Point p) { const kit::Point t = tableAt(from, p); return panelPoint(t.x, t.y); });
+  const kit::Rect body{static_cast<float>(g.bodyLeft()), static_cast<float>(g.bodyTop()),
+                       static_cast<float>(g.bodyWidth()), static_cast<float>(g.bodyHeight())};
+  placeAffine(*ghost_, body, wasToPanel);
+  const float l = body.origin.x, t = body.origin.y, r = l + body.size.width, b = t + body.size.height;
+  placeQuad(ghostOutline_, {wasToPanel.apply({l, t}), wasToPanel.apply({r, t}), wasToPanel.apply({r, b}),
+                            wasToPanel.apply({l, b})});
+
+  // The arrow runs from the body's leading edge where it was to where that
+  // point of the body is now, beside the pivot marks in the middle rather
+  // than under them.
+  const kit::Point middle{(l + r) / 2, (t + b) / 2};
+  const kit::Point a = tableAt(from, middle), z = tableAt(s.pose, middle);
+  // The way it went, in the body's own axes (screen points), to find the
+  // edge it led with.
+  const kit::AffineTransform tableToBody =
+      affineThrough([&](kit::Point p) { return tableAt(from, p); }).inverted();
+  const kit::Point along = tableToBody.applyToVector({z.x - a.x, z.y - a.y});
+  SlideMarks marks;
+  marks.body = ghostOutline_.corners;
+  marks.strength = static_cast<float>(strength);
+  const float length = std::hypot(along.x, along.y);
+  kit::Point edge = middle;
+  if (length > 1e-3f) {
+    constexpr float kFar = std::numeric_limits<float>::infinity();
+    const float reach = std::min(along.x != 0 ? body.size.width / 2 / std::fabs(along.x) : kFar,
+                                 along.y != 0 ? body.size.height / 2 / std::fabs(along.y) : kFar);
+    edge = {middle.x + along.x * reach, middle.y + along.y * reach};
+  }
+  const double inches = std::hypot(z.x - a.x, z.y - a.y) / g.pointsPerInch;
+  // A slide waiting behind another move has not gone anywhere yet.
+  char words[64];
+  if (inches < 0.05)
+    std::snprintf(words, sizeof words, "sliding from the yellow outline");
+  else
+    std::snprintf(words, sizeof words, "slid %g in from the yellow outline", std::round(inches * 10) / 10);
+  marks.caption = words;
+  caption_->setText(marks.caption);
+  const kit::Point edgeWas = tableAt(from, edge), edgeNow = tableAt(s.pose, edge);
+  marks.from = panelPoint(edgeWas.x, edgeWas.y);
+  marks.to = panelPoint(edgeNow.x, edgeNow.y);
+  const float dx = marks.to.x - marks.from.x, dy = marks.to.y - marks.from.y, drawn = std::hypot(dx, dy);
+  arrowLayer_->setHidden(!(drawn > 0.5f));
+  if (drawn > 0.5f) {
+    const float ux = dx / drawn, uy = dy / drawn, head = std::min(kArrowHead, 0.8f * drawn);
+    // The shaft stops short of the tip, which the head's sides make sharp.
+    const kit::Point shaftEnd{marks.to.x - ux * kArrowLine, marks.to.y - uy * kArrowLine};
+    placeLine(*arrowLines_[0], marks.from, shaftEnd, kArrowLine);
+    placeLine(*arrowShadows_[0], marks.from, shaftEnd, kArrowShadow);
+    for (int side : {1, 2}) {
+      const float k = side == 1 ? 1.f : -1.f;
+      const kit::Point back{marks.to.x - head * (ux * 0.8f - k * uy * 0.6f),
+                            marks.to.y - head * (uy * 0.8f + k * ux * 0.6f)};
+      placeLine(*arrowLines_[side], back, marks.to, kArrowLine);
+      placeLine(*arrowShadows_[side], back, marks.to, kArrowShadow);
+    }
+  }
+  slideLayer_->setHidden(false);
+  slideLayer_->setAlpha(marks.strength);
+  arrowLayer_->setAlpha(marks.strength);
+  slideMarks_ = marks;
+}
+
+std::size_t BirdsEyeView::photosShown() const {
+  return static_cast<std::size_t>(
+      std::count_if(photos_.begin(), photos_.end(), [](const auto& v) { return !v->isHidden(); }));
+}
+
+std::array<kit::Point, 4> BirdsEyeView::photoCorners(std::size_t i) const {
+  const kit::View& v = *photos_.at(i);
+  const kit::Rect b = v.bounds();
+  const float l = b.origin.x, t = b.origin.y, r = l + b.size.width, bottom = t + b.size.height;
+  std::array<kit::Point, 4> corners;
+  const kit::Point in[4] = {{l, t}, {r, t}, {r, bottom}, {l, bottom}};
+  for (int k = 0; k < 4; ++k) corners[k] = v.convertPointToView(in[k], root_.get());
+  return corners;
+}
+
+std::optional<BirdsEyeView::SlideMarks> BirdsEyeView::slideMarks() const { return slideMarks_; }
 
 const std::array<kit::Point, 4>& BirdsEyeView::outline(Outline which) const {
   switch (which) {

@@ -11,6 +11,12 @@
 // exactly (as the headless `illusion` line counts it), which fixes once and
 // for all which table point each picture point stands for.
 //
+// A legend along its bottom edge names the outlines and marks; the photos,
+// while the application shows them, lie on the table where the picture
+// puts them; and a slide, which the screen does not show (the application
+// senses turns, not slides), leaves for a moment the body's outline where
+// it began and an arrow the way it went.
+//
 // The panel is a kit view tree of its own, drawn by the compositor beside
 // the application's window; it is no part of that window and takes no
 // touches.
@@ -18,11 +24,17 @@
 
 #include <array>
 #include <functional>
+#include <limits>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "kit/geometry.h"
 #include "kit/image.h"
+#include "kit/image_view.h"
+#include "kit/label.h"
 #include "kit/simulated_tablet.h"
 #include "kit/view.h"
 
@@ -83,6 +95,18 @@ struct TileField {
   friend bool operator==(const TileField&, const TileField&) = default;
 };
 
+// A photo lying on the table, as the picture places it.
+struct TablePhoto {
+  kit::ImageRef image;
+  kit::Rect bounds;                       // the photo view's own
+  kit::AffineTransform pictureTransform;  // its bounds' points to picture points
+};
+
+// The photos in `layer` (the application's photos layer) while it shows,
+// in the coordinates of `picture` (the view the panel's table is laid in):
+// none while the layer is hidden or faded out, and none of those that are.
+std::vector<TablePhoto> photosOnTable(const kit::View& layer, const kit::View& picture);
+
 class BirdsEyeView {
  public:
   // Table points across the panel: enough for a tablet turning about a
@@ -96,6 +120,11 @@ class BirdsEyeView {
   // More tiles than this (a photo of a few points) and the table is drawn
   // plain: a tile is a view of its own.
   static constexpr long long kMostTiles = 400;
+  // Photos drawn at most: each is a view of its own, kept from frame to frame.
+  static constexpr std::size_t kMostPhotos = 10;
+  // A slide's marks stay this long after it ends, the last part fading.
+  static constexpr double kSlideMarkSeconds = 1.0;
+  static constexpr double kSlideFadeSeconds = 0.6;
 
   explicit BirdsEyeView(const kit::TabletGeometry& geometry = {});
 
@@ -121,6 +150,15 @@ class BirdsEyeView {
     std::optional<kit::Point> estimatedPivot;
     // Screen point → the table point the picture shows there.
     std::optional<kit::AffineTransform> pictureScreenToTable;
+    // Drawn on the table, the first kMostPhotos of them.
+    std::vector<TablePhoto> photos;
+    // The latest slide, if any: on the screen a slide shows nothing, so
+    // the panel marks where the tablet was and which way it went.
+    struct Slide {
+      kit::TabletPose from;  // where the tablet lay when the slide began
+      double ends = 0;       // when it ends, on `time`'s clock
+    };
+    std::optional<Slide> slide;
   };
   void update(const State& state);
 
@@ -140,6 +178,36 @@ class BirdsEyeView {
   std::optional<kit::Point> estimatedPivotMark() const;
   std::size_t tilesShown() const;
 
+  // The photos drawn, in the order given; each one's view stays the same
+  // from update to update for as long as there are as many photos.
+  std::size_t photosShown() const;
+  const kit::View& photoView(std::size_t i) const { return *photos_[i]; }
+  // A drawn photo's corners in panel points, read through the view tree:
+  // those of its bounds, top-left, top-right, bottom-right, bottom-left.
+  std::array<kit::Point, 4> photoCorners(std::size_t i) const;
+
+  // What shows of the latest slide: the body's outline where it was, and
+  // an arrow from where its leading edge was to where it is.
+  struct SlideMarks {
+    std::array<kit::Point, 4> body;  // as outline(Outline::Body)
+    kit::Point from, to;
+    float strength = 0;  // 1 while it is fresh, down to 0 as it fades
+    std::string caption;  // along the top edge: how far, and what the yellow outline is
+  };
+  std::optional<SlideMarks> slideMarks() const;
+  // Until when the panel changes though nothing else moves (a slide's
+  // marks fading), on `time`'s clock; the host draws until then.
+  double changesUntil() const { return changesUntil_; }
+
+  // The legend's entries that show, each a swatch and its words, in panel points.
+  struct LegendEntry {
+    std::string words;
+    kit::Rect frame;
+  };
+  std::vector<LegendEntry> legend() const;
+  // The legend's strip, along the bottom edge under every outline and mark.
+  kit::Rect legendFrame() const;
+
  private:
   // Four lines joining four corners.
   struct Quad {
@@ -148,16 +216,36 @@ class BirdsEyeView {
     std::array<kit::Point, 4> corners;
     float width = 1;
   };
-  Quad makeQuad(kit::Color colour, float width);
+  Quad makeQuad(kit::Color colour, float width, kit::View* parent = nullptr);
   void placeQuad(Quad& q, const std::array<kit::Point, 4>& corners);
   void follow(double x, double y, double time);
   void layTiles();
+  void placePhotos(const std::vector<TablePhoto>& photos);
+  void placeSlideMarks(const State& s);
+  void makeLegend();
 
   kit::TabletGeometry geometry_;
   std::shared_ptr<kit::View> root_;
   std::shared_ptr<kit::View> table_;  // in picture coordinates
+  std::shared_ptr<kit::View> photosLayer_;  // in picture coordinates too
+  std::vector<std::shared_ptr<kit::ImageView>> photos_;
+  std::shared_ptr<kit::View> legend_;
+  std::vector<std::pair<std::shared_ptr<kit::View>, std::string>> legendEntries_;
+  std::shared_ptr<kit::View> estimateEntry_;
+  // A slide's marks: the body where it began, filled faintly and outlined,
+  // under the outlines; the arrow over them.
+  std::shared_ptr<kit::View> slideLayer_, ghost_, arrowLayer_;
+  std::shared_ptr<kit::Label> caption_;
+  Quad ghostOutline_;
+  // The shaft, then the head's sides: dark under, bright over, so that the
+  // arrow shows on pale photos as on the wood.
+  std::array<std::shared_ptr<kit::View>, 3> arrowShadows_, arrowLines_;
   Quad picture_, body_, screen_, pictureMark_, estimateMark_;
   std::shared_ptr<kit::View> pivot_;
+
+  std::optional<State::Slide> slide_;  // the latest, its start kept through a run of them
+  std::optional<SlideMarks> slideMarks_;
+  double changesUntil_ = -std::numeric_limits<double>::infinity();
 
   std::optional<TileField> field_;
   kit::AffineTransform pictureToTable_;

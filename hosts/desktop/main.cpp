@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <exception>
 #include <fstream>
+#include <limits>
 #include <memory>
 #include <sstream>
 #include <stdexcept>
@@ -283,6 +284,7 @@ class DesktopHost {
       for (const std::string& url : links_.failedAmong(reapChildren())) notice_->show(linkFailureText(url));
       updateOverlays();
       if (redraw_.isStale()) needsDraw_ = true;
+      if (birdsEyeChanges()) needsDraw_ = true;
 
       if (needsDraw_ && isDrawable() && clock_.now() >= nextPresentAllowed_) present();
       timeout = waitMilliseconds(clock_.now(), loop.nextTimerTime(), nextHostEvent());
@@ -362,6 +364,17 @@ class DesktopHost {
     if (options_.exitAfter) consider(*options_.exitAfter);
     if (needsDraw_ && isDrawable()) consider(nextPresentAllowed_);
     return next;
+  }
+
+  // The panel changes where the application's views may not: a slide
+  // moves nothing on the screen, and the panel's view glides after the
+  // tablet and fades a slide's marks after it has stopped.
+  bool birdsEyeChanges() {
+    if (tablet_.isMoving()) tabletMovesEnd_ = tablet_.movesEnd();
+    else tabletMovesEnd_ = std::min(tabletMovesEnd_, tablet_.now());
+    if (!birdsEye_ || motion_.live || !placeBirdsEye(drawableWidth_, drawableHeight_, birdsEyeMode_)) return false;
+    const double now = clock_.now();
+    return now < tabletMovesEnd_ + 5 * BirdsEyeView::kGlideSeconds || now < birdsEye_->changesUntil();
   }
 
   void updateGeometry() {
@@ -604,6 +617,8 @@ class DesktopHost {
     state.estimatedPivot = vc.estimatedFlatPivot();
     state.pictureScreenToTable =
         kit::AffineTransform::concat(toScreen(*vc.stretcherView).inverted(), pictureToTable_);
+    state.photos = photosOnTable(*vc.photosLayerView, *vc.stretcherView);
+    if (const auto& slide = keys_.lastSlide()) state.slide = BirdsEyeView::State::Slide{slide->from, slide->ends};
     birdsEye_->update(state);
 
     if (!panelTarget_->bind(panel.side)) {
@@ -720,6 +735,7 @@ class DesktopHost {
   std::unique_ptr<PanelTarget> panelTarget_;
   std::unique_ptr<BirdsEyeView> birdsEye_;
   BirdsEyeMode birdsEyeMode_ = BirdsEyeMode::Auto;
+  double tabletMovesEnd_ = -std::numeric_limits<double>::infinity();  // as last seen moving
   kit::AffineTransform pictureToTable_;
   std::unique_ptr<VitraneforiPadAppDelegate> app_;
   KeyHint keyHint_;

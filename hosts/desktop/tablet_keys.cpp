@@ -84,8 +84,10 @@ void TabletKeyboard::slide(double dx, double dy, bool repeat) {
   // A held key slides on inch by inch, but never piles up slides faster
   // than they are made: the tablet would go on moving after the key is let go.
   if (repeat && tablet_.now() < slidesEnd_) return;
+  const kit::TabletPose from = tablet_.finalPose();
   tablet_.slide(dx, dy, kSlideSeconds);
   slidesEnd_ = tablet_.movesEnd();
+  lastSlide_ = Slide{from, slidesEnd_};
   if (turning_ != 0) tablet_.turnAtRate(turning_);
 }
 

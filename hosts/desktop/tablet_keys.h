@@ -64,6 +64,14 @@ class TabletKeyboard {
   // The window lost the keyboard: its key-up events will never come.
   void releaseAll(double t);
 
+  // The latest slide the keys made, if any: where the tablet was to lie
+  // when it began (after the moves before it) and when it ends.
+  struct Slide {
+    kit::TabletPose from;
+    double ends = 0;
+  };
+  const std::optional<Slide>& lastSlide() const { return lastSlide_; }
+
   // The side the keys have lifted, if any, and how far.
   std::optional<kit::TabletSide> liftedSide() const { return lifted_; }
   double liftAngle() const { return liftAngle_; }
@@ -80,6 +88,7 @@ class TabletKeyboard {
   std::array<bool, 2> held_{};  // TurnLeft, TurnRight
   double turning_ = 0;          // the rate asked of the tablet
   double slidesEnd_ = 0;        // when the slides asked for so far end
+  std::optional<Slide> lastSlide_;
   std::optional<kit::TabletSide> lifted_;
   double liftAngle_ = 0;
 };
