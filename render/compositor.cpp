@@ -12,6 +12,7 @@
 #include "render/gl_program.h"
 #include "render/mask_texture.h"
 #include "render/text_cache.h"
+#include "render/sampling.h"
 #include "render/text_atlas.h"
 #include "render/texture_cache.h"
 
@@ -43,7 +44,7 @@ struct Op {
   enum class Kind { Draw, PushScissor, PopScissor, PushStencil, PopStencil } kind;
   GLuint texture = 0;  // 0: a solid fill
   bool blend = true;   // false where everything drawn is opaque
-  bool mipmapped = true;  // sampled from the mipmaps (where the context has samplers)
+  Sampling sampling = Sampling::Trilinear;  // where the context has samplers
   GLuint mask = 0;     // a grey mask the texture is seen through; its quads are masked vertices
   int firstQuad = 0;   // into the frame's vertices (or masked vertices), four a quad
   int quads = 0;
@@ -96,19 +97,6 @@ bool overlap(const Op& op, const PixelRect& box) {
   return std::any_of(op.boxes.begin(), op.boxes.end(), [&](const PixelRect& b) { return overlap(b, box); });
 }
 
-// Whether the quad shows more than one texel a pixel along either edge:
-// only then do the mipmaps make a difference, and sampling them costs a
-// software rasteriser dearly.
-bool minified(const Quad& q, int width, int height) {
-  auto along = [&](int from, int to) {
-    const double pixels = std::hypot(q.corners[to].x - q.corners[from].x, q.corners[to].y - q.corners[from].y);
-    const double texels = std::hypot((q.texCoords[to].x - q.texCoords[from].x) * width,
-                                     (q.texCoords[to].y - q.texCoords[from].y) * height);
-    return texels > pixels * 1.001;
-  };
-  return along(0, 1) || along(0, 3);
-}
-
 // Whether the quad is an upright rectangle over the whole viewport.
 bool coversViewport(const Quad& q, int width, int height) {
   constexpr float kSlack = 1e-3f;
@@ -146,6 +134,7 @@ struct Compositor::Impl {
   GLuint maskedVertexBuffer = 0;
   // ES 3: the textures' addressing with and without their mipmaps.
   GLuint smoothSampler = 0;
+  GLuint levelSampler = 0;
   GLuint mipmapSampler = 0;
   bool warnedAboutText = false;
   int quadsHidden = 0;
@@ -170,13 +159,14 @@ struct Compositor::Impl {
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)),
                  indices.data(), GL_STATIC_DRAW);
     if (usesSamplers()) {
-      for (GLuint* sampler : {&smoothSampler, &mipmapSampler}) {
+      for (GLuint* sampler : {&smoothSampler, &levelSampler, &mipmapSampler}) {
         glGenSamplers(1, sampler);
         glSamplerParameteri(*sampler, GL_TEXTURE_WRAP_S, GL_MIRRORED_REPEAT);
         glSamplerParameteri(*sampler, GL_TEXTURE_WRAP_T, GL_MIRRORED_REPEAT);
         glSamplerParameteri(*sampler, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
       }
       glSamplerParameteri(smoothSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+      glSamplerParameteri(levelSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_NEAREST);
       glSamplerParameteri(mipmapSampler, GL_TEXTURE_MIN_FILTER, GL_LINEAR_MIPMAP_LINEAR);
     }
   }
@@ -187,6 +177,7 @@ struct Compositor::Impl {
     glDeleteBuffers(1, &maskedVertexBuffer);
     if (usesSamplers()) {
       glDeleteSamplers(1, &smoothSampler);
+      glDeleteSamplers(1, &levelSampler);
       glDeleteSamplers(1, &mipmapSampler);
     }
   }
@@ -303,21 +294,22 @@ struct Compositor::Impl {
         uv = {slot->u0 + uv.x * (slot->u1 - slot->u0), slot->v0 + uv.y * (slot->v1 - slot->v0)};
     // Blending reads the framebuffer back; opaque quads need not.
     const bool blend = !fill.opaque || unit(std::clamp(q.color.a, 0.0f, 1.0f)) != 255;
-    const bool mipmapped =
-        fill.texture && !fill.atlas && usesSamplers() && minified(q, fill.width, fill.height);
+    const Sampling sampling = fill.texture && !fill.atlas && usesSamplers()
+                                  ? samplingFor(q, fill.width, fill.height)
+                                  : Sampling::Smooth;
     const PixelRect box = boxOf(q);
     Op* target = nullptr;
     int looked = 0;
     for (auto it = ops.rbegin(); it != ops.rend() && it->kind == Op::Kind::Draw && looked < kJoinLookBack;
          ++it, ++looked) {
-      if (!it->mask && it->texture == fill.texture && it->blend == blend && it->mipmapped == mipmapped &&
+      if (!it->mask && it->texture == fill.texture && it->blend == blend && it->sampling == sampling &&
           it->quads < kMaxQuadsPerDraw) {
         target = &*it;
         break;
       }
       if (overlap(*it, box)) break;
     }
-    if (!target) target = &ops.emplace_back(Op{Op::Kind::Draw, fill.texture, blend, mipmapped, 0, 0, 0, box, {}, {}});
+    if (!target) target = &ops.emplace_back(Op{Op::Kind::Draw, fill.texture, blend, sampling, 0, 0, 0, box, {}, {}});
     appendQuad(q, target->staged);
     target->box = unite(target->box, box);
     if (target->boxes.size() == static_cast<std::size_t>(target->quads) && target->boxes.size() < kBoxesKept)
@@ -355,7 +347,7 @@ struct Compositor::Impl {
           if (!fill.drawable) break;
           if (fill.mask) {
             // Each on its own: it binds its own mask.
-            ops.push_back({Op::Kind::Draw, fill.texture, true, true, fill.mask,
+            ops.push_back({Op::Kind::Draw, fill.texture, true, Sampling::Trilinear, fill.mask,
                            static_cast<int>(maskedVertices.size() / 4), 1, boxOf(c.quad), {}, {}});
             appendMaskedQuad(c.quad, maskedVertices);
             break;
@@ -369,7 +361,7 @@ struct Compositor::Impl {
         case DrawCommand::Kind::PushClip: {
           // Without a stencil buffer a turned clip falls back to its box.
           const bool stencil = !c.axisAligned && caps.stencilBits > 0;
-          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, false, 0, 0, 0, c.box, {}, {}};
+          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, Sampling::Smooth, 0, 0, 0, c.box, {}, {}};
           if (stencil) appendQuad(c.quad, op.staged);
           openClips.push_back(op.kind);
           ops.push_back(op);
@@ -379,7 +371,7 @@ struct Compositor::Impl {
           if (openClips.empty()) break;
           const bool stencil = openClips.back() == Op::Kind::PushStencil;
           openClips.pop_back();
-          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, false, 0, 0, 0, c.box, {}, {}};
+          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, Sampling::Smooth, 0, 0, 0, c.box, {}, {}};
           if (stencil) appendQuad(c.quad, op.staged);
           ops.push_back(op);
           break;
@@ -407,15 +399,17 @@ struct Compositor::Impl {
     GLuint bound = 0;
     GLuint sampler = 0;
     int blending = -1;
-    auto sampleWith = [&](bool mipmapped) {
-      const GLuint wanted = mipmapped ? mipmapSampler : smoothSampler;
+    auto sampleWith = [&](Sampling sampling) {
+      const GLuint wanted = sampling == Sampling::Smooth     ? smoothSampler
+                            : sampling == Sampling::OneLevel ? levelSampler
+                                                             : mipmapSampler;
       if (usesSamplers() && wanted != sampler) glBindSampler(0, sampler = wanted);
     };
-    auto drawQuads = [&](GLuint texture, bool blend, bool mipmapped, int first, int count) {
+    auto drawQuads = [&](GLuint texture, bool blend, Sampling sampling, int first, int count) {
       const QuadProgram* wanted = texture ? &textured : &solid;
       if (wanted != program) (program = wanted)->use(std::max(1, width), std::max(1, height));
       if (texture && texture != bound) glBindTexture(GL_TEXTURE_2D, bound = texture);
-      if (texture) sampleWith(mipmapped);
+      if (texture) sampleWith(sampling);
       if (static_cast<int>(blend) != blending) {
         blending = blend;
         blend ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
@@ -431,7 +425,7 @@ struct Compositor::Impl {
       glBindTexture(GL_TEXTURE_2D, op.mask);
       glActiveTexture(GL_TEXTURE0);
       glBindTexture(GL_TEXTURE_2D, bound = op.texture);
-      sampleWith(op.mipmapped);
+      sampleWith(op.sampling);
       if (blending != 1) {
         blending = 1;
         glEnable(GL_BLEND);
@@ -471,7 +465,7 @@ struct Compositor::Impl {
       glColorMask(GL_FALSE, GL_FALSE, GL_FALSE, GL_FALSE);
       glStencilFunc(GL_EQUAL, stencilDepth, 0xFF);
       glStencilOp(GL_KEEP, GL_KEEP, change);
-      drawQuads(0, false, false, op.firstQuad, 1);
+      drawQuads(0, false, Sampling::Smooth, op.firstQuad, 1);
       glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
     };
 
@@ -481,7 +475,7 @@ struct Compositor::Impl {
           if (op.mask)
             drawMasked(op);
           else
-            drawQuads(op.texture, op.blend, op.mipmapped, op.firstQuad, op.quads);
+            drawQuads(op.texture, op.blend, op.sampling, op.firstQuad, op.quads);
           break;
         case Op::Kind::PushScissor: {
           // Pixels whose centres lie inside the box.
