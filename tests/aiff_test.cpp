@@ -18,7 +18,9 @@ using Bytes = std::vector<std::uint8_t>;
 void put(Bytes& b, std::uint64_t value, int bytes) {
   for (int i = bytes - 1; i >= 0; --i) b.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
 }
-void put(Bytes& b, const char* type) { b.insert(b.end(), type, type + 4); }
+void put(Bytes& b, const char* type) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<std::uint8_t>(type[i]));
+}
 
 Bytes chunk(const char* type, const Bytes& body) {
   Bytes b;

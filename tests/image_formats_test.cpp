@@ -209,7 +209,9 @@ TEST(ImageFormats, HeicAndAvifDecodeUprightToDisplaySize) {
   ASSERT_EQ(deep.bitmap->height, 64);
   for (int at : {20, 32, 44}) {
     const std::uint8_t* p = icon.bitmap->row(at) + at * 4;
-    if (p[3] == 255) EXPECT_TRUE(near(*deep.bitmap, at, at, p[0], p[1], p[2], 30)) << at;
+    if (p[3] == 255) {
+      EXPECT_TRUE(near(*deep.bitmap, at, at, p[0], p[1], p[2], 30)) << at;
+    }
   }
 
   // A picture stored on its side with a rotation box comes upright.
