@@ -7,6 +7,9 @@
 //    rasteriser's own threads finish each frame outside the timed part);
 //  - BM_DrawFinished: the same with glFinish, in real time: frames per
 //    second on this GL;
+//  - BM_GlFloor: a clear and one solid quad through the compositor's own
+//    program, timed as BM_DrawSubmit is: what any frame costs the main
+//    thread on this GL, whatever is drawn;
 //  - BM_CairoReference: the same visible tiles through Cairo's image
 //    surface, in real time, with gl_speedup = Cairo's time per frame over
 //    the compositor's (BM_DrawFinished of the same scene, same run).
@@ -40,6 +43,7 @@
 #include "kit/log.h"
 #include "render/compositor.h"
 #include "render/draw_list.h"
+#include "render/gl_program.h"
 #include "render/offscreen_context.h"
 
 namespace {
@@ -192,6 +196,43 @@ void BM_DrawFinished(benchmark::State& state) {
   maybeSaveFrame(gl.context->readPixels(), scene, "gl");
 }
 
+// What the GL itself costs the main thread a frame, whatever is drawn: a
+// clear and one draw call of one solid quad, through the compositor's own
+// program. The draw aims are read against it.
+void BM_GlFloor(benchmark::State& state) {
+  Gl gl;
+  if (!gl.error.empty()) {
+    state.SkipWithError(gl.error.c_str());
+    return;
+  }
+  const render::QuadProgram program(gl.context->glesMajorVersion(), render::QuadFill::Solid);
+  const GLfloat corners[] = {0, 0, kWidth, 0, 0, kHeight, kWidth, kHeight};
+  GLuint buffer = 0;
+  glGenBuffers(1, &buffer);
+  glBindBuffer(GL_ARRAY_BUFFER, buffer);
+  glBufferData(GL_ARRAY_BUFFER, sizeof corners, corners, GL_STATIC_DRAW);
+  glEnableVertexAttribArray(render::QuadProgram::kPosition);
+  glVertexAttribPointer(render::QuadProgram::kPosition, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
+  glVertexAttrib4f(render::QuadProgram::kColor, 0.5f, 0.4f, 0.3f, 1);
+  const auto frame = [&] {
+    glViewport(0, 0, kWidth, kHeight);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    program.use(kWidth, kHeight);
+    glDrawArrays(GL_TRIANGLE_STRIP, 0, 4);
+  };
+  frame();
+  glFinish();
+  for (auto _ : state) {
+    frame();
+    state.PauseTiming();
+    glFinish();
+    state.ResumeTiming();
+  }
+  glDeleteBuffers(1, &buffer);
+  state.SetLabel(gl.context->description());
+}
+
 #if VITRANE_HAVE_CAIRO
 void BM_CairoReference(benchmark::State& state) {
   const int scene = static_cast<int>(state.range(0));
@@ -235,6 +276,7 @@ void zoomedOutScenes(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_DrawListBuild)->Apply(scenes);
 BENCHMARK(BM_DrawSubmit)->Apply(scenes);
 BENCHMARK(BM_DrawFinished)->Apply(scenes)->UseRealTime();
+BENCHMARK(BM_GlFloor)->Unit(benchmark::kMillisecond);
 #if VITRANE_HAVE_CAIRO
 BENCHMARK(BM_CairoReference)->Apply(zoomedOutScenes)->UseRealTime();
 #endif

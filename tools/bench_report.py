@@ -164,6 +164,9 @@ def main():
         r = get(name)
         row(f"Draw, main thread CPU: {SCENES[scene]}", name, ms(r, "cpu_time") if r else None,
             f"< {DRAW_CPU_AIM_MS} ms", DRAW_CPU_AIM_MS)
+    floor = get("BM_GlFloor")
+    out(f"| Draw, main thread CPU: the GL's own floor (a clear and one quad; a reference) | `BM_GlFloor` | "
+        f"{fmt_ms(ms(floor, 'cpu_time') if floor else None)} | — | — |")
     launch = get("BM_DrawFinished/scene:0")
     fps = launch.get("fps") if launch else None
     out(f"| Launch screen, frames a second | `BM_DrawFinished/scene:0` | "
