@@ -9,6 +9,7 @@ file(GLOB RENDER_SOURCES CONFIGURE_DEPENDS render/*.cpp)
 list(REMOVE_ITEM RENDER_SOURCES ${CMAKE_SOURCE_DIR}/render/offscreen_context.cpp)
 add_library(vitrane_render STATIC ${RENDER_SOURCES})
 target_link_libraries(vitrane_render PUBLIC vitrane_kit Freetype::Freetype)
+vitrane_layer(vitrane_render render kit render)
 
 file(GLOB WEB_SOURCES CONFIGURE_DEPENDS hosts/web/*.cpp)
 add_executable(vitrane-web ${WEB_SOURCES}
@@ -18,6 +19,7 @@ add_executable(vitrane-web ${WEB_SOURCES}
   hosts/headless/state_dump.cpp)
 set_target_properties(vitrane-web PROPERTIES OUTPUT_NAME vitrane SUFFIX ".js")
 target_link_libraries(vitrane-web PRIVATE vitrane_app vitrane_render)
+vitrane_host(vitrane-web)
 
 # What the page finds in the module's file system: the resources, and the
 # two faces of DejaVu Sans where the text rasteriser looks for them.
