@@ -2,6 +2,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/device_facts.h"
 #include "app/vitrane_view_controller.h"
 #include "capture/camera_view_controller.h"
 #include "fakescreen/rubbed_view.h"
@@ -48,7 +49,8 @@ void VitraneforiPadViewController::willAnimateRotationToInterfaceOrientation(int
 }
 
 void VitraneforiPadViewController::setupVitraneView() {
-  setupGeometry(7.31, 9.5, 0.2, 768, 1024, 132);
+  setupGeometry(device::kBodyWidthInches, device::kBodyHeightInches, device::kCornerInsetInches,
+                device::kScreenWidth, device::kScreenHeight, device::kPointsPerInch);
 
   // A photo's speed halves in one second of frames.
   frictionPerFrame = std::exp(std::log(0.5) / 120);

@@ -3,13 +3,11 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/device_facts.h"
 #include "app/vitrane_view_controller.h"
 #include "kit/log.h"
 
 namespace {
-
-// The motion sensor's place under the glass, whatever the body's size.
-constexpr kit::Point kSensorLocation{801.0f, 396.0f};
 
 // An x acceleration dominates when it exceeds the y one by more than this.
 constexpr double kDominanceRatio = 2.8;
@@ -24,7 +22,7 @@ void VitraneforiPadViewController::setupGeometry(double bodyWidthInches, double 
   pointsPerInch = pointsPerInchValue;
   screenWidth = screenWidthPoints;
   screenHeight = screenHeightPoints;
-  accelerometerLocation = kSensorLocation;
+  accelerometerLocation = device::kSensorLocation;
   deviceWidth = pointsPerInch * bodyWidthInches;
   deviceHeight = pointsPerInch * bodyHeightInches;
   // The body is centred on the screen.

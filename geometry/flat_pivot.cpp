@@ -26,12 +26,13 @@
 // ends the mode's hold on the turn; it waits for the next rest.
 #include <cmath>
 
+#include "app/device_facts.h"
 #include "app/vitrane_view_controller.h"
 #include "kit/log.h"
 
 namespace {
 
-constexpr double kPointsPerSecond2PerG = 51004.8;
+using device::kPointsPerSecond2PerG;
 // Pivot moves smaller than this (points) are not worth a shiftAnchor.
 constexpr double kPivotSlack = 0.05;
 // The picture counts as in place this close to where it should be (points).

@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 
+#include "app/device_facts.h"
+
 namespace {
 
 // A good tablet's sensors, assumed until still frames say otherwise, and
 // the least spread ever assumed (a perfectly clean reading would weigh
 // infinitely).
-constexpr double kPointsPerSecond2PerG = 51004.8;
+using device::kPointsPerSecond2PerG;
 constexpr double kPriorGyroSigma = 0.001;                        // rad/s
 constexpr double kPriorAccelSigma = 0.002 * kPointsPerSecond2PerG;  // points/s²
 constexpr double kLeastGyroSigma = 0.0001;

@@ -6,6 +6,7 @@
 #include <limits>
 #include <numbers>
 #include <stdexcept>
+#include <string>
 #include <utility>
 
 #include "kit/rotation_matrix.h"
@@ -144,8 +145,23 @@ struct SimulatedTablet::Motion {
   Vector3 sensorAcceleration;  // table axes, points/s²
 };
 
+namespace {
+
+void requirePositive(double value, const char* what) {
+  if (!(std::isfinite(value) && value > 0))
+    throw std::invalid_argument(std::string(what) + " must be a positive number");
+}
+
+}  // namespace
+
 SimulatedTablet::SimulatedTablet(TabletGeometry geometry, double startTime)
     : geometry_(geometry), now_(startTime) {
+  requirePositive(geometry.pointsPerInch, "points per inch");
+  requirePositive(geometry.screenWidth, "the screen's width");
+  requirePositive(geometry.screenHeight, "the screen's height");
+  requirePositive(geometry.bodyWidthInches, "the body's width");
+  requirePositive(geometry.bodyHeightInches, "the body's height");
+  requirePositive(geometry.pointsPerSecond2PerG, "the acceleration scale");
   rest_.yaw = kPi / 2;
 }
 
@@ -174,9 +190,9 @@ Point SimulatedTablet::defaultPivotFor(const TabletPose& pose) const {
   const TabletGeometry& g = geometry_;
   if (pose.isFlat())
     return {static_cast<float>(g.screenWidth / 2), static_cast<float>(g.screenHeight / 2)};
-  // As the application reads gravity: it points down the slope, toward the
-  // side that rests; x exactly 0 counts as the right, y exactly 0 as the
-  // bottom.
+  // Gravity in the body's plane points down the slope, toward the corner
+  // that rests; with no lean across (x exactly 0) the right side rests, with
+  // none along (y exactly 0) the bottom.
   const Vector3 down = orientation(pose).transposeTimes({0, 0, -1});
   const double inset = g.cornerInset();
   const double x = down.x >= 0 ? g.bodyLeft() + g.bodyWidth() - inset : g.bodyLeft() + inset;
@@ -517,7 +533,7 @@ MotionSample SimulatedTablet::readingOf(const Motion& m) const {
   // The accelerometer feels gravity less its own acceleration: lying still
   // it reads gravity, and a sensor pushed toward +x reads less on x.
   const Vector3 felt = r.transposeTimes(m.sensorAcceleration);
-  s.acceleration = s.gravity - (1 / kPointsPerSecond2PerG) * felt;
+  s.acceleration = s.gravity - (1 / geometry_.pointsPerSecond2PerG) * felt;
   return s;
 }
 

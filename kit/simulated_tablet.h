@@ -40,12 +40,19 @@
 
 namespace kit {
 
+// The body the simulated tablet has, given by the application it runs (the
+// kit knows no device): sizes in its units, and the scale its readings of
+// acceleration are given in.
 struct TabletGeometry {
-  double pointsPerInch = 132;
-  double screenWidth = 768, screenHeight = 1024;  // points
-  double bodyWidthInches = 7.31, bodyHeightInches = 9.5;
-  double cornerInsetInches = 0.2;  // a corner pivot sits this far inside the body's corner
-  Point sensor{801, 396};          // where the accelerometer sits, screen points
+  double pointsPerInch = 0;
+  double screenWidth = 0, screenHeight = 0;  // points
+  double bodyWidthInches = 0, bodyHeightInches = 0;
+  // Where a lifted corner touches the table: this far inside the corner of
+  // the body's bounding box, as its rounding sets it back.
+  double cornerInsetInches = 0;
+  Point sensor;  // where the accelerometer sits, screen points
+  // One g in points per second²: the accelerometer reads in g.
+  double pointsPerSecond2PerG = 0;
 
   double bodyWidth() const { return bodyWidthInches * pointsPerInch; }
   double bodyHeight() const { return bodyHeightInches * pointsPerInch; }
@@ -114,13 +121,11 @@ class EasedRate {
 
 class SimulatedTablet final : public MotionSource {
  public:
-  // One g in points per second² (132 points per inch, 12 inches per foot,
-  // 32.2 feet per second²): the scale the application reads its
-  // accelerometer with.
-  static constexpr double kPointsPerSecond2PerG = 51004.8;
   static constexpr double kEaseSeconds = 0.05;
 
-  explicit SimulatedTablet(TabletGeometry geometry = {}, double startTime = 0);
+  // Throws std::invalid_argument for a geometry with a size, density or
+  // scale that is not a positive finite number.
+  explicit SimulatedTablet(TabletGeometry geometry, double startTime = 0);
 
   const TabletGeometry& geometry() const { return geometry_; }
 
@@ -138,9 +143,9 @@ class SimulatedTablet final : public MotionSource {
 
   // Turns on the table by `angle` (positive: counter-clockwise seen from
   // above) about the vertical through the body's point at screen point
-  // `about`; by default the screen centre when flat, and when lifted the
-  // corner pivot that rests on the table, chosen as the application
-  // chooses it from gravity.
+  // `about`; by default where a hand turns it: about its middle when it
+  // lies flat, and when lifted about the corner it rests on (see
+  // defaultPivot).
   void turn(double angle, double seconds, std::optional<Point> about = std::nullopt);
   // Raises `side` until it makes `angle` (0 to under π/2) with the table,
   // the opposite side or corner resting where it is. A corner rises along
@@ -182,7 +187,12 @@ class SimulatedTablet final : public MotionSource {
   // The pose in which the moves given so far leave the tablet (for a
   // steady turn: the pose now).
   TabletPose finalPose() const;
-  // The pivot a turn with no `about` would take after the moves given.
+  // The pivot a turn with no `about` would take after the moves given. A
+  // flat tablet spun by hand turns about its middle, the screen's centre. A
+  // lifted one turns about the corner it rests on: the lowest, on the side
+  // toward which gravity leans in the body's plane; a tablet resting on a
+  // whole side has two corners equally low, and turns about its right or
+  // bottom one.
   Point defaultPivot() const;
 
  private:

@@ -6,14 +6,12 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/device_facts.h"
 #include "app/vitrane_view_controller.h"
 #include "kit/log.h"
 
 namespace {
-// One g in points per second²: 132 points per inch × 12 inches per foot ×
-// 32.2 feet per second². Not derived from pointsPerInch: the scale belongs
-// to the sensor, whatever geometry is in force.
-constexpr double kPointsPerSecond2PerG = 51004.8;
+using device::kPointsPerSecond2PerG;
 constexpr double kFramesPerSecond = 120;
 // Enough frames for a usable estimate before the integration drifts.
 constexpr int kIntegratedFrames = 6;

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "app/device_facts.h"
 #include "hosts/desktop/birds_eye.h"
 #include "hosts/desktop/tablet_keys.h"
 #include "kit/image_view.h"
@@ -53,7 +54,7 @@ std::set<std::string> wordsOf(const std::vector<BirdsEyeView::LegendEntry>& lege
 }
 
 TEST(DesktopBirdsEyeLegend, NamesEveryOutlineAndMarkInsideThePanelTheSensedPivotOnlyWhenShown) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   BirdsEyeView::State s = stateOf(tablet);
   s.pictureScreenToTable = kit::AffineTransform{1, 0, 0, -1, 0, 0};
@@ -87,7 +88,7 @@ TEST(DesktopBirdsEyeLegend, NamesEveryOutlineAndMarkInsideThePanelTheSensedPivot
 }
 
 TEST(DesktopBirdsEyeLegend, AFlatTabletTurningAboutItsCentreStaysClearOfIt) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   const float legendTop = view.legendFrame().origin.y;
   for (int step = 0; step <= 8; ++step) {
@@ -149,7 +150,7 @@ TEST(DesktopBirdsEyePhotos, EachPhotoLiesWhereThePictureLaysItOnTheTable) {
   // The picture somewhere on the table, turned; the tablet turned and slid.
   const kit::AffineTransform pictureToTable = kit::AffineTransform::concat(
       {1, 0, 0, -1, -2048, 2048}, kit::AffineTransform::makeRotation(-0.7f));
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   tablet.turn(1.1, 1);
   tablet.slide(400, -250, 1);
   tablet.step(5);
@@ -185,7 +186,7 @@ TEST(DesktopBirdsEyePhotos, NoneWhileTheLayerIsHiddenOrFadedOutNorThoseHiddenInI
   p.add({2000, 2100}, 0.5f, 0).setAlpha(0);
   EXPECT_EQ(desktop::photosOnTable(*p.layer, *p.picture).size(), 1u);
 
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   BirdsEyeView::State s = stateOf(tablet);
   s.photos = desktop::photosOnTable(*p.layer, *p.picture);
@@ -206,7 +207,7 @@ TEST(DesktopBirdsEyePhotos, NoneWhileTheLayerIsHiddenOrFadedOutNorThoseHiddenInI
 TEST(DesktopBirdsEyePhotos, ThePanelsPhotoViewsAreKeptFromUpdateToUpdateAndNoMoreThanTheMost) {
   Picture p;
   for (int i = 0; i < 12; ++i) p.add({1800.0f + 40 * i, 2048}, 0.25f, 0.1f * i);
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   BirdsEyeView::State s = stateOf(tablet);
   s.photos = desktop::photosOnTable(*p.layer, *p.picture);
@@ -237,7 +238,7 @@ TEST(DesktopBirdsEyePhotos, ThePanelsPhotoViewsAreKeptFromUpdateToUpdateAndNoMor
 // --- A slide's marks ----------------------------------------------------------------
 
 struct Rig {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   TabletKeyboard keys{tablet};
   BirdsEyeView view{tablet.geometry()};
 

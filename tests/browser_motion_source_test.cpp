@@ -2,6 +2,7 @@
 // until the device's sensors speak, for good when they stay silent.
 #include <gtest/gtest.h>
 
+#include "app/device_facts.h"
 #include "hosts/web/browser_motion_source.h"
 
 namespace {
@@ -10,7 +11,7 @@ using web::BrowserMotionSource;
 
 struct Bench {
   web::BrowserMotionReadings readings;
-  kit::SimulatedTablet tablet{kit::TabletGeometry{}, 0};
+  kit::SimulatedTablet tablet{device::tabletGeometry(), 0};
   BrowserMotionSource source{readings, tablet, 0};
 };
 

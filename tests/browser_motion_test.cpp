@@ -10,6 +10,7 @@
 #include <numbers>
 #include <random>
 
+#include "app/device_facts.h"
 #include "kit/simulated_tablet.h"
 
 namespace {
@@ -54,7 +55,7 @@ BrowserMotionInput still(double beta, double gamma, Vector3 up) {
 }
 
 MotionSample tabletReading(void (*move)(kit::SimulatedTablet&)) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   move(tablet);
   tablet.step(10);
   return tablet.reading();
@@ -86,7 +87,7 @@ TEST(BrowserMotionPoses, FlatAndLiftedReadAsTheSimulatedTablet) {
 }
 
 TEST(BrowserMotionPoses, TurningCounterClockwiseReadsAsTheSimulatedTablet) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   tablet.turnAtRate(kPi / 2);
   tablet.step(1);
   const MotionSample before = tablet.reading();

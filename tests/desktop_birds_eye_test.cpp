@@ -8,6 +8,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/device_facts.h"
 #include "hosts/desktop/screen_mapping.h"
 #include "kit/image_view.h"
 
@@ -150,7 +151,7 @@ void expectNear(kit::Point a, kit::Point b, double tolerance = 0.01) {
 }
 
 TEST(DesktopBirdsEyeView, AtLaunchTheTabletIsCentredAndThePictureLiesOnTheScreen) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   BirdsEyeView::State s = stateOf(tablet);
   s.pictureScreenToTable = kLaunchScreenToTable;
@@ -180,7 +181,7 @@ TEST(DesktopBirdsEyeView, AtLaunchTheTabletIsCentredAndThePictureLiesOnTheScreen
 }
 
 TEST(DesktopBirdsEyeView, ACounterClockwiseTurnShowsCounterClockwiseAboutAStillPivot) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   view.update(stateOf(tablet));
   tablet.turn(kPi / 2, 1);
@@ -193,7 +194,7 @@ TEST(DesktopBirdsEyeView, ACounterClockwiseTurnShowsCounterClockwiseAboutAStillP
 }
 
 TEST(DesktopBirdsEyeView, ALiftTakesThePivotToTheRestingCornerAndTheViewGlidesAfterIt) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   view.update(stateOf(tablet));
   // The pivot moves as the key goes down, before the side has risen.
@@ -213,7 +214,7 @@ TEST(DesktopBirdsEyeView, ALiftTakesThePivotToTheRestingCornerAndTheViewGlidesAf
 }
 
 TEST(DesktopBirdsEyeView, ALiftedTurnGoesAboutTheStillCentreWithTheWholeTabletInView) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   tablet.lift(kit::TabletSide::Right, 5 * kPi / 180, 0.3);
   tablet.step(1);
@@ -240,7 +241,7 @@ TEST(DesktopBirdsEyeView, ALiftedTurnGoesAboutTheStillCentreWithTheWholeTabletIn
 }
 
 TEST(DesktopBirdsEyeView, ASlideCarriesTheViewAlongAndTheTableSlidesUnderTheTablet) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   view.update(stateOf(tablet));
   const kit::Vector3 start = tablet.pose().tablePointUnder(384, 512);
@@ -263,7 +264,7 @@ desktop::TileField fieldOf(float pitchX, float pitchY) {
 }
 
 TEST(DesktopBirdsEyeView, TheTilesCoverThePanelWhereverItLooks) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   // A picture turned and shifted from the table, as after the picture's launch.
   const kit::AffineTransform pictureToTable = kit::AffineTransform::concat(
@@ -293,7 +294,7 @@ TEST(DesktopBirdsEyeView, TheTilesCoverThePanelWhereverItLooks) {
 }
 
 TEST(DesktopBirdsEyeView, APictureOfFewPointsLeavesThePlainTable) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   BirdsEyeView view(tablet.geometry());
   view.setTable(fieldOf(2, 2), kLaunchScreenToTable);
   view.update(stateOf(tablet));
@@ -304,8 +305,8 @@ TEST(DesktopBirdsEyeView, APictureOfFewPointsLeavesThePlainTable) {
 }
 
 TEST(DesktopBirdsEyeView, ThePanelTakesNoTouches) {
-  BirdsEyeView view;
-  view.update(stateOf(kit::SimulatedTablet{}));
+  BirdsEyeView view{device::tabletGeometry()};
+  view.update(stateOf(kit::SimulatedTablet{device::tabletGeometry()}));
   for (const kit::Point p : {kit::Point{kMid, kMid}, kit::Point{5, 5}})
     EXPECT_EQ(view.root()->hitTest(p), nullptr);
 }

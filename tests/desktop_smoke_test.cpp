@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/device_facts.h"
 #include "hosts/desktop/birds_eye.h"
 #include "kit/image_codec.h"
 
@@ -298,7 +299,7 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
   // The legend's swatches, along the bottom edge, are the marks' colours
   // too: the marks are looked for above it.
   const int legendTop =
-      panel->y + static_cast<int>(desktop::BirdsEyeView().legendFrame().origin.y * panel->side / desktop::kBirdsEyePoints);
+      panel->y + static_cast<int>(desktop::BirdsEyeView(device::tabletGeometry()).legendFrame().origin.y * panel->side / desktop::kBirdsEyePoints);
   for (int y = panel->y; y < panel->y + panel->side; ++y)
     for (int x = panel->x; x < panel->x + panel->side; ++x) {
       const std::uint8_t* p = pixel(x, y);

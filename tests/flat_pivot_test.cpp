@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/device_facts.h"
 #include "app/vitrane_view_controller.h"
 #include "geometry/flat_pivot_estimate.h"
 #include "hosts/desktop/birds_eye.h"
@@ -22,7 +23,7 @@
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-constexpr double kG = kit::SimulatedTablet::kPointsPerSecond2PerG;
+constexpr double kG = device::kPointsPerSecond2PerG;
 constexpr double kFrame = 1.0 / 120;
 const kit::Point kSensor{801, 396}, kCentre{384, 512};
 // The screen's corners and a point two inches left of the screen.
@@ -34,7 +35,7 @@ double distance(kit::Point a, kit::Point b) { return std::hypot(double(a.x) - b.
 // about `pivot`, from half a second of lying still, and answers its
 // estimate half a second after the turn.
 PivotEstimate estimateOfTurn(kit::Point pivot, double rate, kit::TabletNoise noise = {}) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   tablet.setNoise(noise);
   tablet.hold(0.5);
   tablet.turn(kPi / 2, kPi / 2 / rate + kit::SimulatedTablet::kEaseSeconds, pivot);
@@ -139,7 +140,8 @@ TEST(FlatPivotEstimate, TheVerdictKeepsThePivotUnlessTheEstimateIsClearlyElsewhe
 // --- The noisy tablet ----------------------------------------------------------
 
 TEST(SimulatedTabletNoise, SeededWhiteNoiseAndAnOffsetOnTheRawSensorsOnly) {
-  kit::SimulatedTablet quiet, noisy, again, other;
+  const kit::TabletGeometry g = device::tabletGeometry();
+  kit::SimulatedTablet quiet{g}, noisy{g}, again{g}, other{g};
   noisy.setNoise({0.01, 0.002, 0.005, 42});
   again.setNoise({0.01, 0.002, 0.005, 42});
   other.setNoise({0.01, 0.002, 0.005, 43});
@@ -360,7 +362,7 @@ class FlatPivotFrames : public ::testing::Test {
 
   std::ostringstream out;
   headless::Runner runner{{}, out};
-  kit::SimulatedTablet tablet{kit::TabletGeometry{}, 0};
+  kit::SimulatedTablet tablet{device::tabletGeometry(), 0};
   State before;
 };
 
@@ -415,7 +417,7 @@ TEST_F(FlatPivotFrames, AFingerTwistDuringTheTurnWins) {
 // --- The window's view from above ---------------------------------------------
 
 TEST(FlatPivotBirdsEye, TheEstimatedPivotIsMarkedWhereThatPointOfTheTabletLies) {
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   desktop::BirdsEyeView view(tablet.geometry());
   desktop::BirdsEyeView::State s;
   s.pose = tablet.pose();

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "app/app_delegate.h"
+#include "app/device_facts.h"
 #include "app_fixture.h"
 #include "hosts/desktop/motion_replay.h"
 #include "hosts/headless/runner.h"
@@ -109,7 +110,7 @@ TEST(SessionRecorder, NumbersReadBackAsTheSameBits) {
 TEST(SessionRecorder, TheRecordingSourceAnswersEveryReadBetweenFramesWithTheFramesReading) {
   std::ostringstream out;
   desktop::SessionRecorder r(out);
-  kit::SimulatedTablet tablet;
+  kit::SimulatedTablet tablet{device::tabletGeometry()};
   tablet.turn(1, 1);
   desktop::RecordingMotionSource source(tablet, r);
   const auto first = source.accelerometerSample(0.1);
@@ -166,7 +167,7 @@ TEST(SessionRecording, ARecordedSessionReplaysToTheSameLogAndState) {
   {
     kit::LogCapture capture;
     kit::VirtualClock clock(0);
-    kit::SimulatedTablet tablet({}, 0);
+    kit::SimulatedTablet tablet(device::tabletGeometry(), 0);
     desktop::SessionRecorder recorder(recording);
     desktop::RecordingMotionSource source(tablet, recorder);
     kit::Platform platform(clock, source, kit::Bundle::defaultResourceDir());

@@ -6,10 +6,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <stdexcept>
 #include <vector>
 
+#include "app/device_facts.h"
 #include "app/vitrane_view_controller.h"
 #include "tests/app_fixture.h"
 
@@ -21,7 +23,7 @@ using kit::TabletSide;
 using kit::Vector3;
 
 constexpr double kPi = std::numbers::pi;
-constexpr double kG = SimulatedTablet::kPointsPerSecond2PerG;
+constexpr double kG = device::kPointsPerSecond2PerG;
 constexpr double kFrame = 1.0 / 120;
 const double k5deg = 5 * kPi / 180;
 
@@ -55,7 +57,7 @@ bool near(Vector3 a, Vector3 b, double tolerance) { return length(minus(a, b)) <
 // --- Conventions -------------------------------------------------------------
 
 TEST(SimulatedTabletConventions, StartsFlatStillUnturnedAndLevelWithTheTable) {
-  SimulatedTablet tablet;
+  SimulatedTablet tablet{device::tabletGeometry()};
   const kit::MotionSample s = *tablet.sample(2);
   EXPECT_DOUBLE_EQ(s.attitude.yaw, kPi / 2);
   EXPECT_EQ(s.attitude.pitch, 0);
@@ -68,6 +70,47 @@ TEST(SimulatedTabletConventions, StartsFlatStillUnturnedAndLevelWithTheTable) {
   EXPECT_NEAR(p.x, 768, 1e-12);
   EXPECT_NEAR(p.y, -1024, 1e-12);
   EXPECT_EQ(tablet.defaultPivot(), kCentre);
+}
+
+TEST(SimulatedTabletConventions, TheBodyIsTheOneItIsGivenAndANonsenseOneIsRefused) {
+  // A smaller tablet: its centre, its lifted corner and its readings' scale
+  // follow the geometry given, not the application's.
+  kit::TabletGeometry small = device::tabletGeometry();
+  small.screenWidth = 400;
+  small.screenHeight = 600;
+  small.bodyWidthInches = 4;
+  small.bodyHeightInches = 5;
+  small.pointsPerSecond2PerG = 2 * device::kPointsPerSecond2PerG;
+  SimulatedTablet tablet{small};
+  EXPECT_EQ(tablet.defaultPivot(), (kit::Point{200, 300}));
+  // While a slide speeds up, the push it feels, in g, is half what the same
+  // push reads on a tablet of the application's scale.
+  SimulatedTablet reference{device::tabletGeometry()};
+  tablet.slide(100, 0, 1);
+  reference.slide(100, 0, 1);
+  tablet.step(0.03);
+  reference.step(0.03);
+  const Vector3 felt = minus(tablet.reading().acceleration, tablet.reading().gravity);
+  const Vector3 feltThere = minus(reference.reading().acceleration, reference.reading().gravity);
+  ASSERT_GT(length(feltThere), 1e-6);
+  EXPECT_NEAR(felt.x, feltThere.x / 2, 1e-12);
+  tablet.step(1);
+  tablet.lift(kit::TabletSide::TopLeft, 0.2, 1);
+  const double inset = 0.2 * 132;
+  EXPECT_NEAR(tablet.defaultPivot().x, 200 + 2 * 132 - inset, 1e-3);
+  EXPECT_NEAR(tablet.defaultPivot().y, 300 + 2.5 * 132 - inset, 1e-3);
+
+  for (double kit::TabletGeometry::*field :
+       {&kit::TabletGeometry::pointsPerInch, &kit::TabletGeometry::screenWidth,
+        &kit::TabletGeometry::screenHeight, &kit::TabletGeometry::bodyWidthInches,
+        &kit::TabletGeometry::bodyHeightInches, &kit::TabletGeometry::pointsPerSecond2PerG}) {
+    for (double bad : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN()}) {
+      kit::TabletGeometry g = device::tabletGeometry();
+      g.*field = bad;
+      EXPECT_THROW(SimulatedTablet{g}, std::invalid_argument);
+    }
+  }
+  EXPECT_THROW(SimulatedTablet{kit::TabletGeometry{}}, std::invalid_argument);
 }
 
 TEST(SimulatedTabletConventions, EachLiftTiltsAsTheApplicationReadsItAndRestsOnTheOppositeSide) {
@@ -85,7 +128,7 @@ TEST(SimulatedTabletConventions, EachLiftTiltsAsTheApplicationReadsItAndRestsOnT
   auto sign = [](double v) { return v > 1e-12 ? 1 : v < -1e-12 ? -1 : 0; };
   for (const Case& c : cases) {
     SCOPED_TRACE(kit::tabletSideName(c.side));
-    SimulatedTablet tablet;
+    SimulatedTablet tablet{device::tabletGeometry()};
     const TabletPose flat = tablet.pose();
     tablet.lift(c.side, k5deg, 0.5);
     const kit::MotionSample s = *tablet.sample(1);
@@ -111,19 +154,19 @@ TEST(SimulatedTabletConventions, EachLiftTiltsAsTheApplicationReadsItAndRestsOnT
 
 TEST(SimulatedTabletConventions, ASideRisesByTheBodysSizeAndACornerAlongTheDiagonal) {
   const double sin10 = std::sin(10 * kPi / 180);
-  SimulatedTablet right;
+  SimulatedTablet right{device::tabletGeometry()};
   right.lift(TabletSide::Right, 10 * kPi / 180, 0.2);
   right.step(1);
   EXPECT_NEAR(at(right.pose(), {866.46f, -115}).z, 964.92 * sin10, 1e-3);
   EXPECT_NEAR(at(right.pose(), {866.46f, 1139}).z, 964.92 * sin10, 1e-3);
 
-  SimulatedTablet top;
+  SimulatedTablet top{device::tabletGeometry()};
   top.lift(TabletSide::Top, 10 * kPi / 180, 0.2);
   top.step(1);
   EXPECT_NEAR(at(top.pose(), {-98.46f, -115}).z, 1254 * sin10, 1e-3);
   EXPECT_NEAR(top.reading().attitude.pitch, 10 * kPi / 180, 1e-12);
 
-  SimulatedTablet corner;
+  SimulatedTablet corner{device::tabletGeometry()};
   corner.lift(TabletSide::TopLeft, 10 * kPi / 180, 0.2);
   corner.step(1);
   EXPECT_NEAR(at(corner.pose(), {-98.46f, -115}).z, std::hypot(964.92, 1254) * sin10, 1e-3);
@@ -134,7 +177,7 @@ TEST(SimulatedTabletConventions, ASideRisesByTheBodysSizeAndACornerAlongTheDiago
 }
 
 TEST(SimulatedTabletConventions, ACounterClockwiseTurnRaisesTheYawAndTheRateAboutZ) {
-  SimulatedTablet tablet;
+  SimulatedTablet tablet{device::tabletGeometry()};
   tablet.turn(kPi / 2, 1);
   const kit::MotionSample during = *tablet.sample(0.5);
   EXPECT_GT(during.rotationRate.z, 0);
@@ -146,7 +189,7 @@ TEST(SimulatedTabletConventions, ACounterClockwiseTurnRaisesTheYawAndTheRateAbou
   EXPECT_NEAR(right.x - centre.x, 0, 1e-9);
   EXPECT_NEAR(right.y - centre.y, 384, 1e-9);
 
-  SimulatedTablet clockwise;
+  SimulatedTablet clockwise{device::tabletGeometry()};
   clockwise.turn(-kPi / 2, 1);
   EXPECT_LT(clockwise.sample(0.5)->rotationRate.z, 0);
 }
@@ -160,7 +203,7 @@ TEST(SimulatedTabletMoves, ATurnCoversItsAngleExactlyAtItsLastFrameAndEasesInAnd
   };
   for (const Case c : {Case{kPi / 2, 120}, Case{-0.3, 37}, Case{2.5, 6}, Case{1e-3, 1}}) {
     SCOPED_TRACE(c.frames);
-    SimulatedTablet tablet;
+    SimulatedTablet tablet{device::tabletGeometry()};
     const double seconds = c.frames * kFrame;
     tablet.turn(c.angle, seconds);
     const double ease = std::min(SimulatedTablet::kEaseSeconds, seconds / 2);
@@ -179,7 +222,7 @@ TEST(SimulatedTabletMoves, ATurnCoversItsAngleExactlyAtItsLastFrameAndEasesInAnd
 }
 
 TEST(SimulatedTabletMoves, APivotStaysWhereItIsOnTheTableThroughoutATurn) {
-  SimulatedTablet tablet;
+  SimulatedTablet tablet{device::tabletGeometry()};
   tablet.lift(TabletSide::Right, k5deg, 0.25);
   tablet.turn(kPi / 4, 1);
   ASSERT_EQ(tablet.defaultPivot(), kBottomLeft);
@@ -190,7 +233,7 @@ TEST(SimulatedTabletMoves, APivotStaysWhereItIsOnTheTableThroughoutATurn) {
     ASSERT_TRUE(near(at(tablet.pose(), kBottomLeft), pivot, 1e-9)) << t;
   }
   // And so does a chosen one.
-  SimulatedTablet about;
+  SimulatedTablet about{device::tabletGeometry()};
   about.turn(-1, 0.5, kit::Point{100, -40});
   const Vector3 chosen = at(about.pose(), {100, -40});
   about.step(0.2);
@@ -198,12 +241,12 @@ TEST(SimulatedTabletMoves, APivotStaysWhereItIsOnTheTableThroughoutATurn) {
 }
 
 TEST(SimulatedTabletMoves, ASlideMovesAlongTheTabletsOwnAxes) {
-  SimulatedTablet tablet;
+  SimulatedTablet tablet{device::tabletGeometry()};
   tablet.turn(kPi / 2, 0.5);
   tablet.slide(100, 50, 0.5);  // right, then down the screen
   tablet.step(1);
   const Vector3 moved = tablet.pose().tablePointUnder(0, 0);
-  SimulatedTablet reference;
+  SimulatedTablet reference{device::tabletGeometry()};
   reference.turn(kPi / 2, 0.5);
   reference.step(0.5);
   const Vector3 before = reference.pose().tablePointUnder(0, 0);
@@ -214,7 +257,7 @@ TEST(SimulatedTabletMoves, ASlideMovesAlongTheTabletsOwnAxes) {
 }
 
 TEST(SimulatedTabletMoves, LiftsNeedTheRestingSideOnTheTable) {
-  SimulatedTablet tablet;
+  SimulatedTablet tablet{device::tabletGeometry()};
   tablet.lift(TabletSide::Right, k5deg, 0.5);
   const TabletPose lifted = tablet.finalPose();
   EXPECT_THROW(tablet.lift(TabletSide::Left, k5deg, 0.5), std::invalid_argument);
@@ -242,7 +285,7 @@ TEST(SimulatedTabletMoves, LiftsNeedTheRestingSideOnTheTable) {
 }
 
 TEST(SimulatedTabletMoves, ASteadyTurnEasesToItsRateAndToAStop) {
-  SimulatedTablet tablet;
+  SimulatedTablet tablet{device::tabletGeometry()};
   tablet.turnAtRate(1);
   EXPECT_TRUE(std::isinf(tablet.movesEnd()));
   const kit::MotionSample steady = *tablet.sample(1);
@@ -261,7 +304,7 @@ TEST(SimulatedTabletMoves, ASteadyTurnEasesToItsRateAndToAStop) {
   EXPECT_DOUBLE_EQ(tablet.movesEnd(), 3 + SimulatedTablet::kEaseSeconds + 0.5);
 
   // One it cannot make leaves it turning.
-  SimulatedTablet lifted;
+  SimulatedTablet lifted{device::tabletGeometry()};
   lifted.lift(TabletSide::Right, k5deg, 0.1);
   lifted.turnAtRate(1);
   EXPECT_THROW(lifted.lift(TabletSide::Left, k5deg, 0.5), std::invalid_argument);
@@ -292,7 +335,7 @@ struct SensorCase {
 class SensorAgreesWithTheBody : public ::testing::TestWithParam<SensorCase> {};
 
 TEST_P(SensorAgreesWithTheBody, AccelerometerAndGyro) {
-  SimulatedTablet tablet;
+  SimulatedTablet tablet{device::tabletGeometry()};
   GetParam().moves(tablet);
   // Steps for the second and the first derivative. The moves' easings
   // begin and end on multiples of 0.05 s, where the acceleration has a
@@ -368,7 +411,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SimulatedTabletSensor, ASteadyTurnPullsTheSensorTowardItsPivot) {
   for (const kit::Point pivot : {kCentre, kTopRight}) {
-    SimulatedTablet tablet;
+    SimulatedTablet tablet{device::tabletGeometry()};
     tablet.turn(kPi / 2, 1, pivot);
     const kit::MotionSample s = *tablet.sample(0.5);  // between the easings
     const double omega = s.rotationRate.z;
@@ -399,7 +442,7 @@ TEST_F(TurnStart, TheReadingAtATurnsStartPointsTheApplicationToTheTrueCorner) {
     for (const double angle : {kPi / 2, -kPi / 2}) {
       SCOPED_TRACE(std::to_string(pivot.x) + "," + std::to_string(pivot.y) + " turning " +
                    std::to_string(angle));
-      SimulatedTablet tablet;
+      SimulatedTablet tablet{device::tabletGeometry()};
       tablet.turn(angle, 1, pivot);
       // The first frame fast enough to start a turn (over 0.5 rad/s).
       kit::MotionSample s;

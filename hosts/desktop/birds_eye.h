@@ -126,7 +126,7 @@ class BirdsEyeView {
   static constexpr double kSlideMarkSeconds = 1.0;
   static constexpr double kSlideFadeSeconds = 0.6;
 
-  explicit BirdsEyeView(const kit::TabletGeometry& geometry = {});
+  explicit BirdsEyeView(const kit::TabletGeometry& geometry);
 
   // The tree to draw: kBirdsEyePoints square.
   const std::shared_ptr<kit::View>& root() const { return root_; }

@@ -16,6 +16,7 @@
 #include <stdexcept>
 
 #include "app/app_delegate.h"
+#include "app/device_facts.h"
 #include "fakescreen/rubbed_view.h"
 #include "hosts/desktop/birds_eye.h"
 #include "hosts/desktop/input_script.h"
@@ -720,7 +721,7 @@ class DesktopHost {
 
   kit::RealClock realClock_;
   SteppedClock clock_{realClock_};
-  kit::SimulatedTablet tablet_{kit::TabletGeometry{}, clock_.now()};
+  kit::SimulatedTablet tablet_{device::tabletGeometry(), clock_.now()};
   TabletKeyboard keys_{tablet_};
   SoundPlayer sounds_;
   MotionChoice motion_;

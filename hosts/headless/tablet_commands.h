@@ -20,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "app/device_facts.h"
 #include "hosts/headless/illusion.h"
 #include "kit/simulated_tablet.h"
 
@@ -54,7 +55,7 @@ class TabletLineParser {
                              int line) const;
 
  private:
-  kit::SimulatedTablet tablet_;
+  kit::SimulatedTablet tablet_{device::tabletGeometry()};
   bool anyTabletLine_ = false;
 };
 
@@ -75,7 +76,7 @@ class TabletDriver {
   void setNoise(const kit::TabletNoise& noise) { tablet_.setNoise(noise); }
 
  private:
-  kit::SimulatedTablet tablet_;
+  kit::SimulatedTablet tablet_{device::tabletGeometry()};
   IllusionMeter meter_;
 };
 

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/app_delegate.h"
+#include "app/device_facts.h"
 #include "hosts/desktop/loop_timing.h"
 #include "hosts/desktop/screen_mapping.h"
 #include "hosts/desktop/tablet_keys.h"
@@ -89,7 +90,7 @@ class WebHost {
   std::string canvas_;
   kit::RealClock realClock_;
   desktop::SteppedClock clock_{realClock_, kMaxStep};
-  kit::SimulatedTablet tablet_{kit::TabletGeometry{}, clock_.now()};
+  kit::SimulatedTablet tablet_{device::tabletGeometry(), clock_.now()};
   desktop::TabletKeyboard keys_{tablet_};
   BrowserMotionReadings readings_;
   BrowserMotionSource motion_{readings_, tablet_, clock_.now()};
