@@ -8,9 +8,9 @@
 #include <cstring>
 #include <map>
 #include <mutex>
-#include <vector>
 
 #include "render/gl_program.h"
+#include "render/readback.h"
 
 namespace render {
 
@@ -253,32 +253,11 @@ std::string OffscreenContext::description() const {
 
 kit::Bitmap OffscreenContext::readPixels() {
   glBindFramebuffer(GL_FRAMEBUFFER, egl_->framebuffer);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  if (egl_->major >= 3) {
-    glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-    glBindBuffer(GL_PIXEL_PACK_BUFFER, 0);
+  try {
+    return readFramebuffer(width_, height_, FramebufferAlpha::Premultiplied);
+  } catch (const ReadbackError& e) {
+    throw OffscreenError(std::string("reading the offscreen framebuffer failed: ") + e.what());
   }
-  const std::size_t row = static_cast<std::size_t>(width_) * 4;
-  std::vector<std::uint8_t> raw(row * static_cast<std::size_t>(height_));
-  glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
-  if (const GLenum error = glGetError(); error != GL_NO_ERROR)
-    throw OffscreenError("reading the offscreen framebuffer failed: " + glErrorName(error));
-
-  // GL's first row is the bottom one; the framebuffer holds premultiplied
-  // colour.
-  kit::Bitmap out = kit::Bitmap::make(width_, height_, kit::PixelFormat::RGBA8);
-  for (int y = 0; y < height_; ++y) {
-    const std::uint8_t* src = raw.data() + row * static_cast<std::size_t>(height_ - 1 - y);
-    std::uint8_t* dst = out.row(y);
-    std::memcpy(dst, src, row);
-    for (std::size_t i = 0; i < row; i += 4) {
-      const unsigned a = dst[i + 3];
-      if (a == 255) continue;
-      for (int c = 0; c < 3; ++c)
-        dst[i + c] = a == 0 ? 0 : static_cast<std::uint8_t>(std::min(255u, (dst[i + c] * 255u + a / 2) / a));
-    }
-  }
-  return out;
 }
 
 }  // namespace render

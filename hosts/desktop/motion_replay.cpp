@@ -95,6 +95,9 @@ ReplayMotionSource::ReplayMotionSource(const std::string& text, const std::strin
       if (n < 0 || n != std::floor(n)) r.fail("bad frame count \"" + w[1] + "\"");
       frames += static_cast<long long>(n);
       time = interval * static_cast<double>(frames);
+    } else if (w[0] == "flat-pivot") {
+      if (w.size() != 2 || (w[1] != "estimate" && w[1] != "centre")) r.fail("expected: flat-pivot estimate|centre");
+      flatPivotEstimate_ = w[1] == "estimate";
     } else if (w[0] == "wait") {
       if (w.size() != 2) r.fail("expected: wait SECONDS");
       const double s = r.number(w[1], "wait");

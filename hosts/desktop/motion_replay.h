@@ -2,11 +2,13 @@
 // the motion source, on the scenario's own time (frames are 1/120 s, waits
 // as written), counted from the end of set-up.
 //
-// Only `motion`, `frames` and `wait` lines are read; every other line (a
-// touch, an action, a `tablet` line) is passed over and takes no time. A
-// malformed motion, frames or wait line fails the whole file.
+// Only `motion`, `frames` and `wait` lines are read, and the `flat-pivot`
+// line a recording starts with; every other line (a touch, an action, a
+// `tablet` line) is passed over and takes no time. A malformed motion,
+// frames, wait or flat-pivot line fails the whole file.
 #pragma once
 
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -33,6 +35,9 @@ class ReplayMotionSource final : public kit::MotionSource {
   // Scenario time of the last change.
   double length() const { return changes_.empty() ? 0 : changes_.back().time; }
   std::size_t changes() const { return changes_.size(); }
+  // The flat-pivot mode the file asks for (the last line that says), if
+  // any: true for estimate.
+  std::optional<bool> flatPivotEstimate() const { return flatPivotEstimate_; }
 
  private:
   struct Change {
@@ -42,6 +47,7 @@ class ReplayMotionSource final : public kit::MotionSource {
   std::vector<Change> changes_;  // in time order
   kit::MotionSample start_;
   double origin_ = 0;
+  std::optional<bool> flatPivotEstimate_;
 };
 
 }  // namespace desktop

@@ -153,6 +153,7 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
       if (value != "estimate" && value != "centre")
         return fail("--flat-pivot takes estimate or centre, not " + value);
       result.options.flatPivotEstimate = value == "estimate";
+      result.options.flatPivotChosen = true;
     } else if (name == "--motion") {
       using Motion = Options::Motion;
       if (value == "auto") {

@@ -27,6 +27,7 @@ struct Options {
   // A flat tablet's picture turns about the point its sensors say it turns
   // about (--flat-pivot estimate), not about the screen centre (centre).
   bool flatPivotEstimate = false;
+  bool flatPivotChosen = false;  // --flat-pivot was given, over what a replay's recording says
   // Where the debug log goes: a file, "-" for standard error; empty: the
   // file in the user's state folder (defaultLogPath).
   std::string logPath;

@@ -1,0 +1,56 @@
+#include "hosts/desktop/motion_choice.h"
+
+#include "hosts/desktop/file_text.h"
+#include "kit/iio_motion_source.h"
+
+namespace desktop {
+
+namespace {
+
+std::optional<MotionChoice> replayOf(const Options& options, const Say& say) {
+  const std::optional<std::string> text = readFileText(options.replayPath);
+  if (!text) {
+    say("cannot read " + options.replayPath);
+    return std::nullopt;
+  }
+  MotionChoice choice;
+  try {
+    auto replay = std::make_unique<ReplayMotionSource>(*text, options.replayPath);
+    choice.replay = replay.get();
+    choice.live = std::move(replay);
+  } catch (const ReplayError& e) {
+    say(e.what());
+    return std::nullopt;
+  }
+  // The picture turns as it did in the session recorded, unless the
+  // command line says otherwise.
+  const std::optional<bool> recorded = choice.replay->flatPivotEstimate();
+  choice.flatPivotEstimate = recorded && !options.flatPivotChosen ? *recorded : options.flatPivotEstimate;
+  return choice;
+}
+
+}  // namespace
+
+std::optional<MotionChoice> chooseMotion(const Options& options, const Say& say) {
+  using Motion = Options::Motion;
+  if (options.motion == Motion::Replay) return replayOf(options, say);
+  MotionChoice choice;
+  choice.flatPivotEstimate = options.flatPivotEstimate;
+  if (options.motion == Motion::Simulated) return choice;
+  const kit::IioPaths paths = options.iioRoot.empty() ? kit::IioPaths{} : kit::IioPaths::underRoot(options.iioRoot);
+  std::string why;
+  auto iio = kit::IioMotionSource::open(paths, {}, &why);
+  if (iio) {
+    if (options.motion == Motion::Auto) say("motion from the IIO sensors: " + iio->description());
+    choice.live = std::move(iio);
+    return choice;
+  }
+  if (options.motion == Motion::Iio) {
+    say(why);
+    return std::nullopt;
+  }
+  say("motion from the simulated tablet on the keyboard (" + why + ")");
+  return choice;
+}
+
+}  // namespace desktop
