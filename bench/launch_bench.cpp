@@ -52,12 +52,12 @@ void BM_DecodeDefaultTexture(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    kit::DecodeResult decoded = kit::decodeImage(bytes.data(), bytes.size());
+    auto decoded = kit::decodeImage(bytes.data(), bytes.size());
     if (!decoded) {
-      state.SkipWithError(decoded.error.c_str());
+      state.SkipWithError(decoded.error().message.c_str());
       break;
     }
-    benchmark::DoNotOptimize(decoded.bitmap->pixels.data());
+    benchmark::DoNotOptimize(decoded->bitmap->pixels.data());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
@@ -72,12 +72,12 @@ void BM_DecodeDefaultTextureFile(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    kit::DecodeResult decoded = kit::decodeImageFile(*path);
+    auto decoded = kit::decodeImageFile(*path);
     if (!decoded) {
-      state.SkipWithError(decoded.error.c_str());
+      state.SkipWithError(decoded.error().message.c_str());
       break;
     }
-    benchmark::DoNotOptimize(decoded.bitmap->pixels.data());
+    benchmark::DoNotOptimize(decoded->bitmap->pixels.data());
   }
 }
 BENCHMARK(BM_DecodeDefaultTextureFile)->Unit(benchmark::kMillisecond);

@@ -245,9 +245,9 @@ TEST_F(DesktopSmoke, DrawsTheScreenTakesInputAndQuitsOnItsOwn) {
   ASSERT_TRUE(startApp(app, {"--exit-after", "2", "--screenshot", shot.string(), "--script", script.string()}));
   ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
 
-  const kit::DecodeResult image = kit::decodeImageFile(shot.string());
-  ASSERT_TRUE(image) << image.error << "\n" << logTail();
-  const kit::Bitmap& b = *image.bitmap;
+  const auto image = kit::decodeImageFile(shot.string());
+  ASSERT_TRUE(image) << image.error().message << "\n" << logTail();
+  const kit::Bitmap& b = *image->bitmap;
   ASSERT_EQ(b.format, kit::PixelFormat::RGBA8);
   EXPECT_EQ(b.width, 768);  // the whole screen fits the display at one pixel a point
   EXPECT_EQ(b.height, 1024);
@@ -284,9 +284,9 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
   ASSERT_TRUE(startApp(app, {"--exit-after", "2.3", "--screenshot", shot.string(), "--script", script.string()}));
   ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
 
-  const kit::DecodeResult image = kit::decodeImageFile(shot.string());
-  ASSERT_TRUE(image) << image.error << "\n" << logTail();
-  const kit::Bitmap& b = *image.bitmap;
+  const auto image = kit::decodeImageFile(shot.string());
+  ASSERT_TRUE(image) << image.error().message << "\n" << logTail();
+  const kit::Bitmap& b = *image->bitmap;
   ASSERT_EQ(b.width, 1000);
   ASSERT_EQ(b.height, 800);
   const auto panel = desktop::placeBirdsEye(1000, 800, desktop::BirdsEyeMode::Auto);
@@ -338,13 +338,13 @@ TEST_F(DesktopSmoke, ASlideIsMarkedInTheTableFromAboveForAMomentThoughTheScreenS
                         "--screenshot", shot.string(), "--script", script.string()}))
       return -1;
     if (app.waitFor(std::chrono::seconds(60)) != 0) return -1;
-    const kit::DecodeResult image = kit::decodeImageFile(shot.string());
+    const auto image = kit::decodeImageFile(shot.string());
     const auto panel = desktop::placeBirdsEye(1000, 800, desktop::BirdsEyeMode::Auto);
     if (!image || !panel) return -1;
     long yellow = 0;
     for (int y = panel->y; y < panel->y + panel->side; ++y)
       for (int x = panel->x; x < panel->x + panel->side; ++x) {
-        const std::uint8_t* p = image.bitmap->row(y) + 4 * x;
+        const std::uint8_t* p = image->bitmap->row(y) + 4 * x;
         if (p[0] > 200 && p[1] > 190 && p[2] < 90) ++yellow;
       }
     return yellow;

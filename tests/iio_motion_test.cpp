@@ -74,7 +74,12 @@ class FakeIio : public ::testing::Test {
     kit::IioMotionOptions o;
     o.background = false;
     o.buffered = buffered;
-    return kit::IioMotionSource::open(paths(), o, why);
+    auto source = kit::IioMotionSource::open(paths(), o);
+    if (!source) {
+      if (why) *why = source.error().message;
+      return nullptr;
+    }
+    return std::move(*source);
   }
 
   fs::path root;
@@ -383,8 +388,9 @@ TEST_F(FakeIio, TheBackgroundReaderHandsSamplesToTheMainThreadOnly) {
   addImu(0);
   setImu(0, {0, 0, -1}, {});
   kit::IioMotionOptions o;  // a worker thread, on the real clock
-  auto source = kit::IioMotionSource::open(paths(), o, nullptr);
-  ASSERT_NE(source, nullptr);
+  auto opened = kit::IioMotionSource::open(paths(), o);
+  ASSERT_TRUE(opened) << opened.error().message;
+  auto source = std::move(*opened);
   // Its first reading comes at once; wait for it without sleeping blindly.
   std::optional<kit::MotionSample> s;
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);

@@ -320,9 +320,9 @@ class DesktopHost {
   void answerCameraPicker() {
     kit::ImagePickerController* picker = platform_.imagePickers().openPicker();
     if (!picker || picker->sourceType() != kit::ImagePickerSourceType::Camera) return;
-    std::string why;
-    if (picker->takePicture(&why)) return;
-    kit::log("The camera took no picture: %@", why);
+    const kit::Result<void> taken = picker->takePicture();
+    if (taken) return;
+    kit::log("The camera took no picture: %@", taken.error().message);
     picker->cancel();
   }
 
@@ -703,9 +703,9 @@ class DesktopHost {
                   shot.rowBytes(), shot.row(y));
       for (int x = 0; x < drawableWidth_; ++x) shot.row(y)[4 * x + 3] = 255;
     }
-    std::string error;
-    if (!kit::writePngFile(shot, options_.screenshotPath, &error)) {
-      std::fprintf(stderr, "vitrane: cannot write %s: %s\n", options_.screenshotPath.c_str(), error.c_str());
+    if (const kit::Result<void> written = kit::writePngFile(shot, options_.screenshotPath); !written) {
+      std::fprintf(stderr, "vitrane: cannot write %s: %s\n", options_.screenshotPath.c_str(),
+                   written.error().message.c_str());
       return false;
     }
     return true;
@@ -805,14 +805,14 @@ std::optional<MotionChoice> chooseMotion(const Options& options) {
   }
   if (options.motion == Motion::Simulated) return choice;
   const kit::IioPaths paths = options.iioRoot.empty() ? kit::IioPaths{} : kit::IioPaths::underRoot(options.iioRoot);
-  std::string why;
-  auto iio = kit::IioMotionSource::open(paths, {}, &why);
+  auto iio = kit::IioMotionSource::open(paths, {});
   if (iio) {
     if (options.motion == Motion::Auto)
-      std::fprintf(stderr, "vitrane: motion from the IIO sensors: %s\n", iio->description().c_str());
-    choice.live = std::move(iio);
+      std::fprintf(stderr, "vitrane: motion from the IIO sensors: %s\n", (*iio)->description().c_str());
+    choice.live = std::move(*iio);
     return choice;
   }
+  const std::string why = iio.error().message;
   if (options.motion == Motion::Iio) {
     std::fprintf(stderr, "vitrane: %s\n", why.c_str());
     return std::nullopt;
@@ -831,7 +831,12 @@ int runApplication(Options options) {
     const std::string path =
         chosen ? options.logPath : defaultLogPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
     std::string why = "no state folder is known (neither XDG_STATE_HOME nor HOME is set)";
-    if (!path.empty()) logFile = LogFile::open(path, &why);
+    if (!path.empty()) {
+      if (auto opened = LogFile::open(path))
+        logFile = std::move(*opened);
+      else
+        why = opened.error().message;
+    }
     if (!logFile && chosen) {
       std::fprintf(stderr, "vitrane: cannot write the log to %s: %s\n", path.c_str(), why.c_str());
       return 1;

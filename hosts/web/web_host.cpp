@@ -284,19 +284,18 @@ void WebHost::photoChosen(const std::string& path, const std::string& name) {
   }
   std::remove(path.c_str());
   // From memory: the decoder's reasons then name no file of the page's own.
-  kit::DecodeResult decoded = kit::decodeImage(bytes.data(), bytes.size(), options);
+  auto decoded = kit::decodeImage(bytes.data(), bytes.size(), options);
   if (!picker) return;
   if (!decoded) {
-    kit::log("Image picker: passing over %@: %@", name, decoded.error);
+    kit::log("Image picker: passing over %@: %@", name, decoded.error().message);
     picker->cancel();
     return;
   }
-  auto image = std::make_shared<const kit::Image>(decoded.bitmap, decoded.orientation);
+  auto image = std::make_shared<const kit::Image>(decoded->bitmap, decoded->orientation);
   if (fromCamera) {
     camera_->setStill(image);
-    std::string why;
-    if (!picker->takePicture(&why)) {
-      kit::log("The camera took no picture: %@", why);
+    if (const kit::Result<void> taken = picker->takePicture(); !taken) {
+      kit::log("The camera took no picture: %@", taken.error().message);
       picker->cancel();
     }
     return;
