@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -26,6 +27,7 @@
 
 #include "hosts/desktop/birds_eye.h"
 #include "kit/image_codec.h"
+#include "tests/temp_folder.h"
 
 extern char** environ;
 
@@ -109,14 +111,9 @@ class DesktopSmoke : public ::testing::Test {
   void SetUp() override {
     if (!kDesktopPath) GTEST_SKIP() << "vitrane (the desktop window) was not built: SDL2 or SDL2_mixer missing";
     if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-    dir_ = fs::temp_directory_path() / ("vitrane-smoke-" + std::to_string(getpid()));
-    fs::create_directories(dir_);
+    folder_.emplace("smoke");
+    dir_ = folder_->path();
     startDisplay();
-  }
-
-  void TearDown() override {
-    std::error_code ec;
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
   }
 
   // Xvfb picks a free display itself and writes its number once it takes
@@ -220,6 +217,9 @@ class DesktopSmoke : public ::testing::Test {
     return {"DISPLAY=" + display_, "SDL_AUDIODRIVER=dummy", "XDG_STATE_HOME=" + (dir_ / "state").string()};
   }
 
+  // Made in SetUp, once the test is known to run; removed after Xvfb,
+  // which writes its frame buffer there, has gone.
+  std::optional<testing_files::TempFolder> folder_;
   Child xvfb_;
   fs::path dir_;
   fs::path logPath_;

@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "kit/log.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -24,15 +25,12 @@ constexpr double kG = kit::IioMotionSource::kStandardGravity;
 class FakeIio : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() /
-           ("vitrane-iio-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
+    ASSERT_FALSE(folder_.path().empty());
+    root = folder_.path();
     fs::create_directories(root / "sys/bus/iio/devices");
     fs::create_directories(root / "dev");
     fs::create_directories(root / "run/udev/data");
   }
-  void TearDown() override { fs::remove_all(root); }
 
   fs::path device(int n) const { return root / "sys/bus/iio/devices" / ("iio:device" + std::to_string(n)); }
   void write(const fs::path& file, const std::string& text) {
@@ -82,6 +80,7 @@ class FakeIio : public ::testing::Test {
     return std::move(*source);
   }
 
+  testing_files::TempFolder folder_{"iio"};
   fs::path root;
 };
 

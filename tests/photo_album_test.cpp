@@ -113,7 +113,8 @@ TEST(AlbumDefaultFolder, ThePicturesFolderComesFromTheUserDirsFile) {
 }
 
 TEST(AlbumDefaultFolder, FallsBackToPicturesInTheHomeFolder) {
-  const fs::path home = fs::temp_directory_path() / ("vitrane-home-" + std::to_string(::getpid()));
+  const testing_files::TempFolder folder("home");
+  const fs::path& home = folder.path();
   fs::create_directories(home / "cfg");
   const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
   const char* oldConfig = getenv("XDG_CONFIG_HOME");
@@ -128,7 +129,6 @@ TEST(AlbumDefaultFolder, FallsBackToPicturesInTheHomeFolder) {
     setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
   else
     unsetenv("XDG_CONFIG_HOME");
-  fs::remove_all(home);
 }
 
 // The pixel at displayed (x, y) of an image, as (stored x, stored y).
