@@ -91,6 +91,12 @@ Result<void> writeFd(int fd, const std::uint8_t* data, std::size_t size) {
   return {};
 }
 
+Result<std::vector<std::uint8_t>> readToEnd(const std::string& path) {
+  auto fd = openFd(path, O_RDONLY);
+  if (!fd) return fd.error();
+  return readFd(fd->get());
+}
+
 Result<std::vector<std::uint8_t>> readWholeFile(const std::string& path, const FileCheck& check) {
   auto fd = openFd(path, O_RDONLY | O_NONBLOCK);
   if (!fd) return Error{"cannot open " + path + ": " + fd.error().message};

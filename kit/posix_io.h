@@ -63,6 +63,12 @@ Result<std::vector<std::uint8_t>> readFd(int fd, std::size_t most = std::numeric
 // error is errno's text alone.
 Result<void> writeFd(int fd, const std::uint8_t* data, std::size_t size);
 
+// Opens path and reads it to its end, whatever it is that can be read: a
+// file, a pipe, a terminal (so this may wait for a writer). A folder is an
+// error ("Is a directory"), never an empty file. The error is errno's text
+// alone.
+Result<std::vector<std::uint8_t>> readToEnd(const std::string& path);
+
 // What a file is, seen through its open descriptor (so it is the very file
 // that will be read, even if the name is changed meanwhile).
 struct FileFacts {

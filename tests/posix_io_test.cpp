@@ -187,6 +187,25 @@ TEST(ReadFd, ReadsToTheEndOrToTheLimit) {
   EXPECT_EQ(missing.error().message, "No such file or directory");
 }
 
+// Scripts and scenarios may come through a pipe; a folder named by mistake
+// must fail rather than read as empty.
+TEST(ReadToEnd, ReadsPipesAndRefusesFolders) {
+  int ends[2];
+  ASSERT_EQ(::pipe(ends), 0);
+  const std::string text = "frames 2\n";
+  ASSERT_EQ(::write(ends[1], text.data(), text.size()), static_cast<ssize_t>(text.size()));
+  ::close(ends[1]);
+  auto piped = readToEnd("/dev/fd/" + std::to_string(ends[0]));
+  ::close(ends[0]);
+  ASSERT_TRUE(piped) << piped.error().message;
+  EXPECT_EQ(std::string(piped->begin(), piped->end()), text);
+
+  testing_files::TempFolder dir("posix-io");
+  auto folder = readToEnd(dir.string());
+  ASSERT_FALSE(folder);
+  EXPECT_EQ(folder.error().message, "Is a directory");
+}
+
 TEST(WriteFileAtomically, ReplacesTheFileAndLeavesNothingElse) {
   testing_files::TempFolder dir("posix-io");
   const fs::path target = dir / "picture.png";

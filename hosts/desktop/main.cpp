@@ -38,6 +38,7 @@
 #include "kit/image_view.h"
 #include "kit/iio_motion_source.h"
 #include "kit/platform.h"
+#include "kit/posix_io.h"
 #include "kit/simulated_tablet.h"
 #include "kit/touch_dispatcher.h"
 #include "render/compositor.h"
@@ -759,15 +760,13 @@ class DesktopHost {
 
 std::optional<std::vector<InputStep>> loadScript(const std::string& path) {
   if (path.empty()) return std::vector<InputStep>{};
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  if (!in) {
+  const auto bytes = kit::readToEnd(path);
+  if (!bytes) {
     std::fprintf(stderr, "vitrane: cannot read %s\n", path.c_str());
     return std::nullopt;
   }
   try {
-    std::vector<InputStep> steps = parseInputScript(text.str(), path);
+    std::vector<InputStep> steps = parseInputScript(std::string(bytes->begin(), bytes->end()), path);
     for (const InputStep& step : steps)
       if (step.kind == InputStep::Kind::Key && SDL_GetKeyFromName(step.key.c_str()) == SDLK_UNKNOWN) {
         std::fprintf(stderr, "vitrane: %s: no key is called \"%s\"\n", path.c_str(), step.key.c_str());
@@ -786,15 +785,14 @@ std::optional<MotionChoice> chooseMotion(const Options& options) {
   MotionChoice choice;
   using Motion = Options::Motion;
   if (options.motion == Motion::Replay) {
-    std::ifstream in(options.replayPath, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    if (!in) {
+    const auto bytes = kit::readToEnd(options.replayPath);
+    if (!bytes) {
       std::fprintf(stderr, "vitrane: cannot read %s\n", options.replayPath.c_str());
       return std::nullopt;
     }
+    const std::string text(bytes->begin(), bytes->end());
     try {
-      auto replay = std::make_unique<ReplayMotionSource>(text.str(), options.replayPath);
+      auto replay = std::make_unique<ReplayMotionSource>(text, options.replayPath);
       choice.replay = replay.get();
       choice.live = std::move(replay);
     } catch (const ReplayError& e) {

@@ -1,6 +1,5 @@
 // vitrane-run: the application with no window, no sensors and no person,
 // driven by a scenario file on a virtual clock.
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -34,13 +33,7 @@ constexpr const char* kUsage =
 // named as the scenario opens fine and fails only as it is read: it must
 // not run as an empty scenario.
 kit::Result<std::string> readScenarioText(const std::string& path) {
-  kit::UniqueFd file;
-  if (path != "-") {
-    auto opened = kit::openFd(path, O_RDONLY);
-    if (!opened) return opened.error();
-    file = std::move(*opened);
-  }
-  auto bytes = kit::readFd(path == "-" ? STDIN_FILENO : file.get());
+  auto bytes = path == "-" ? kit::readFd(STDIN_FILENO) : kit::readToEnd(path);
   if (!bytes) return bytes.error();
   return std::string(bytes->begin(), bytes->end());
 }
