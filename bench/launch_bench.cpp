@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "hosts/headless/runner.h"
 #include "kit/bundle.h"
 #include "kit/image_codec.h"
+#include "kit/posix_io.h"
 
 namespace {
 
@@ -40,8 +40,7 @@ std::vector<std::uint8_t> readTexture() {
   kit::Bundle bundle(kit::Bundle::defaultResourceDir());
   const auto path = bundle.pathForResource(kDefaultTexture);
   if (!path) return {};
-  std::ifstream in(*path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return kit::readWholeFile(*path).valueOr({});
 }
 
 // The JPEG decode alone, from bytes already in memory.

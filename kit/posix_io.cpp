@@ -110,7 +110,8 @@ Result<std::vector<std::uint8_t>> readWholeFile(const std::string& path, const F
     return Error{path + " is a folder"};
   }
   if (!facts.regular) return Error{path + " is not a regular file"};
-  if (facts.size > std::numeric_limits<std::size_t>::max()) return Error{"cannot read " + path + ": " + errnoText(EFBIG)};
+  if (facts.size > std::numeric_limits<std::size_t>::max())
+    return Error{"cannot read " + path + ": " + errnoText(EFBIG)};
 
   // Exactly the size it had when opened: a file growing meanwhile (a
   // download, a camera still writing) gives the part that was there.

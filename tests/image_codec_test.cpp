@@ -189,7 +189,8 @@ TEST(ImageCodec, FilesAreKnownByContentAndFailuresExplained) {
   EXPECT_TRUE(decodeImageFile(dir.write("really-a-png.jpg", png)));
 
   const auto missing = decodeImageFile((dir.path / "nothing.png").string());
-  EXPECT_TRUE(contains(missing.error().message, "nothing.png") && contains(missing.error().message, "No such file")) << missing.error().message;
+  EXPECT_TRUE(contains(missing.error().message, "nothing.png") && contains(missing.error().message, "No such file"))
+      << missing.error().message;
   EXPECT_EQ(decodeImageFile(dir.path.string()).error().message, dir.path.string() + " is a folder, not an image file");
   const std::string empty = dir.write("empty.png", {});
   EXPECT_EQ(decodeImageFile(empty).error().message, empty + " is empty");
@@ -210,7 +211,8 @@ TEST(ImageCodec, RoundTrips) {
   ASSERT_TRUE(jpeg) << jpeg.error().message;
   ASSERT_EQ(jpeg->bitmap->pixels.size(), original.pixels.size());
   long total = 0;
-  for (std::size_t i = 0; i < original.pixels.size(); ++i) total += std::abs(jpeg->bitmap->pixels[i] - original.pixels[i]);
+  for (std::size_t i = 0; i < original.pixels.size(); ++i)
+    total += std::abs(jpeg->bitmap->pixels[i] - original.pixels[i]);
   EXPECT_LT(static_cast<double>(total) / original.pixels.size(), 2.0);
   EXPECT_EQ(jpeg->bitmap->pixels[3], 255);
 
@@ -368,7 +370,8 @@ TEST(ImageCodec, DamagedInputFailsAndNeverCrashes) {
 TEST(ImageCodec, SizeLimitsAreCheckedFromTheHeader) {
   const auto start = std::chrono::steady_clock::now();
   const auto png = decode(craftPng(60000, 60000, 8, 6, {Bytes(16, 0)}));
-  EXPECT_TRUE(contains(png.error().message, "60000 x 60000") && contains(png.error().message, "limit")) << png.error().message;
+  EXPECT_TRUE(contains(png.error().message, "60000 x 60000") && contains(png.error().message, "limit"))
+      << png.error().message;
   // Filling 14 GB would take far longer, or fail as "out of memory".
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 

@@ -150,7 +150,8 @@ TEST(ImageFormats, WebpThatLiesOrIsDamagedFailsWithTheReason) {
   const auto huge =
       decode(phototest::animatedWebp(16000, 16000, {{phototest::solid(16, 16, 1, 2, 3), 0, 0}}), limited);
   EXPECT_FALSE(huge);
-  EXPECT_TRUE(contains(huge.error().message, "image is 16000 x 16000 pixels, more than the limit")) << huge.error().message;
+  EXPECT_TRUE(contains(huge.error().message, "image is 16000 x 16000 pixels, more than the limit"))
+      << huge.error().message;
   // An animation whose first frame says it lies partly off its canvas.
   Bytes frameLie = phototest::animatedWebp(64, 64, {{phototest::solid(16, 16, 1, 2, 3), 0, 0}});
   const auto lyingFrame = decode(frameLie);
@@ -169,7 +170,8 @@ TEST(ImageFormats, WebpThatLiesOrIsDamagedFailsWithTheReason) {
   std::mt19937 rng(7);
   for (int i = 0; i < 200; ++i) {
     Bytes damaged = good;
-    for (int k = 0; k < 4; ++k) damaged[12 + rng() % (damaged.size() - 12)] ^= static_cast<std::uint8_t>(1 + rng() % 255);
+    for (int k = 0; k < 4; ++k)
+      damaged[12 + rng() % (damaged.size() - 12)] ^= static_cast<std::uint8_t>(1 + rng() % 255);
     const auto r = decode(damaged);
     if (r) EXPECT_GT(r->bitmap->width, 0);
     else EXPECT_FALSE(r.error().message.empty());

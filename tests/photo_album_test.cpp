@@ -84,7 +84,8 @@ TEST_F(AlbumFolder, AFailedSaveSaysWhyAndLeavesNoFile) {
   kit::SavedPhotosAlbum blocked((dir / "plain file" / "album").string());
   const auto refused = blocked.save(*numberedImage(8, 8));
   ASSERT_FALSE(refused);
-  EXPECT_TRUE(refused.error().message.starts_with("cannot make the folder " + (dir / "plain file" / "album").string() + ": "))
+  EXPECT_TRUE(
+      refused.error().message.starts_with("cannot make the folder " + (dir / "plain file" / "album").string() + ": "))
       << refused.error().message;
   EXPECT_EQ(blocked.savedCount(), 0);
 

@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "kit/image_codec.h"
+#include "kit/posix_io.h"
 #include "kit/photo_library.h"
 
 namespace {
@@ -51,8 +51,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: decode_timing RESOURCES_DIR\n");
     return 2;
   }
-  std::ifstream in(std::string(argv[1]) + "/WoodGrain1200x900.jpg", std::ios::binary);
-  const std::vector<std::uint8_t> wood((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t> wood =
+      kit::readWholeFile(std::string(argv[1]) + "/WoodGrain1200x900.jpg").valueOr({});
   if (wood.empty()) {
     std::fprintf(stderr, "decode_timing: no WoodGrain1200x900.jpg in %s\n", argv[1]);
     return 1;
