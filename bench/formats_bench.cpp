@@ -40,7 +40,7 @@ struct Files {
   std::vector<std::uint8_t> jpeg, webp, heic;
   Files() {
     const kit::Bitmap picture = cameraLikePicture();
-    kit::encodeJpeg(picture, 88, jpeg);
+    jpeg = kit::encodeJpeg(picture, 88).valueOr({});
     std::uint8_t* out = nullptr;
     const std::size_t size = WebPEncodeRGBA(picture.pixels.data(), kWidth, kHeight,
                                             static_cast<int>(picture.rowBytes()), 88, &out);
@@ -88,12 +88,12 @@ void decodeDisplaySized(benchmark::State& state, const std::vector<std::uint8_t>
   options.fitWithin = {768, 1024};
   options.applyOrientationToPixels = true;
   for (auto _ : state) {
-    const kit::DecodeResult result = kit::decodeImage(bytes.data(), bytes.size(), options);
+    const auto result = kit::decodeImage(bytes.data(), bytes.size(), options);
     if (!result) {
-      state.SkipWithError(result.error.c_str());
+      state.SkipWithError(result.error().message.c_str());
       return;
     }
-    benchmark::DoNotOptimize(result.bitmap->pixels.data());
+    benchmark::DoNotOptimize(result->bitmap->pixels.data());
   }
   state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
 }

@@ -3,7 +3,6 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
-#include <fstream>
 #include <iterator>
 #include <sstream>
 #include <vector>
@@ -11,6 +10,7 @@
 #include "hosts/headless/runner.h"
 #include "kit/bundle.h"
 #include "kit/image_codec.h"
+#include "kit/posix_io.h"
 
 namespace {
 
@@ -40,8 +40,7 @@ std::vector<std::uint8_t> readTexture() {
   kit::Bundle bundle(kit::Bundle::defaultResourceDir());
   const auto path = bundle.pathForResource(kDefaultTexture);
   if (!path) return {};
-  std::ifstream in(*path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+  return kit::readWholeFile(*path).valueOr({});
 }
 
 // The JPEG decode alone, from bytes already in memory.
@@ -52,12 +51,12 @@ void BM_DecodeDefaultTexture(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    kit::DecodeResult decoded = kit::decodeImage(bytes.data(), bytes.size());
+    auto decoded = kit::decodeImage(bytes.data(), bytes.size());
     if (!decoded) {
-      state.SkipWithError(decoded.error.c_str());
+      state.SkipWithError(decoded.error().message.c_str());
       break;
     }
-    benchmark::DoNotOptimize(decoded.bitmap->pixels.data());
+    benchmark::DoNotOptimize(decoded->bitmap->pixels.data());
   }
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(bytes.size()));
 }
@@ -72,12 +71,12 @@ void BM_DecodeDefaultTextureFile(benchmark::State& state) {
     return;
   }
   for (auto _ : state) {
-    kit::DecodeResult decoded = kit::decodeImageFile(*path);
+    auto decoded = kit::decodeImageFile(*path);
     if (!decoded) {
-      state.SkipWithError(decoded.error.c_str());
+      state.SkipWithError(decoded.error().message.c_str());
       break;
     }
-    benchmark::DoNotOptimize(decoded.bitmap->pixels.data());
+    benchmark::DoNotOptimize(decoded->bitmap->pixels.data());
   }
 }
 BENCHMARK(BM_DecodeDefaultTextureFile)->Unit(benchmark::kMillisecond);

@@ -18,6 +18,7 @@
 #include "kit/log.h"
 #include "kit/photo_library.h"
 #include "photos/moving_image_view.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -28,9 +29,8 @@ constexpr int kPhotoWidth = 4000, kPhotoHeight = 3000;  // 12 megapixels
 class PhotoFolder {
  public:
   PhotoFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vitrane-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) return;
-    root_ = pattern;
+    if (folder_.path().empty()) return;
+    const std::filesystem::path& root_ = folder_.path();
     std::filesystem::create_directories(root_ / "Camera");
     kit::Bitmap picture = kit::Bitmap::make(kPhotoWidth, kPhotoHeight, kit::PixelFormat::RGBA8);
     for (int i = 0; i < kPhotos; ++i) {
@@ -43,23 +43,18 @@ class PhotoFolder {
           row[4 * x + 3] = 255;
         }
       }
-      std::vector<std::uint8_t> bytes;
-      kit::encodeJpeg(picture, 88, bytes);
+      const std::vector<std::uint8_t> bytes = kit::encodeJpeg(picture, 88).valueOr({});
       const std::string path = (root_ / "Camera" / ("IMG_" + std::to_string(1000 + i) + ".jpg")).string();
       std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
                                                   static_cast<std::streamsize>(bytes.size()));
       files_.push_back(path);
     }
   }
-  ~PhotoFolder() {
-    std::error_code ignored;
-    if (!root_.empty()) std::filesystem::remove_all(root_, ignored);
-  }
-  const std::filesystem::path& root() const { return root_; }
+  const std::filesystem::path& root() const { return folder_.path(); }
   const std::vector<std::string>& files() const { return files_; }
 
  private:
-  std::filesystem::path root_;
+  testing_files::TempFolder folder_{"bench"};
   std::vector<std::string> files_;
 };
 
@@ -127,16 +122,16 @@ void BM_PlaceTenPhotosFullSizeReference(benchmark::State& state) {
     for (const std::string& file : folder.files()) {
       kit::DecodeOptions options;
       options.applyOrientationToPixels = true;
-      const kit::DecodeResult full = kit::decodeImageFile(file, options);
+      const auto full = kit::decodeImageFile(file, options);
       if (!full) {
         state.SkipWithError("decode failed");
         return;
       }
       const kit::Size box = kit::kFullScreenImageSize;
-      const double k = std::min({1.0, static_cast<double>(box.width) / full.bitmap->width,
-                                 static_cast<double>(box.height) / full.bitmap->height});
-      const kit::Bitmap small = scaledDown(*full.bitmap, static_cast<int>(full.bitmap->width * k),
-                                           static_cast<int>(full.bitmap->height * k));
+      const double k = std::min({1.0, static_cast<double>(box.width) / full->bitmap->width,
+                                 static_cast<double>(box.height) / full->bitmap->height});
+      const kit::Bitmap small = scaledDown(*full->bitmap, static_cast<int>(full->bitmap->width * k),
+                                           static_cast<int>(full->bitmap->height * k));
       pixels += small.pixels.size();
     }
     benchmark::DoNotOptimize(pixels);
@@ -187,8 +182,8 @@ void BM_DecodeOnePhotoDisplaySized(benchmark::State& state) {
   options.fitWithin = kit::kFullScreenImageSize;
   options.applyOrientationToPixels = true;
   for (auto _ : state) {
-    const kit::DecodeResult r = kit::decodeImageFile(folder.files().front(), options);
-    benchmark::DoNotOptimize(r.bitmap);
+    const auto r = kit::decodeImageFile(folder.files().front(), options);
+    benchmark::DoNotOptimize(r->bitmap);
   }
 }
 BENCHMARK(BM_DecodeOnePhotoDisplaySized)->Unit(benchmark::kMillisecond);

@@ -132,7 +132,9 @@ void reportFrame(benchmark::State& state, const render::FrameStats& stats) {
 void maybeSaveFrame(const kit::Bitmap& picture, int scene, const char* what) {
   const char* dir = std::getenv("VITRANE_BENCH_FRAMES");
   if (!dir || !*dir) return;
-  kit::writePngFile(picture, std::string(dir) + "/" + sceneName(scene) + "-" + what + ".png");
+  const std::string path = std::string(dir) + "/" + sceneName(scene) + "-" + what + ".png";
+  if (auto written = kit::writePngFile(picture, path); !written)
+    std::fprintf(stderr, "cannot keep the frame: %s\n", written.error().message.c_str());
 }
 
 // Seconds a frame of BM_DrawFinished, per scene, for the ratio.

@@ -88,27 +88,26 @@ void imageInput(const std::uint8_t* data, std::size_t size) {
     options.fitWithin = kFits[pick & 7];
     options.applyOrientationToPixels = (pick & 8) != 0;
   }
-  const kit::DecodeResult result = kit::decodeImage(data, size, options);
+  const auto result = kit::decodeImage(data, size, options);
   if (!result) {
-    check(!result.error.empty());
+    check(!result.error().message.empty());
     return;
   }
-  const kit::Bitmap& bitmap = *result.bitmap;
+  const kit::Bitmap& bitmap = *result->bitmap;
   check(bitmap.width > 0 && bitmap.height > 0);
   check(static_cast<std::uint64_t>(bitmap.width) * static_cast<std::uint64_t>(bitmap.height) <=
         options.maxPixels);
   check(bitmap.pixels.size() == bitmap.rowBytes() * static_cast<std::size_t>(bitmap.height));
-  if (options.applyOrientationToPixels) check(result.orientation == kit::ImageOrientation::Up);
+  if (options.applyOrientationToPixels) check(result->orientation == kit::ImageOrientation::Up);
   if (options.fitWithin.width > 0) {
-    const double shown = kit::isQuarterTurned(result.orientation) ? bitmap.height : bitmap.width;
+    const double shown = kit::isQuarterTurned(result->orientation) ? bitmap.height : bitmap.width;
     check(shown <= options.fitWithin.width);
   }
   if (options.fitWithin.height > 0) {
-    const double shown = kit::isQuarterTurned(result.orientation) ? bitmap.width : bitmap.height;
+    const double shown = kit::isQuarterTurned(result->orientation) ? bitmap.width : bitmap.height;
     check(shown <= options.fitWithin.height);
   }
-  std::vector<std::uint8_t> png;
-  check(kit::encodePng(bitmap, png));
+  check(kit::encodePng(bitmap).ok());
 }
 
 }  // namespace fuzzing

@@ -61,25 +61,19 @@ bool frameData(const Bitmap& frame, int channels, Bytes& out) {
   return true;
 }
 
-bool fail(std::string* error, const char* text) {
-  if (error) *error = text;
-  return false;
-}
-
 }  // namespace
 
-bool encodeAnimatedPng(const std::vector<Bitmap>& frames, int delayNumerator, int delayDenominator,
-                       std::vector<std::uint8_t>& out, std::string* error) {
-  out.clear();
-  if (frames.empty()) return fail(error, "no frames");
+Result<std::vector<std::uint8_t>> encodeAnimatedPng(const std::vector<Bitmap>& frames, int delayNumerator,
+                                                    int delayDenominator) {
+  if (frames.empty()) return Error{"no frames"};
   const Bitmap& first = frames.front();
-  if (first.width <= 0 || first.height <= 0) return fail(error, "frames have no pixels");
+  if (first.width <= 0 || first.height <= 0) return Error{"frames have no pixels"};
   for (const Bitmap& f : frames)
     if (f.width != first.width || f.height != first.height || f.format != first.format ||
         f.pixels.size() < f.rowBytes() * static_cast<std::size_t>(f.height))
-      return fail(error, "frames differ in size or format");
+      return Error{"frames differ in size or format"};
   if (delayNumerator < 0 || delayNumerator > 0xFFFF || delayDenominator <= 0 || delayDenominator > 0xFFFF)
-    return fail(error, "frame delay out of range");
+    return Error{"frame delay out of range"};
 
   const bool rgba = first.format == PixelFormat::RGBA8;
   bool opaque = true;
@@ -87,7 +81,7 @@ bool encodeAnimatedPng(const std::vector<Bitmap>& frames, int delayNumerator, in
     for (std::size_t i = 3; rgba && opaque && i < f.pixels.size(); i += 4) opaque = f.pixels[i] == 255;
   const int channels = rgba ? (opaque ? 3 : 4) : 1;
 
-  out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   Bytes ihdr;
   put32(ihdr, static_cast<std::uint32_t>(first.width));
   put32(ihdr, static_cast<std::uint32_t>(first.height));
@@ -112,10 +106,7 @@ bool encodeAnimatedPng(const std::vector<Bitmap>& frames, int delayNumerator, in
     fctl.push_back(0);  // blend: source (each frame replaces the last whole)
     chunk(out, "fcTL", fctl);
     Bytes data;
-    if (!frameData(frames[i], channels, data)) {
-      out.clear();
-      return fail(error, "cannot compress a frame");
-    }
+    if (!frameData(frames[i], channels, data)) return Error{"cannot compress a frame"};
     if (i == 0) {
       chunk(out, "IDAT", data);
     } else {
@@ -126,7 +117,7 @@ bool encodeAnimatedPng(const std::vector<Bitmap>& frames, int delayNumerator, in
     }
   }
   chunk(out, "IEND", {});
-  return true;
+  return out;
 }
 
 Bitmap fittedBitmap(const Bitmap& source, Size box) {

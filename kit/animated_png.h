@@ -9,14 +9,15 @@
 
 #include "kit/bitmap.h"
 #include "kit/geometry.h"
+#include "kit/result.h"
 
 namespace kit {
 
 // frames: RGBA8 or Gray8, all of the first one's size and format (at least
 // one). Each is shown for delayNumerator / delayDenominator seconds. An
 // RGBA animation with no transparent pixel is stored as RGB.
-bool encodeAnimatedPng(const std::vector<Bitmap>& frames, int delayNumerator, int delayDenominator,
-                       std::vector<std::uint8_t>& out, std::string* error = nullptr);
+Result<std::vector<std::uint8_t>> encodeAnimatedPng(const std::vector<Bitmap>& frames, int delayNumerator,
+                                                    int delayDenominator);
 
 // The picture reduced (area-averaged) to fit inside box, keeping its
 // aspect ratio; never enlarged.

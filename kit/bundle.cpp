@@ -27,11 +27,11 @@ ImageRef Bundle::imageNamed(const std::string& name) {
   if (auto it = images_.find(name); it != images_.end()) return it->second;
   ImageRef image;
   if (auto path = pathForResource(name)) {
-    DecodeResult decoded = decodeImageFile(*path);
+    auto decoded = decodeImageFile(*path);
     if (decoded)
-      image = std::make_shared<Image>(decoded.bitmap, decoded.orientation);
+      image = std::make_shared<Image>(decoded->bitmap, decoded->orientation);
     else
-      log("Image resource %@ could not be read: %@", name, decoded.error);
+      log("Image resource %@ could not be read: %@", name, decoded.error().message);
   } else {
     log("Image resource %@ is missing", name);
   }

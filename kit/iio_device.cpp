@@ -1,5 +1,7 @@
 #include "kit/iio_device.h"
 
+#include "kit/posix_io.h"
+
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -57,20 +59,14 @@ bool exists(const std::string& path) {
 }
 
 // sysfs reports a refused write at write() time; a stream would hide it.
-bool writeText(const std::string& path, const std::string& text, std::string* why) {
-  const int fd = ::open(path.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) {
-    if (why) *why = path + ": " + std::strerror(errno);
-    return false;
-  }
-  const ssize_t n = ::write(fd, text.data(), text.size());
-  const int error = errno;
-  ::close(fd);
-  if (n != static_cast<ssize_t>(text.size())) {
-    if (why) *why = path + ": " + (n < 0 ? std::strerror(error) : "short write");
-    return false;
-  }
-  return true;
+// One write(2), not a loop: sysfs takes a value whole or not at all.
+Result<void> writeText(const std::string& path, const std::string& text) {
+  auto fd = openFd(path, O_WRONLY | O_TRUNC);
+  if (!fd) return Error{path + ": " + fd.error().message};
+  const ssize_t n = ::write(fd->get(), text.data(), text.size());
+  if (n < 0) return Error{path + ": " + errnoText(errno)};
+  if (n != static_cast<ssize_t>(text.size())) return Error{path + ": short write"};
+  return {};
 }
 
 // udev's ACCEL_MOUNT_MATRIX for the device, from its database entry.
@@ -234,26 +230,18 @@ std::optional<IioSensorSet> chooseIioSensors(const std::vector<IioDeviceInfo>& d
   return set;
 }
 
-std::optional<Vector3> readIioSensor(const IioSensor& sensor, std::string* why) {
+Result<Vector3> readIioSensor(const IioSensor& sensor) {
   std::array<double, 3> raw{};
   for (std::size_t i = 0; i < 3; ++i) {
     const auto line = readLine(sensor.valueFiles[i]);
-    if (!line) {
-      if (why) *why = "cannot read " + sensor.valueFiles[i];
-      return std::nullopt;
-    }
+    if (!line) return Error{"cannot read " + sensor.valueFiles[i]};
     const auto v = parseNumber(*line);
-    if (!v) {
-      if (why) *why = sensor.valueFiles[i] + " reads \"" + line->substr(0, 40) + "\", not a number";
-      return std::nullopt;
-    }
+    if (!v) return Error{sensor.valueFiles[i] + " reads \"" + line->substr(0, 40) + "\", not a number"};
     raw[i] = *v;
   }
   const Vector3 out = sensor.toDevice(raw);
-  if (!std::isfinite(out.x) || !std::isfinite(out.y) || !std::isfinite(out.z)) {
-    if (why) *why = sensor.valueFiles[0] + " and its neighbours scale to a non-finite value";
-    return std::nullopt;
-  }
+  if (!std::isfinite(out.x) || !std::isfinite(out.y) || !std::isfinite(out.z))
+    return Error{sensor.valueFiles[0] + " and its neighbours scale to a non-finite value"};
   return out;
 }
 
@@ -271,8 +259,8 @@ std::optional<double> setIioSamplingFrequency(const IioDeviceInfo& device, doubl
   };
   std::string refusal;
   for (const std::string& f : files) {
-    std::string error;
-    if (writeText(f, formatted(hertz), &error)) continue;
+    const Result<void> asked = writeText(f, formatted(hertz));
+    if (asked) continue;
     // Refused: the nearest rate the device offers at or above the one
     // wanted, else its fastest.
     std::optional<double> choice;
@@ -289,7 +277,7 @@ std::optional<double> setIioSamplingFrequency(const IioDeviceInfo& device, doubl
       if (best > 0) choice = best;
       else if (fastest > 0) choice = fastest;
     }
-    if (!choice || !writeText(f, formatted(*choice), nullptr)) refusal = error;
+    if (!choice || !writeText(f, formatted(*choice))) refusal = asked.error().message;
   }
   const auto now = readNumber(files.front());
   if (why) {
@@ -364,11 +352,8 @@ double decodeScanElement(const IioScanElement& e, const std::uint8_t* record) {
 
 // --- The buffer --------------------------------------------------------------
 
-std::unique_ptr<IioBuffer> IioBuffer::open(const IioPaths& paths, const IioSensorSet& sensors, std::string* why) {
-  auto fail = [&](std::string message) -> std::unique_ptr<IioBuffer> {
-    if (why) *why = std::move(message);
-    return nullptr;
-  };
+Result<std::unique_ptr<IioBuffer>> IioBuffer::open(const IioPaths& paths, const IioSensorSet& sensors) {
+  auto fail = [](std::string message) { return Error{std::move(message)}; };
   if (!sensors.sameDevice()) return fail("the accelerometer and the gyroscope are on different devices");
   const IioDeviceInfo& d = sensors.accelDevice;
   const std::string scanDir = d.dir + "/scan_elements";
@@ -379,9 +364,9 @@ std::unique_ptr<IioBuffer> IioBuffer::open(const IioPaths& paths, const IioSenso
 
   // The node first: when another process holds it, its set-up is left alone.
   const std::string node = paths.devDir + "/iio:device" + std::to_string(d.index);
-  b->fd_ = ::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-  if (b->fd_ < 0)
-    return fail(node + ": " + (errno == EBUSY ? std::string("busy (another program reads it)") : std::strerror(errno)));
+  b->fd_.reset(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (!b->fd_)
+    return fail(node + ": " + (errno == EBUSY ? std::string("busy (another program reads it)") : errnoText(errno)));
   if (readLine(b->bufferDir_ + "/enable").value_or("0") == "1")
     return fail("the buffer is already enabled by another program");
 
@@ -398,8 +383,8 @@ std::unique_ptr<IioBuffer> IioBuffer::open(const IioPaths& paths, const IioSenso
     const std::string stem = scanDir + "/in_" + name;
     const bool want = std::find(wanted.begin(), wanted.end(), name) != wanted.end();
     if (want) {
-      std::string error;
-      if (!writeText(stem + "_en", "1", &error)) return fail("cannot enable " + name + ": " + error);
+      if (auto enabled = writeText(stem + "_en", "1"); !enabled)
+        return fail("cannot enable " + name + ": " + enabled.error().message);
     } else if (readLine(stem + "_en").value_or("0") != "1") {
       continue;
     }
@@ -433,41 +418,36 @@ std::unique_ptr<IioBuffer> IioBuffer::open(const IioPaths& paths, const IioSenso
     for (fs::directory_iterator it(paths.devicesDir, ec), end; !ec && it != end; it.increment(ec))
       if (it->path().filename().string().rfind("trigger", 0) == 0 &&
           readLine((it->path() / "name").string()).value_or("") == own) {
-        writeText(d.dir + "/trigger/current_trigger", own, nullptr);
+        (void)writeText(d.dir + "/trigger/current_trigger", own);
         break;
       }
   }
-  writeText(b->bufferDir_ + "/length", "128", nullptr);
-  std::string error;
-  if (!writeText(b->bufferDir_ + "/enable", "1", &error)) return fail("cannot enable the buffer: " + error);
+  // A device that keeps its own length still works.
+  (void)writeText(b->bufferDir_ + "/length", "128");
+  if (auto enabled = writeText(b->bufferDir_ + "/enable", "1"); !enabled)
+    return fail("cannot enable the buffer: " + enabled.error().message);
   b->enabledByUs_ = true;
   return b;
 }
 
 IioBuffer::~IioBuffer() {
-  if (enabledByUs_) writeText(bufferDir_ + "/enable", "0", nullptr);
-  if (fd_ >= 0) ::close(fd_);
+  if (enabledByUs_) (void)writeText(bufferDir_ + "/enable", "0");
 }
 
-bool IioBuffer::read(int timeoutMs, std::vector<IioRecord>& out, std::string* why) {
-  pollfd p{fd_, POLLIN, 0};
+Result<void> IioBuffer::read(int timeoutMs, std::vector<IioRecord>& out) {
+  pollfd p{fd_.get(), POLLIN, 0};
   const int ready = ::poll(&p, 1, std::max(0, timeoutMs));
   if (ready < 0) {
-    if (errno == EINTR) return true;
-    if (why) *why = std::string("waiting for the buffer: ") + std::strerror(errno);
-    return false;
+    if (errno == EINTR) return {};
+    return Error{"waiting for the buffer: " + errnoText(errno)};
   }
-  if (ready == 0) return true;
-  if (p.revents & (POLLERR | POLLNVAL)) {
-    if (why) *why = "the buffer's device failed";
-    return false;
-  }
+  if (ready == 0) return {};
+  if (p.revents & (POLLERR | POLLNVAL)) return Error{"the buffer's device failed"};
   std::uint8_t chunk[4096];
-  const ssize_t n = ::read(fd_, chunk, sizeof chunk - sizeof chunk % recordSize_);
+  const ssize_t n = ::read(fd_.get(), chunk, sizeof chunk - sizeof chunk % recordSize_);
   if (n < 0) {
-    if (errno == EAGAIN || errno == EINTR) return true;
-    if (why) *why = std::string("reading the buffer: ") + std::strerror(errno);
-    return false;
+    if (errno == EAGAIN || errno == EINTR) return {};
+    return Error{"reading the buffer: " + errnoText(errno)};
   }
   pending_.insert(pending_.end(), chunk, chunk + n);
   std::size_t at = 0;
@@ -499,7 +479,7 @@ bool IioBuffer::read(int timeoutMs, std::vector<IioRecord>& out, std::string* wh
     out.push_back(record);
   }
   pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(at));
-  return true;
+  return {};
 }
 
 }  // namespace kit

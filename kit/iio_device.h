@@ -22,6 +22,8 @@
 #include <vector>
 
 #include "kit/motion.h"
+#include "kit/posix_io.h"
+#include "kit/result.h"
 
 namespace kit {
 
@@ -77,9 +79,9 @@ std::optional<IioSensorSet> chooseIioSensors(const std::vector<IioDeviceInfo>& d
 // "a, b, c; d, e, f; g, h, i" (the kernel's and udev's format), rows.
 std::optional<std::array<double, 9>> parseMountMatrix(const std::string& text);
 
-// Reads the three values of a sensor now; nothing, with why, when a file is
-// missing, unreadable or not a finite number.
-std::optional<Vector3> readIioSensor(const IioSensor& sensor, std::string* why = nullptr);
+// Reads the three values of a sensor now; an error when a file is missing,
+// unreadable or not a finite number.
+Result<Vector3> readIioSensor(const IioSensor& sensor);
 
 // Asks the device to sample at `hertz` (the shared sampling_frequency, and
 // the sensor's own when it has one). Answers the rate the device reports
@@ -121,22 +123,21 @@ struct IioRecord {
 class IioBuffer {
  public:
   // Enables the scan elements and the buffer and opens /dev/iio:deviceN;
-  // nothing, with why, when any step fails (busy, no permission, no
-  // node): the caller then polls the raw values instead.
-  static std::unique_ptr<IioBuffer> open(const IioPaths& paths, const IioSensorSet& sensors,
-                                         std::string* why);
+  // an error when any step fails (busy, no permission, no node): the
+  // caller then polls the raw values instead.
+  static Result<std::unique_ptr<IioBuffer>> open(const IioPaths& paths, const IioSensorSet& sensors);
   ~IioBuffer();
   IioBuffer(const IioBuffer&) = delete;
   IioBuffer& operator=(const IioBuffer&) = delete;
 
-  // Waits up to timeoutMs for data and answers the whole records read.
-  // False, with why, when the device failed (it is then of no more use).
-  bool read(int timeoutMs, std::vector<IioRecord>& out, std::string* why);
+  // Waits up to timeoutMs for data and adds the whole records read to out.
+  // An error when the device failed (it is then of no more use).
+  Result<void> read(int timeoutMs, std::vector<IioRecord>& out);
   std::size_t recordSize() const { return recordSize_; }
 
  private:
   IioBuffer() = default;
-  int fd_ = -1;
+  UniqueFd fd_;
   std::string deviceDir_;
   std::string bufferDir_;
   bool enabledByUs_ = false;

@@ -29,13 +29,9 @@ constexpr double kStillRate = 0.05;  // rad/s
 
 }  // namespace
 
-std::unique_ptr<IioMotionSource> IioMotionSource::open(const IioPaths& paths, IioMotionOptions options,
-                                                       std::string* why) {
+Result<std::unique_ptr<IioMotionSource>> IioMotionSource::open(const IioPaths& paths, IioMotionOptions options) {
   auto sensors = chooseIioSensors(scanIioDevices(paths));
-  if (!sensors) {
-    if (why) *why = "no IIO device with an accelerometer and a gyroscope under " + paths.devicesDir;
-    return nullptr;
-  }
+  if (!sensors) return Error{"no IIO device with an accelerometer and a gyroscope under " + paths.devicesDir};
   std::unique_ptr<IioMotionSource> source(new IioMotionSource(paths, options, *sensors));
   if (options.background) source->worker_ = std::thread([s = source.get()] { s->run(); });
   return source;
@@ -55,9 +51,11 @@ IioMotionSource::IioMotionSource(const IioPaths& paths, IioMotionOptions options
     if (rate && *rate > 0 && *rate < pollRate_) pollRate_ = *rate;
   }
   if (options_.buffered) {
-    std::string why;
-    buffer_ = IioBuffer::open(paths_, sensors_, &why);
-    if (!buffer_) note("buffer", "IIO: polling the raw values (" + why + ")");
+    auto buffer = IioBuffer::open(paths_, sensors_);
+    if (buffer)
+      buffer_ = std::move(*buffer);
+    else
+      note("buffer", "IIO: polling the raw values (" + buffer.error().message + ")");
   }
 }
 
@@ -124,18 +122,23 @@ void IioMotionSource::pumpFor(double t, int bufferTimeoutMs) {
 }
 
 bool IioMotionSource::pollOnce(double t) {
-  std::string why;
-  auto accel = readIioSensor(*sensors_.accelDevice.accel, &why);
-  auto gyro = accel ? readIioSensor(*sensors_.gyroDevice.gyro, &why) : std::nullopt;
-  if (!accel || !gyro) {
-    note("read", "IIO: " + why + "; keeping the last good reading");
+  const Result<Vector3> accel = readIioSensor(*sensors_.accelDevice.accel);
+  if (!accel) {
+    note("read", "IIO: " + accel.error().message + "; keeping the last good reading");
+    return false;
+  }
+  const Result<Vector3> gyro = readIioSensor(*sensors_.gyroDevice.gyro);
+  if (!gyro) {
+    note("read", "IIO: " + gyro.error().message + "; keeping the last good reading");
     return false;
   }
   std::optional<Vector3> magn;
   if (sensors_.magnDevice) {
-    std::string magnWhy;
-    magn = readIioSensor(*sensors_.magnDevice->magn, &magnWhy);
-    if (!magn) note("magn", "IIO: " + magnWhy + "; the heading goes on without the magnetometer");
+    const Result<Vector3> read = readIioSensor(*sensors_.magnDevice->magn);
+    if (read)
+      magn = *read;
+    else
+      note("magn", "IIO: " + read.error().message + "; the heading goes on without the magnetometer");
   }
   fuse(t, *accel, *gyro, magn);
   return true;
@@ -143,9 +146,8 @@ bool IioMotionSource::pollOnce(double t) {
 
 void IioMotionSource::readBuffer(double t, int timeoutMs) {
   std::vector<IioRecord> records;
-  std::string why;
-  if (!buffer_->read(timeoutMs, records, &why)) {
-    note("buffer-failed", "IIO: " + why + "; polling the raw values from now on");
+  if (const Result<void> read = buffer_->read(timeoutMs, records); !read) {
+    note("buffer-failed", "IIO: " + read.error().message + "; polling the raw values from now on");
     buffer_.reset();
     pollOnce(t);
     return;

@@ -47,9 +47,8 @@ class IioMotionSource final : public MotionSource {
   // of how the device turned meanwhile, so only one period is integrated.
   static constexpr double kLongestGap = 0.1;
 
-  // Nothing, with why, when no device has an accelerometer and a gyroscope.
-  static std::unique_ptr<IioMotionSource> open(const IioPaths& paths, IioMotionOptions options,
-                                               std::string* why);
+  // An error when no device has an accelerometer and a gyroscope.
+  static Result<std::unique_ptr<IioMotionSource>> open(const IioPaths& paths, IioMotionOptions options);
   ~IioMotionSource() override;
   IioMotionSource(const IioMotionSource&) = delete;
   IioMotionSource& operator=(const IioMotionSource&) = delete;

@@ -4,6 +4,7 @@
 // skips a C++ destructor nor leaves a value indeterminate.
 #include "kit/image_codec.h"
 #include "kit/image_codec_parts.h"
+#include "kit/posix_io.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -40,20 +41,13 @@ constexpr int kMaxJpegScans = 1000;
 
 constexpr std::size_t kMessageSize = 256;
 
-std::string errnoText(int code) { return std::generic_category().message(code); }
-
-bool fail(std::string* error, std::string text) {
-  if (error) *error = std::move(text);
-  return false;
-}
-
-bool isUsable(const Bitmap& bitmap, std::string* error) {
-  if (bitmap.width <= 0 || bitmap.height <= 0) return fail(error, "bitmap has no pixels");
+Result<void> isUsable(const Bitmap& bitmap) {
+  if (bitmap.width <= 0 || bitmap.height <= 0) return Error{"bitmap has no pixels"};
   if (bitmap.format != PixelFormat::RGBA8 && bitmap.format != PixelFormat::Gray8)
-    return fail(error, "unknown pixel format");
+    return Error{"unknown pixel format"};
   if (bitmap.pixels.size() / static_cast<std::size_t>(bitmap.height) < bitmap.rowBytes())
-    return fail(error, "bitmap's pixel buffer is smaller than its size");
-  return true;
+    return Error{"bitmap's pixel buffer is smaller than its size"};
+  return {};
 }
 
 }  // namespace
@@ -592,96 +586,14 @@ bool encodePngPixels(PngEncodeJob& job) {
 // ---------------------------------------------------------------------------
 // Files
 
-bool readWholeFile(const std::string& path, std::vector<std::uint8_t>& data, std::string& error) {
-  // Non-blocking, so naming a pipe cannot hang the caller in open().
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    error = "cannot open " + path + ": " + errnoText(errno);
-    return false;
-  }
-  struct Closer {
-    int fd;
-    ~Closer() { ::close(fd); }
-  } closer{fd};
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    error = "cannot read " + path + ": " + errnoText(errno);
-    return false;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    error = path + " is a folder, not an image file";
-    return false;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    error = path + " is not a regular file";
-    return false;
-  }
-  if (st.st_size <= 0) {
-    error = path + " is empty";
-    return false;
-  }
-  if (static_cast<std::uint64_t>(st.st_size) > kMaxFileBytes) {
-    error = path + " is too large to be an image (" + std::to_string(st.st_size) + " bytes)";
-    return false;
-  }
-  data.resize(static_cast<std::size_t>(st.st_size));
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::read(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) {
-      error = "cannot read " + path + ": " + errnoText(errno);
-      return false;
-    }
-    if (n == 0) break;
-    done += static_cast<std::size_t>(n);
-  }
-  if (done != data.size()) {
-    error = path + " changed while it was being read";
-    return false;
-  }
-  return true;
-}
-
-bool replaceFileWith(const std::string& path, const std::vector<std::uint8_t>& data, std::string* error) {
-  if (path.empty()) return fail(error, "no file name given");
-  static std::atomic<unsigned> counter{0};
-  std::string temp;
-  int fd = -1;
-  int code = 0;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-    temp = path + ".tmp." + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    code = errno;
-    if (fd < 0 && code != EEXIST) break;
-  }
-  if (fd < 0) return fail(error, "cannot create " + temp + ": " + errnoText(code));
-
-  auto abandon = [&](const std::string& what, int errorCode) {
-    ::unlink(temp.c_str());
-    return fail(error, what + ": " + errnoText(errorCode));
-  };
-  std::size_t done = 0;
-  while (done < data.size()) {
-    const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      code = n < 0 ? errno : EIO;
-      ::close(fd);
-      return abandon("cannot write " + temp, code);
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  // On disk before the rename, or a crash could leave an empty file under
-  // the final name.
-  if (::fsync(fd) != 0) {
-    code = errno;
-    ::close(fd);
-    return abandon("cannot write " + temp, code);
-  }
-  if (::close(fd) != 0) return abandon("cannot write " + temp, errno);
-  if (::rename(temp.c_str(), path.c_str()) != 0) return abandon("cannot replace " + path, errno);
-  return true;
+// Refuses what cannot be a picture before any byte of it is read.
+Result<void> couldBeAnImage(const std::string& path, const FileFacts& file) {
+  if (file.folder) return Error{path + " is a folder, not an image file"};
+  if (!file.regular) return Error{path + " is not a regular file"};
+  if (file.size == 0) return Error{path + " is empty"};
+  if (file.size > kMaxFileBytes)
+    return Error{path + " is too large to be an image (" + std::to_string(file.size) + " bytes)"};
+  return {};
 }
 
 }  // namespace
@@ -746,12 +658,8 @@ bool canDecodeImageFormat(ImageFormat format) {
   }
 }
 
-DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const DecodeOptions& options) {
-  DecodeResult result;
-  if (!data || size == 0) {
-    result.error = "no image data";
-    return result;
-  }
+Result<DecodedImage> decodeImage(const std::uint8_t* data, std::size_t size, const DecodeOptions& options) {
+  if (!data || size == 0) return Error{"no image data"};
   try {
     Bitmap bitmap;
     Dimensions target;
@@ -763,10 +671,7 @@ DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const Decod
         job->data = data;
         job->size = size;
         job->options = &options;
-        if (!decodeJpegPixels(*job)) {
-          result.error = std::string("JPEG: ") + job->errors.message;
-          return result;
-        }
+        if (!decodeJpegPixels(*job)) return Error{std::string("JPEG: ") + job->errors.message};
         bitmap = std::move(job->bitmap);
         target = job->target;
         orientation = job->orientation;
@@ -777,10 +682,7 @@ DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const Decod
         job.data = data;
         job.size = size;
         job.options = &options;
-        if (!decodePngPixels(job)) {
-          result.error = std::string("PNG: ") + job.error.text;
-          return result;
-        }
+        if (!decodePngPixels(job)) return Error{std::string("PNG: ") + job.error.text};
         bitmap = std::move(job.bitmap);
         target = job.target;
         break;
@@ -798,18 +700,13 @@ DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const Decod
         if (format != ImageFormat::WebP) ok = decodeHeif(data, size, options, decoded);
 #endif
         if (!canDecodeImageFormat(format)) decoded.error = "this build cannot decode them";
-        if (!ok) {
-          result.error = std::string(imageFormatName(format)) + ": " + decoded.error;
-          return result;
-        }
+        if (!ok) return Error{std::string(imageFormatName(format)) + ": " + decoded.error};
         bitmap = std::move(decoded.bitmap);
         target = decoded.target;
         orientation = decoded.orientation;
         break;
       }
-      case ImageFormat::Unknown:
-        result.error = "not a JPEG, PNG, WebP, HEIC or AVIF image";
-        return result;
+      case ImageFormat::Unknown: return Error{"not a JPEG, PNG, WebP, HEIC or AVIF image"};
     }
     if (bitmap.width != target.width || bitmap.height != target.height)
       bitmap = resampled(bitmap, target.width, target.height);
@@ -817,62 +714,50 @@ DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const Decod
       bitmap = upright(bitmap, orientation);
       orientation = ImageOrientation::Up;
     }
-    result.bitmap = std::make_shared<const Bitmap>(std::move(bitmap));
-    result.orientation = orientation;
+    return DecodedImage{std::make_shared<const Bitmap>(std::move(bitmap)), orientation};
   } catch (const std::bad_alloc&) {
-    result = DecodeResult{};
-    result.error = "out of memory";
+    return Error{"out of memory"};
   }
-  return result;
 }
 
-DecodeResult decodeImageFile(const std::string& path, const DecodeOptions& options) {
-  DecodeResult result;
-  std::vector<std::uint8_t> data;
+Result<DecodedImage> decodeImageFile(const std::string& path, const DecodeOptions& options) {
+  Result<std::vector<std::uint8_t>> data = Error{};
   try {
-    if (!readWholeFile(path, data, result.error)) return result;
+    data = readWholeFile(path, [&](const FileFacts& file) { return couldBeAnImage(path, file); });
   } catch (const std::bad_alloc&) {
-    result.error = path + ": out of memory";
-    return result;
+    return Error{path + ": out of memory"};
   }
-  result = decodeImage(data.data(), data.size(), options);
-  if (!result) result.error = path + ": " + result.error;
-  return result;
+  if (!data) return data.error();
+  auto decoded = decodeImage(data->data(), data->size(), options);
+  if (!decoded) return Error{path + ": " + decoded.error().message};
+  return decoded;
 }
 
-bool encodePng(const Bitmap& bitmap, std::vector<std::uint8_t>& out, std::string* error) {
-  out.clear();
-  if (!isUsable(bitmap, error)) return false;
+Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap) {
+  if (auto usable = isUsable(bitmap); !usable) return usable.error();
+  std::vector<std::uint8_t> out;
   PngEncodeJob job;
   job.bitmap = &bitmap;
   job.out = &out;
-  if (!encodePngPixels(job)) {
-    out.clear();
-    return fail(error, std::string("PNG: ") + job.error.text);
-  }
-  return true;
+  if (!encodePngPixels(job)) return Error{std::string("PNG: ") + job.error.text};
+  return out;
 }
 
-bool writePngFile(const Bitmap& bitmap, const std::string& path, std::string* error) {
-  std::vector<std::uint8_t> data;
-  if (!encodePng(bitmap, data, error)) return false;
-  return replaceFileWith(path, data, error);
+Result<void> writePngFile(const Bitmap& bitmap, const std::string& path) {
+  auto data = encodePng(bitmap);
+  if (!data) return data.error();
+  return writeFileAtomically(path, *data);
 }
 
-bool writeFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data, std::string* error) {
-  return replaceFileWith(path, data, error);
-}
-
-bool encodeJpeg(const Bitmap& bitmap, int quality, std::vector<std::uint8_t>& out, int exifOrientation,
-                std::string* error) {
-  out.clear();
-  if (!isUsable(bitmap, error)) return false;
-  if (exifOrientation < 0 || exifOrientation > 8) return fail(error, "EXIF orientation must be 0..8");
+Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality, int exifOrientation) {
+  if (auto usable = isUsable(bitmap); !usable) return usable.error();
+  if (exifOrientation < 0 || exifOrientation > 8) return Error{"EXIF orientation must be 0..8"};
   auto job = std::make_unique<JpegEncodeJob>();
   job->bitmap = &bitmap;
   job->quality = std::clamp(quality, 1, 100);
   job->exifOrientation = exifOrientation;
   const bool ok = encodeJpegPixels(*job);
+  std::vector<std::uint8_t> out;
   bool copied = false;
   if (ok) {
     try {
@@ -882,9 +767,9 @@ bool encodeJpeg(const Bitmap& bitmap, int quality, std::vector<std::uint8_t>& ou
     }
   }
   std::free(job->buffer);
-  if (!ok) return fail(error, std::string("JPEG: ") + job->errors.message);
-  if (!copied) return fail(error, "out of memory");
-  return true;
+  if (!ok) return Error{std::string("JPEG: ") + job->errors.message};
+  if (!copied) return Error{"out of memory"};
+  return out;
 }
 
 }  // namespace kit

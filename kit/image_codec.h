@@ -13,6 +13,7 @@
 #include "kit/bitmap.h"
 #include "kit/geometry.h"
 #include "kit/image.h"
+#include "kit/result.h"
 
 namespace kit {
 
@@ -60,32 +61,27 @@ struct DecodeOptions {
   bool applyOrientationToPixels = false;
 };
 
-// An animated WebP gives its first frame, laid on its transparent canvas.
-struct DecodeResult {
-  BitmapRef bitmap;  // RGBA8, or Gray8 for a grey PNG without transparency
+// A picture as decoded: its pixels and the orientation flag they are shown
+// with. An animated WebP gives its first frame, laid on its transparent
+// canvas.
+struct DecodedImage {
+  BitmapRef bitmap;  // never null: RGBA8, or Gray8 for a grey PNG without transparency
   ImageOrientation orientation = ImageOrientation::Up;
-  std::string error;  // why bitmap is null
-
-  explicit operator bool() const { return bitmap != nullptr; }
 };
 
-DecodeResult decodeImage(const std::uint8_t* data, std::size_t size, const DecodeOptions& options = {});
-DecodeResult decodeImageFile(const std::string& path, const DecodeOptions& options = {});
+Result<DecodedImage> decodeImage(const std::uint8_t* data, std::size_t size, const DecodeOptions& options = {});
+// Errors name the file.
+Result<DecodedImage> decodeImageFile(const std::string& path, const DecodeOptions& options = {});
 
 // Lossless; RGBA8 becomes an RGBA PNG and Gray8 a grey one.
-bool encodePng(const Bitmap& bitmap, std::vector<std::uint8_t>& out, std::string* error = nullptr);
+Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap);
 
-// Writes beside the destination first and renames it into place, so a
-// reader never sees half a file and a failed write leaves the old one.
-bool writePngFile(const Bitmap& bitmap, const std::string& path, std::string* error = nullptr);
-
-// Any file, written the same way.
-bool writeFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data,
-                        std::string* error = nullptr);
+// Written as writeFileAtomically writes, so a reader never sees half a file
+// and a failed write leaves the old one.
+Result<void> writePngFile(const Bitmap& bitmap, const std::string& path);
 
 // quality 1..100 (clamped). Alpha is dropped. exifOrientation 1..8 adds an
 // EXIF segment carrying that orientation tag; 0 writes none.
-bool encodeJpeg(const Bitmap& bitmap, int quality, std::vector<std::uint8_t>& out,
-                int exifOrientation = 0, std::string* error = nullptr);
+Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality, int exifOrientation = 0);
 
 }  // namespace kit

@@ -86,9 +86,12 @@ ImagePickerController* ImagePickerServices::openPicker() const {
 }
 
 void imageWriteToSavedPhotosAlbum(ImagePickerServices& services, const ImageRef& image) {
-  std::string error;
-  if (!image || !services.savedPhotosAlbum().save(*image, &error))
-    log("Couldn't save the photo to the album: %@", image ? error : std::string("there is no picture"));
+  if (!image) {
+    log("Couldn't save the photo to the album: %@", std::string("there is no picture"));
+    return;
+  }
+  if (auto saved = services.savedPhotosAlbum().save(*image); !saved)
+    log("Couldn't save the photo to the album: %@", saved.error().message);
 }
 
 ImagePickerController::ImagePickerController(ImagePickerServices& services) : services_(services) {
@@ -131,19 +134,13 @@ void ImagePickerController::finishPicking(ImageRef original, std::optional<Rect>
   if (ImagePickerDelegate* d = delegate_) d->imagePickerControllerDidFinishPickingMediaWithInfo(*this, info);
 }
 
-bool ImagePickerController::takePicture(std::string* error) {
-  std::string why = "there is no camera";
-  ImageRef still;
-  if (sourceType_ != ImagePickerSourceType::Camera)
-    why = "the picker shows the photo library";
-  else if (services_.camera)
-    still = services_.camera->captureStill(&why);
-  if (!still) {
-    if (error) *error = why;
-    return false;
-  }
-  finishPicking(std::move(still));
-  return true;
+Result<void> ImagePickerController::takePicture() {
+  if (sourceType_ != ImagePickerSourceType::Camera) return Error{"the picker shows the photo library"};
+  if (!services_.camera) return Error{"there is no camera"};
+  auto still = services_.camera->captureStill();
+  if (!still) return still.error();
+  finishPicking(std::move(*still));
+  return {};
 }
 
 void ImagePickerController::cancel() {

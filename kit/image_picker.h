@@ -21,6 +21,7 @@
 #include "kit/geometry.h"
 #include "kit/image.h"
 #include "kit/photo_album.h"
+#include "kit/result.h"
 #include "kit/view_controller.h"
 
 namespace kit {
@@ -58,9 +59,9 @@ class Camera {
  public:
   virtual ~Camera() = default;
   virtual bool isAvailable() = 0;
-  // One still photo, upright; null with the reason in error when none could
-  // be taken (no device, the device went away, a frame that cannot be read).
-  virtual ImageRef captureStill(std::string* error) = 0;
+  // One still photo, upright, never null; an error when none could be
+  // taken (no device, the device went away, a frame that cannot be read).
+  virtual Result<ImageRef> captureStill() = 0;
 };
 
 // The camera of the machine: the first video capture device (V4L2). One of
@@ -136,9 +137,9 @@ class ImagePickerController : public ViewController {
   void finishPicking(ImageRef original, std::optional<Rect> crop = std::nullopt,
                      nlohmann::json metadata = nullptr);
   // Camera source: takes a still through the services' camera and finishes
-  // with it. When no photo could be taken the picker stays open, answers
-  // false and says why in error.
-  bool takePicture(std::string* error = nullptr);
+  // with it. When no photo could be taken the picker stays open and the
+  // error says why.
+  Result<void> takePicture();
   void cancel();
 
   // Lays the picker's view (kit/image_picker_views.h) out for the size it

@@ -26,9 +26,9 @@ ImageRef decodeThumbnail(const std::string& path, float side) {
   // pictures up to twice as long as they are wide.
   options.fitWithin = {2 * side, 2 * side};
   options.applyOrientationToPixels = true;
-  DecodeResult decoded = decodeImageFile(path, options);
+  auto decoded = decodeImageFile(path, options);
   if (!decoded) return nullptr;
-  const Image whole(decoded.bitmap, decoded.orientation);
+  const Image whole(decoded->bitmap, decoded->orientation);
   const Size s = whole.size();
   const float square = std::min(s.width, s.height);
   return croppedImage(whole, {(s.width - square) / 2, (s.height - square) / 2, square, square});
@@ -36,16 +36,16 @@ ImageRef decodeThumbnail(const std::string& path, float side) {
 
 // Runs work on the queue, or here when there is none; then done on the
 // main thread, unless the view that asked has gone by then.
-template <class Result>
+template <class Answer>
 void offMainThread(BackgroundQueue* queue, const std::shared_ptr<std::atomic<bool>>& gone,
-                   std::function<Result()> work, std::function<void(Result)> done) {
+                   std::function<Answer()> work, std::function<void(Answer)> done) {
   if (!queue) {
     done(work());
     return;
   }
   queue->start([gone, work = std::move(work), done = std::move(done)](BackgroundQueue::Job& job) {
     if (*gone || job.stopRequested()) return;
-    auto result = std::make_shared<Result>(work());
+    auto result = std::make_shared<Answer>(work());
     job.post([gone, done, result] {
       if (!*gone) done(std::move(*result));
     });
@@ -365,34 +365,27 @@ void ImagePickerView::pick(std::size_t index) {
   if (!picker_ || loading_ || crop_ || !grid_ || index >= grid_->count()) return;
   const std::string path = grid_->path(index);
   loading_ = true;
-  struct Decoded {
-    ImageRef image;
-    std::string error;
-  };
   auto self = std::weak_ptr<View>(weak_from_this());
-  offMainThread<Decoded>(
+  offMainThread<Result<ImageRef>>(
       picker_->services().backgroundQueue, gone_,
-      [path] {
-        DecodeResult d = decodeImageFile(path);
-        Decoded out;
-        if (d)
-          out.image = std::make_shared<Image>(d.bitmap, d.orientation);
-        else
-          out.error = d.error;
-        return out;
+      [path]() -> Result<ImageRef> {
+        auto decoded = decodeImageFile(path);
+        if (!decoded) return decoded.error();
+        return ImageRef(std::make_shared<Image>(decoded->bitmap, decoded->orientation));
       },
-      [self](Decoded d) {
-        if (auto view = self.lock()) static_cast<ImagePickerView&>(*view).photoArrived(d.image, d.error);
+      [self](Result<ImageRef> photo) {
+        if (auto view = self.lock()) static_cast<ImagePickerView&>(*view).photoArrived(std::move(photo));
       });
 }
 
-void ImagePickerView::photoArrived(ImageRef photo, const std::string& error) {
+void ImagePickerView::photoArrived(Result<ImageRef> decoded) {
   loading_ = false;
   if (!picker_) return;
-  if (!photo) {
-    log("The picked photo could not be read: %@", error);
+  if (!decoded) {
+    log("The picked photo could not be read: %@", decoded.error().message);
     return;
   }
+  ImageRef photo = std::move(*decoded);
   if (picker_->allowsEditing()) {
     showCrop(std::move(photo));
     return;

@@ -17,6 +17,7 @@
 #include "kit/gesture_recognizer.h"
 #include "kit/image.h"
 #include "kit/image_view.h"
+#include "kit/result.h"
 #include "kit/view.h"
 
 namespace kit {
@@ -150,7 +151,7 @@ class ImagePickerView final : public View {
 
  private:
   void pick(std::size_t index);
-  void photoArrived(ImageRef photo, const std::string& error);
+  void photoArrived(Result<ImageRef> decoded);
   void showCrop(ImageRef photo);
 
   ImagePickerController* picker_;

@@ -1,5 +1,7 @@
 #include "kit/interface_loader.h"
 
+#include <fcntl.h>
+
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -15,6 +17,7 @@
 #include "kit/activity_indicator.h"
 #include "kit/image_view.h"
 #include "kit/label.h"
+#include "kit/posix_io.h"
 
 namespace kit {
 
@@ -454,10 +457,11 @@ ViewRef InterfaceLoader::loadFile(const std::string& path, const std::vector<Out
     throw InterfaceError(path, "", "cannot read the file: no such file");
   if (!std::filesystem::is_regular_file(status))
     throw InterfaceError(path, "", "cannot read the file: not a regular file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw InterfaceError(path, "", std::string("cannot read the file: ") + std::strerror(errno));
-  const std::string text{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  if (in.bad()) throw InterfaceError(path, "", "cannot read the file: read error");
+  const auto file = openFd(path, O_RDONLY | O_NONBLOCK);
+  if (!file) throw InterfaceError(path, "", "cannot read the file: " + file.error().message);
+  const auto bytes = readFd(file->get());
+  if (!bytes) throw InterfaceError(path, "", "cannot read the file: read error");
+  const std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
   return loadString(text, path, outlets, actions);
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "kit/image_codec.h"
+#include "kit/posix_io.h"
 
 namespace kit {
 
@@ -25,13 +26,6 @@ constexpr const char* kFileExtension = ".jpg";
 constexpr int kJpegQuality = 92;
 // Names tried past the highest number found before giving up.
 constexpr int kNameAttempts = 10000;
-
-bool fail(std::string* error, const std::string& why) {
-  if (error) *error = why;
-  return false;
-}
-
-std::string errnoText(const char* what, int err) { return std::string(what) + ": " + std::strerror(err); }
 
 std::string homeFolder() {
   const char* home = std::getenv("HOME");
@@ -62,20 +56,6 @@ std::string numberedName(const std::string& folder, int n) {
   char name[64];
   std::snprintf(name, sizeof name, "%s%04d%s", kFilePrefix, n, kFileExtension);
   return (std::filesystem::path(folder) / name).string();
-}
-
-bool writeAll(int fd, const std::vector<std::uint8_t>& bytes, int* err) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      *err = errno;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
 }
 
 // Gives the finished temporary file a new numbered name without replacing
@@ -183,56 +163,41 @@ std::string SavedPhotosAlbum::defaultFolder() {
   return (std::filesystem::path(pictures) / kAlbumSubfolder).string();
 }
 
-std::optional<std::string> SavedPhotosAlbum::save(const Image& image, std::string* error) {
+Result<std::string> SavedPhotosAlbum::save(const Image& image) {
   const BitmapRef& bitmap = image.bitmap();
-  if (!bitmap || bitmap->width < 1 || bitmap->height < 1) {
-    fail(error, "the picture is empty");
-    return std::nullopt;
-  }
-  std::vector<std::uint8_t> bytes;
-  std::string why;
+  if (!bitmap || bitmap->width < 1 || bitmap->height < 1) return Error{"the picture is empty"};
   const int exif = image.orientation() == ImageOrientation::Up ? 0 : exifFromOrientation(image.orientation());
-  if (!encodeJpeg(*bitmap, kJpegQuality, bytes, exif, &why)) {
-    fail(error, "cannot encode the picture: " + why);
-    return std::nullopt;
-  }
+  auto bytes = encodeJpeg(*bitmap, kJpegQuality, exif);
+  if (!bytes) return Error{"cannot encode the picture: " + bytes.error().message};
 
   std::error_code ec;
   std::filesystem::create_directories(folder_, ec);
-  if (ec) {
-    fail(error, "cannot make the folder " + folder_ + ": " + ec.message());
-    return std::nullopt;
-  }
+  if (ec) return Error{"cannot make the folder " + folder_ + ": " + ec.message()};
 
   std::string temp = (std::filesystem::path(folder_) / ".vitrane-save-XXXXXX").string();
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-  if (fd < 0) {
-    fail(error, errnoText(("cannot write in " + folder_).c_str(), errno));
-    return std::nullopt;
-  }
-  int err = 0;
-  bool written = writeAll(fd, bytes, &err);
-  if (written && ::fsync(fd) != 0) written = false, err = errno;
-  if (::close(fd) != 0 && written) written = false, err = errno;
+  UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
+  if (!fd) return Error{"cannot write in " + folder_ + ": " + errnoText(errno)};
+  Result<void> written = writeFd(fd.get(), bytes->data(), bytes->size());
+  if (written && ::fsync(fd.get()) != 0) written = Error{errnoText(errno)};
+  if (auto closed = fd.close(); written && !closed) written = closed;
   if (!written) {
     ::unlink(temp.c_str());
-    fail(error, errnoText(("cannot write " + temp).c_str(), err));
-    return std::nullopt;
+    return Error{"cannot write " + temp + ": " + written.error().message};
   }
   // The album's files are the user's pictures: readable as any new file.
   const mode_t mask = ::umask(0);
   ::umask(mask);
   ::chmod(temp.c_str(), 0666 & ~mask);
 
+  int err = 0;
   auto name = claimName(temp, folder_, &err);
   if (!name) {
     ::unlink(temp.c_str());
-    fail(error, errnoText(("cannot name the picture in " + folder_).c_str(), err));
-    return std::nullopt;
+    return Error{"cannot name the picture in " + folder_ + ": " + errnoText(err)};
   }
   ++savedCount_;
   if (onSaved) onSaved(*name);
-  return name;
+  return *name;
 }
 
 }  // namespace kit

@@ -12,6 +12,7 @@
 #include <string>
 
 #include "kit/image.h"
+#include "kit/result.h"
 
 namespace kit {
 
@@ -25,9 +26,8 @@ class SavedPhotosAlbum {
   void setFolder(std::string folder) { folder_ = std::move(folder); }
 
   // Adds the picture as a JPEG carrying its orientation flag; the folder is
-  // made when missing. Answers the new file's path, or nothing with the
-  // reason in error.
-  std::optional<std::string> save(const Image& image, std::string* error = nullptr);
+  // made when missing. Answers the new file's path.
+  Result<std::string> save(const Image& image);
 
   // Pictures this album object has saved.
   int savedCount() const { return savedCount_; }

@@ -15,6 +15,7 @@
 #include "kit/background_queue.h"
 #include "kit/image_codec.h"
 #include "kit/log.h"
+#include "kit/posix_io.h"
 #include "kit/platform.h"
 
 namespace kit {
@@ -33,8 +34,6 @@ constexpr int kPreparedImages = 10;
 // cores.
 constexpr std::size_t kParallelDecodes = 2;
 
-std::string errnoText(int code) { return std::generic_category().message(code); }
-
 DecodeOptions fullScreenOptions() {
   DecodeOptions options;
   options.fitWithin = kFullScreenImageSize;
@@ -42,15 +41,15 @@ DecodeOptions fullScreenOptions() {
   return options;
 }
 
-ImageRef decodeFullScreen(const std::string& path, std::string& error) {
-  DecodeResult result = decodeImageFile(path, fullScreenOptions());
-  if (!result) {
-    error = result.error;
+Result<ImageRef> decodeFullScreen(const std::string& path) {
+  auto decoded = decodeImageFile(path, fullScreenOptions());
+  if (!decoded) {
+    std::string error = decoded.error().message;
     // The codec names the file; the log line names it already.
     if (error.rfind(path + ": ", 0) == 0) error.erase(0, path.size() + 2);
-    return nullptr;
+    return Error{std::move(error)};
   }
-  return std::make_shared<const Image>(std::move(result.bitmap), result.orientation);
+  return std::make_shared<const Image>(std::move(decoded->bitmap), decoded->orientation);
 }
 
 struct Entry {
@@ -90,32 +89,16 @@ bool listFolder(const std::string& path, std::vector<Entry>& entries, int& error
 }
 
 // The picture format by the file's first bytes, or why it is not a photo.
-ImageFormat sniffFile(const std::string& path, std::string& why) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    why = errnoText(errno);
-    return ImageFormat::Unknown;
-  }
-  std::uint8_t head[kImageSniffBytes];
-  ssize_t n;
-  do n = ::read(fd, head, sizeof head);
-  while (n < 0 && errno == EINTR);
-  const int code = errno;
-  ::close(fd);
-  if (n < 0) {
-    why = errnoText(code);
-    return ImageFormat::Unknown;
-  }
-  if (n == 0) {
-    why = "the file is empty";
-    return ImageFormat::Unknown;
-  }
-  const ImageFormat format = sniffImageFormat(head, static_cast<std::size_t>(n));
-  if (format == ImageFormat::Unknown) why = "not a JPEG or PNG picture";
-  if (format != ImageFormat::Unknown && !canDecodeImageFormat(format)) {
-    why = std::string(imageFormatName(format)) + " pictures cannot be read by this build";
-    return ImageFormat::Unknown;
-  }
+Result<ImageFormat> sniffFile(const std::string& path) {
+  auto fd = openFd(path, O_RDONLY | O_NONBLOCK);
+  if (!fd) return fd.error();
+  auto head = readFd(fd->get(), kImageSniffBytes);
+  if (!head) return head.error();
+  if (head->empty()) return Error{"the file is empty"};
+  const ImageFormat format = sniffImageFormat(head->data(), head->size());
+  if (format == ImageFormat::Unknown) return Error{"not a JPEG or PNG picture"};
+  if (!canDecodeImageFormat(format))
+    return Error{std::string(imageFormatName(format)) + " pictures cannot be read by this build"};
   return format;
 }
 
@@ -136,9 +119,11 @@ ImageRef AssetRepresentation::fullScreenImage() const {
   taken_ = true;
   if (!decoded_) {
     decoded_ = true;
-    std::string error;
-    image_ = decodeFullScreen(library_->root + "/" + relativePath_, error);
-    if (!image_) log("Photo library: cannot decode %@: %@", relativePath_, error);
+    auto decoded = decodeFullScreen(library_->root + "/" + relativePath_);
+    if (decoded)
+      image_ = std::move(*decoded);
+    else
+      log("Photo library: cannot decode %@: %@", relativePath_, decoded.error().message);
   }
   return image_;
 }
@@ -281,25 +266,21 @@ void PhotoLibraryEnumeration::run(const std::shared_ptr<PhotoLibraryEnumeration>
 std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
     const std::shared_ptr<PhotoLibraryEnumeration>& self, BackgroundQueue::Job& job, const std::string& album,
     const std::vector<Entry>& files, int decodeCount) {
-  struct Decoded {
-    ImageRef image;
-    std::string error;
-  };
   const std::string folder = self->source.root + "/" + album;
   std::vector<AssetsGroup::Item> items;
-  std::vector<std::pair<std::size_t, std::future<Decoded>>> running;  // item index, decode
+  std::vector<std::pair<std::size_t, std::future<Result<ImageRef>>>> running;  // item index, decode
   auto finishOldest = [&] {
     auto [index, decode] = std::move(running.front());
     running.erase(running.begin());
-    Decoded d = decode.get();
+    Result<ImageRef> decoded = decode.get();
     AssetsGroup::Item& item = items[index];
-    if (d.image) {
+    if (decoded) {
       const auto& old = item.asset->defaultRepresentation();
       item.asset = std::make_shared<Asset>(std::make_shared<AssetRepresentation>(
-          self->shared, old->filename(), old->format(), d.image));
+          self->shared, old->filename(), old->format(), *decoded));
     } else {
       item.passOver = "Photo library: passing over " + item.asset->defaultRepresentation()->filename() + ": " +
-                      d.error;
+                      decoded.error().message;
       item.asset = nullptr;
     }
   };
@@ -311,13 +292,12 @@ std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
     if (file.isFolder) continue;
     if (job.stopRequested()) break;
     const std::string relative = album + "/" + file.name;
-    std::string why;
-    const ImageFormat format = sniffFile(folder + "/" + file.name, why);
-    if (format == ImageFormat::Unknown) {
-      items.push_back({nullptr, "Photo library: passing over " + relative + ": " + why});
+    const Result<ImageFormat> format = sniffFile(folder + "/" + file.name);
+    if (!format) {
+      items.push_back({nullptr, "Photo library: passing over " + relative + ": " + format.error().message});
       continue;
     }
-    const std::string formatName = imageFormatName(format);
+    const std::string formatName = imageFormatName(*format);
     items.push_back({std::make_shared<Asset>(
                          std::make_shared<AssetRepresentation>(self->shared, relative, formatName, nullptr)),
                      ""});
@@ -325,9 +305,7 @@ std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
       ++decodesStarted;
       if (running.size() >= kParallelDecodes) finishOldest();
       running.emplace_back(items.size() - 1, std::async(job.parallelLaunch(), [path = folder + "/" + file.name] {
-                             Decoded d;
-                             d.image = decodeFullScreen(path, d.error);
-                             return d;
+                             return decodeFullScreen(path);
                            }));
     }
   }

@@ -17,6 +17,7 @@
 
 #include "kit/image_codec.h"
 #include "kit/image_picker.h"
+#include "kit/posix_io.h"
 
 namespace kit {
 
@@ -57,14 +58,13 @@ std::vector<std::string> videoDevices() {
   return paths;
 }
 
-int openCaptureDevice() {
+// Empty when there is none.
+UniqueFd openCaptureDevice() {
   for (const std::string& path : videoDevices()) {
-    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) continue;
-    if (capturesVideo(fd)) return fd;
-    ::close(fd);
+    auto fd = openFd(path, O_RDWR | O_NONBLOCK);
+    if (fd && capturesVideo(fd->get())) return std::move(*fd);
   }
-  return -1;
+  return UniqueFd();
 }
 
 std::uint8_t clampByte(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); }
@@ -99,47 +99,35 @@ struct Mapping {
 
 // Everything a capture holds, given back whatever way it ends.
 struct Session {
-  int fd = -1;
+  UniqueFd fd;  // closed last, after the stream is stopped and the buffers unmapped
   bool streaming = false;
   std::vector<Mapping> buffers;
   ~Session() {
     if (streaming) {
       v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-      xioctl(fd, VIDIOC_STREAMOFF, &type);
+      xioctl(fd.get(), VIDIOC_STREAMOFF, &type);
     }
     for (Mapping& m : buffers)
       if (m.start != MAP_FAILED) ::munmap(m.start, m.length);
-    if (fd >= 0) ::close(fd);
   }
 };
 
 std::string gone(const char* what) {
   const int err = errno;
   if (err == ENODEV || err == ENXIO || err == EIO) return "the camera went away";
-  return std::string(what) + ": " + std::strerror(err);
+  return std::string(what) + ": " + errnoText(err);
 }
 
 class V4l2Camera : public Camera {
  public:
   bool isAvailable() override {
-    const int fd = openCaptureDevice();
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
+    return openCaptureDevice().valid();
   }
 
-  ImageRef captureStill(std::string* error) override {
-    std::string why;
-    ImageRef still = capture(why);
-    if (!still && error) *error = why;
-    return still;
-  }
-
- private:
-  ImageRef capture(std::string& why) {
+  Result<ImageRef> captureStill() override {
     Session s;
     s.fd = openCaptureDevice();
-    if (s.fd < 0) return why = "there is no camera", nullptr;
+    if (!s.fd) return Error{"there is no camera"};
 
     v4l2_format format{};
     std::uint32_t pixelFormat = 0;
@@ -150,55 +138,55 @@ class V4l2Camera : public Camera {
       format.fmt.pix.height = kWantedHeight;
       format.fmt.pix.pixelformat = wanted;
       format.fmt.pix.field = V4L2_FIELD_NONE;
-      if (xioctl(s.fd, VIDIOC_S_FMT, &format) == 0 && format.fmt.pix.pixelformat == wanted) {
+      if (xioctl(s.fd.get(), VIDIOC_S_FMT, &format) == 0 && format.fmt.pix.pixelformat == wanted) {
         pixelFormat = wanted;
         break;
       }
-      if (errno == ENODEV) return why = gone("setting the picture format"), nullptr;
+      if (errno == ENODEV) return Error{gone("setting the picture format")};
     }
-    if (!pixelFormat) return why = "the camera offers no picture format the kit reads", nullptr;
+    if (!pixelFormat) return Error{"the camera offers no picture format the kit reads"};
 
     v4l2_requestbuffers request{};
     request.count = 3;
     request.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
     request.memory = V4L2_MEMORY_MMAP;
-    if (xioctl(s.fd, VIDIOC_REQBUFS, &request) < 0 || request.count < 1)
-      return why = gone("asking for capture buffers"), nullptr;
+    if (xioctl(s.fd.get(), VIDIOC_REQBUFS, &request) < 0 || request.count < 1)
+      return Error{gone("asking for capture buffers")};
     for (std::uint32_t i = 0; i < request.count; ++i) {
       v4l2_buffer b{};
       b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
       b.memory = V4L2_MEMORY_MMAP;
       b.index = i;
-      if (xioctl(s.fd, VIDIOC_QUERYBUF, &b) < 0) return why = gone("reading a capture buffer"), nullptr;
+      if (xioctl(s.fd.get(), VIDIOC_QUERYBUF, &b) < 0) return Error{gone("reading a capture buffer")};
       Mapping m;
       m.length = b.length;
-      m.start = ::mmap(nullptr, b.length, PROT_READ | PROT_WRITE, MAP_SHARED, s.fd, b.m.offset);
-      if (m.start == MAP_FAILED) return why = gone("mapping a capture buffer"), nullptr;
+      m.start = ::mmap(nullptr, b.length, PROT_READ | PROT_WRITE, MAP_SHARED, s.fd.get(), b.m.offset);
+      if (m.start == MAP_FAILED) return Error{gone("mapping a capture buffer")};
       s.buffers.push_back(m);
-      if (xioctl(s.fd, VIDIOC_QBUF, &b) < 0) return why = gone("queueing a capture buffer"), nullptr;
+      if (xioctl(s.fd.get(), VIDIOC_QBUF, &b) < 0) return Error{gone("queueing a capture buffer")};
     }
     v4l2_buf_type type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
-    if (xioctl(s.fd, VIDIOC_STREAMON, &type) < 0) return why = gone("starting the stream"), nullptr;
+    if (xioctl(s.fd.get(), VIDIOC_STREAMON, &type) < 0) return Error{gone("starting the stream")};
     s.streaming = true;
 
     for (int frame = 0;; ++frame) {
-      if (frame > kFramesToSettle * 4) return why = "the camera's pictures cannot be read", nullptr;
-      pollfd p{s.fd, POLLIN, 0};
+      if (frame > kFramesToSettle * 4) return Error{"the camera's pictures cannot be read"};
+      pollfd p{s.fd.get(), POLLIN, 0};
       const int ready = ::poll(&p, 1, kFrameTimeoutMs);
       if (ready < 0 && errno == EINTR) continue;
-      if (ready == 0) return why = "the camera sent no picture", nullptr;
+      if (ready == 0) return Error{"the camera sent no picture"};
       if (ready < 0 || (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
         errno = ready < 0 ? errno : ENODEV;
-        return why = gone("waiting for a picture"), nullptr;
+        return Error{gone("waiting for a picture")};
       }
       v4l2_buffer b{};
       b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
       b.memory = V4L2_MEMORY_MMAP;
-      if (xioctl(s.fd, VIDIOC_DQBUF, &b) < 0) {
+      if (xioctl(s.fd.get(), VIDIOC_DQBUF, &b) < 0) {
         if (errno == EAGAIN) continue;
-        return why = gone("taking a picture"), nullptr;
+        return Error{gone("taking a picture")};
       }
-      if (b.index >= s.buffers.size()) return why = "the camera answered a buffer it was not given", nullptr;
+      if (b.index >= s.buffers.size()) return Error{"the camera answered a buffer it was not given"};
       const bool last = frame + 1 >= kFramesToSettle && !(b.flags & V4L2_BUF_FLAG_ERROR);
       if (last) {
         const auto* data = static_cast<const std::uint8_t*>(s.buffers[b.index].start);
@@ -210,12 +198,11 @@ class V4l2Camera : public Camera {
           bitmap = fromYuyv(data, used, static_cast<int>(format.fmt.pix.width),
                             static_cast<int>(format.fmt.pix.height), stride);
         } else {
-          DecodeResult decoded = decodeImage(data, used);
-          bitmap = decoded.bitmap;
+          if (auto decoded = decodeImage(data, used)) bitmap = decoded->bitmap;
         }
         if (bitmap) return std::make_shared<Image>(bitmap);
       }
-      if (xioctl(s.fd, VIDIOC_QBUF, &b) < 0) return why = gone("queueing a capture buffer"), nullptr;
+      if (xioctl(s.fd.get(), VIDIOC_QBUF, &b) < 0) return Error{gone("queueing a capture buffer")};
     }
   }
 };

@@ -253,11 +253,9 @@ std::string OffscreenContext::description() const {
 
 kit::Bitmap OffscreenContext::readPixels() {
   glBindFramebuffer(GL_FRAMEBUFFER, egl_->framebuffer);
-  try {
-    return readFramebuffer(width_, height_, FramebufferAlpha::Premultiplied);
-  } catch (const ReadbackError& e) {
-    throw OffscreenError(std::string("reading the offscreen framebuffer failed: ") + e.what());
-  }
+  kit::Result<kit::Bitmap> read = readFramebuffer(width_, height_, FramebufferAlpha::Premultiplied);
+  if (!read) throw OffscreenError("reading the offscreen framebuffer failed: " + read.error().message);
+  return std::move(*read);
 }
 
 }  // namespace render

@@ -23,7 +23,7 @@ bool isGles3() {
 
 }  // namespace
 
-kit::Bitmap readFramebuffer(int width, int height, FramebufferAlpha alpha) {
+kit::Result<kit::Bitmap> readFramebuffer(int width, int height, FramebufferAlpha alpha) {
   glFinish();
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   // Left over from elsewhere, either would shift or redirect the rows; an
@@ -35,7 +35,7 @@ kit::Bitmap readFramebuffer(int width, int height, FramebufferAlpha alpha) {
   const std::size_t row = static_cast<std::size_t>(width) * 4;
   std::vector<std::uint8_t> raw(row * static_cast<std::size_t>(height));
   glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
-  if (const GLenum error = glGetError(); error != GL_NO_ERROR) throw ReadbackError(glErrorName(error));
+  if (const GLenum error = glGetError(); error != GL_NO_ERROR) return kit::Error{glErrorName(error)};
 
   // GL's first row is the bottom one.
   kit::Bitmap out = kit::Bitmap::make(width, height, kit::PixelFormat::RGBA8);

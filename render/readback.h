@@ -2,10 +2,8 @@
 // runner's snapshots and the window's screenshot at exit.
 #pragma once
 
-#include <stdexcept>
-#include <string>
-
 #include "kit/bitmap.h"
+#include "kit/result.h"
 
 namespace render {
 
@@ -15,15 +13,11 @@ enum class FramebufferAlpha {
   Meaningless,    // a window's, which may have no alpha channel: read as opaque
 };
 
-// GL refused the read; what() is its error's name ("GL_INVALID_OPERATION").
-class ReadbackError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
 // Waits for the drawing and returns width × height pixels from the bound
 // framebuffer's bottom-left corner as straight-alpha RGBA, rows top to
-// bottom. Needs a current context; throws ReadbackError.
-kit::Bitmap readFramebuffer(int width, int height, FramebufferAlpha alpha);
+// bottom. Needs a current context. When GL refuses the read (or an error
+// the drawing left is pending) the error is GL's name for it
+// ("GL_INVALID_OPERATION").
+kit::Result<kit::Bitmap> readFramebuffer(int width, int height, FramebufferAlpha alpha);
 
 }  // namespace render

@@ -15,6 +15,7 @@
 #include "hosts/headless/runner.h"
 #include "kit/image_codec.h"
 #include "kit/image_picker.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -39,13 +40,6 @@ kit::ImageRef solidImage(int width, int height,
   return std::make_shared<kit::Image>(bitmap, orientation);
 }
 
-fs::path freshFolder(const std::string& name) {
-  const fs::path dir = fs::temp_directory_path() / ("vitrane-" + name + "-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
-
 int filesIn(const fs::path& dir) {
   if (!fs::exists(dir)) return 0;
   int n = 0;
@@ -62,7 +56,6 @@ class Capture : public ::testing::Test {
     runner.launch();
     forgetLog();
   }
-  void TearDown() override { fs::remove_all(outDir); }
 
   VitraneforiPadViewController& vc() { return *runner.controller(); }
   CameraViewController& camera() { return *vc().cameraController; }
@@ -86,7 +79,8 @@ class Capture : public ::testing::Test {
     picker->finishPicking(std::move(image), crop);
   }
 
-  fs::path outDir = freshFolder("capture");
+  testing_files::TempFolder folder_{"capture"};
+  fs::path outDir = folder_.path();
   std::ostringstream out;
   headless::Runner runner{{false, outDir.string(), {}}, out};
 
@@ -342,8 +336,8 @@ TEST_F(Capture, ScenarioPickerLinesAnswerTheOpenPicker) {
   const fs::path dir = outDir / "scenario";
   fs::create_directories(dir);
   std::ofstream(dir / "junk.png") << "not a picture";
-  std::string error;
-  ASSERT_TRUE(kit::writePngFile(*solidImage(1300, 1250)->bitmap(), (dir / "wide.png").string(), &error)) << error;
+  const kit::Result<void> written = kit::writePngFile(*solidImage(1300, 1250)->bitmap(), (dir / "wide.png").string());
+  ASSERT_TRUE(written) << written.error().message;
   const std::string text =
       "action cropLibraryTile\n"
       "picker wide.png crop=10,20,1100,1100\n"

@@ -17,6 +17,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <iterator>
 #include <set>
 #include <sstream>
@@ -27,6 +28,7 @@
 #include "app/device_facts.h"
 #include "hosts/desktop/birds_eye.h"
 #include "kit/image_codec.h"
+#include "tests/temp_folder.h"
 
 extern char** environ;
 
@@ -110,14 +112,9 @@ class DesktopSmoke : public ::testing::Test {
   void SetUp() override {
     if (!kDesktopPath) GTEST_SKIP() << "vitrane (the desktop window) was not built: SDL2 or SDL2_mixer missing";
     if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
-    dir_ = fs::temp_directory_path() / ("vitrane-smoke-" + std::to_string(getpid()));
-    fs::create_directories(dir_);
+    folder_.emplace("smoke");
+    dir_ = folder_->path();
     startDisplay();
-  }
-
-  void TearDown() override {
-    std::error_code ec;
-    if (!dir_.empty()) fs::remove_all(dir_, ec);
   }
 
   // Xvfb picks a free display itself and writes its number once it takes
@@ -221,6 +218,9 @@ class DesktopSmoke : public ::testing::Test {
     return {"DISPLAY=" + display_, "SDL_AUDIODRIVER=dummy", "XDG_STATE_HOME=" + (dir_ / "state").string()};
   }
 
+  // Made in SetUp, once the test is known to run; removed after Xvfb,
+  // which writes its frame buffer there, has gone.
+  std::optional<testing_files::TempFolder> folder_;
   Child xvfb_;
   fs::path dir_;
   fs::path logPath_;
@@ -246,9 +246,9 @@ TEST_F(DesktopSmoke, DrawsTheScreenTakesInputAndQuitsOnItsOwn) {
   ASSERT_TRUE(startApp(app, {"--exit-after", "2", "--screenshot", shot.string(), "--script", script.string()}));
   ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
 
-  const kit::DecodeResult image = kit::decodeImageFile(shot.string());
-  ASSERT_TRUE(image) << image.error << "\n" << logTail();
-  const kit::Bitmap& b = *image.bitmap;
+  const auto image = kit::decodeImageFile(shot.string());
+  ASSERT_TRUE(image) << image.error().message << "\n" << logTail();
+  const kit::Bitmap& b = *image->bitmap;
   ASSERT_EQ(b.format, kit::PixelFormat::RGBA8);
   EXPECT_EQ(b.width, 768);  // the whole screen fits the display at one pixel a point
   EXPECT_EQ(b.height, 1024);
@@ -285,9 +285,9 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
   ASSERT_TRUE(startApp(app, {"--exit-after", "2.3", "--screenshot", shot.string(), "--script", script.string()}));
   ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
 
-  const kit::DecodeResult image = kit::decodeImageFile(shot.string());
-  ASSERT_TRUE(image) << image.error << "\n" << logTail();
-  const kit::Bitmap& b = *image.bitmap;
+  const auto image = kit::decodeImageFile(shot.string());
+  ASSERT_TRUE(image) << image.error().message << "\n" << logTail();
+  const kit::Bitmap& b = *image->bitmap;
   ASSERT_EQ(b.width, 1000);
   ASSERT_EQ(b.height, 800);
   const auto panel = desktop::placeBirdsEye(1000, 800, desktop::BirdsEyeMode::Auto);
@@ -339,13 +339,13 @@ TEST_F(DesktopSmoke, ASlideIsMarkedInTheTableFromAboveForAMomentThoughTheScreenS
                         "--screenshot", shot.string(), "--script", script.string()}))
       return -1;
     if (app.waitFor(std::chrono::seconds(60)) != 0) return -1;
-    const kit::DecodeResult image = kit::decodeImageFile(shot.string());
+    const auto image = kit::decodeImageFile(shot.string());
     const auto panel = desktop::placeBirdsEye(1000, 800, desktop::BirdsEyeMode::Auto);
     if (!image || !panel) return -1;
     long yellow = 0;
     for (int y = panel->y; y < panel->y + panel->side; ++y)
       for (int x = panel->x; x < panel->x + panel->side; ++x) {
-        const std::uint8_t* p = image.bitmap->row(y) + 4 * x;
+        const std::uint8_t* p = image->bitmap->row(y) + 4 * x;
         if (p[0] > 200 && p[1] > 190 && p[2] < 90) ++yellow;
       }
     return yellow;

@@ -19,6 +19,7 @@
 #include "hosts/desktop/process.h"
 #include "kit/clock.h"
 #include "kit/run_loop.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -89,9 +90,8 @@ TEST_F(LaunchedApp, TheHelpPanelLoadsItsOwnInterfaceAndForwardsEveryButton) {
 
 // The desktop's opener gets the address as one argument, whatever it holds.
 TEST(DesktopOpener, SpawnsTheOpenerWithTheAddressAsOneArgument) {
-  const fs::path dir = fs::temp_directory_path() / ("vitrane-opener-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const testing_files::TempFolder folder("opener");
+  const fs::path& dir = folder.path();
   const fs::path record = dir / "args";
   {
     std::ofstream script(dir / "xdg-open");
@@ -119,16 +119,14 @@ TEST(DesktopOpener, SpawnsTheOpenerWithTheAddressAsOneArgument) {
   const std::string args{std::istreambuf_iterator<char>(in), {}};
   EXPECT_EQ(args, "1|" + address + "|");
   EXPECT_FALSE(startedWithoutOpener);
-  fs::remove_all(dir);
 }
 
 // An opener that starts but finds no program for the link (xdg-open's exit
 // status 3) is told, once, when it has finished; one that opened its link
 // is not.
 TEST(DesktopOpener, ALinkNoProgramCouldOpenIsToldOnceItsOpenerHasFinished) {
-  const fs::path dir = fs::temp_directory_path() / ("vitrane-failing-opener-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const testing_files::TempFolder folder("failing-opener");
+  const fs::path& dir = folder.path();
   std::ofstream(dir / "xdg-open") << "#!/bin/sh\ncase \"$1\" in *good*) exit 0;; *) exit 3;; esac\n";
   fs::permissions(dir / "xdg-open", fs::perms::owner_all);
   const char* oldPath = std::getenv("PATH");
@@ -150,7 +148,6 @@ TEST(DesktopOpener, ALinkNoProgramCouldOpenIsToldOnceItsOpenerHasFinished) {
   EXPECT_EQ(failed, std::vector<std::string>{"https://bad.example/"});
   EXPECT_TRUE(links.failedAmong(desktop::reapChildren()).empty());
   EXPECT_EQ(desktop::linkFailureText("https://bad.example/"), "No browser could open https://bad.example/");
-  fs::remove_all(dir);
 }
 
 TEST(DesktopNotice, ALineShowsForItsTimeAndANewOneStartsTheTimeAgain) {

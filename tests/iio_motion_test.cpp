@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "kit/log.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -24,15 +25,12 @@ constexpr double kG = kit::IioMotionSource::kStandardGravity;
 class FakeIio : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::temp_directory_path() /
-           ("vitrane-iio-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(root);
+    ASSERT_FALSE(folder_.path().empty());
+    root = folder_.path();
     fs::create_directories(root / "sys/bus/iio/devices");
     fs::create_directories(root / "dev");
     fs::create_directories(root / "run/udev/data");
   }
-  void TearDown() override { fs::remove_all(root); }
 
   fs::path device(int n) const { return root / "sys/bus/iio/devices" / ("iio:device" + std::to_string(n)); }
   void write(const fs::path& file, const std::string& text) {
@@ -74,9 +72,15 @@ class FakeIio : public ::testing::Test {
     kit::IioMotionOptions o;
     o.background = false;
     o.buffered = buffered;
-    return kit::IioMotionSource::open(paths(), o, why);
+    auto source = kit::IioMotionSource::open(paths(), o);
+    if (!source) {
+      if (why) *why = source.error().message;
+      return nullptr;
+    }
+    return std::move(*source);
   }
 
+  testing_files::TempFolder folder_{"iio"};
   fs::path root;
 };
 
@@ -383,8 +387,9 @@ TEST_F(FakeIio, TheBackgroundReaderHandsSamplesToTheMainThreadOnly) {
   addImu(0);
   setImu(0, {0, 0, -1}, {});
   kit::IioMotionOptions o;  // a worker thread, on the real clock
-  auto source = kit::IioMotionSource::open(paths(), o, nullptr);
-  ASSERT_NE(source, nullptr);
+  auto opened = kit::IioMotionSource::open(paths(), o);
+  ASSERT_TRUE(opened) << opened.error().message;
+  auto source = std::move(*opened);
   // Its first reading comes at once; wait for it without sleeping blindly.
   std::optional<kit::MotionSample> s;
   const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(10);

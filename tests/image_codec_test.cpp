@@ -1,4 +1,5 @@
 #include "kit/image_codec.h"
+#include "tests/temp_folder.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -67,20 +68,18 @@ std::vector<std::string> readBlocks(const Bitmap& b, int size = 16) {
 }
 
 Bytes jpegOf(const Bitmap& b, int quality = 92, int exif = 0) {
-  Bytes out;
-  std::string error;
-  EXPECT_TRUE(encodeJpeg(b, quality, out, exif, &error)) << error;
-  return out;
+  auto out = encodeJpeg(b, quality, exif);
+  EXPECT_TRUE(out) << out.error().message;
+  return out.valueOr({});
 }
 
 Bytes pngOf(const Bitmap& b) {
-  Bytes out;
-  std::string error;
-  EXPECT_TRUE(encodePng(b, out, &error)) << error;
-  return out;
+  auto out = encodePng(b);
+  EXPECT_TRUE(out) << out.error().message;
+  return out.valueOr({});
 }
 
-DecodeResult decode(const Bytes& data, DecodeOptions options = {}) {
+Result<DecodedImage> decode(const Bytes& data, DecodeOptions options = {}) {
   return decodeImage(data.data(), data.size(), options);
 }
 
@@ -167,9 +166,8 @@ struct Exif {
 };
 
 struct TempDir {
-  fs::path path = fs::temp_directory_path() / ("vitrane-image-codec-" + std::to_string(::getpid()));
-  TempDir() { fs::create_directories(path); }
-  ~TempDir() { fs::remove_all(path); }
+  testing_files::TempFolder folder{"image-codec"};
+  const fs::path& path = folder.path();
   std::string write(const std::string& name, const Bytes& data) const {
     std::ofstream(path / name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
                                                        static_cast<std::streamsize>(data.size()));
@@ -185,52 +183,55 @@ TEST(ImageCodec, FilesAreKnownByContentAndFailuresExplained) {
   EXPECT_EQ(sniffImageFormat(png.data(), 7), ImageFormat::Unknown);
   EXPECT_EQ(sniffImageFormat(nullptr, 9), ImageFormat::Unknown);
   TempDir dir;
-  const DecodeResult text = decodeImageFile(dir.write("holiday.jpg", {'h', 'e', 'l', 'l', 'o', '\n'}));
+  const auto text = decodeImageFile(dir.write("holiday.jpg", {'h', 'e', 'l', 'l', 'o', '\n'}));
   EXPECT_FALSE(text);
-  EXPECT_TRUE(contains(text.error, "not a JPEG, PNG, WebP, HEIC or AVIF")) << text.error;
+  EXPECT_TRUE(contains(text.error().message, "not a JPEG, PNG, WebP, HEIC or AVIF")) << text.error().message;
   EXPECT_TRUE(decodeImageFile(dir.write("really-a-png.jpg", png)));
 
-  const DecodeResult missing = decodeImageFile((dir.path / "nothing.png").string());
-  EXPECT_TRUE(contains(missing.error, "nothing.png") && contains(missing.error, "No such file")) << missing.error;
-  EXPECT_TRUE(contains(decodeImageFile(dir.path.string()).error, "folder"));
-  EXPECT_TRUE(contains(decodeImageFile(dir.write("empty.png", {})).error, "empty"));
+  const auto missing = decodeImageFile((dir.path / "nothing.png").string());
+  EXPECT_TRUE(contains(missing.error().message, "nothing.png") && contains(missing.error().message, "No such file"))
+      << missing.error().message;
+  EXPECT_EQ(decodeImageFile(dir.path.string()).error().message, dir.path.string() + " is a folder, not an image file");
+  const std::string empty = dir.write("empty.png", {});
+  EXPECT_EQ(decodeImageFile(empty).error().message, empty + " is empty");
 }
 
 TEST(ImageCodec, RoundTrips) {
   for (PixelFormat format : {PixelFormat::RGBA8, PixelFormat::Gray8}) {
     const Bitmap original = noise(37, 23, format, 7);
-    const DecodeResult r = decode(pngOf(original));
-    ASSERT_TRUE(r) << r.error;
-    EXPECT_EQ(r.bitmap->format, format);
-    EXPECT_EQ(r.bitmap->width, 37);
-    EXPECT_EQ(r.bitmap->pixels, original.pixels);
+    const auto r = decode(pngOf(original));
+    ASSERT_TRUE(r) << r.error().message;
+    EXPECT_EQ(r->bitmap->format, format);
+    EXPECT_EQ(r->bitmap->width, 37);
+    EXPECT_EQ(r->bitmap->pixels, original.pixels);
   }
 
   const Bitmap original = gradient(64, 48);
-  const DecodeResult jpeg = decode(jpegOf(original, 95));
-  ASSERT_TRUE(jpeg) << jpeg.error;
-  ASSERT_EQ(jpeg.bitmap->pixels.size(), original.pixels.size());
+  const auto jpeg = decode(jpegOf(original, 95));
+  ASSERT_TRUE(jpeg) << jpeg.error().message;
+  ASSERT_EQ(jpeg->bitmap->pixels.size(), original.pixels.size());
   long total = 0;
-  for (std::size_t i = 0; i < original.pixels.size(); ++i) total += std::abs(jpeg.bitmap->pixels[i] - original.pixels[i]);
+  for (std::size_t i = 0; i < original.pixels.size(); ++i)
+    total += std::abs(jpeg->bitmap->pixels[i] - original.pixels[i]);
   EXPECT_LT(static_cast<double>(total) / original.pixels.size(), 2.0);
-  EXPECT_EQ(jpeg.bitmap->pixels[3], 255);
+  EXPECT_EQ(jpeg->bitmap->pixels[3], 255);
 
   // Written beside the old file and renamed over it, leaving nothing else.
   TempDir dir;
   const std::string path = (dir.path / "out.png").string();
-  std::string error;
-  ASSERT_TRUE(writePngFile(noise(5, 4, PixelFormat::RGBA8, 1), path, &error)) << error;
+  Result<void> written = writePngFile(noise(5, 4, PixelFormat::RGBA8, 1), path);
+  ASSERT_TRUE(written) << written.error().message;
   const Bitmap second = noise(9, 3, PixelFormat::Gray8, 2);
-  ASSERT_TRUE(writePngFile(second, path, &error)) << error;
-  EXPECT_EQ(decodeImageFile(path).bitmap->pixels, second.pixels);
+  written = writePngFile(second, path);
+  ASSERT_TRUE(written) << written.error().message;
+  EXPECT_EQ(decodeImageFile(path)->bitmap->pixels, second.pixels);
   EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator{}), 1);
-  EXPECT_FALSE(writePngFile(second, (dir.path / "no-folder" / "x.png").string(), &error));
+  EXPECT_FALSE(writePngFile(second, (dir.path / "no-folder" / "x.png").string()));
 
   Bitmap shortBuffer = Bitmap::make(10, 10, PixelFormat::RGBA8);
   shortBuffer.pixels.pop_back();
-  Bytes out;
-  EXPECT_FALSE(encodePng(shortBuffer, out));
-  EXPECT_FALSE(encodeJpeg(shortBuffer, 90, out));
+  EXPECT_EQ(encodePng(shortBuffer).error().message, "bitmap's pixel buffer is smaller than its size");
+  EXPECT_FALSE(encodeJpeg(shortBuffer, 90));
 }
 
 TEST(ImageCodec, PngVarietiesBecomeRgbaOrGray) {
@@ -256,16 +257,16 @@ TEST(ImageCodec, PngVarietiesBecomeRgbaOrGray) {
        {255, 0, 128, 255}},
   };
   for (const Case& c : cases) {
-    const DecodeResult r = decode(c.png);
-    ASSERT_TRUE(r) << c.name << ": " << r.error;
-    EXPECT_EQ(r.bitmap->format, c.format) << c.name;
-    EXPECT_EQ(r.bitmap->pixels, c.pixels) << c.name;
+    const auto r = decode(c.png);
+    ASSERT_TRUE(r) << c.name << ": " << r.error().message;
+    EXPECT_EQ(r->bitmap->format, c.format) << c.name;
+    EXPECT_EQ(r->bitmap->pixels, c.pixels) << c.name;
   }
   // An odd size leaves some interlace passes partly empty.
   const Bitmap picture = noise(9, 7, PixelFormat::RGBA8, 3);
   std::vector<Bytes> rows;
   for (int y = 0; y < 7; ++y) rows.emplace_back(picture.row(y), picture.row(y) + picture.rowBytes());
-  EXPECT_EQ(decode(craftPng(9, 7, 8, 6, rows, {}, 4)).bitmap->pixels, picture.pixels) << "interlaced";
+  EXPECT_EQ(decode(craftPng(9, 7, 8, 6, rows, {}, 4))->bitmap->pixels, picture.pixels) << "interlaced";
 }
 
 TEST(ImageCodec, ExifOrientationBecomesTheFlag) {
@@ -275,18 +276,18 @@ TEST(ImageCodec, ExifOrientationBecomesTheFlag) {
       {7, ImageOrientation::RightMirrored}, {8, ImageOrientation::Left}};
   const Bytes plain = jpegOf(gradient(32, 16));
   for (const auto& [tag, flag] : flags) {
-    const DecodeResult written = decode(jpegOf(gradient(32, 16), 90, tag));
-    ASSERT_TRUE(written) << written.error;
-    EXPECT_EQ(written.orientation, flag) << tag;
-    EXPECT_EQ(written.bitmap->width, 32) << "pixels stay as stored";
+    const auto written = decode(jpegOf(gradient(32, 16), 90, tag));
+    ASSERT_TRUE(written) << written.error().message;
+    EXPECT_EQ(written->orientation, flag) << tag;
+    EXPECT_EQ(written->bitmap->width, 32) << "pixels stay as stored";
     for (bool big : {false, true})
-      EXPECT_EQ(decode(withSegment(plain, 0xE1, Exif::typical(big, tag))).orientation, flag) << tag << big;
+      EXPECT_EQ(decode(withSegment(plain, 0xE1, Exif::typical(big, tag)))->orientation, flag) << tag << big;
   }
   for (std::uint32_t outOfRange : {0u, 9u, 0xFFFFu})
-    EXPECT_EQ(decode(withSegment(plain, 0xE1, Exif::typical(true, outOfRange))).orientation, ImageOrientation::Up);
+    EXPECT_EQ(decode(withSegment(plain, 0xE1, Exif::typical(true, outOfRange)))->orientation, ImageOrientation::Up);
   // XMP shares the APP1 marker; an Exif segment after it still counts.
   const Bytes xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', 0};
-  EXPECT_EQ(decode(withSegment(withSegment(plain, 0xE1, Exif::typical(false, 6)), 0xE1, xmp)).orientation,
+  EXPECT_EQ(decode(withSegment(withSegment(plain, 0xE1, Exif::typical(false, 6)), 0xE1, xmp))->orientation,
             ImageOrientation::Right);
 
   // Hostile offsets and counts are ignored, never followed.
@@ -302,9 +303,9 @@ TEST(ImageCodec, ExifOrientationBecomesTheFlag) {
     hostile.push_back(Exif(big).u32(8).u16(1).entry(0x0112, 4, 1, 0x80000006).u32(0).bytes);
   }
   for (std::size_t i = 0; i < hostile.size(); ++i) {
-    const DecodeResult r = decode(withSegment(plain, 0xE1, hostile[i]));
-    ASSERT_TRUE(r) << "case " << i << ": " << r.error;
-    EXPECT_EQ(r.orientation, ImageOrientation::Up) << "case " << i;
+    const auto r = decode(withSegment(plain, 0xE1, hostile[i]));
+    ASSERT_TRUE(r) << "case " << i << ": " << r.error().message;
+    EXPECT_EQ(r->orientation, ImageOrientation::Up) << "case " << i;
   }
 }
 
@@ -315,23 +316,23 @@ TEST(ImageCodec, OrientationAppliedToPixelsGivesTheUprightPicture) {
       {5, {"AD", "BE", "CF"}}, {6, {"CF", "BE", "AD"}}, {7, {"FC", "EB", "DA"}}, {8, {"DA", "EB", "FC"}}};
   for (const auto& [tag, layout] : stored) {
     const Bytes jpeg = jpegOf(blocks(layout), 95, tag);
-    EXPECT_EQ(readBlocks(*decode(jpeg).bitmap), layout) << tag;
-    const DecodeResult turned = decode(jpeg, {.applyOrientationToPixels = true});
-    ASSERT_TRUE(turned) << turned.error;
-    EXPECT_EQ(turned.orientation, ImageOrientation::Up);
-    EXPECT_EQ(readBlocks(*turned.bitmap), (std::vector<std::string>{"ABC", "DEF"})) << tag;
+    EXPECT_EQ(readBlocks(*decode(jpeg)->bitmap), layout) << tag;
+    const auto turned = decode(jpeg, {.applyOrientationToPixels = true});
+    ASSERT_TRUE(turned) << turned.error().message;
+    EXPECT_EQ(turned->orientation, ImageOrientation::Up);
+    EXPECT_EQ(readBlocks(*turned->bitmap), (std::vector<std::string>{"ABC", "DEF"})) << tag;
   }
 }
 
 TEST(ImageCodec, DamagedInputFailsAndNeverCrashes) {
   EXPECT_FALSE(decodeImage(nullptr, 0));
-  EXPECT_FALSE(decode({}).error.empty());
+  EXPECT_FALSE(decode({}).error().message.empty());
   std::mt19937 rng(42);
   for (const Bytes& prefix : {Bytes{}, Bytes{0xFF, 0xD8, 0xFF}, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}})
     for (int trial = 0; trial < 20; ++trial) {
       Bytes data = prefix;
       for (std::size_t i = rng() % 2000; i > 0; --i) data.push_back(static_cast<std::uint8_t>(rng()));
-      EXPECT_FALSE(decode(data).error.empty());
+      EXPECT_FALSE(decode(data).error().message.empty());
     }
 
   const Bytes jpeg = jpegOf(noise(64, 48, PixelFormat::RGBA8, 5), 90);
@@ -339,9 +340,9 @@ TEST(ImageCodec, DamagedInputFailsAndNeverCrashes) {
   for (const Bytes* file : {&jpeg, &png}) {
     const std::size_t n = file->size();
     for (std::size_t cut : {std::size_t{1}, std::size_t{12}, std::size_t{40}, n / 4, n / 2, n - 12, n - 2, n - 1}) {
-      const DecodeResult r = decodeImage(file->data(), cut);
+      const auto r = decodeImage(file->data(), cut);
       EXPECT_FALSE(r) << (file == &jpeg ? "JPEG" : "PNG") << " cut at " << cut << " of " << n;
-      EXPECT_FALSE(r.error.empty());
+      EXPECT_FALSE(r.error().message.empty());
     }
   }
   Bytes trailing = jpeg;  // bytes after the end marker are common and harmless
@@ -357,19 +358,20 @@ TEST(ImageCodec, DamagedInputFailsAndNeverCrashes) {
       Bytes damaged = *file;
       for (int k = 1 + static_cast<int>(rng() % 4); k > 0; --k)
         damaged[rng() % damaged.size()] = static_cast<std::uint8_t>(rng());
-      const DecodeResult r = decode(damaged, {.maxPixels = 1 << 20});
+      const auto r = decode(damaged, {.maxPixels = 1 << 20});
       if (r) {
-        EXPECT_EQ(r.bitmap->pixels.size(), r.bitmap->rowBytes() * r.bitmap->height);
+        EXPECT_EQ(r->bitmap->pixels.size(), r->bitmap->rowBytes() * r->bitmap->height);
       } else {
-        EXPECT_FALSE(r.error.empty());
+        EXPECT_FALSE(r.error().message.empty());
       }
     }
 }
 
 TEST(ImageCodec, SizeLimitsAreCheckedFromTheHeader) {
   const auto start = std::chrono::steady_clock::now();
-  const DecodeResult png = decode(craftPng(60000, 60000, 8, 6, {Bytes(16, 0)}));
-  EXPECT_TRUE(contains(png.error, "60000 x 60000") && contains(png.error, "limit")) << png.error;
+  const auto png = decode(craftPng(60000, 60000, 8, 6, {Bytes(16, 0)}));
+  EXPECT_TRUE(contains(png.error().message, "60000 x 60000") && contains(png.error().message, "limit"))
+      << png.error().message;
   // Filling 14 GB would take far longer, or fail as "out of memory".
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
 
@@ -379,7 +381,7 @@ TEST(ImageCodec, SizeLimitsAreCheckedFromTheHeader) {
   // A sequential JPEG reduced by libjpeg only ever holds the reduced pixels.
   const Bytes big = jpegOf(gradient(64, 64));
   EXPECT_FALSE(decode(big, {.maxPixels = 4095}));
-  EXPECT_EQ(decode(big, {.maxPixels = 4095, .fitWithin = {8, 8}}).bitmap->width, 8);
+  EXPECT_EQ(decode(big, {.maxPixels = 4095, .fitWithin = {8, 8}})->bitmap->width, 8);
 }
 
 TEST(ImageCodec, FitWithinKeepsAspectAndNeverEnlarges) {
@@ -403,32 +405,32 @@ TEST(ImageCodec, FitWithinKeepsAspectAndNeverEnlarges) {
       picture.pixels[i * 4 + 3] = 255;
     }
     for (const Bytes& file : {pngOf(picture), jpegOf(picture)}) {
-      const DecodeResult r = decode(file, {.fitWithin = c.box});
-      ASSERT_TRUE(r) << r.error;
+      const auto r = decode(file, {.fitWithin = c.box});
+      ASSERT_TRUE(r) << r.error().message;
       const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h) + " in " + describe(c.box);
-      ASSERT_EQ(r.bitmap->width, c.fittedW) << what;
-      ASSERT_EQ(r.bitmap->height, c.fittedH) << what;
-      const std::uint8_t* left = r.bitmap->row(c.fittedH / 2) + (c.fittedW / 4) * 4;
-      const std::uint8_t* right = r.bitmap->row(c.fittedH / 2) + (c.fittedW * 3 / 4) * 4;
+      ASSERT_EQ(r->bitmap->width, c.fittedW) << what;
+      ASSERT_EQ(r->bitmap->height, c.fittedH) << what;
+      const std::uint8_t* left = r->bitmap->row(c.fittedH / 2) + (c.fittedW / 4) * 4;
+      const std::uint8_t* right = r->bitmap->row(c.fittedH / 2) + (c.fittedW * 3 / 4) * 4;
       EXPECT_TRUE(left[0] > 230 && left[2] < 25 && right[0] < 25 && right[2] > 230) << what;
     }
   }
 
   // Stored landscape, shown portrait: the box applies to the picture as shown.
   const Bytes turned = jpegOf(gradient(400, 300), 90, 6);
-  const DecodeResult stored = decode(turned, {.fitWithin = {200, 100}});
-  EXPECT_EQ(stored.orientation, ImageOrientation::Right);
-  EXPECT_EQ(std::pair(stored.bitmap->width, stored.bitmap->height), std::pair(100, 75));
-  const DecodeResult shown = decode(turned, {.fitWithin = {200, 100}, .applyOrientationToPixels = true});
-  EXPECT_EQ(std::pair(shown.bitmap->width, shown.bitmap->height), std::pair(75, 100));
+  const auto stored = decode(turned, {.fitWithin = {200, 100}});
+  EXPECT_EQ(stored->orientation, ImageOrientation::Right);
+  EXPECT_EQ(std::pair(stored->bitmap->width, stored->bitmap->height), std::pair(100, 75));
+  const auto shown = decode(turned, {.fitWithin = {200, 100}, .applyOrientationToPixels = true});
+  EXPECT_EQ(std::pair(shown->bitmap->width, shown->bitmap->height), std::pair(75, 100));
 
   // A transparent pixel's colour must not darken the average; grey stays grey.
   const Bytes edge = craftPng(2, 1, 8, 6, {{255, 0, 0, 255, 0, 0, 0, 0}});
-  EXPECT_EQ(decode(edge, {.fitWithin = {1, 1}}).bitmap->pixels, (Bytes{255, 0, 0, 128}));
+  EXPECT_EQ(decode(edge, {.fitWithin = {1, 1}})->bitmap->pixels, (Bytes{255, 0, 0, 128}));
   Bitmap gray = Bitmap::make(4, 4, PixelFormat::Gray8);
   std::fill(gray.pixels.begin(), gray.pixels.end(), 200);
   gray.pixels[0] = 0;
-  EXPECT_EQ(decode(pngOf(gray), {.fitWithin = {2, 2}}).bitmap->pixels, (Bytes{150, 200, 200, 200}));
+  EXPECT_EQ(decode(pngOf(gray), {.fitWithin = {2, 2}})->bitmap->pixels, (Bytes{150, 200, 200, 200}));
 }
 
 // A plain PNG is reduced as its rows arrive, an interlaced one after it is
@@ -443,11 +445,11 @@ TEST(ImageCodec, PngReducedRowByRowMatchesTheWholePictureReduced) {
     const Bytes plain = craftPng(w, h, 8, colorType, rows);
     const Bytes interlaced = craftPng(w, h, 8, colorType, rows, {}, bpp);
     for (const Size box : {Size{10, 10}, Size{52, 0}, Size{0, 5}, Size{1, 1}}) {
-      const DecodeResult a = decode(plain, {.fitWithin = box});
-      const DecodeResult b = decode(interlaced, {.fitWithin = box});
-      ASSERT_TRUE(a && b) << a.error << b.error;
-      EXPECT_EQ(std::pair(a.bitmap->width, a.bitmap->height), std::pair(b.bitmap->width, b.bitmap->height));
-      EXPECT_EQ(a.bitmap->pixels, b.bitmap->pixels) << (rgba ? "RGBA " : "grey ") << describe(box);
+      const auto a = decode(plain, {.fitWithin = box});
+      const auto b = decode(interlaced, {.fitWithin = box});
+      ASSERT_TRUE(a && b) << a.error().message << b.error().message;
+      EXPECT_EQ(std::pair(a->bitmap->width, a->bitmap->height), std::pair(b->bitmap->width, b->bitmap->height));
+      EXPECT_EQ(a->bitmap->pixels, b->bitmap->pixels) << (rgba ? "RGBA " : "grey ") << describe(box);
     }
   }
   // Cut off halfway through its rows: still a failure, not half a picture.

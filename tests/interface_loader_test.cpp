@@ -8,6 +8,7 @@
 #include "kit/activity_indicator.h"
 #include "kit/image_view.h"
 #include "kit/label.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -252,8 +253,8 @@ TEST(InterfaceLoader, RefusesTreesDeeperThanSixtyFourLevels) {
 }
 
 TEST(InterfaceLoader, LoadsFilesAndReportsUnreadableOnes) {
-  const auto dir = std::filesystem::path(::testing::TempDir()) / "interface_loader_test";
-  std::filesystem::create_directories(dir);
+  const testing_files::TempFolder folder("interface-loader");
+  const std::filesystem::path& dir = folder.path();
   const auto file = dir / "Main.json";
   std::ofstream(file) << kMain;
   Owner owner;
@@ -269,7 +270,6 @@ TEST(InterfaceLoader, LoadsFilesAndReportsUnreadableOnes) {
       EXPECT_TRUE(std::string(e.what()).starts_with(bad.string() + ": cannot read the file")) << e.what();
     }
   }
-  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include "kit/image_picker.h"
 #include "kit/photo_album.h"
 #include "kit/popover.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -18,11 +19,7 @@ namespace fs = std::filesystem;
 
 class AlbumFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
+  void SetUp() override { ASSERT_FALSE(dir.empty()); }
 
   std::set<std::string> names() const {
     std::set<std::string> found;
@@ -30,7 +27,8 @@ class AlbumFolder : public ::testing::Test {
     return found;
   }
 
-  fs::path dir = fs::temp_directory_path() / ("vitrane-album-" + std::to_string(::getpid()));
+  testing_files::TempFolder folder{"album"};
+  const fs::path dir = folder.path();
 };
 
 // Each pixel holds its own stored position: red x, green y.
@@ -74,25 +72,27 @@ TEST_F(AlbumFolder, ASavedPictureReadsBackWithItsSizeAndOrientation) {
   kit::SavedPhotosAlbum album((dir / "made" / "on demand").string());
   const auto path = album.save(*numberedImage(40, 30, kit::ImageOrientation::Right));
   ASSERT_TRUE(path);
-  const kit::DecodeResult back = kit::decodeImageFile(*path);
-  ASSERT_TRUE(back) << back.error;
-  EXPECT_EQ(back.bitmap->width, 40);
-  EXPECT_EQ(back.bitmap->height, 30);
-  EXPECT_EQ(back.orientation, kit::ImageOrientation::Right);
+  const auto back = kit::decodeImageFile(*path);
+  ASSERT_TRUE(back) << back.error().message;
+  EXPECT_EQ(back->bitmap->width, 40);
+  EXPECT_EQ(back->bitmap->height, 30);
+  EXPECT_EQ(back->orientation, kit::ImageOrientation::Right);
 }
 
 TEST_F(AlbumFolder, AFailedSaveSaysWhyAndLeavesNoFile) {
   std::ofstream(dir / "plain file") << "x";
   kit::SavedPhotosAlbum blocked((dir / "plain file" / "album").string());
-  std::string error;
-  EXPECT_FALSE(blocked.save(*numberedImage(8, 8), &error));
-  EXPECT_FALSE(error.empty());
+  const auto refused = blocked.save(*numberedImage(8, 8));
+  ASSERT_FALSE(refused);
+  EXPECT_TRUE(
+      refused.error().message.starts_with("cannot make the folder " + (dir / "plain file" / "album").string() + ": "))
+      << refused.error().message;
   EXPECT_EQ(blocked.savedCount(), 0);
 
   kit::SavedPhotosAlbum album(dir.string());
-  error.clear();
-  EXPECT_FALSE(album.save(kit::Image(std::make_shared<kit::Bitmap>()), &error));
-  EXPECT_EQ(error, "the picture is empty");
+  const auto empty = album.save(kit::Image(std::make_shared<kit::Bitmap>()));
+  ASSERT_FALSE(empty);
+  EXPECT_EQ(empty.error().message, "the picture is empty");
   EXPECT_EQ(names(), std::set<std::string>{"plain file"});
 }
 
@@ -114,7 +114,8 @@ TEST(AlbumDefaultFolder, ThePicturesFolderComesFromTheUserDirsFile) {
 }
 
 TEST(AlbumDefaultFolder, FallsBackToPicturesInTheHomeFolder) {
-  const fs::path home = fs::temp_directory_path() / ("vitrane-home-" + std::to_string(::getpid()));
+  const testing_files::TempFolder folder("home");
+  const fs::path& home = folder.path();
   fs::create_directories(home / "cfg");
   const std::string oldHome = getenv("HOME") ? getenv("HOME") : "";
   const char* oldConfig = getenv("XDG_CONFIG_HOME");
@@ -129,7 +130,6 @@ TEST(AlbumDefaultFolder, FallsBackToPicturesInTheHomeFolder) {
     setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
   else
     unsetenv("XDG_CONFIG_HOME");
-  fs::remove_all(home);
 }
 
 // The pixel at displayed (x, y) of an image, as (stored x, stored y).
@@ -205,9 +205,9 @@ TEST(Picker, AnswersItsDelegateAndIsOpenOnlyWhileShown) {
   EXPECT_EQ(delegate.info.description(),
             "{cropRect = [2, 0, 5, 5]; editedImage = <Image 5x5 orientation 0>; "
             "originalImage = <Image 20x10 orientation 0>}");
-  std::string why;
-  EXPECT_FALSE(picker->takePicture(&why));
-  EXPECT_EQ(why, "the picker shows the photo library");
+  const kit::Result<void> taken = picker->takePicture();
+  ASSERT_FALSE(taken);
+  EXPECT_EQ(taken.error().message, "the picker shows the photo library");
   picker->cancel();
   EXPECT_EQ(delegate.cancelled, 1);
 

@@ -13,33 +13,12 @@
 
 #include "kit/bitmap.h"
 #include "kit/image_codec.h"
+#include "tests/temp_folder.h"
 
 namespace phototest {
 
 // Removed with everything in it when the test ends.
-class TempFolder {
- public:
-  TempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vitrane-photos-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path_ = pattern;
-  }
-  ~TempFolder() {
-    std::error_code ignored;
-    // Put back what a test took away, or the folder could not be removed.
-    for (const auto& p : restore_) std::filesystem::permissions(p, std::filesystem::perms::owner_all, ignored);
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempFolder(const TempFolder&) = delete;
-  TempFolder& operator=(const TempFolder&) = delete;
-
-  const std::filesystem::path& path() const { return path_; }
-  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
-  void restorePermissionsOf(const std::filesystem::path& p) { restore_.push_back(p); }
-
- private:
-  std::filesystem::path path_;
-  std::vector<std::filesystem::path> restore_;
-};
+using TempFolder = testing_files::TempFolder;
 
 // A picture whose colour changes across it, so scaled copies differ from
 // turned ones.
@@ -64,15 +43,11 @@ inline void writeBytes(const std::filesystem::path& path, const std::vector<std:
 }
 
 inline std::vector<std::uint8_t> jpegBytes(int width, int height, int exifOrientation = 0, int quality = 85) {
-  std::vector<std::uint8_t> bytes;
-  kit::encodeJpeg(gradient(width, height), quality, bytes, exifOrientation);
-  return bytes;
+  return kit::encodeJpeg(gradient(width, height), quality, exifOrientation).valueOr({});
 }
 
 inline std::vector<std::uint8_t> pngBytes(int width, int height) {
-  std::vector<std::uint8_t> bytes;
-  kit::encodePng(gradient(width, height), bytes);
-  return bytes;
+  return kit::encodePng(gradient(width, height)).valueOr({});
 }
 
 inline void writeJpeg(const std::filesystem::path& path, int width, int height, int exifOrientation = 0) {

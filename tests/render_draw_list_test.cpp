@@ -185,23 +185,24 @@ TEST(DrawListPictures, EveryOrientationShowsThePixelsAsTheDecoderTurnsThemUprigh
     const auto orientation = static_cast<kit::ImageOrientation>(flag);
     // EXIF tags in the order of the platform's flags.
     static constexpr int kExif[8] = {1, 3, 8, 6, 2, 4, 5, 7};
-    std::vector<std::uint8_t> jpeg;
-    ASSERT_TRUE(kit::encodeJpeg(stored, 100, jpeg, kExif[flag]));
+    const auto encoded = kit::encodeJpeg(stored, 100, kExif[flag]);
+    ASSERT_TRUE(encoded);
+    const std::vector<std::uint8_t>& jpeg = *encoded;
     kit::DecodeOptions upright;
     upright.applyOrientationToPixels = true;
-    const kit::DecodeResult shown = kit::decodeImage(jpeg.data(), jpeg.size(), upright);
-    ASSERT_TRUE(shown) << shown.error;
+    const auto shown = kit::decodeImage(jpeg.data(), jpeg.size(), upright);
+    ASSERT_TRUE(shown) << shown.error().message;
     ASSERT_EQ(kit::orientationFromExif(kExif[flag]), orientation);
 
     const auto uv = render::orientedTexCoords(orientation);
-    const int w = shown.bitmap->width, h = shown.bitmap->height;
+    const int w = shown->bitmap->width, h = shown->bitmap->height;
     ASSERT_EQ(kit::isQuarterTurned(orientation), w == 16) << flag;
     for (int by = 0; by < h / 8; ++by)
       for (int bx = 0; bx < w / 8; ++bx) {
         const float x = (bx * 8 + 4.0f) / w, y = (by * 8 + 4.0f) / h;
         const Point s = storedPointFor(uv, x, y);
         const int sx = static_cast<int>(s.x * 32), sy = static_cast<int>(s.y * 16);
-        const int expected = shown.bitmap->row(by * 8 + 4)[(bx * 8 + 4) * shown.bitmap->bytesPerPixel()];
+        const int expected = shown->bitmap->row(by * 8 + 4)[(bx * 8 + 4) * shown->bitmap->bytesPerPixel()];
         EXPECT_NEAR(stored.row(sy)[sx * 4], expected, 6) << "flag " << flag << " block " << bx << "," << by;
       }
   }

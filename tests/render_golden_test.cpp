@@ -77,15 +77,15 @@ void expectMatchesGolden(const kit::Bitmap& actual, const std::string& name) {
   const fs::path golden = fs::path(VITRANE_TEST_DATA) / "golden" / (name + ".png");
   if (updatingGoldens()) {
     fs::create_directories(golden.parent_path());
-    std::string error;
-    ASSERT_TRUE(kit::writePngFile(actual, golden.string(), &error)) << error;
+    const kit::Result<void> written = kit::writePngFile(actual, golden.string());
+    ASSERT_TRUE(written) << written.error().message;
     std::printf("updated %s\n", golden.string().c_str());
     return;
   }
-  const kit::DecodeResult expected = kit::decodeImageFile(golden.string());
-  ASSERT_TRUE(expected) << golden << ": " << expected.error
+  const auto expected = kit::decodeImageFile(golden.string());
+  ASSERT_TRUE(expected) << golden << ": " << expected.error().message
                         << " (make it with VITRANE_UPDATE_GOLDENS=1, see the top of this file)";
-  const kit::Bitmap& e = *expected.bitmap;
+  const kit::Bitmap& e = *expected->bitmap;
   ASSERT_EQ(e.format, kit::PixelFormat::RGBA8);
   ASSERT_EQ(e.width, actual.width);
   ASSERT_EQ(e.height, actual.height);
@@ -108,8 +108,9 @@ void expectMatchesGolden(const kit::Bitmap& actual, const std::string& name) {
   if (differing <= allowed) return;
   const fs::path keep = fs::temp_directory_path() / "vitrane-golden";
   fs::create_directories(keep);
-  kit::writePngFile(actual, (keep / (name + "-actual.png")).string());
-  kit::writePngFile(diff, (keep / (name + "-diff.png")).string());
+  // Kept for a person to look at; the failure below is reported either way.
+  (void)kit::writePngFile(actual, (keep / (name + "-actual.png")).string());
+  (void)kit::writePngFile(diff, (keep / (name + "-diff.png")).string());
   ADD_FAILURE() << name << ": " << differing << " pixels differ by more than " << kChannelTolerance
                 << " (at most " << allowed << " may), the largest difference is " << largest
                 << "; the picture and the difference are in " << keep;

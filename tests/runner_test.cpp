@@ -16,6 +16,7 @@
 #include <nlohmann/json.hpp>
 
 #include "kit/image_codec.h"
+#include "tests/temp_folder.h"
 
 extern char** environ;
 
@@ -53,11 +54,9 @@ std::string slurp(const fs::path& p) {
 class RunnerTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (fs::temp_directory_path() / "vitrane-run-test.XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
+    ASSERT_FALSE(folder_.path().empty());
+    dir_ = folder_.path();
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   std::string scenario(const std::string& name, const std::string& text) {
     const fs::path p = dir_ / name;
@@ -101,6 +100,7 @@ class RunnerTest : public ::testing::Test {
     return run(options);
   }
 
+  testing_files::TempFolder folder_{"run-test"};
   fs::path dir_;
 };
 
@@ -294,10 +294,10 @@ TEST_F(RunnerTest, MovieLinesMakeAnAnimatedPngThatAnEndOrTheScenarioEndWrites) {
   EXPECT_EQ(std::count(a.begin(), a.end(), "fdAT"), 2);
   EXPECT_EQ(a.front(), "IHDR");
   EXPECT_EQ(a.back(), "IEND");
-  const kit::DecodeResult still = kit::decodeImageFile((out / "a.png").string());
-  ASSERT_TRUE(still) << still.error;  // a viewer without animation shows the first
-  EXPECT_EQ(still.bitmap->width, 48);
-  EXPECT_EQ(still.bitmap->height, 64);
+  const auto still = kit::decodeImageFile((out / "a.png").string());
+  ASSERT_TRUE(still) << still.error().message;  // a viewer without animation shows the first
+  EXPECT_EQ(still->bitmap->width, 48);
+  EXPECT_EQ(still->bitmap->height, 64);
   pngChunks(out / "sub" / "b.png", frames);
   EXPECT_EQ(frames, 3u);  // start, 6, 12: written at the scenario's end
 

@@ -9,6 +9,7 @@
 #include "app/vitrane_view_controller.h"
 #include "fakescreen/rubbed_view.h"
 #include "tests/app_fixture.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -127,8 +128,7 @@ TEST_F(SceneSetup, OnlyPortraitAutorotates) {
 class SceneSetupWithout : public ::testing::Test {
  protected:
   void launchWithout(const std::string& missing) {
-    dir_ = fs::path(testing::TempDir()) / ("vitrane-" + std::to_string(getpid()) + "-" + missing);
-    fs::remove_all(dir_);
+    dir_ = folder_ / missing;
     fs::create_directories(dir_);
     for (const auto& entry : fs::directory_iterator(kit::Bundle::defaultResourceDir()))
       if (entry.path().filename() != missing)
@@ -139,9 +139,9 @@ class SceneSetupWithout : public ::testing::Test {
   }
   void TearDown() override {
     runner_.reset();
-    fs::remove_all(dir_);
   }
   std::ostringstream out_;
+  testing_files::TempFolder folder_{"scene-setup"};
   fs::path dir_;
   std::unique_ptr<headless::Runner> runner_;
 };

@@ -153,7 +153,7 @@ TEST(MotionReplay, PlaysMotionLinesOnTheScenariosTime) {
 class PresentCamera : public kit::Camera {
  public:
   bool isAvailable() override { return true; }
-  kit::ImageRef captureStill(std::string*) override { return nullptr; }
+  kit::Result<kit::ImageRef> captureStill() override { return kit::Error{"there is no camera"}; }
 };
 
 // The live session: the application on a platform whose motion comes from

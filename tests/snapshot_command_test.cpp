@@ -16,6 +16,7 @@
 #include "hosts/headless/scenario.h"
 #include "kit/image_codec.h"
 #include "render/offscreen_context.h"
+#include "tests/temp_folder.h"
 
 extern char** environ;
 
@@ -35,12 +36,6 @@ std::string errorOf(const std::string& text) {
     return e.what();
   }
   return "";
-}
-
-fs::path makeTempDir() {
-  std::string pattern = (fs::temp_directory_path() / "vitrane-snapshot-test.XXXXXX").string();
-  if (!mkdtemp(pattern.data())) return {};
-  return pattern;
 }
 
 std::string slurp(const fs::path& p) {
@@ -98,7 +93,8 @@ TEST(SnapshotCommand, NamesMustBePngAndStayInsideTheOutputFolder) {
 }
 
 TEST(SnapshotCommand, PicturesGoUnderTheOutputFolderWhichIsMadeWhenMissing) {
-  const fs::path dir = makeTempDir();
+  const testing_files::TempFolder folder("snapshot-test");
+  const fs::path& dir = folder.path();
   ASSERT_FALSE(dir.empty());
   headless::RunnerOptions options;
   options.outDir = (dir / "not" / "yet").string();
@@ -108,35 +104,33 @@ TEST(SnapshotCommand, PicturesGoUnderTheOutputFolderWhichIsMadeWhenMissing) {
     try {
       runner.run(parse("frames 2\nsnapshot shots/a.png\nwait 0.5\nsnapshot b.png\n"));
     } catch (const std::runtime_error& e) {
-      fs::remove_all(dir);
       // Only a missing GL context is a reason to skip; other failures fail.
       if (std::string(e.what()).find("no OpenGL ES context") != std::string::npos) GTEST_SKIP() << e.what();
       FAIL() << e.what();
     }
   }
   for (const fs::path& p : {dir / "not/yet/shots/a.png", dir / "not/yet/b.png"}) {
-    const kit::DecodeResult picture = kit::decodeImageFile(p.string());
-    ASSERT_TRUE(picture) << p << ": " << picture.error;
-    EXPECT_EQ(picture.bitmap->width, 768);
-    EXPECT_EQ(picture.bitmap->height, 1024);
+    const auto picture = kit::decodeImageFile(p.string());
+    ASSERT_TRUE(picture) << p << ": " << picture.error().message;
+    EXPECT_EQ(picture->bitmap->width, 768);
+    EXPECT_EQ(picture->bitmap->height, 1024);
   }
   // The panel had faded in for the second one only.
   const auto a = kit::decodeImageFile((dir / "not/yet/shots/a.png").string());
   const auto b = kit::decodeImageFile((dir / "not/yet/b.png").string());
-  const std::uint8_t* pa = a.bitmap->row(440) + 400 * 4;
-  const std::uint8_t* pb = b.bitmap->row(440) + 400 * 4;
+  const std::uint8_t* pa = a->bitmap->row(440) + 400 * 4;
+  const std::uint8_t* pb = b->bitmap->row(440) + 400 * 4;
   EXPECT_GT(pa[0] + pa[1] + pa[2], pb[0] + pb[1] + pb[2] + 100);
-  fs::remove_all(dir);
 }
 
 TEST(SnapshotCommand, WithoutGlOnlySnapshotsFailAndTheyFailWithTheirLine) {
-  const fs::path dir = makeTempDir();
+  const testing_files::TempFolder folder("snapshot-test");
+  const fs::path& dir = folder.path();
   ASSERT_FALSE(dir.empty());
   EXPECT_EQ(runWithoutGl(dir, "frames 1\ndump\n"), 0) << slurp(dir / "stderr");
   const int status = runWithoutGl(dir, "frames 1\nsnapshot a.png\ndump\n");
   const std::string err = slurp(dir / "stderr");
   if (status == 0) {
-    fs::remove_all(dir);
     GTEST_SKIP() << "this system's EGL does not take its drivers from LIBGL_DRIVERS_PATH";
   }
   EXPECT_EQ(status, 1);
@@ -145,7 +139,6 @@ TEST(SnapshotCommand, WithoutGlOnlySnapshotsFailAndTheyFailWithTheirLine) {
       << err;
   EXPECT_EQ(slurp(dir / "stdout").find("STATE "), std::string::npos);  // nothing ran past it
   EXPECT_FALSE(fs::exists(dir / "out" / "a.png"));
-  fs::remove_all(dir);
 }
 
 }  // namespace

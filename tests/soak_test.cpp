@@ -34,6 +34,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/temp_folder.h"
+
 extern char** environ;
 
 namespace {
@@ -192,9 +194,8 @@ void expectFinite(const json& value, const std::string& where, int& faults) {
 
 TEST(Soak, PhotosAndGesturesForMinutesStayBoundedAndFinite) {
   const int minutes = soakMinutes();
-  const fs::path dir = fs::temp_directory_path() / ("vitrane-soak-" + std::to_string(getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir);
+  const testing_files::TempFolder folder("soak");
+  const fs::path& dir = folder.path();
   const fs::path scenario = dir / "soak.scn";
   std::ofstream(scenario) << soakScenario(minutes, makeLibrary(dir));
 
@@ -313,7 +314,6 @@ TEST(Soak, PhotosAndGesturesForMinutesStayBoundedAndFinite) {
   std::printf("soak: %d virtual minutes, resident %ld kB after the first, at most %ld kB later, last %ld kB; "
               "zoom %.3f..%.3f\n",
               minutes, settled, highest, rss.back(), lowestZoom, highestZoom);
-  fs::remove_all(dir);
 }
 
 }  // namespace

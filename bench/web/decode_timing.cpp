@@ -6,13 +6,13 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <string>
 #include <vector>
 
 #include "kit/image_codec.h"
+#include "kit/posix_io.h"
 #include "kit/photo_library.h"
 
 namespace {
@@ -41,9 +41,7 @@ std::vector<std::uint8_t> cameraPhoto() {
       row[4 * x + 3] = 255;
     }
   }
-  std::vector<std::uint8_t> bytes;
-  kit::encodeJpeg(picture, 88, bytes, 6);  // turned, as phones store portraits
-  return bytes;
+  return kit::encodeJpeg(picture, 88, 6).valueOr({});  // turned, as phones store portraits
 }
 
 }  // namespace
@@ -53,23 +51,26 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: decode_timing RESOURCES_DIR\n");
     return 2;
   }
-  std::ifstream in(std::string(argv[1]) + "/WoodGrain1200x900.jpg", std::ios::binary);
-  const std::vector<std::uint8_t> wood((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  const std::vector<std::uint8_t> wood =
+      kit::readWholeFile(std::string(argv[1]) + "/WoodGrain1200x900.jpg").valueOr({});
   if (wood.empty()) {
     std::fprintf(stderr, "decode_timing: no WoodGrain1200x900.jpg in %s\n", argv[1]);
     return 1;
   }
   const std::vector<std::uint8_t> photo = cameraPhoto();
-  kit::DecodeResult woodDecoded = kit::decodeImage(wood.data(), wood.size());
-  std::vector<std::uint8_t> woodPng;
-  kit::encodePng(*woodDecoded.bitmap, woodPng);
+  auto woodDecoded = kit::decodeImage(wood.data(), wood.size());
+  if (!woodDecoded) {
+    std::fprintf(stderr, "decode_timing: %s\n", woodDecoded.error().message.c_str());
+    return 1;
+  }
+  const std::vector<std::uint8_t> woodPng = kit::encodePng(*woodDecoded->bitmap).valueOr({});
 
   kit::DecodeOptions displaySized;
   displaySized.fitWithin = kit::kFullScreenImageSize;
   displaySized.applyOrientationToPixels = true;
   bool ok = true;
   auto decode = [&ok](const std::vector<std::uint8_t>& bytes, const kit::DecodeOptions& options) {
-    ok = kit::decodeImage(bytes.data(), bytes.size(), options).bitmap != nullptr && ok;
+    ok = kit::decodeImage(bytes.data(), bytes.size(), options).ok() && ok;
   };
   const double woodJpeg = medianMs(15, [&] { decode(wood, {}); });
   const double woodPngMs = medianMs(15, [&] { decode(woodPng, {}); });

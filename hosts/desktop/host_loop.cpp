@@ -116,9 +116,9 @@ int HostLoop::finish() {
 void HostLoop::answerCameraPicker() {
   kit::ImagePickerController* picker = platform_->imagePickers().openPicker();
   if (!picker || picker->sourceType() != kit::ImagePickerSourceType::Camera) return;
-  std::string why;
-  if (picker->takePicture(&why)) return;
-  kit::log("The camera took no picture: %@", why);
+  const kit::Result<void> taken = picker->takePicture();
+  if (taken) return;
+  kit::log("The camera took no picture: %@", taken.error().message);
   picker->cancel();
 }
 
@@ -213,16 +213,15 @@ bool HostLoop::writeScreenshot() {
     return false;
   }
   draw();  // leaves the window's framebuffer bound
-  std::optional<kit::Bitmap> shot;
-  try {
-    shot = render::readFramebuffer(drawableWidth_, drawableHeight_, render::FramebufferAlpha::Meaningless);
-  } catch (const render::ReadbackError&) {
+  const kit::Result<kit::Bitmap> shot =
+      render::readFramebuffer(drawableWidth_, drawableHeight_, render::FramebufferAlpha::Meaningless);
+  if (!shot) {
     std::fprintf(stderr, "vitrane: no screenshot: the frame could not be read back\n");
     return false;
   }
-  std::string error;
-  if (!kit::writePngFile(*shot, options_.screenshotPath, &error)) {
-    std::fprintf(stderr, "vitrane: cannot write %s: %s\n", options_.screenshotPath.c_str(), error.c_str());
+  if (const kit::Result<void> written = kit::writePngFile(*shot, options_.screenshotPath); !written) {
+    std::fprintf(stderr, "vitrane: cannot write %s: %s\n", options_.screenshotPath.c_str(),
+                 written.error().message.c_str());
     return false;
   }
   return true;

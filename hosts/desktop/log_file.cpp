@@ -1,11 +1,11 @@
 #include "hosts/desktop/log_file.h"
 
 #include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <system_error>
 
 #include "kit/log.h"
+#include "kit/posix_io.h"
 
 namespace desktop {
 
@@ -17,22 +17,18 @@ std::string defaultLogPath(const char* xdgStateHome, const char* home) {
   return {};
 }
 
-std::unique_ptr<LogFile> LogFile::open(const std::string& path, std::string* why) {
-  auto fail = [&](const std::string& reason) {
-    if (why) *why = reason;
-    return nullptr;
-  };
+kit::Result<std::unique_ptr<LogFile>> LogFile::open(const std::string& path) {
   const fs::path file(path);
   std::error_code ec;
   if (file.has_parent_path() && !fs::is_directory(file.parent_path(), ec)) {
     fs::create_directories(file.parent_path(), ec);
-    if (ec) return fail(ec.message());
+    if (ec) return kit::Error{ec.message()};
     // State is the user's own.
     fs::permissions(file.parent_path(), fs::perms::owner_all, ec);
   }
   if (fs::is_regular_file(file, ec)) fs::rename(file, path + ".old", ec);
   std::FILE* out = std::fopen(path.c_str(), "w");
-  if (!out) return fail(std::strerror(errno));
+  if (!out) return kit::Error{kit::errnoText(errno)};
   return std::unique_ptr<LogFile>(new LogFile(path, out));
 }
 

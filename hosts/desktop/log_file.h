@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "kit/result.h"
+
 namespace desktop {
 
 // $XDG_STATE_HOME/vitrane/vitrane.log, else ~/.local/state/vitrane/vitrane.log
@@ -21,8 +23,8 @@ std::string defaultLogPath(const char* xdgStateHome, const char* home);
 // made (owner only) when missing.
 class LogFile {
  public:
-  // Null, with the reason in why, when the file cannot be written.
-  static std::unique_ptr<LogFile> open(const std::string& path, std::string* why);
+  // An error when the file cannot be written.
+  static kit::Result<std::unique_ptr<LogFile>> open(const std::string& path);
   ~LogFile();  // the log goes to standard error again
   LogFile(const LogFile&) = delete;
   LogFile& operator=(const LogFile&) = delete;

@@ -30,7 +30,12 @@ bool openLog(const Options& options, std::unique_ptr<LogFile>& logFile) {
   const std::string path =
       chosen ? options.logPath : defaultLogPath(std::getenv("XDG_STATE_HOME"), std::getenv("HOME"));
   std::string why = "no state folder is known (neither XDG_STATE_HOME nor HOME is set)";
-  if (!path.empty()) logFile = LogFile::open(path, &why);
+  if (!path.empty()) {
+    if (auto opened = LogFile::open(path))
+      logFile = std::move(*opened);
+    else
+      why = opened.error().message;
+  }
   if (!logFile && chosen) {
     std::fprintf(stderr, "vitrane: cannot write the log to %s: %s\n", path.c_str(), why.c_str());
     return false;

@@ -1,21 +1,21 @@
 #include "hosts/desktop/motion_choice.h"
 
-#include "hosts/desktop/file_text.h"
 #include "kit/iio_motion_source.h"
+#include "kit/posix_io.h"
 
 namespace desktop {
 
 namespace {
 
 std::optional<MotionChoice> replayOf(const Options& options, const Say& say) {
-  const std::optional<std::string> text = readFileText(options.replayPath);
-  if (!text) {
+  const auto bytes = kit::readToEnd(options.replayPath);
+  if (!bytes) {
     say("cannot read " + options.replayPath);
     return std::nullopt;
   }
   MotionChoice choice;
   try {
-    auto replay = std::make_unique<ReplayMotionSource>(*text, options.replayPath);
+    auto replay = std::make_unique<ReplayMotionSource>(std::string(bytes->begin(), bytes->end()), options.replayPath);
     choice.replay = replay.get();
     choice.live = std::move(replay);
   } catch (const ReplayError& e) {
@@ -38,13 +38,13 @@ std::optional<MotionChoice> chooseMotion(const Options& options, const Say& say)
   choice.flatPivotEstimate = options.flatPivotEstimate;
   if (options.motion == Motion::Simulated) return choice;
   const kit::IioPaths paths = options.iioRoot.empty() ? kit::IioPaths{} : kit::IioPaths::underRoot(options.iioRoot);
-  std::string why;
-  auto iio = kit::IioMotionSource::open(paths, {}, &why);
+  auto iio = kit::IioMotionSource::open(paths, {});
   if (iio) {
-    if (options.motion == Motion::Auto) say("motion from the IIO sensors: " + iio->description());
-    choice.live = std::move(iio);
+    if (options.motion == Motion::Auto) say("motion from the IIO sensors: " + (*iio)->description());
+    choice.live = std::move(*iio);
     return choice;
   }
+  const std::string& why = iio.error().message;
   if (options.motion == Motion::Iio) {
     say(why);
     return std::nullopt;

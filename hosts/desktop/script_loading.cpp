@@ -1,19 +1,19 @@
 #include "hosts/desktop/script_loading.h"
 
-#include "hosts/desktop/file_text.h"
+#include "kit/posix_io.h"
 
 namespace desktop {
 
 std::optional<std::vector<InputStep>> loadScript(const std::string& path, const KeyNameCheck& isKeyName,
                                                  const Say& say) {
   if (path.empty()) return std::vector<InputStep>{};
-  const std::optional<std::string> text = readFileText(path);
-  if (!text) {
+  const auto bytes = kit::readToEnd(path);
+  if (!bytes) {
     say("cannot read " + path);
     return std::nullopt;
   }
   try {
-    std::vector<InputStep> steps = parseInputScript(*text, path);
+    std::vector<InputStep> steps = parseInputScript(std::string(bytes->begin(), bytes->end()), path);
     for (const InputStep& step : steps)
       if (step.kind == InputStep::Kind::Key && !isKeyName(step.key)) {
         say(path + ": no key is called \"" + step.key + "\"");

@@ -1,13 +1,15 @@
 // vitrane-run: the application with no window, no sensors and no person,
 // driven by a scenario file on a virtual clock.
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 
 #include "hosts/headless/runner.h"
 #include "kit/interface_loader.h"
+#include "kit/posix_io.h"
 
 namespace {
 
@@ -27,12 +29,13 @@ constexpr const char* kUsage =
     "Exit status: 0 after the last command, 2 for a malformed scenario\n"
     "(FILE:LINE: message on standard error), 1 for any other failure.\n";
 
-// The whole of a stream; false on a read error (a folder named as the
-// scenario opens fine and only fails here, and must not run as empty).
-bool readAll(std::FILE* in, std::string& text) {
-  char buf[65536];
-  for (size_t n; (n = std::fread(buf, 1, sizeof buf, in)) > 0;) text.append(buf, n);
-  return !std::ferror(in);
+// The whole of a scenario file, or of standard input for "-". A folder
+// named as the scenario opens fine and fails only as it is read: it must
+// not run as an empty scenario.
+kit::Result<std::string> readScenarioText(const std::string& path) {
+  auto bytes = path == "-" ? kit::readFd(STDIN_FILENO) : kit::readToEnd(path);
+  if (!bytes) return bytes.error();
+  return std::string(bytes->begin(), bytes->end());
 }
 
 // Status 2 promises a FILE:LINE message about the scenario; a bad command
@@ -72,30 +75,21 @@ int main(int argc, char** argv) {
   }
   if (scenarioPath.empty()) return usageError("no scenario given");
 
-  std::string text;
+  const kit::Result<std::string> text = readScenarioText(scenarioPath);
+  if (!text) {
+    const std::string what = scenarioPath == "-" ? "standard input" : scenarioPath;
+    std::fprintf(stderr, "vitrane-run: cannot read %s: %s\n", what.c_str(), text.error().message.c_str());
+    return 1;
+  }
   std::string baseDir = ".";
-  if (scenarioPath == "-") {
-    if (!readAll(stdin, text)) {
-      std::fprintf(stderr, "vitrane-run: cannot read standard input: %s\n", std::strerror(errno));
-      return 1;
-    }
-  } else {
-    std::FILE* in = std::fopen(scenarioPath.c_str(), "rb");
-    const bool ok = in && readAll(in, text);
-    const int error = errno;
-    if (in) std::fclose(in);
-    if (!ok) {
-      std::fprintf(stderr, "vitrane-run: cannot read %s: %s\n", scenarioPath.c_str(),
-                   std::strerror(error));
-      return 1;
-    }
+  if (scenarioPath != "-") {
     baseDir = std::filesystem::path(scenarioPath).parent_path().string();
     if (baseDir.empty()) baseDir.assign(1, '.');  // assign: GCC 12 warns falsely on = "."
   }
 
   try {
     const headless::Scenario scenario = headless::parseScenario(
-        text, scenarioPath, baseDir, VitraneforiPadViewController::actionNames());
+        *text, scenarioPath, baseDir, VitraneforiPadViewController::actionNames());
     headless::Runner runner(options, std::cout);
     runner.run(scenario);
   } catch (const headless::ScenarioError& e) {
@@ -109,7 +103,7 @@ int main(int argc, char** argv) {
   }
   // Output lost to a full disk is a failed run, not a clean one.
   if (!std::cout.flush()) {
-    std::fprintf(stderr, "vitrane-run: cannot write the output: %s\n", std::strerror(errno));
+    std::fprintf(stderr, "vitrane-run: cannot write the output: %s\n", kit::errnoText(errno).c_str());
     return 1;
   }
   return 0;

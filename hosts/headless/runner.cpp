@@ -10,6 +10,7 @@
 #include "hosts/headless/state_dump.h"
 #include "kit/animated_png.h"
 #include "kit/image_codec.h"
+#include "kit/posix_io.h"
 #include "kit/log.h"
 #include "render/compositor.h"
 #include "render/offscreen_context.h"
@@ -36,9 +37,8 @@ std::string formatNumber(double v) {
 class ScriptedCamera : public kit::Camera {
  public:
   bool isAvailable() override { return true; }
-  kit::ImageRef captureStill(std::string* error) override {
-    if (error) *error = "the scenario's camera is answered by picker lines";
-    return nullptr;
+  kit::Result<kit::ImageRef> captureStill() override {
+    return kit::Error{"the scenario's camera is answered by picker lines"};
   }
 };
 
@@ -192,13 +192,15 @@ void Runner::finishMovie() {
   if (file.is_relative()) file = std::filesystem::path(options_.outDir) / file;
   std::error_code made;
   if (file.has_parent_path()) std::filesystem::create_directories(file.parent_path(), made);
-  std::vector<std::uint8_t> bytes;
-  std::string error;
+  auto fail = [&](const std::string& why) {
+    return std::runtime_error("movie: cannot write " + file.string() + ": " + why);
+  };
+  if (made) throw fail(made.message());
   // Shown at the pace it was taken: every N frames of 120 a second.
   const auto every = static_cast<int>(std::min<long long>(recording.movie.every, 0xFFFF));
-  if (made || !kit::encodeAnimatedPng(recording.pictures, every, 120, bytes, &error) ||
-      !kit::writeFileReplacing(file.string(), bytes, &error))
-    throw std::runtime_error("movie: cannot write " + file.string() + ": " + (made ? made.message() : error));
+  const auto bytes = kit::encodeAnimatedPng(recording.pictures, every, 120);
+  if (!bytes) throw fail(bytes.error().message);
+  if (auto written = kit::writeFileAtomically(file.string(), *bytes); !written) throw fail(written.error().message);
 }
 
 void Runner::applyMotion(const MotionChange& c) {
@@ -301,12 +303,12 @@ void Runner::answerPicker(const PickerAnswer& answer, const std::string& file, i
   // A file that cannot be read is handed over as no picture, for the
   // application to refuse; why goes to standard error.
   kit::ImageRef image;
-  kit::DecodeResult decoded = kit::decodeImageFile(answer.path);
+  const auto decoded = kit::decodeImageFile(answer.path);
   if (decoded)
-    image = std::make_shared<kit::Image>(decoded.bitmap, decoded.orientation);
+    image = std::make_shared<kit::Image>(decoded->bitmap, decoded->orientation);
   else
     std::cerr << file << ":" << line << ": warning: picker: cannot read " << answer.path << ": "
-              << decoded.error << "\n";
+              << decoded.error().message << "\n";
   std::optional<kit::Rect> crop;
   if (answer.hasCrop)
     crop = kit::Rect{static_cast<float>(answer.cropX), static_cast<float>(answer.cropY),
@@ -357,9 +359,8 @@ void Runner::writeSnapshot(const std::string& path) {
       throw std::runtime_error("cannot make the folder " + file.parent_path().string() + ": " +
                                error.message());
   }
-  std::string error;
-  if (!kit::writePngFile(picture, file.string(), &error))
-    throw std::runtime_error("cannot write " + file.string() + ": " + error);
+  if (const kit::Result<void> written = kit::writePngFile(picture, file.string()); !written)
+    throw std::runtime_error("cannot write " + file.string() + ": " + written.error().message);
 }
 
 }  // namespace headless

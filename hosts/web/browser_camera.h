@@ -12,10 +12,10 @@ namespace web {
 class BrowserCamera final : public kit::Camera {
  public:
   bool isAvailable() override { return available_; }
-  kit::ImageRef captureStill(std::string* error) override {
+  kit::Result<kit::ImageRef> captureStill() override {
     kit::ImageRef still = std::move(still_);
     still_ = nullptr;
-    if (!still && error) *error = "the browser gave no photo";
+    if (!still) return kit::Error{"the browser gave no photo"};
     return still;
   }
 

@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <cstdio>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <stdexcept>
@@ -13,6 +12,7 @@
 #include "hosts/web/page_bridge.h"
 #include "kit/image_codec.h"
 #include "kit/log.h"
+#include "kit/posix_io.h"
 
 namespace web {
 
@@ -277,26 +277,22 @@ void WebHost::photoChosen(const std::string& path, const std::string& name) {
   kit::DecodeOptions options;
   // A camera's still is upright, as the platform's camera gives it.
   options.applyOrientationToPixels = fromCamera;
-  std::vector<std::uint8_t> bytes;
-  {
-    std::ifstream in(path, std::ios::binary);
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  // Unreadable, it is no picture: the decoder below says so.
+  const std::vector<std::uint8_t> bytes = kit::readWholeFile(path).valueOr({});
   std::remove(path.c_str());
   // From memory: the decoder's reasons then name no file of the page's own.
-  kit::DecodeResult decoded = kit::decodeImage(bytes.data(), bytes.size(), options);
+  auto decoded = kit::decodeImage(bytes.data(), bytes.size(), options);
   if (!picker) return;
   if (!decoded) {
-    kit::log("Image picker: passing over %@: %@", name, decoded.error);
+    kit::log("Image picker: passing over %@: %@", name, decoded.error().message);
     picker->cancel();
     return;
   }
-  auto image = std::make_shared<const kit::Image>(decoded.bitmap, decoded.orientation);
+  auto image = std::make_shared<const kit::Image>(decoded->bitmap, decoded->orientation);
   if (fromCamera) {
     camera_->setStill(image);
-    std::string why;
-    if (!picker->takePicture(&why)) {
-      kit::log("The camera took no picture: %@", why);
+    if (const kit::Result<void> taken = picker->takePicture(); !taken) {
+      kit::log("The camera took no picture: %@", taken.error().message);
       picker->cancel();
     }
     return;
@@ -317,10 +313,9 @@ void WebHost::photoChoiceCancelled() {
 }
 
 void WebHost::offerSaved(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (bytes.empty()) return;
-  offerSavedPhoto(fileName(path), bytes.data(), bytes.size());
+  const auto bytes = kit::readWholeFile(path);
+  if (!bytes || bytes->empty()) return;
+  offerSavedPhoto(fileName(path), bytes->data(), bytes->size());
 }
 
 void WebHost::contextLost() {
