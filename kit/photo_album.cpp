@@ -20,8 +20,6 @@ namespace kit {
 
 namespace {
 
-constexpr const char* kAlbumSubfolder = "Vitrane";
-constexpr const char* kFilePrefix = "Vitrane ";
 constexpr const char* kFileExtension = ".jpg";
 constexpr int kJpegQuality = 92;
 // Names tried past the highest number found before giving up.
@@ -32,9 +30,13 @@ std::string homeFolder() {
   return home && *home ? home : "/";
 }
 
-// "Vitrane 0042.jpg" → 42; anything else → 0.
-int fileNumber(const std::string& name) {
-  const std::string prefix = kFilePrefix, extension = kFileExtension;
+// What the album's files are called before their number: "NAME " (nothing
+// for an album with no name).
+std::string filePrefix(const std::string& albumName) { return albumName.empty() ? "" : albumName + " "; }
+
+// "NAME 0042.jpg" → 42; anything else → 0.
+int fileNumber(const std::string& name, const std::string& prefix) {
+  const std::string extension = kFileExtension;
   if (name.size() <= prefix.size() + extension.size() || name.compare(0, prefix.size(), prefix) != 0 ||
       name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
     return 0;
@@ -44,28 +46,29 @@ int fileNumber(const std::string& name) {
   return std::atoi(digits.c_str());
 }
 
-int highestNumberIn(const std::string& folder) {
+int highestNumberIn(const std::string& folder, const std::string& prefix) {
   int highest = 0;
   std::error_code ec;
   for (std::filesystem::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec))
-    highest = std::max(highest, fileNumber(it->path().filename().string()));
+    highest = std::max(highest, fileNumber(it->path().filename().string(), prefix));
   return highest;
 }
 
-std::string numberedName(const std::string& folder, int n) {
-  char name[64];
-  std::snprintf(name, sizeof name, "%s%04d%s", kFilePrefix, n, kFileExtension);
-  return (std::filesystem::path(folder) / name).string();
+std::string numberedName(const std::string& folder, const std::string& prefix, int n) {
+  char number[16];
+  std::snprintf(number, sizeof number, "%04d", n);
+  return (std::filesystem::path(folder) / (prefix + number + kFileExtension)).string();
 }
 
 // Gives the finished temporary file a new numbered name without replacing
 // anything: a hard link where the file system has them, else a rename that
 // refuses to replace. Answers the name, or nothing with errno in err.
-std::optional<std::string> claimName(const std::string& temp, const std::string& folder, int* err) {
-  const int first = highestNumberIn(folder) + 1;
+std::optional<std::string> claimName(const std::string& temp, const std::string& folder,
+                                     const std::string& prefix, int* err) {
+  const int first = highestNumberIn(folder, prefix) + 1;
   bool linksWork = true;
   for (int n = first; n < first + kNameAttempts; ++n) {
-    const std::string target = numberedName(folder, n);
+    const std::string target = numberedName(folder, prefix, n);
     if (linksWork) {
       if (::link(temp.c_str(), target.c_str()) == 0) {
         ::unlink(temp.c_str());
@@ -111,7 +114,10 @@ int exifFromOrientation(ImageOrientation orientation) {
   return 1;
 }
 
-SavedPhotosAlbum::SavedPhotosAlbum() : folder_(defaultFolder()) {}
+void SavedPhotosAlbum::setName(std::string name) {
+  name_ = std::move(name);
+  if (folder_.empty()) folder_ = defaultFolder(name_);
+}
 
 std::optional<std::string> SavedPhotosAlbum::picturesDirFromUserDirs(const std::string& text,
                                                                      const std::string& home) {
@@ -147,7 +153,7 @@ std::optional<std::string> SavedPhotosAlbum::picturesDirFromUserDirs(const std::
   return found;
 }
 
-std::string SavedPhotosAlbum::defaultFolder() {
+std::string SavedPhotosAlbum::defaultFolder(const std::string& name) {
   const std::string home = homeFolder();
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
   const std::filesystem::path config =
@@ -160,7 +166,7 @@ std::string SavedPhotosAlbum::defaultFolder() {
     text << file.rdbuf();
     if (auto named = picturesDirFromUserDirs(text.str(), home)) pictures = *named;
   }
-  return (std::filesystem::path(pictures) / kAlbumSubfolder).string();
+  return (std::filesystem::path(pictures) / name).string();
 }
 
 Result<std::string> SavedPhotosAlbum::save(const Image& image) {
@@ -170,11 +176,12 @@ Result<std::string> SavedPhotosAlbum::save(const Image& image) {
   auto bytes = encodeJpeg(*bitmap, kJpegQuality, exif);
   if (!bytes) return Error{"cannot encode the picture: " + bytes.error().message};
 
+  if (folder_.empty()) return Error{"the album has no folder"};
   std::error_code ec;
   std::filesystem::create_directories(folder_, ec);
   if (ec) return Error{"cannot make the folder " + folder_ + ": " + ec.message()};
 
-  std::string temp = (std::filesystem::path(folder_) / ".vitrane-save-XXXXXX").string();
+  std::string temp = (std::filesystem::path(folder_) / ".album-save-XXXXXX").string();
   UniqueFd fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (!fd) return Error{"cannot write in " + folder_ + ": " + errnoText(errno)};
   Result<void> written = writeFd(fd.get(), bytes->data(), bytes->size());
@@ -190,7 +197,7 @@ Result<std::string> SavedPhotosAlbum::save(const Image& image) {
   ::chmod(temp.c_str(), 0666 & ~mask);
 
   int err = 0;
-  auto name = claimName(temp, folder_, &err);
+  auto name = claimName(temp, folder_, filePrefix(name_), &err);
   if (!name) {
     ::unlink(temp.c_str());
     return Error{"cannot name the picture in " + folder_ + ": " + errnoText(err)};

@@ -144,6 +144,8 @@ TEST_F(Capture, AnOversizedCropIsLoggedButStillBecomesTheTableAndIsSaved) {
   EXPECT_EQ(vc().tileVerticalPitch, 1200);
   EXPECT_EQ(saved(), 1);
   EXPECT_EQ(filesIn(albumFolder()), 1);
+  // The application names its album: the file is called after it.
+  EXPECT_TRUE(fs::exists(albumFolder() / "Vitrane 0001.jpg"));
   // The pick is over: no popover, no picker.
   EXPECT_FALSE(camera().popover);
   EXPECT_EQ(openPicker(), nullptr);

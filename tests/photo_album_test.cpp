@@ -54,7 +54,7 @@ TEST_F(AlbumFolder, EverySaveMakesANewFileAndNeverReplacesOne) {
   // Someone else's picture holds a number already, and a stray higher one.
   std::ofstream(dir / "Vitrane 0001.jpg") << "keep me";
   std::ofstream(dir / "Vitrane 0007.jpg") << "and me";
-  kit::SavedPhotosAlbum album(dir.string());
+  kit::SavedPhotosAlbum album(dir.string(), "Vitrane");
   const auto first = album.save(*numberedImage(16, 8));
   const auto second = album.save(*numberedImage(16, 8));
   ASSERT_TRUE(first && second);
@@ -89,7 +89,7 @@ TEST_F(AlbumFolder, AFailedSaveSaysWhyAndLeavesNoFile) {
       << refused.error().message;
   EXPECT_EQ(blocked.savedCount(), 0);
 
-  kit::SavedPhotosAlbum album(dir.string());
+  kit::SavedPhotosAlbum album(dir.string(), "Vitrane");
   const auto empty = album.save(kit::Image(std::make_shared<kit::Bitmap>()));
   ASSERT_FALSE(empty);
   EXPECT_EQ(empty.error().message, "the picture is empty");
@@ -122,14 +122,37 @@ TEST(AlbumDefaultFolder, FallsBackToPicturesInTheHomeFolder) {
   const std::string savedConfig = oldConfig ? oldConfig : "";
   setenv("HOME", home.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (home / "cfg").c_str(), 1);
-  EXPECT_EQ(kit::SavedPhotosAlbum::defaultFolder(), (home / "Pictures" / "Vitrane").string());
+  EXPECT_EQ(kit::SavedPhotosAlbum::defaultFolder("Vitrane"), (home / "Pictures" / "Vitrane").string());
   std::ofstream(home / "cfg" / "user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/Fotos\"\n";
-  EXPECT_EQ(kit::SavedPhotosAlbum::defaultFolder(), (home / "Fotos" / "Vitrane").string());
+  EXPECT_EQ(kit::SavedPhotosAlbum::defaultFolder("Vitrane"), (home / "Fotos" / "Vitrane").string());
   setenv("HOME", oldHome.c_str(), 1);
   if (oldConfig)
     setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
   else
     unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST_F(AlbumFolder, TheApplicationNamesTheAlbumAndItsFolderUnlessAHostChoseOne) {
+  // Unnamed and with no folder, a save is refused and nothing is made.
+  kit::SavedPhotosAlbum nowhere;
+  const auto refused = nowhere.save(*numberedImage(8, 8));
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error().message, "the album has no folder");
+  EXPECT_EQ(nowhere.savedCount(), 0);
+
+  // A host's folder stays when the application names the album later.
+  kit::SavedPhotosAlbum chosen(dir.string());
+  chosen.setName("Table");
+  EXPECT_EQ(chosen.folder(), dir.string());
+  const auto path = chosen.save(*numberedImage(8, 8));
+  ASSERT_TRUE(path) << path.error().message;
+  EXPECT_EQ(fs::path(*path).filename(), "Table 0001.jpg");
+
+  // With none chosen, the name makes the folder in the user's pictures.
+  kit::SavedPhotosAlbum named;
+  named.setName("Table");
+  EXPECT_EQ(named.folder(), kit::SavedPhotosAlbum::defaultFolder("Table"));
+  EXPECT_EQ(fs::path(named.folder()).filename(), "Table");
 }
 
 // The pixel at displayed (x, y) of an image, as (stored x, stored y).
