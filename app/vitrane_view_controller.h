@@ -1,10 +1,11 @@
 // The main view controller: it owns every piece of the application's state
 // and every operation on it. The operations live in the folder of the
-// subsystem that owns them (one class, several .cpp files); the instance
-// variables below are grouped by that owner.
+// subsystem that owns them (one class, several .cpp files); the state is one
+// value per owner, declared in a small header of the owner's folder, and
+// each value names its own fields (visit) for the state dump and the
+// interface file.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,9 +18,9 @@
 #include "app/scene_objects.h"
 #include "app/system_sounds.h"
 #include "fakescreen/fake_home_screen.h"
-#include "geometry/tablet_geometry.h"
 #include "geometry/flat_pivot_estimate.h"
 #include "geometry/pivot.h"
+#include "geometry/tablet_geometry.h"
 #include "kit/button.h"
 #include "kit/gesture_recognizer.h"
 #include "kit/interface_loader.h"
@@ -33,10 +34,6 @@
 #include "photos/wandering_photos.h"
 #include "world/tile_field.h"
 #include "world/world_zoom.h"
-
-class RubbedView;
-class CameraViewController;
-class HelpPanelViewController;
 
 // Whoever sent an action: a button, a recogniser, the help panel, or
 // nothing when another operation calls it. No action looks at it.
@@ -167,24 +164,24 @@ class VitraneforiPadViewController : public kit::ViewController,
   void visitWebSite(Sender sender = nullptr);
   void visitAppStoreListing(Sender sender = nullptr);
 
-  // --- State, by owner --------------------------------------------------
-  ControllerOutlets outlets;        // the views the main interface file connects
-  SceneObjects scene;               // the kept world recognisers and the satellites
-  SystemSounds systemSounds;        // the three short sounds (app/)
-  FrameDriverState frameDriver;     // motion service, heading offset, one-frame flags (motion/)
-  VelocityIntegrator velocity;      // the frame's sample and a turn's first frames (motion/)
-  TurnGesture turn;                 // the turn of the tablet in progress (motion/)
-  TabletGeometry geometry;          // body, screen, sensor and the five corners (geometry/)
-  Pivot pivot;                      // the point the picture turns about, and why (geometry/)
+  // --- State, one value per owner ---------------------------------------
+  ControllerOutlets outlets;     // the views the main interface file connects (app/)
+  SceneObjects scene;            // the kept world recognisers and the satellites (app/)
+  SystemSounds systemSounds;     // the three short sounds (app/)
+  FrameDriverState frameDriver;  // motion service, heading offset, one-frame flags (motion/)
+  VelocityIntegrator velocity;   // the frame's sample and a turn's first frames (motion/)
+  TurnGesture turn;              // the turn of the tablet in progress (motion/)
+  TabletGeometry geometry;       // body, screen, sensor and the five corners (geometry/)
+  Pivot pivot;                   // the point the picture turns about, and why (geometry/)
   // Set by the host before launch: Estimate turns a flat tablet's picture
   // about the point the sensors find; Centre (the default) leaves the pivot
   // to the rules of the turn and the tilt.
   FlatPivotMode flatPivotMode = FlatPivotMode::Centre;
-  FlatPivotTracker flatPivot;       // the sensors' flat-turn pivot (geometry/)
-  WorldZoom zoom;                   // the world's finger zoom (world/)
-  TileField tiles;                  // the tile field's repeat (world/)
-  WanderingPhotos photos;           // the photos on the table (photos/)
-  FakeHomeScreen fakeScreen;          // the rub-away fake home screen (fakescreen/)
+  FlatPivotTracker flatPivot;    // the flat turn's pivot as the sensors tell it (geometry/)
+  WorldZoom zoom;                // the world's finger zoom (world/)
+  TileField tiles;               // the tile field's repeat (world/)
+  WanderingPhotos photos;        // the photos on the table (photos/)
+  FakeHomeScreen fakeScreen;     // the fake home screen rubbed away (fakescreen/)
 
  protected:
   kit::ViewRef loadView() override;
