@@ -22,9 +22,9 @@ VitraneforiPadViewController::VitraneforiPadViewController(kit::Platform& platfo
 
 VitraneforiPadViewController::~VitraneforiPadViewController() {
   kit::SoundSystem& sounds = platform_.sounds();
-  sounds.disposeSystemSound(transitSoundFileObject);
-  sounds.disposeSystemSound(newEnvironmentSoundFileObject);
-  sounds.disposeSystemSound(brakeSoundFileObject);
+  sounds.disposeSystemSound(systemSounds.transitSoundFileObject);
+  sounds.disposeSystemSound(systemSounds.newEnvironmentSoundFileObject);
+  sounds.disposeSystemSound(systemSounds.brakeSoundFileObject);
   if (platform_.accelerometer().delegate() == this) platform_.accelerometer().setDelegate(nullptr);
 }
 
@@ -53,32 +53,30 @@ void VitraneforiPadViewController::setupVitraneView() {
                 device::kScreenWidth, device::kScreenHeight, device::kPointsPerInch);
 
   // A photo's speed halves in one second of frames.
-  frictionPerFrame = std::exp(std::log(0.5) / 120);
-  kit::log("Friction: each frame velocities are multiplied by %1.4f", frictionPerFrame);
+  photos.frictionPerFrame = std::exp(std::log(0.5) / 120);
+  kit::log("Friction: each frame velocities are multiplied by %1.4f", photos.frictionPerFrame);
 
   setupMotionTracking();
 
-  nPhotosMoving = 0;
-  showingPhotos = false;
-  loadedPhotos = false;
-  anchorAdjustedThisFrame = false;
+  photos.nPhotosMoving = 0;
+  photos.showingPhotos = false;
+  photos.loadedPhotos = false;
+  frameDriver.anchorAdjustedThisFrame = false;
 
-  waitSpinner->setFrame({0, 0, 40, 40});
-  waitSpinner->setCenter(wanderIntoPhotosButton->center());
+  outlets.waitSpinner->setFrame({0, 0, 40, 40});
+  outlets.waitSpinner->setCenter(outlets.wanderIntoPhotosButton->center());
 
   installWorldGestureRecognizers();
 
-  isUnityScale = true;
-  longShot = false;
-  longShotScale = 0.25;
+  zoom.isUnityScale = true;
+  zoom.longShot = false;
+  zoom.longShotScale = 0.25;
 
   recenter(this);
 
   // The pivot starts at the screen centre as if a twist had put it there,
   // which also keeps the first frame from turning the world.
-  currentAnchor = centerAnchor;
-  anchorSetByTwist = true;
-  anchorJustSetByTwist = true;
+  pivot.set(geometry.center.anchor, Pivot::Reason::Twist);
 
   kit::ImageRef tableTexture = platform_.bundle().imageNamed(kDefaultTableTexture);
   if (!tableTexture || tableTexture->size().width < 1 || tableTexture->size().height < 1)
@@ -87,49 +85,50 @@ void VitraneforiPadViewController::setupVitraneView() {
                       "; the tile field cannot be built without it");
   updateTilePatch(tableTexture);
 
-  autoAnchorOn = true;
+  geometry.autoAnchorOn = true;
 
-  velocityX = velocityY = velocityZ = 0;
-  userVelocityX = userVelocityY = userVelocityZ = 0;
-  positionX = positionY = positionZ = 0;
+  velocity.velocityX = velocity.velocityY = velocity.velocityZ = 0;
+  velocity.userVelocityX = velocity.userVelocityY = velocity.userVelocityZ = 0;
+  velocity.positionX = velocity.positionY = velocity.positionZ = 0;
 
-  yawOffset = std::numbers::pi / 2;
+  frameDriver.yawOffset = std::numbers::pi / 2;
 
-  gestureStarted = false;
-  gestureTranslating = false;
-  gestureRotating = false;
+  turn.gestureStarted = false;
+  turn.gestureTranslating = false;
+  turn.gestureRotating = false;
 
-  currentDeviceMotion = motionManager->deviceMotion();
+  frameDriver.currentDeviceMotion = frameDriver.motionManager->deviceMotion();
 
-  worldRotationThisFrame = 0;
+  frameDriver.worldRotationThisFrame = 0;
 
-  doesDebounce = true;
-  screenCornerAnchors = false;
-  if (screenCornerAnchors)
+  turn.doesDebounce = true;
+  geometry.screenCornerAnchors = false;
+  if (geometry.screenCornerAnchors)
     useScreenAnchors();
   else
     useDeviceAnchors();
 
-  showPushPin = false;
-  pushpinImageView->setHidden(!showPushPin);
+  geometry.showPushPin = false;
+  outlets.pushpinImageView->setHidden(!geometry.showPushPin);
 
-  rubbingLayerVisible = false;
+  fakeScreen.rubbingLayerVisible = false;
 
-  rubbingMaskImage = platform_.bundle().imageNamed(kBrushImage);
-  iPhoneDesktopImage = platform_.bundle().imageNamed(kFakeHomeScreenImage);
+  fakeScreen.rubbingMaskImage = platform_.bundle().imageNamed(kBrushImage);
+  fakeScreen.iPhoneDesktopImage = platform_.bundle().imageNamed(kFakeHomeScreenImage);
 
-  iPhoneDesktopView->setVitraneController(this);
-  iPhoneDesktopView->updateRubbingImages(iPhoneDesktopImage, rubbingMaskImage);
-  iPhoneDesktopView->setupRubbing();
-  iPhoneDesktopView->setHidden(true);
+  outlets.iPhoneDesktopView->setVitraneController(this);
+  outlets.iPhoneDesktopView->updateRubbingImages(fakeScreen.iPhoneDesktopImage,
+                                                 fakeScreen.rubbingMaskImage);
+  outlets.iPhoneDesktopView->setupRubbing();
+  outlets.iPhoneDesktopView->setHidden(true);
 
-  cameraController = std::make_shared<CameraViewController>();
-  cameraController->setVitraneController(this);
+  scene.cameraController = std::make_shared<CameraViewController>();
+  scene.cameraController->setVitraneController(this);
 
-  helpPanelController = std::make_shared<HelpPanelViewController>();
-  helpPanelController->setVitraneController(this);
+  scene.helpPanelController = std::make_shared<HelpPanelViewController>();
+  scene.helpPanelController->setVitraneController(this);
 
-  helpPopover = std::make_shared<kit::PopoverController>(helpPanelController);
+  scene.helpPopover = std::make_shared<kit::PopoverController>(scene.helpPanelController);
 
   showInstructionsPanel();
 
@@ -145,14 +144,14 @@ void VitraneforiPadViewController::installWorldGestureRecognizers() {
       [this](kit::GestureRecognizer& g) { longPressMenu(g); });
   menuPress->minimumPressDuration = 0.5;
 
-  panWorldGesture = std::make_shared<kit::PanGestureRecognizer>(
+  scene.panWorldGesture = std::make_shared<kit::PanGestureRecognizer>(
       [this](kit::GestureRecognizer& g) { handlePanFrom(g); });
-  panWorldGesture->maximumNumberOfTouches = 3;
+  scene.panWorldGesture->maximumNumberOfTouches = 3;
 
-  rotateWorldGesture = std::make_shared<kit::RotationGestureRecognizer>(
+  scene.rotateWorldGesture = std::make_shared<kit::RotationGestureRecognizer>(
       [this](kit::GestureRecognizer& g) { rotateWorld(g); });
 
-  pinchWorldGesture = std::make_shared<kit::PinchGestureRecognizer>(
+  scene.pinchWorldGesture = std::make_shared<kit::PinchGestureRecognizer>(
       [this](kit::GestureRecognizer& g) { scaleWorld(g); });
 
   auto zoomTap = std::make_shared<kit::TapGestureRecognizer>(
@@ -160,41 +159,41 @@ void VitraneforiPadViewController::installWorldGestureRecognizers() {
   zoomTap->numberOfTapsRequired = 2;
 
   const std::shared_ptr<kit::GestureRecognizer> all[] = {
-      hideTap, menuPress, panWorldGesture, rotateWorldGesture, pinchWorldGesture, zoomTap};
+      hideTap, menuPress, scene.panWorldGesture, scene.rotateWorldGesture, scene.pinchWorldGesture,
+      zoomTap};
   for (const auto& recognizer : all) {
     recognizer->setDelegate(this);
-    offsetView->addGestureRecognizer(recognizer);
+    outlets.offsetView->addGestureRecognizer(recognizer);
   }
 }
 
 void VitraneforiPadViewController::setupSounds() {
   struct Registration {
     const char* resource;
-    std::string VitraneforiPadViewController::*url;
-    kit::SystemSoundID VitraneforiPadViewController::*sound;
+    std::string SystemSounds::*url;
+    kit::SystemSoundID SystemSounds::*sound;
   };
   static constexpr Registration kSounds[] = {
-      {"Dit Hit 2", &VitraneforiPadViewController::transitSoundFileURLRef,
-       &VitraneforiPadViewController::transitSoundFileObject},
-      {"BellTransitionTrimmed", &VitraneforiPadViewController::newEnvironmentSoundFileURLRef,
-       &VitraneforiPadViewController::newEnvironmentSoundFileObject},
-      {"Squeak", &VitraneforiPadViewController::brakeSoundFileURLRef,
-       &VitraneforiPadViewController::brakeSoundFileObject},
+      {"Dit Hit 2", &SystemSounds::transitSoundFileURLRef, &SystemSounds::transitSoundFileObject},
+      {"BellTransitionTrimmed", &SystemSounds::newEnvironmentSoundFileURLRef,
+       &SystemSounds::newEnvironmentSoundFileObject},
+      {"Squeak", &SystemSounds::brakeSoundFileURLRef, &SystemSounds::brakeSoundFileObject},
   };
   for (const Registration& r : kSounds) {
+    std::string& url = systemSounds.*r.url;
     // A missing resource leaves the reference empty and the sound silent.
-    this->*r.url = platform_.bundle().pathForResource(r.resource, "aif").value_or("");
-    if ((this->*r.url).empty()) kit::log("Sound resource %@.aif is missing", r.resource);
-    this->*r.sound = platform_.sounds().createSystemSound(this->*r.url);
+    url = platform_.bundle().pathForResource(r.resource, "aif").value_or("");
+    if (url.empty()) kit::log("Sound resource %@.aif is missing", r.resource);
+    systemSounds.*r.sound = platform_.sounds().createSystemSound(url);
   }
 }
 
 void VitraneforiPadViewController::showInstructionsPanel(Sender) {
   kit::AnimationBlock fade(kInstructionsFadeSeconds);
-  instructionsView->setAlpha(1.0f);
+  outlets.instructionsView->setAlpha(1.0f);
 }
 
 void VitraneforiPadViewController::hideInstructionsPanel(Sender) {
   kit::AnimationBlock fade(kInstructionsFadeSeconds);
-  instructionsView->setAlpha(0.0f);
+  outlets.instructionsView->setAlpha(0.0f);
 }

@@ -1,4 +1,6 @@
 // The controller's instance variables by name, for state dumps.
+#include <type_traits>
+
 #include <nlohmann/json.hpp>
 
 #include "app/vitrane_view_controller.h"
@@ -40,7 +42,9 @@ json toJson(const std::shared_ptr<const kit::Acceleration>& a) {
   return {{"x", a->x}, {"y", a->y}, {"z", a->z}, {"timestamp", a->timestamp}};
 }
 
-json toJson(const std::shared_ptr<kit::GestureRecognizer>& g) {
+template <class G>
+  requires std::is_base_of_v<kit::GestureRecognizer, G>
+json toJson(const std::shared_ptr<G>& g) {
   if (!g) return nullptr;
   return {{"kind", g->kind()}, {"state", kit::gestureStateName(g->state())}};
 }
@@ -51,120 +55,40 @@ json toJson(const std::shared_ptr<kit::PopoverController>& p) {
           {"contentSize", toJson(p->contentSize())}};
 }
 
-}  // namespace
+json toJson(const kit::MotionManager* m) {
+  if (!m) return nullptr;
+  return {{"deviceMotionActive", m->isDeviceMotionActive()}};
+}
 
-#define VITRANE_FIELD(name) state[#name] = toJson(name)
+json toJson(const std::shared_ptr<CameraViewController>& camera) {
+  if (!camera) return nullptr;
+  return {{"pickFromLibrary", camera->pickFromLibrary},
+          {"cropPhoto", camera->cropPhoto},
+          {"popover", toJson(camera->popover)}};
+}
+
+// The panel has nothing of its own to show, only whether it exists.
+json toJson(const std::shared_ptr<HelpPanelViewController>& panel) {
+  return panel ? json::object() : json(nullptr);
+}
+
+}  // namespace
 
 nlohmann::json VitraneforiPadViewController::stateJson() const {
   json state = json::object();
+  const auto put = [&state](const auto& name, const auto& value) { state[name] = toJson(value); };
+  scene.visit(put);
+  systemSounds.visit(put);
+  frameDriver.visit(put);
+  velocity.visit(put);
+  turn.visit(put);
+  geometry.visit(put);
+  pivot.visit(put);
+  zoom.visit(put);
+  tiles.visit(put);
+  photos.visit(put);
+  fakeScreen.visit(put);
 
-  // Scene and lifecycle.
-  state["motionManager"] = motionManager ? json{{"deviceMotionActive",
-                                                 motionManager->isDeviceMotionActive()}}
-                                         : json(nullptr);
-  VITRANE_FIELD(currentDeviceMotion);
-  VITRANE_FIELD(currentAcceleration);
-  VITRANE_FIELD(frictionPerFrame);
-  state["panWorldGesture"] = toJson(std::shared_ptr<kit::GestureRecognizer>(panWorldGesture));
-  state["rotateWorldGesture"] = toJson(std::shared_ptr<kit::GestureRecognizer>(rotateWorldGesture));
-  state["pinchWorldGesture"] = toJson(std::shared_ptr<kit::GestureRecognizer>(pinchWorldGesture));
-  state["cameraController"] =
-      cameraController ? json{{"pickFromLibrary", cameraController->pickFromLibrary},
-                              {"cropPhoto", cameraController->cropPhoto},
-                              {"popover", toJson(cameraController->popover)}}
-                       : json(nullptr);
-  state["helpPanelController"] = helpPanelController ? json::object() : json(nullptr);
-  VITRANE_FIELD(helpPopover);
-  VITRANE_FIELD(rubbingMaskImage);
-  VITRANE_FIELD(iPhoneDesktopImage);
-  VITRANE_FIELD(transitSoundFileURLRef);
-  VITRANE_FIELD(newEnvironmentSoundFileURLRef);
-  VITRANE_FIELD(brakeSoundFileURLRef);
-  VITRANE_FIELD(transitSoundFileObject);
-  VITRANE_FIELD(newEnvironmentSoundFileObject);
-  VITRANE_FIELD(brakeSoundFileObject);
-
-  // Frame driver.
-  VITRANE_FIELD(yawOffset);
-  VITRANE_FIELD(anchorJustSetByTwist);
-  VITRANE_FIELD(worldRotationThisFrame);
-  VITRANE_FIELD(anchorAdjustedThisFrame);
-
-  // Velocity step.
-  VITRANE_FIELD(currentTimestamp);
-  VITRANE_FIELD(prevTimestamp);
-  VITRANE_FIELD(sampleDuration);
-  VITRANE_FIELD(accelX);
-  VITRANE_FIELD(accelY);
-  VITRANE_FIELD(accelZ);
-  VITRANE_FIELD(velocityX);
-  VITRANE_FIELD(velocityY);
-  VITRANE_FIELD(velocityZ);
-  VITRANE_FIELD(motionX);
-  VITRANE_FIELD(motionY);
-  VITRANE_FIELD(motionZ);
-  VITRANE_FIELD(motion);
-  VITRANE_FIELD(positionX);
-  VITRANE_FIELD(positionY);
-  VITRANE_FIELD(positionZ);
-  VITRANE_FIELD(userVelocityX);
-  VITRANE_FIELD(userVelocityY);
-  VITRANE_FIELD(userVelocityZ);
-  VITRANE_FIELD(gestureAngleExtent);
-  VITRANE_FIELD(gestureSumOfDistances);
-  VITRANE_FIELD(gestureAccelerometerDistance);
-  VITRANE_FIELD(anchorRadiusEstimate);
-  VITRANE_FIELD(anchorAngleEstimate);
-  VITRANE_FIELD(gestureSampleCount);
-
-  // Gesture state machine.
-  VITRANE_FIELD(gestureStarted);
-  VITRANE_FIELD(gestureIsFlat);
-  VITRANE_FIELD(gestureDirection);
-  VITRANE_FIELD(currentDirection);
-  VITRANE_FIELD(gestureInitialYaw);
-  VITRANE_FIELD(gestureStartTime);
-  VITRANE_FIELD(debounceEndTime);
-  VITRANE_FIELD(doesDebounce);
-  VITRANE_FIELD(gestureRotating);
-  VITRANE_FIELD(gestureTranslating);
-  VITRANE_FIELD(currentFlatAnchor);
-  VITRANE_FIELD(currentGravityAnchor);
-
-  // Device geometry and corners.
-  VITRANE_FIELD(screenWidth);
-  VITRANE_FIELD(screenHeight);
-  VITRANE_FIELD(pointsPerInch);
-  VITRANE_FIELD(deviceWidth);
-  VITRANE_FIELD(deviceHeight);
-  VITRANE_FIELD(cornerInset);
-  VITRANE_FIELD(deviceOriginX);
-  VITRANE_FIELD(deviceOriginY);
-  VITRANE_FIELD(accelerometerLocation);
-  VITRANE_FIELD(topLeftAnchor);
-  VITRANE_FIELD(topRightAnchor);
-  VITRANE_FIELD(bottomLeftAnchor);
-  VITRANE_FIELD(bottomRightAnchor);
-  VITRANE_FIELD(centerAnchor);
-  VITRANE_FIELD(screenCornerAnchors);
-  VITRANE_FIELD(topLeftRadius);
-  VITRANE_FIELD(topRightRadius);
-  VITRANE_FIELD(bottomLeftRadius);
-  VITRANE_FIELD(bottomRightRadius);
-  VITRANE_FIELD(centerRadius);
-  VITRANE_FIELD(topLeftAngle);
-  VITRANE_FIELD(topRightAngle);
-  VITRANE_FIELD(bottomLeftAngle);
-  VITRANE_FIELD(bottomRightAngle);
-  VITRANE_FIELD(centerAngle);
-  VITRANE_FIELD(flatAnchorValid);
-  VITRANE_FIELD(autoAnchorOn);
-  VITRANE_FIELD(showPushPin);
-
-  // Pivot.
-  VITRANE_FIELD(currentAnchor);
-  VITRANE_FIELD(lastGravityAnchor);
-  VITRANE_FIELD(anchorSetByTwist);
   // The flat-pivot mode, only when it is on: with it off the dump is what
   // it always was.
   if (flatPivotMode == FlatPivotMode::Estimate) {
@@ -181,27 +105,5 @@ nlohmann::json VitraneforiPadViewController::stateJson() const {
         {"lastCorrection", flatPivot.lastCorrection}};
   }
 
-  // World zoom.
-  VITRANE_FIELD(isUnityScale);
-  VITRANE_FIELD(longShot);
-  VITRANE_FIELD(longShotScale);
-
-  // Tile field.
-  VITRANE_FIELD(tileHorizontalPitch);
-  VITRANE_FIELD(tileVerticalPitch);
-
-  // Wandering photos.
-  VITRANE_FIELD(nPhotosMoving);
-  VITRANE_FIELD(nThumbnails);
-  VITRANE_FIELD(thumbnailMaxRadius);
-  VITRANE_FIELD(nGroupsEnumerated);
-  VITRANE_FIELD(nAssetsEnumerated);
-  VITRANE_FIELD(loadedPhotos);
-  VITRANE_FIELD(showingPhotos);
-
-  // Fake screen.
-  VITRANE_FIELD(rubbingLayerVisible);
   return state;
 }
-
-#undef VITRANE_FIELD

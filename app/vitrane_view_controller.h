@@ -1,10 +1,11 @@
 // The main view controller: it owns every piece of the application's state
 // and every operation on it. The operations live in the folder of the
-// subsystem that owns them (one class, several .cpp files); the instance
-// variables below are grouped by that owner.
+// subsystem that owns them (one class, several .cpp files); the state is one
+// value per owner, declared in a small header of the owner's folder, and
+// each value names its own fields (visit) for the state dump and the
+// interface file.
 #pragma once
 
-#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -13,23 +14,26 @@
 
 #include <nlohmann/json_fwd.hpp>
 
+#include "app/controller_outlets.h"
+#include "app/scene_objects.h"
+#include "app/system_sounds.h"
+#include "fakescreen/fake_home_screen.h"
 #include "geometry/flat_pivot_estimate.h"
-#include "kit/activity_indicator.h"
+#include "geometry/pivot.h"
+#include "geometry/tablet_geometry.h"
 #include "kit/button.h"
 #include "kit/gesture_recognizer.h"
-#include "kit/image_view.h"
 #include "kit/interface_loader.h"
-#include "kit/label.h"
 #include "kit/motion.h"
 #include "kit/photo_library.h"
 #include "kit/platform.h"
-#include "kit/popover.h"
-#include "kit/sound.h"
 #include "kit/view_controller.h"
-
-class RubbedView;
-class CameraViewController;
-class HelpPanelViewController;
+#include "motion/frame_driver_state.h"
+#include "motion/turn_gesture.h"
+#include "motion/velocity_integrator.h"
+#include "photos/wandering_photos.h"
+#include "world/tile_field.h"
+#include "world/world_zoom.h"
 
 // Whoever sent an action: a button, a recogniser, the help panel, or
 // nothing when another operation calls it. No action looks at it.
@@ -160,109 +164,24 @@ class VitraneforiPadViewController : public kit::ViewController,
   void visitWebSite(Sender sender = nullptr);
   void visitAppStoreListing(Sender sender = nullptr);
 
-  // --- Outlets (the main interface file) ---------------------------------
-  // The world, outermost first: each view carries one kind of motion.
-  kit::ViewRef offsetView;      // the world's recognisers
-  kit::ViewRef rotatingView;    // the device heading, about the pivot
-  kit::ViewRef tableTopView;    // counter-shift when the pivot moves
-  kit::ViewRef telescoperView;  // finger zoom and drag
-  kit::ViewRef stretcherView;   // finger twist
-  kit::ViewRef seamlessTiles;   // the tile field
-  kit::ViewRef photosLayerView;
-  kit::ViewRef tableBoundaryView;
-  // Screen-fixed views above the world.
-  kit::ViewRef deviceShadowView;
-  std::shared_ptr<kit::ImageView> topEdge, bottomEdge, leftEdge, rightEdge;
-  std::shared_ptr<kit::ImageView> insideTopLeft, insideTopRight, insideBottomLeft,
-      insideBottomRight;
-  std::shared_ptr<kit::ImageView> pushpinImageView;
-  std::shared_ptr<RubbedView> iPhoneDesktopView;
-  kit::ViewRef instructionsView;
-  std::shared_ptr<kit::Label> bigDisplay;
-  std::shared_ptr<kit::ActivityIndicatorView> waitSpinner;
-  std::shared_ptr<kit::Button> wanderIntoPhotosButton, showFakeScreenButton, takePhotoButton,
-      usePhotoLibraryButton, cropLibraryTileButton, visitQuillfenButton, rateAppButton;
-  // Held for the interface file only.
-  kit::ViewRef screenView, tapTrackerView, iPhoneInnardsView, rubMaskView;
-  std::shared_ptr<kit::ImageView> prizeImageView, rubberImageView;
-
-  // --- Scene and lifecycle: shared objects, sounds -----------------------
-  kit::MotionManager* motionManager = nullptr;
-  kit::DeviceMotionRef currentDeviceMotion;
-  std::shared_ptr<const kit::Acceleration> currentAcceleration;
-  double frictionPerFrame = 0;
-  std::shared_ptr<kit::PanGestureRecognizer> panWorldGesture;
-  std::shared_ptr<kit::RotationGestureRecognizer> rotateWorldGesture;
-  std::shared_ptr<kit::PinchGestureRecognizer> pinchWorldGesture;
-  std::shared_ptr<CameraViewController> cameraController;
-  std::shared_ptr<HelpPanelViewController> helpPanelController;
-  std::shared_ptr<kit::PopoverController> helpPopover;
-  kit::ImageRef rubbingMaskImage, iPhoneDesktopImage;
-  std::string transitSoundFileURLRef, newEnvironmentSoundFileURLRef, brakeSoundFileURLRef;
-  kit::SystemSoundID transitSoundFileObject = 0, newEnvironmentSoundFileObject = 0,
-                     brakeSoundFileObject = 0;
-
-  // --- Frame driver: heading and the one-frame flags ---------------------
-  double yawOffset = 0;
-  bool anchorJustSetByTwist = false;
-  double worldRotationThisFrame = 0;
-  bool anchorAdjustedThisFrame = false;
-
-  // --- Velocity step: timestamps, scaled acceleration, turn integration --
-  double currentTimestamp = 0, prevTimestamp = 0, sampleDuration = 0;
-  double accelX = 0, accelY = 0, accelZ = 0;
-  double velocityX = 0, velocityY = 0, velocityZ = 0;
-  double motionX = 0, motionY = 0, motionZ = 0;
-  kit::Point motion;
-  double positionX = 0, positionY = 0, positionZ = 0;
-  double userVelocityX = 0, userVelocityY = 0, userVelocityZ = 0;
-  double gestureAngleExtent = 0, gestureSumOfDistances = 0, gestureAccelerometerDistance = 0;
-  double anchorRadiusEstimate = 0, anchorAngleEstimate = 0;
-  std::int8_t gestureSampleCount = 0;
-
-  // --- Gesture state machine: the turn in progress -----------------------
-  bool gestureStarted = false, gestureIsFlat = false;
-  int gestureDirection = 0, currentDirection = 0;
-  double gestureInitialYaw = 0, gestureStartTime = 0, debounceEndTime = 0;
-  bool doesDebounce = false, gestureRotating = false, gestureTranslating = false;
-  kit::Point currentFlatAnchor, currentGravityAnchor;
-
-  // --- Device geometry and corners (points unless named otherwise) -------
-  int screenWidth = 0, screenHeight = 0, pointsPerInch = 0;
-  double deviceWidth = 0, deviceHeight = 0, cornerInset = 0;
-  double deviceOriginX = 0, deviceOriginY = 0;
-  kit::Point accelerometerLocation;
-  kit::Point topLeftAnchor, topRightAnchor, bottomLeftAnchor, bottomRightAnchor, centerAnchor;
-  bool screenCornerAnchors = false;
-  double topLeftRadius = 0, topRightRadius = 0, bottomLeftRadius = 0, bottomRightRadius = 0,
-         centerRadius = 0;
-  double topLeftAngle = 0, topRightAngle = 0, bottomLeftAngle = 0, bottomRightAngle = 0,
-         centerAngle = 0;
-  bool flatAnchorValid = false, autoAnchorOn = false, showPushPin = false;
-
-  // --- Pivot -------------------------------------------------------------
-  kit::Point currentAnchor, lastGravityAnchor;
-  bool anchorSetByTwist = false;
+  // --- State, one value per owner ---------------------------------------
+  ControllerOutlets outlets;     // the views the main interface file connects (app/)
+  SceneObjects scene;            // the kept world recognisers and the satellites (app/)
+  SystemSounds systemSounds;     // the three short sounds (app/)
+  FrameDriverState frameDriver;  // motion service, heading offset, one-frame flags (motion/)
+  VelocityIntegrator velocity;   // the frame's sample and a turn's first frames (motion/)
+  TurnGesture turn;              // the turn of the tablet in progress (motion/)
+  TabletGeometry geometry;       // body, screen, sensor and the five corners (geometry/)
+  Pivot pivot;                   // the point the picture turns about, and why (geometry/)
   // Set by the host before launch: Estimate turns a flat tablet's picture
   // about the point the sensors find; Centre (the default) leaves the pivot
-  // to the rules above.
+  // to the rules of the turn and the tilt.
   FlatPivotMode flatPivotMode = FlatPivotMode::Centre;
-  FlatPivotTracker flatPivot;
-
-  // --- World zoom --------------------------------------------------------
-  bool isUnityScale = false, longShot = false;
-  double longShotScale = 0;
-
-  // --- Tile field --------------------------------------------------------
-  int tileHorizontalPitch = 0, tileVerticalPitch = 0;
-
-  // --- Wandering photos --------------------------------------------------
-  int nPhotosMoving = 0, nThumbnails = 0, thumbnailMaxRadius = 0;
-  int nGroupsEnumerated = 0, nAssetsEnumerated = 0;
-  bool loadedPhotos = false, showingPhotos = false;
-
-  // --- Fake screen -------------------------------------------------------
-  bool rubbingLayerVisible = false;
+  FlatPivotTracker flatPivot;    // the flat turn's pivot as the sensors tell it (geometry/)
+  WorldZoom zoom;                // the world's finger zoom (world/)
+  TileField tiles;               // the tile field's repeat (world/)
+  WanderingPhotos photos;        // the photos on the table (photos/)
+  FakeHomeScreen fakeScreen;     // the fake home screen rubbed away (fakescreen/)
 
  protected:
   kit::ViewRef loadView() override;

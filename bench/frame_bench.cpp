@@ -24,8 +24,8 @@ double nextYaw(double yaw) {
 // What is measured must be the turning frame: the last yaw has to show in
 // the rotating view, or the frames measured were not doing the work.
 bool headingApplied(const VitraneforiPadViewController& controller, double yaw) {
-  const double angle = yaw - controller.yawOffset;
-  const kit::AffineTransform& t = controller.rotatingView->transform();
+  const double angle = yaw - controller.frameDriver.yawOffset;
+  const kit::AffineTransform& t = controller.outlets.rotatingView->transform();
   return std::abs(t.a - std::cos(angle)) < 1e-4 && std::abs(t.b - std::sin(angle)) < 1e-4;
 }
 

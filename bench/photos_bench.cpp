@@ -78,7 +78,7 @@ void BM_PlaceTenLibraryPhotos(benchmark::State& state) {
     runner->settle();
 
     state.PauseTiming();
-    if (runner->controller()->photosLayerView->subviews().size() != kPhotos)
+    if (runner->controller()->outlets.photosLayerView->subviews().size() != kPhotos)
       state.SkipWithError("not every photo was placed");
     runner.reset();
     state.ResumeTiming();
@@ -152,7 +152,7 @@ void BM_MovingImagesFrame(benchmark::State& state) {
     auto piece = std::make_shared<MovingImageView>(std::make_shared<kit::Image>(bitmap));
     piece->setCenter({2048.0f + 100 * i, 2048});
     piece->setTransform(kit::AffineTransform::makeScale(0.25f, 0.25f));
-    vc.photosLayerView->addSubview(piece);
+    vc.outlets.photosLayerView->addSubview(piece);
     vc.addGestureRecognizersToPiece(*piece);
     pieces.push_back(piece.get());
   }

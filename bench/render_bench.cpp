@@ -86,7 +86,7 @@ class SceneApp {
     if (scene == kTurnedZoomedOut || scene == kSmallTilesTurnedZoomedOut || scene == kLargestField) {
       runner_.motion().current.attitude.yaw = std::numbers::pi / 2 + std::numbers::pi / 6;
       const float zoom = scene == kLargestField ? 1 / 6.0f : 0.25f;
-      c.telescoperView->setTransform(kit::AffineTransform::makeScale(zoom, zoom));
+      c.outlets.telescoperView->setTransform(kit::AffineTransform::makeScale(zoom, zoom));
       runner_.deliverFrames(2);
     } else {
       runner_.advanceTo(0.35);  // the instructions panel has faded in

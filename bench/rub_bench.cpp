@@ -36,7 +36,7 @@ class RubbingApp {
     fake().rubPanGesture()->setState(kit::GestureState::Began);
     fake().displayIfNeeded();
   }
-  RubbedView& fake() { return *app_.controller().iPhoneDesktopView; }
+  RubbedView& fake() { return *app_.controller().outlets.iPhoneDesktopView; }
 
   // One Changed event of the pan, then the redraw.
   const kit::GreyImage& rub() {

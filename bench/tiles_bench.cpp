@@ -33,7 +33,7 @@ void runRebuild(benchmark::State& state, MakeImage makeImage) {
   // of the same size, as a change of picture does.
   controller.updateTilePatch(image);
   for (auto _ : state) controller.updateTilePatch(image);
-  const auto tiles = controller.seamlessTiles->subviews().size();
+  const auto tiles = controller.outlets.seamlessTiles->subviews().size();
   state.counters["tiles"] = static_cast<double>(tiles);
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(tiles));
 }
@@ -57,7 +57,7 @@ void BM_AdjustSeamlessPatch(benchmark::State& state) {
   bench::LaunchedApp app;
   VitraneforiPadViewController& controller = app.controller();
   for (auto _ : state) controller.adjustSeamlessPatch();
-  benchmark::DoNotOptimize(controller.seamlessTiles->center());
+  benchmark::DoNotOptimize(controller.outlets.seamlessTiles->center());
 }
 BENCHMARK(BM_AdjustSeamlessPatch);
 

@@ -7,22 +7,25 @@
 void VitraneforiPadViewController::takeCameraPhoto(Sender) {
   hideInstructionsPanel();
   kit::log("Chose Take Photo.");
-  cameraController->pickFromLibrary = false;
-  cameraController->startCameraControllerFromViewController(this, cameraController.get());
+  scene.cameraController->pickFromLibrary = false;
+  scene.cameraController->startCameraControllerFromViewController(this,
+                                                                  scene.cameraController.get());
 }
 
 void VitraneforiPadViewController::useLibraryPhoto(Sender) {
   hideInstructionsPanel();
   kit::log("Use full Photo Library photo.");
-  cameraController->pickFromLibrary = true;
-  cameraController->cropPhoto = false;
-  cameraController->startCameraControllerFromViewController(this, cameraController.get());
+  scene.cameraController->pickFromLibrary = true;
+  scene.cameraController->cropPhoto = false;
+  scene.cameraController->startCameraControllerFromViewController(this,
+                                                                  scene.cameraController.get());
 }
 
 void VitraneforiPadViewController::cropLibraryTile(Sender) {
   hideInstructionsPanel();
   kit::log("Crop Photo Library photo.");
-  cameraController->pickFromLibrary = true;
-  cameraController->cropPhoto = true;
-  cameraController->startCameraControllerFromViewController(this, cameraController.get());
+  scene.cameraController->pickFromLibrary = true;
+  scene.cameraController->cropPhoto = true;
+  scene.cameraController->startCameraControllerFromViewController(this,
+                                                                  scene.cameraController.get());
 }

@@ -12,15 +12,15 @@ void VitraneforiPadViewController::showFakeScreen(Sender) {
 
 void VitraneforiPadViewController::setupFoolAFriend() {
   kit::log("Disappearing Screen Demo.");
-  rubbingLayerVisible = true;
+  fakeScreen.rubbingLayerVisible = true;
   platform_.application().setStatusBarHidden(false, kit::StatusBarAnimation::Slide);
-  iPhoneDesktopView->setupRubbing();
+  outlets.iPhoneDesktopView->setupRubbing();
 
   // Turning the device turns the table about the screen's centre meanwhile.
-  shiftAnchor(centerAnchor);
-  anchorSetByTwist = true;
+  shiftAnchor(geometry.center.anchor);
+  pivot.placedBy(Pivot::Reason::FakeScreen);
 
-  iPhoneDesktopView->setHidden(false);
-  iPhoneDesktopView->setUserInteractionEnabled(true);
-  iPhoneDesktopView->setNeedsDisplay();
+  outlets.iPhoneDesktopView->setHidden(false);
+  outlets.iPhoneDesktopView->setUserInteractionEnabled(true);
+  outlets.iPhoneDesktopView->setNeedsDisplay();
 }

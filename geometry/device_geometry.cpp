@@ -19,17 +19,19 @@ double degrees(double radians) { return radians * 180 / std::numbers::pi; }
 void VitraneforiPadViewController::setupGeometry(double bodyWidthInches, double bodyHeightInches,
                                                  double cornerInsetInches, int screenWidthPoints,
                                                  int screenHeightPoints, int pointsPerInchValue) {
-  pointsPerInch = pointsPerInchValue;
-  screenWidth = screenWidthPoints;
-  screenHeight = screenHeightPoints;
-  accelerometerLocation = device::kSensorLocation;
-  deviceWidth = pointsPerInch * bodyWidthInches;
-  deviceHeight = pointsPerInch * bodyHeightInches;
+  geometry.pointsPerInch = pointsPerInchValue;
+  geometry.screenWidth = screenWidthPoints;
+  geometry.screenHeight = screenHeightPoints;
+  geometry.accelerometerLocation = device::kSensorLocation;
+  geometry.deviceWidth = geometry.pointsPerInch * bodyWidthInches;
+  geometry.deviceHeight = geometry.pointsPerInch * bodyHeightInches;
   // The body is centred on the screen.
-  deviceOriginX = (pointsPerInch * bodyWidthInches - screenWidth) * -0.5;
-  deviceOriginY = (pointsPerInch * bodyHeightInches - screenHeight) * -0.5;
-  cornerInset = pointsPerInch * cornerInsetInches;
-  kit::log("The device's upper left corner is at %1.0f,%1.0f", deviceOriginX, deviceOriginY);
+  geometry.deviceOriginX = (geometry.pointsPerInch * bodyWidthInches - geometry.screenWidth) * -0.5;
+  geometry.deviceOriginY =
+      (geometry.pointsPerInch * bodyHeightInches - geometry.screenHeight) * -0.5;
+  geometry.cornerInset = geometry.pointsPerInch * cornerInsetInches;
+  kit::log("The device's upper left corner is at %1.0f,%1.0f", geometry.deviceOriginX,
+           geometry.deviceOriginY);
   useDeviceAnchors();
 }
 
@@ -56,57 +58,61 @@ double angleTo(kit::Point anchor, kit::Point sensor) {
 }  // namespace
 
 void VitraneforiPadViewController::useDeviceAnchors() {
-  const double left = deviceOriginX + cornerInset;
-  const double right = deviceOriginX + deviceWidth - cornerInset;
-  const double top = deviceOriginY + cornerInset;
-  const double bottom = deviceOriginY + deviceHeight - cornerInset;
-  topLeftAnchor = {static_cast<float>(left), static_cast<float>(top)};
-  topRightAnchor = {static_cast<float>(right), static_cast<float>(top)};
-  bottomLeftAnchor = {static_cast<float>(left), static_cast<float>(bottom)};
-  bottomRightAnchor = {static_cast<float>(right), static_cast<float>(bottom)};
-  screenCornerAnchors = false;
-  centerAnchor = screenCentre(screenWidth, screenHeight);
+  const double left = geometry.deviceOriginX + geometry.cornerInset;
+  const double right = geometry.deviceOriginX + geometry.deviceWidth - geometry.cornerInset;
+  const double top = geometry.deviceOriginY + geometry.cornerInset;
+  const double bottom = geometry.deviceOriginY + geometry.deviceHeight - geometry.cornerInset;
+  geometry.topLeft.anchor = {static_cast<float>(left), static_cast<float>(top)};
+  geometry.topRight.anchor = {static_cast<float>(right), static_cast<float>(top)};
+  geometry.bottomLeft.anchor = {static_cast<float>(left), static_cast<float>(bottom)};
+  geometry.bottomRight.anchor = {static_cast<float>(right), static_cast<float>(bottom)};
+  geometry.screenCornerAnchors = false;
+  geometry.center.anchor = screenCentre(geometry.screenWidth, geometry.screenHeight);
 
-  kit::log("TopLeft: %1.1f, %1.1f", topLeftAnchor.x, topLeftAnchor.y);
-  kit::log("BottomLeft: %1.1f, %1.1f", bottomLeftAnchor.x, bottomLeftAnchor.y);
-  kit::log("TopRight: %1.1f, %1.1f", topRightAnchor.x, topRightAnchor.y);
-  kit::log("BottomRight: %1.1f, %1.1f", bottomRightAnchor.x, bottomRightAnchor.y);
+  kit::log("TopLeft: %1.1f, %1.1f", geometry.topLeft.anchor.x, geometry.topLeft.anchor.y);
+  kit::log("BottomLeft: %1.1f, %1.1f", geometry.bottomLeft.anchor.x, geometry.bottomLeft.anchor.y);
+  kit::log("TopRight: %1.1f, %1.1f", geometry.topRight.anchor.x, geometry.topRight.anchor.y);
+  kit::log("BottomRight: %1.1f, %1.1f", geometry.bottomRight.anchor.x,
+           geometry.bottomRight.anchor.y);
 
-  const kit::Point sensor = accelerometerLocation;
-  topLeftRadius = radiusTo(topLeftAnchor, sensor);
-  topRightRadius = radiusTo(topRightAnchor, sensor);
-  bottomLeftRadius = radiusTo(bottomLeftAnchor, sensor);
-  bottomRightRadius = radiusTo(bottomRightAnchor, sensor);
-  centerRadius = radiusTo(centerAnchor, sensor);
+  const kit::Point sensor = geometry.accelerometerLocation;
+  geometry.topLeft.radius = radiusTo(geometry.topLeft.anchor, sensor);
+  geometry.topRight.radius = radiusTo(geometry.topRight.anchor, sensor);
+  geometry.bottomLeft.radius = radiusTo(geometry.bottomLeft.anchor, sensor);
+  geometry.bottomRight.radius = radiusTo(geometry.bottomRight.anchor, sensor);
+  geometry.center.radius = radiusTo(geometry.center.anchor, sensor);
   kit::log("Radial distances from accelerometer:");
   kit::log(" to topLeft=%1.1f, topRight=%1.1f, bottomLeft=%1.1f, bottomRight=%1.1f, center=%1.1f",
-           topLeftRadius, topRightRadius, bottomLeftRadius, bottomRightRadius, centerRadius);
+           geometry.topLeft.radius, geometry.topRight.radius, geometry.bottomLeft.radius,
+           geometry.bottomRight.radius, geometry.center.radius);
 
-  topLeftAngle = angleTo(topLeftAnchor, sensor);
-  topRightAngle = angleTo(topRightAnchor, sensor);
-  bottomLeftAngle = angleTo(bottomLeftAnchor, sensor);
-  bottomRightAngle = angleTo(bottomRightAnchor, sensor);
-  centerAngle = angleTo(centerAnchor, sensor);
+  geometry.topLeft.angle = angleTo(geometry.topLeft.anchor, sensor);
+  geometry.topRight.angle = angleTo(geometry.topRight.anchor, sensor);
+  geometry.bottomLeft.angle = angleTo(geometry.bottomLeft.anchor, sensor);
+  geometry.bottomRight.angle = angleTo(geometry.bottomRight.anchor, sensor);
+  geometry.center.angle = angleTo(geometry.center.anchor, sensor);
   kit::log("Angles from anchor points to accelerometer:");
-  kit::log(" to topLeft=%1.1fº, topRight=%1.1fº, bottomLeft=%1.1fº, bottomRight=%1.1fº, "
-           "center=%1.1fº",
-           degrees(topLeftAngle), degrees(topRightAngle), degrees(bottomLeftAngle),
-           degrees(bottomRightAngle), degrees(centerAngle));
+  kit::log(
+      " to topLeft=%1.1fº, topRight=%1.1fº, bottomLeft=%1.1fº, bottomRight=%1.1fº, "
+      "center=%1.1fº",
+      degrees(geometry.topLeft.angle), degrees(geometry.topRight.angle),
+      degrees(geometry.bottomLeft.angle), degrees(geometry.bottomRight.angle),
+      degrees(geometry.center.angle));
 }
 
 void VitraneforiPadViewController::useScreenAnchors() {
-  const auto w = static_cast<float>(screenWidth);
-  const auto h = static_cast<float>(screenHeight);
-  topLeftAnchor = {0, 0};
-  topRightAnchor = {w, 0};
-  bottomLeftAnchor = {0, h};
-  bottomRightAnchor = {w, h};
-  screenCornerAnchors = true;
-  centerAnchor = screenCentre(screenWidth, screenHeight);
+  const auto w = static_cast<float>(geometry.screenWidth);
+  const auto h = static_cast<float>(geometry.screenHeight);
+  geometry.topLeft.anchor = {0, 0};
+  geometry.topRight.anchor = {w, 0};
+  geometry.bottomLeft.anchor = {0, h};
+  geometry.bottomRight.anchor = {w, h};
+  geometry.screenCornerAnchors = true;
+  geometry.center.anchor = screenCentre(geometry.screenWidth, geometry.screenHeight);
 }
 
 void VitraneforiPadViewController::toggleScreenCorners(Sender) {
-  if (screenCornerAnchors)
+  if (geometry.screenCornerAnchors)
     useDeviceAnchors();
   else
     useScreenAnchors();
@@ -114,40 +120,41 @@ void VitraneforiPadViewController::toggleScreenCorners(Sender) {
 
 void VitraneforiPadViewController::toggleCornersFrom(kit::GestureRecognizer& sender) {
   if (sender.state() != kit::GestureState::Ended) return;
-  if (autoAnchorOn && screenCornerAnchors)
+  if (geometry.autoAnchorOn && geometry.screenCornerAnchors)
     useScreenAnchors();
   else
     useDeviceAnchors();
-  showPushPin = true;
-  pushpinImageView->setHidden(false);
-  autoAnchorOn = true;
-  kit::log("Screen (rather than device) corner anchors are %@", screenCornerAnchors ? "ON" : "OFF");
+  geometry.showPushPin = true;
+  outlets.pushpinImageView->setHidden(false);
+  geometry.autoAnchorOn = true;
+  kit::log("Screen (rather than device) corner anchors are %@",
+           geometry.screenCornerAnchors ? "ON" : "OFF");
 }
 
 kit::Point VitraneforiPadViewController::cornerFromQuadrant(double xAcceleration,
                                                             double yAcceleration,
                                                             double turnRate) {
-  flatAnchorValid = true;
+  geometry.flatAnchorValid = true;
   // Read the signs in the sense of the turn: a clockwise turn as it comes,
   // a counter-clockwise one (or none) mirrored.
   const double u = turnRate < 0 ? xAcceleration : -xAcceleration;
   const double v = turnRate < 0 ? yAcceleration : -yAcceleration;
   const bool xDominates = std::fabs(xAcceleration) > kDominanceRatio * std::fabs(yAcceleration);
-  if (u > 0 && xDominates) return topRightAnchor;
-  if (u < 0 && xDominates) return bottomRightAnchor;
-  if (u > 0 && v > 0) return topLeftAnchor;
-  if (u < 0 && v > 0) return bottomLeftAnchor;
-  flatAnchorValid = false;
-  return centerAnchor;
+  if (u > 0 && xDominates) return geometry.topRight.anchor;
+  if (u < 0 && xDominates) return geometry.bottomRight.anchor;
+  if (u > 0 && v > 0) return geometry.topLeft.anchor;
+  if (u < 0 && v > 0) return geometry.bottomLeft.anchor;
+  geometry.flatAnchorValid = false;
+  return geometry.center.anchor;
 }
 
 kit::Point VitraneforiPadViewController::oppositeCorner(kit::Point corner) {
-  if (corner == topLeftAnchor) return bottomRightAnchor;
-  if (corner == topRightAnchor) return bottomLeftAnchor;
-  if (corner == bottomLeftAnchor) return topRightAnchor;
-  if (corner == bottomRightAnchor) return topLeftAnchor;
+  if (corner == geometry.topLeft.anchor) return geometry.bottomRight.anchor;
+  if (corner == geometry.topRight.anchor) return geometry.bottomLeft.anchor;
+  if (corner == geometry.bottomLeft.anchor) return geometry.topRight.anchor;
+  if (corner == geometry.bottomRight.anchor) return geometry.topLeft.anchor;
   kit::log("This anchor %1.1f,%1.1f has no proper opposite, returning center", corner.x, corner.y);
-  return centerAnchor;
+  return geometry.center.anchor;
 }
 
 bool VitraneforiPadViewController::isAdjacentCorner(kit::Point first, kit::Point second) {

@@ -72,10 +72,10 @@ std::optional<kit::Point> VitraneforiPadViewController::estimatedFlatPivot() con
 
 void VitraneforiPadViewController::startFlatStretch(kit::Point restTable) {
   FlatPivotTracker& fp = flatPivot;
-  fp.restHeading = rotatingView->transform();
+  fp.restHeading = outlets.rotatingView->transform();
   fp.restTable = restTable;
-  fp.restAnchor = currentAnchor;
-  fp.best = currentAnchor;
+  fp.restAnchor = pivot.currentAnchor();
+  fp.best = pivot.currentAnchor();
   fp.sawFlatGesture = fp.adopted = false;
   fp.estimator->restart();
 }
@@ -83,19 +83,19 @@ void VitraneforiPadViewController::startFlatStretch(kit::Point restTable) {
 void VitraneforiPadViewController::restFlatPivot() {
   FlatPivotTracker& fp = flatPivot;
   fp.phase = FlatPivotTracker::Phase::Ready;
-  fp.lyingAnchor = currentAnchor;
-  fp.bestUncertainty = kFlatPivotFloorInches * pointsPerInch;
+  fp.lyingAnchor = pivot.currentAnchor();
+  fp.bestUncertainty = kFlatPivotFloorInches * geometry.pointsPerInch;
   fp.stillFrames = 0;
-  startFlatStretch(tableTopView->center());
+  startFlatStretch(outlets.tableTopView->center());
 }
 
 bool VitraneforiPadViewController::flatPictureMovedElsewhere() const {
   // A pivot shift keeps t + R⁻¹A unchanged, the heading R being the one on
   // rotatingView now; anything else shows as a change of it.
-  const kit::AffineTransform& r = rotatingView->transform();
-  const Vec now = unrotate(r, currentAnchor - kit::Point{});
+  const kit::AffineTransform& r = outlets.rotatingView->transform();
+  const Vec now = unrotate(r, pivot.currentAnchor() - kit::Point{});
   const Vec then = unrotate(r, flatPivot.leftAnchor - kit::Point{});
-  const kit::Point t = tableTopView->center();
+  const kit::Point t = outlets.tableTopView->center();
   const Vec diff{t.x + now.x - (flatPivot.leftTable.x + then.x),
                  t.y + now.y - (flatPivot.leftTable.y + then.y)};
   return !(length(diff) <= kMovedElsewhere);
@@ -103,7 +103,7 @@ bool VitraneforiPadViewController::flatPictureMovedElsewhere() const {
 
 kit::Point VitraneforiPadViewController::idealFlatTable() const {
   const FlatPivotTracker& fp = flatPivot;
-  const Vec now = unrotate(rotatingView->transform(), fp.best - currentAnchor);
+  const Vec now = unrotate(outlets.rotatingView->transform(), fp.best - pivot.currentAnchor());
   const Vec before = unrotate(fp.restHeading, fp.restAnchor - fp.best);
   return {static_cast<float>(fp.restTable.x + now.x + before.x),
           static_cast<float>(fp.restTable.y + now.y + before.y)};
@@ -111,13 +111,14 @@ kit::Point VitraneforiPadViewController::idealFlatTable() const {
 
 double VitraneforiPadViewController::correctFlatPicture(double allowance) {
   FlatPivotTracker& fp = flatPivot;
-  const kit::Point t = tableTopView->center();
+  const kit::Point t = outlets.tableTopView->center();
   const Vec off = idealFlatTable() - t;
   const double distance = length(off);
   fp.lastAllowance = allowance;
   if (!(distance > 0) || !std::isfinite(distance)) return 0;
   const double k = distance <= allowance ? 1 : allowance / distance;
-  tableTopView->setCenter({static_cast<float>(t.x + off.x * k), static_cast<float>(t.y + off.y * k)});
+  outlets.tableTopView->setCenter(
+      {static_cast<float>(t.x + off.x * k), static_cast<float>(t.y + off.y * k)});
   fp.lastCorrection = distance * k;
   return distance - fp.lastCorrection;
 }
@@ -160,39 +161,40 @@ void VitraneforiPadViewController::updateFlatPivot() {
   FlatPivotTracker& fp = flatPivot;
   using Phase = FlatPivotTracker::Phase;
   if (!fp.estimator)
-    fp.estimator.emplace(accelerometerLocation, kFlatPivotFloorInches * pointsPerInch);
+    fp.estimator.emplace(geometry.accelerometerLocation,
+                         kFlatPivotFloorInches * geometry.pointsPerInch);
   fp.lastCorrection = 0;
 
   const double rate = turnRateZ();
   const kit::Vector3 g = currentGravity();
-  FlatReading reading{currentTimestamp, rate, 0, 0};
-  if (currentAcceleration) {
-    reading.feltX = (g.x - currentAcceleration->x) * kPointsPerSecond2PerG;
-    reading.feltY = (g.y - currentAcceleration->y) * kPointsPerSecond2PerG;
+  FlatReading reading{velocity.currentTimestamp, rate, 0, 0};
+  if (velocity.currentAcceleration) {
+    reading.feltX = (g.x - velocity.currentAcceleration->x) * kPointsPerSecond2PerG;
+    reading.feltY = (g.y - velocity.currentAcceleration->y) * kPointsPerSecond2PerG;
   }
   const bool flat = deviceIsFlat();
-  const bool flatGesture = gestureStarted && gestureIsFlat;
+  const bool flatGesture = turn.gestureStarted && turn.gestureIsFlat;
   // Not turning: at a stop, or where the hand turns back.
   const bool pause = flat && reading.isFinite() &&
                      std::fabs(rate - fp.noise.gyroBias()) < FlatPivotEstimator::kStillRate;
-  const bool still = pause && !gestureStarted &&
+  const bool still = pause && !turn.gestureStarted &&
                      std::hypot(reading.feltX, reading.feltY) < kStillFelt * kPointsPerSecond2PerG;
 
   // A twist of the fingers wins, a lifted tablet keeps its gravity corner,
   // and whatever else moved the picture has made the rest meaningless.
   if (fp.phase != Phase::Waiting &&
-      (anchorJustSetByTwist || (!flat && !flatGesture) || flatPictureMovedElsewhere()))
+      (pivot.anchorJustSetByTwist() || (!flat && !flatGesture) || flatPictureMovedElsewhere()))
     fp.phase = Phase::Waiting;
   if (still && std::fabs(rate - fp.noise.gyroBias()) < kLearningRate) fp.noise.learn(reading);
 
   if (fp.phase == Phase::Waiting || fp.phase == Phase::Ready) {
-    if (still && !anchorJustSetByTwist) {
+    if (still && !pivot.anchorJustSetByTwist()) {
       restFlatPivot();
       fp.estimator->add(reading, fp.noise);
     }
     if (fp.phase == Phase::Waiting || still) {
-      fp.leftTable = tableTopView->center();
-      fp.leftAnchor = currentAnchor;
+      fp.leftTable = outlets.tableTopView->center();
+      fp.leftAnchor = pivot.currentAnchor();
       return;
     }
     fp.phase = Phase::Turning;
@@ -205,7 +207,7 @@ void VitraneforiPadViewController::updateFlatPivot() {
     fp.estimator->breakSequence();
   fp.latest = fp.estimator->estimate();
   if (fp.latest.known) fp.shown = fp.latest.pivot;
-  const PivotVerdict verdict = judgePivotEstimate(fp.latest, fp.restAnchor, pointsPerInch);
+  const PivotVerdict verdict = judgePivotEstimate(fp.latest, fp.restAnchor, geometry.pointsPerInch);
 
   // Only a turn fast enough to be a flat turn is followed; slower ones
   // keep the pivot in force, as they would without the mode.
@@ -241,9 +243,9 @@ void VitraneforiPadViewController::updateFlatPivot() {
 
   // The pivot follows the estimate while the turn goes on, unless the turn
   // recogniser holds a lying tablet's pivot at the centre.
-  if (flatGesture || anchorSetByTwist) {
+  if (flatGesture || pivot.anchorSetByTwist()) {
     const kit::Point target = fp.adopted ? fp.best : fp.restAnchor;
-    if (length(target - currentAnchor) > kPivotSlack) shiftAnchor(target);
+    if (length(target - pivot.currentAnchor()) > kPivotSlack) shiftAnchor(target);
   }
 
   const double stillOff = correctFlatPicture(fp.bestUncertainty);
@@ -255,6 +257,6 @@ void VitraneforiPadViewController::updateFlatPivot() {
     shiftAnchor(fp.lyingAnchor);
     restFlatPivot();
   }
-  fp.leftTable = tableTopView->center();
-  fp.leftAnchor = currentAnchor;
+  fp.leftTable = outlets.tableTopView->center();
+  fp.leftAnchor = pivot.currentAnchor();
 }

@@ -22,9 +22,9 @@ void VitraneforiPadViewController::updateShadow() {
 
   // At rest the shadow lies exactly under the body; tilting slides it away
   // from the side that rises.
-  deviceShadowView->setFrame(rectOf(deviceOriginX + kShadowShiftPerRadian * r,
-                                    deviceOriginY + kShadowShiftPerRadian * p, deviceWidth,
-                                    deviceHeight));
+  outlets.deviceShadowView->setFrame(rectOf(geometry.deviceOriginX + kShadowShiftPerRadian * r,
+                                            geometry.deviceOriginY + kShadowShiftPerRadian * p,
+                                            geometry.deviceWidth, geometry.deviceHeight));
 
   // The lower side shows more of its edge, the raised side less, never
   // less than nothing: a side vanishes at 1/12 rad.
@@ -34,14 +34,14 @@ void VitraneforiPadViewController::updateShadow() {
   const double right = std::max(0.0, kRestingEdge + kEdgeGrowthPerRadian * r);
 
   // The strips and corner pieces tile the border whatever the thicknesses.
-  const double w = screenWidth;
-  const double h = screenHeight;
-  topEdge->setFrame(rectOf(left, 0, w - left - right, top));
-  bottomEdge->setFrame(rectOf(left, h - bottom, w - left - right, bottom));
-  leftEdge->setFrame(rectOf(0, top, left, h - top - bottom));
-  rightEdge->setFrame(rectOf(w - right, top, right, h - top - bottom));
-  insideTopLeft->setFrame(rectOf(0, 0, left, top));
-  insideTopRight->setFrame(rectOf(w - right, 0, right, top));
-  insideBottomLeft->setFrame(rectOf(0, h - bottom, left, bottom));
-  insideBottomRight->setFrame(rectOf(w - right, h - bottom, right, bottom));
+  const double w = geometry.screenWidth;
+  const double h = geometry.screenHeight;
+  outlets.topEdge->setFrame(rectOf(left, 0, w - left - right, top));
+  outlets.bottomEdge->setFrame(rectOf(left, h - bottom, w - left - right, bottom));
+  outlets.leftEdge->setFrame(rectOf(0, top, left, h - top - bottom));
+  outlets.rightEdge->setFrame(rectOf(w - right, top, right, h - top - bottom));
+  outlets.insideTopLeft->setFrame(rectOf(0, 0, left, top));
+  outlets.insideTopRight->setFrame(rectOf(w - right, 0, right, top));
+  outlets.insideBottomLeft->setFrame(rectOf(0, h - bottom, left, bottom));
+  outlets.insideBottomRight->setFrame(rectOf(w - right, h - bottom, right, bottom));
 }

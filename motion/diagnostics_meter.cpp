@@ -35,16 +35,18 @@ float degrees(double radians) {
 void VitraneforiPadViewController::updateMeters() {
   // Hidden first, whatever the interface file says: the readout is for
   // development only.
-  bigDisplay->setHidden(true);
+  outlets.bigDisplay->setHidden(true);
 
   const kit::Attitude attitude = currentAttitude();
   const double omega = turnRateZ();
-  const double inches = static_cast<double>(pointsPerInch);
-  bigDisplay->setText(kit::formatLog(
-      kMeterFormat,
-      {sampleDuration * 1000, accelX, accelY, gestureAccelerometerDistance, velocityX, velocityY,
-       motionX, motionY, anchorRadiusEstimate, degrees(anchorAngleEstimate),
-       degrees(attitude.yaw), degrees(attitude.pitch), degrees(attitude.roll), degrees(omega),
-       omega * omega, std::fabs(deviceWidth * std::sin(attitude.roll)) / inches,
-       std::fabs(deviceHeight * std::sin(attitude.pitch)) / inches, deviceTippedHeight()}));
+  const double inches = static_cast<double>(geometry.pointsPerInch);
+  outlets.bigDisplay->setText(kit::formatLog(
+      kMeterFormat, {velocity.sampleDuration * 1000, velocity.accelX, velocity.accelY,
+                     velocity.gestureAccelerometerDistance, velocity.velocityX, velocity.velocityY,
+                     velocity.motionX, velocity.motionY, velocity.anchorRadiusEstimate,
+                     degrees(velocity.anchorAngleEstimate), degrees(attitude.yaw),
+                     degrees(attitude.pitch), degrees(attitude.roll), degrees(omega), omega * omega,
+                     std::fabs(geometry.deviceWidth * std::sin(attitude.roll)) / inches,
+                     std::fabs(geometry.deviceHeight * std::sin(attitude.pitch)) / inches,
+                     deviceTippedHeight()}));
 }

@@ -8,13 +8,13 @@ constexpr double kFrameInterval = 1.0 / 120;
 }
 
 void VitraneforiPadViewController::setupMotionTracking() {
-  if (!motionManager) motionManager = &platform_.motionManager();
+  if (!frameDriver.motionManager) frameDriver.motionManager = &platform_.motionManager();
 
-  if (motionManager->isDeviceMotionAvailable()) {
+  if (frameDriver.motionManager->isDeviceMotionAvailable()) {
     kit::log("This iPhone 4 supports Vitrane!");
-    motionManager->startDeviceMotionUpdates();
+    frameDriver.motionManager->startDeviceMotionUpdates();
     kit::log("Motion Manager update rate defaulted to %1.0f per second",
-             1 / motionManager->deviceMotionUpdateInterval());
+             1 / frameDriver.motionManager->deviceMotionUpdateInterval());
   } else {
     kit::log("Sorry, only an iPhone 4 or iPod Touch 4 supports Vitrane.");
   }
@@ -24,39 +24,41 @@ void VitraneforiPadViewController::setupMotionTracking() {
   accelerometer.setDelegate(this);
 
   kit::log("After accel setup, Motion Manager update rate is %1.0f per second",
-           1 / motionManager->deviceMotionUpdateInterval());
+           1 / frameDriver.motionManager->deviceMotionUpdateInterval());
 }
 
 void VitraneforiPadViewController::teardownVitraneView() {
-  if (motionManager) motionManager->stopDeviceMotionUpdates();
+  if (frameDriver.motionManager) frameDriver.motionManager->stopDeviceMotionUpdates();
 }
 
 kit::Attitude VitraneforiPadViewController::currentAttitude() const {
-  return currentDeviceMotion ? currentDeviceMotion->attitude() : kit::Attitude{};
+  return frameDriver.currentDeviceMotion ? frameDriver.currentDeviceMotion->attitude()
+                                         : kit::Attitude{};
 }
 
 double VitraneforiPadViewController::turnRateZ() const {
-  return currentDeviceMotion ? currentDeviceMotion->rotationRate().z : 0;
+  return frameDriver.currentDeviceMotion ? frameDriver.currentDeviceMotion->rotationRate().z : 0;
 }
 
 kit::Vector3 VitraneforiPadViewController::currentGravity() const {
-  return currentDeviceMotion ? currentDeviceMotion->gravity() : kit::Vector3{0, 0, -1};
+  return frameDriver.currentDeviceMotion ? frameDriver.currentDeviceMotion->gravity()
+                                         : kit::Vector3{0, 0, -1};
 }
 
 void VitraneforiPadViewController::accelerometerDidAccelerate(
     kit::Accelerometer&, std::shared_ptr<const kit::Acceleration> sample) {
-  currentDeviceMotion = motionManager->deviceMotion();
+  frameDriver.currentDeviceMotion = frameDriver.motionManager->deviceMotion();
 
   // Absolute, not incremental: the heading on screen is a function of the
   // yaw alone, so nothing accumulates and a missed frame is made up.
-  const float angle = static_cast<float>(currentYaw() - yawOffset);
+  const float angle = static_cast<float>(currentYaw() - frameDriver.yawOffset);
   const kit::AffineTransform heading = kit::rotated(kit::AffineTransform::identity(), angle);
-  if (anchorJustSetByTwist)
+  if (pivot.anchorJustSetByTwist())
     kit::log("Finger twist supercedes gyro turn");
   else
-    rotatingView->setTransform(heading);
+    outlets.rotatingView->setTransform(heading);
 
-  worldRotationThisFrame = 0;
+  frameDriver.worldRotationThisFrame = 0;
   updateVelocities(sample);
   updateShadow();
   updateCurrentGesture();
@@ -66,6 +68,6 @@ void VitraneforiPadViewController::accelerometerDidAccelerate(
 }
 
 void VitraneforiPadViewController::prepareForNextFrame() {
-  anchorAdjustedThisFrame = false;
-  anchorJustSetByTwist = false;
+  frameDriver.anchorAdjustedThisFrame = false;
+  pivot.endFrame();
 }

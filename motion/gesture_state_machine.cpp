@@ -42,7 +42,7 @@ void VitraneforiPadViewController::updateCurrentGesture() {
 
   // Ending first, so that a turn ended here can be followed by a new one
   // in the same frame (a reversal restarts at once).
-  if (gestureStarted) {
+  if (turn.gestureStarted) {
     bool end = false;
     if (startingTip()) {
       kit::log("Lifted corner to %1.1f inches, beyond %1.1f, end current flat gesture.",
@@ -54,89 +54,90 @@ void VitraneforiPadViewController::updateCurrentGesture() {
           static_cast<float>(rate) / 120.0f * 180.0f / std::numbers::pi_v<float>;
       kit::log("Stopped turning, rate %1.2f¬∫/frame below %1.2f¬∫", degreesPerFrame,
                kStoppedDegreesPerFrame);
-      if (currentTimestamp >= debounceEndTime) {
+      if (velocity.currentTimestamp >= turn.debounceEndTime) {
         kit::log("...stopped and timed out, ending gesture.");
         end = true;
       }
     }
-    currentDirection = directionOf(rate);
-    if (currentDirection == -gestureDirection) {
+    turn.currentDirection = directionOf(rate);
+    if (turn.currentDirection == -turn.gestureDirection) {
       kit::log("Reversed gesture direction, end IMMEDIATELY ?.");
       end = true;
     }
     // Each fast frame pushes the earliest end to shortly after itself,
     // earlier than the start's allowance if that is what it gives.
-    if (std::fabs(rate) > kStoppedRate) debounceEndTime = currentTimestamp + kDebounceAfterFastFrame;
+    if (std::fabs(rate) > kStoppedRate)
+      turn.debounceEndTime = velocity.currentTimestamp + kDebounceAfterFastFrame;
     if (end) resetGesture();
   }
 
   if (deviceIsFlat()) {
-    if (!anchorSetByTwist && !gestureStarted) {
+    if (!pivot.anchorSetByTwist() && !turn.gestureStarted) {
       // Flat and idle with no finger pivot: the tablet turns about its middle.
-      shiftAnchor(centerAnchor);
+      shiftAnchor(geometry.center.anchor);
       // Unless its pivot is estimated: then every flat turn is one, however
       // the pivot was placed before.
       if (flatPivotMode != FlatPivotMode::Estimate || std::fabs(rate) <= kStartingRate) return;
     }
     if (rotationStartingAtLeast(kStartingRate)) {
       kit::log("Starting new flat gesture.");
-      currentDirection = directionOf(rate);
-      gestureStarted = true;
-      gestureIsFlat = true;
-      gestureDirection = currentDirection;
-      gestureInitialYaw = currentYaw();
+      turn.currentDirection = directionOf(rate);
+      turn.gestureStarted = true;
+      turn.gestureIsFlat = true;
+      turn.gestureDirection = turn.currentDirection;
+      turn.gestureInitialYaw = currentYaw();
       // The frame's timestamp is that of its acceleration sample.
-      gestureStartTime = currentTimestamp;
-      debounceEndTime = gestureStartTime + kDebounceAfterStart;
+      turn.gestureStartTime = velocity.currentTimestamp;
+      turn.debounceEndTime = turn.gestureStartTime + kDebounceAfterStart;
       // Recorded only; a flat turn keeps the pivot it has.
-      currentFlatAnchor = cornerFromQuadrant(accelX, accelY, rate);
+      turn.currentFlatAnchor = cornerFromQuadrant(velocity.accelX, velocity.accelY, rate);
     }
     return;
   }
 
-  currentGravityAnchor = computedGravityAnchor();
+  turn.currentGravityAnchor = computedGravityAnchor();
   // A running turn keeps its pivot while tipped.
-  if (gestureStarted) return;
-  if (currentAnchor != currentGravityAnchor) useGravityAnchor();
+  if (turn.gestureStarted) return;
+  if (pivot.currentAnchor() != turn.currentGravityAnchor) useGravityAnchor();
   updateGravityGesture();
 }
 
 void VitraneforiPadViewController::updateGravityGesture() {
   if (!rotationStartingAtLeast(kStartingRate)) return;
   const double rate = turnRateZ();
-  gestureDirection = directionOf(rate);
-  kit::log("Starting new tipped %@ gesture at %1.3fº/sec", nameOfDirection(gestureDirection),
+  turn.gestureDirection = directionOf(rate);
+  kit::log("Starting new tipped %@ gesture at %1.3fº/sec", nameOfDirection(turn.gestureDirection),
            rate * 180 / std::numbers::pi);
   useGravityAnchor();
-  gestureStarted = true;
-  gestureIsFlat = false;
-  gestureInitialYaw = currentYaw();
-  gestureStartTime = currentTimestamp;
-  debounceEndTime = gestureStartTime + kDebounceAfterStart;
+  turn.gestureStarted = true;
+  turn.gestureIsFlat = false;
+  turn.gestureInitialYaw = currentYaw();
+  turn.gestureStartTime = velocity.currentTimestamp;
+  turn.debounceEndTime = turn.gestureStartTime + kDebounceAfterStart;
 }
 
 void VitraneforiPadViewController::resetGesture() {
   kit::log("Gesture ended.");
-  velocityX = velocityY = velocityZ = 0;
-  userVelocityX = userVelocityY = userVelocityZ = 0;
-  motionX = motionY = motionZ = 0;
-  motion = {0, 0};
-  positionX = positionY = positionZ = 0;
-  gestureStarted = false;
-  gestureIsFlat = false;
-  gestureDirection = 0;
-  gestureSampleCount = 0;
-  gestureAngleExtent = 0;
-  gestureSumOfDistances = 0;
-  gestureRotating = false;
-  gestureTranslating = false;
+  velocity.velocityX = velocity.velocityY = velocity.velocityZ = 0;
+  velocity.userVelocityX = velocity.userVelocityY = velocity.userVelocityZ = 0;
+  velocity.motionX = velocity.motionY = velocity.motionZ = 0;
+  velocity.motion = {0, 0};
+  velocity.positionX = velocity.positionY = velocity.positionZ = 0;
+  turn.gestureStarted = false;
+  turn.gestureIsFlat = false;
+  turn.gestureDirection = 0;
+  velocity.gestureSampleCount = 0;
+  velocity.gestureAngleExtent = 0;
+  velocity.gestureSumOfDistances = 0;
+  turn.gestureRotating = false;
+  turn.gestureTranslating = false;
   // The start time, earliest end, last direction, the pivot and the last
   // distance estimate stay for whoever looks at them afterwards.
 }
 
 bool VitraneforiPadViewController::rotationStartingAtLeast(double threshold) {
   if (std::fabs(turnRateZ()) <= threshold) return false;
-  if (gestureStarted) {
+  if (turn.gestureStarted) {
     kit::log("Turning fast enough but busy with gesture.");
     return false;
   }
@@ -144,15 +145,17 @@ bool VitraneforiPadViewController::rotationStartingAtLeast(double threshold) {
 }
 
 bool VitraneforiPadViewController::rotationEnding() {
-  return gestureStarted && gestureRotating &&
-         (!doesDebounce || currentTimestamp > debounceEndTime) &&
+  return turn.gestureStarted && turn.gestureRotating &&
+         (!turn.doesDebounce || velocity.currentTimestamp > turn.debounceEndTime) &&
          std::fabs(turnRateZ()) <= kStoppedRate;
 }
 
 bool VitraneforiPadViewController::translationStarting() {
-  return std::sqrt(accelX * accelX + accelY * accelY) >= kTranslationStart;
+  return std::sqrt(velocity.accelX * velocity.accelX + velocity.accelY * velocity.accelY) >=
+         kTranslationStart;
 }
 
 bool VitraneforiPadViewController::translationEnding() {
-  return std::sqrt(accelX * accelX + accelY * accelY) < kTranslationEnd;
+  return std::sqrt(velocity.accelX * velocity.accelX + velocity.accelY * velocity.accelY) <
+         kTranslationEnd;
 }

@@ -16,9 +16,9 @@ double VitraneforiPadViewController::deviceTippedHeight() {
   // Roll lifts a long side by the width, pitch the top or bottom by the
   // height; a corner combines the two as the legs of a right angle.
   const kit::Attitude a = currentAttitude();
-  const double side = deviceWidth * std::sin(a.roll);
-  const double end = deviceHeight * std::sin(a.pitch);
-  return std::sqrt(side * side + end * end) / static_cast<double>(pointsPerInch);
+  const double side = geometry.deviceWidth * std::sin(a.roll);
+  const double end = geometry.deviceHeight * std::sin(a.pitch);
+  return std::sqrt(side * side + end * end) / static_cast<double>(geometry.pointsPerInch);
 }
 
 bool VitraneforiPadViewController::deviceIsFlat() {
@@ -26,7 +26,7 @@ bool VitraneforiPadViewController::deviceIsFlat() {
 }
 
 bool VitraneforiPadViewController::startingTip() {
-  return gestureIsFlat && deviceTippedHeight() >= kTipInches;
+  return turn.gestureIsFlat && deviceTippedHeight() >= kTipInches;
 }
 
 bool VitraneforiPadViewController::endedTip() { return deviceTippedHeight() <= kFlatInches; }

@@ -21,45 +21,48 @@ constexpr float kPiF = std::numbers::pi_v<float>;
 
 void VitraneforiPadViewController::updateVelocities(
     const std::shared_ptr<const kit::Acceleration>& sample) {
-  currentAcceleration = sample;
+  velocity.currentAcceleration = sample;
 
-  prevTimestamp = currentTimestamp;
-  currentTimestamp = sample->timestamp;
-  sampleDuration = currentTimestamp - prevTimestamp;
+  velocity.prevTimestamp = velocity.currentTimestamp;
+  velocity.currentTimestamp = sample->timestamp;
+  velocity.sampleDuration = velocity.currentTimestamp - velocity.prevTimestamp;
 
-  accelX = sample->x * kPointsPerSecond2PerG / kFramesPerSecond / kFramesPerSecond;
-  accelY = sample->y * kPointsPerSecond2PerG / kFramesPerSecond / kFramesPerSecond;
-  accelZ = sample->z * kPointsPerSecond2PerG / kFramesPerSecond / kFramesPerSecond;
+  velocity.accelX = sample->x * kPointsPerSecond2PerG / kFramesPerSecond / kFramesPerSecond;
+  velocity.accelY = sample->y * kPointsPerSecond2PerG / kFramesPerSecond / kFramesPerSecond;
+  velocity.accelZ = sample->z * kPointsPerSecond2PerG / kFramesPerSecond / kFramesPerSecond;
 
   // The turn recogniser runs after this step, so the window opens with the
   // frame after the one that started the turn.
-  if (gestureStarted && gestureSampleCount < kIntegratedFrames) {
-    velocityX += accelX;
-    velocityY += accelY;
-    velocityZ += accelZ;
+  if (turn.gestureStarted && velocity.gestureSampleCount < kIntegratedFrames) {
+    velocity.velocityX += velocity.accelX;
+    velocity.velocityY += velocity.accelY;
+    velocity.velocityZ += velocity.accelZ;
 
-    motionX += velocityX;
-    motionY += velocityY;
-    motionZ += velocityZ;
-    motion = {static_cast<float>(motionX), static_cast<float>(motionY)};
-    positionX = -motionX;
-    positionY = -motionY;
-    positionZ = -motionZ;
+    velocity.motionX += velocity.velocityX;
+    velocity.motionY += velocity.velocityY;
+    velocity.motionZ += velocity.velocityZ;
+    velocity.motion = {static_cast<float>(velocity.motionX), static_cast<float>(velocity.motionY)};
+    velocity.positionX = -velocity.motionX;
+    velocity.positionY = -velocity.motionY;
+    velocity.positionZ = -velocity.motionZ;
 
     // The yaw jumps by 2π where it wraps at ±π; a turn across that seam
     // has still turned only the short way.
-    gestureAngleExtent = std::remainder(currentYaw() - gestureInitialYaw, 2 * std::numbers::pi);
-    gestureAccelerometerDistance = std::sqrt(motionX * motionX + motionY * motionY);
-    gestureSumOfDistances += std::fabs(velocityX) + std::fabs(velocityY);
+    velocity.gestureAngleExtent =
+        std::remainder(currentYaw() - turn.gestureInitialYaw, 2 * std::numbers::pi);
+    velocity.gestureAccelerometerDistance =
+        std::sqrt(velocity.motionX * velocity.motionX + velocity.motionY * velocity.motionY);
+    velocity.gestureSumOfDistances += std::fabs(velocity.velocityX) + std::fabs(velocity.velocityY);
     // Not guarded: with no angle turned yet the estimate is meaningless,
     // and as it is only displayed, inf or nan says so plainly.
-    anchorRadiusEstimate = std::fabs(gestureSumOfDistances / gestureAngleExtent);
+    velocity.anchorRadiusEstimate =
+        std::fabs(velocity.gestureSumOfDistances / velocity.gestureAngleExtent);
     // The displacement's direction, mirrored for a clockwise turn so that
     // both senses of turning point the same way relative to the pivot.
-    const double d = static_cast<double>(gestureDirection);
-    anchorAngleEstimate = -std::atan2(d * motionX, d * motionY);
+    const double d = static_cast<double>(turn.gestureDirection);
+    velocity.anchorAngleEstimate = -std::atan2(d * velocity.motionX, d * velocity.motionY);
 
-    ++gestureSampleCount;
+    ++velocity.gestureSampleCount;
 
     const float ratePerFrame = static_cast<float>(turnRateZ()) / static_cast<float>(kFramesPerSecond);
     kit::log("This frame: yaw rate = %1.1fº/frame, yaw = %1.1fº", ratePerFrame * 180 / kPiF,
@@ -72,6 +75,7 @@ void VitraneforiPadViewController::updateVelocities(
 
 double VitraneforiPadViewController::distanceThisFrame() {
   // motion is already single precision; the sum stays there too.
-  const float squared = motion.x * motion.x + motion.y * motion.y;
+  const float squared =
+      velocity.motion.x * velocity.motion.x + velocity.motion.y * velocity.motion.y;
   return std::sqrt(static_cast<double>(squared));
 }

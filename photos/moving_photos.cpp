@@ -15,14 +15,14 @@ constexpr double kPhotosFadeSeconds = 0.3;
 }  // namespace
 
 void VitraneforiPadViewController::updateMovingImages() {
-  if (!photosLayerView) return;
-  for (const kit::ViewRef& view : photosLayerView->subviews()) {
+  if (!outlets.photosLayerView) return;
+  for (const kit::ViewRef& view : outlets.photosLayerView->subviews()) {
     auto* piece = dynamic_cast<MovingImageView*>(view.get());
     if (!piece) continue;
 
     kit::Point v = piece->velocityPerFrame;
-    v.x = static_cast<float>(v.x * frictionPerFrame);
-    v.y = static_cast<float>(v.y * frictionPerFrame);
+    v.x = static_cast<float>(v.x * photos.frictionPerFrame);
+    v.y = static_cast<float>(v.y * photos.frictionPerFrame);
     piece->velocityPerFrame = v;
 
     const kit::Point c = piece->center();
@@ -45,24 +45,25 @@ void VitraneforiPadViewController::updateMovingImages() {
 void VitraneforiPadViewController::showPhotos() {
   resetTable();
   kit::log("Moving photos to near their origin.");
-  showingPhotos = true;
+  photos.showingPhotos = true;
   kit::AnimationBlock fade(kPhotosFadeSeconds);
-  photosLayerView->setAlpha(1.0f);
-  tableBoundaryView->setHidden(false);
+  outlets.photosLayerView->setAlpha(1.0f);
+  outlets.tableBoundaryView->setHidden(false);
 }
 
 void VitraneforiPadViewController::hidePhotos() {
-  showingPhotos = false;
+  photos.showingPhotos = false;
   kit::AnimationBlock fade(kPhotosFadeSeconds);
-  photosLayerView->setAlpha(0.0f);
-  tableBoundaryView->setHidden(true);
+  outlets.photosLayerView->setAlpha(0.0f);
+  outlets.tableBoundaryView->setHidden(true);
 }
 
 bool VitraneforiPadViewController::touchingAnyPhoto(
     const std::vector<kit::GestureRecognizer*>& touchRecognizers) const {
   for (const kit::GestureRecognizer* recognizer : touchRecognizers) {
     const kit::View* view = recognizer ? recognizer->view() : nullptr;
-    if (view && photosLayerView && view->superview() == photosLayerView.get()) return true;
+    if (view && outlets.photosLayerView && view->superview() == outlets.photosLayerView.get())
+      return true;
   }
   return false;
 }

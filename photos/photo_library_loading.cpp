@@ -20,59 +20,59 @@ constexpr double kSpinRadians = 5;   // turned in one to five seconds
 }  // namespace
 
 void VitraneforiPadViewController::wanderInPhotos(Sender) {
-  nThumbnails = kPhotosPerLoad;
-  thumbnailMaxRadius = kDropRadius;
-  nGroupsEnumerated = 0;
-  nAssetsEnumerated = 0;
+  photos.nThumbnails = kPhotosPerLoad;
+  photos.thumbnailMaxRadius = kDropRadius;
+  photos.nGroupsEnumerated = 0;
+  photos.nAssetsEnumerated = 0;
 
-  if (loadedPhotos) {
-    if (showingPhotos) {
+  if (photos.loadedPhotos) {
+    if (photos.showingPhotos) {
       hidePhotos();
-      wanderIntoPhotosButton->setSelected(false);
+      outlets.wanderIntoPhotosButton->setSelected(false);
     } else {
       showPhotos();
       hideInstructionsPanel();
-      wanderIntoPhotosButton->setSelected(true);
+      outlets.wanderIntoPhotosButton->setSelected(true);
     }
     return;
   }
 
-  waitSpinner->setHidden(false);
-  waitSpinner->startAnimating();
+  outlets.waitSpinner->setHidden(false);
+  outlets.waitSpinner->startAnimating();
 
   // The enumeration keeps the library alive until its last callback.
   auto library = std::make_shared<kit::AssetsLibrary>(platform_);
   auto assetBlock = [this](const std::shared_ptr<kit::Asset>& asset) {
     if (!asset) return;
-    if (nAssetsEnumerated >= nThumbnails) return;
+    if (photos.nAssetsEnumerated >= photos.nThumbnails) return;
     const auto& representation = asset->defaultRepresentation();
     // A file that looked like a photo but does not decode is passed over
     // (the library has said why) and leaves its place to the next.
     if (!representation->fullScreenImage()) return;
     kit::log("Asset representation is %@", *representation);
-    dropRepresentationOnTable(*representation, thumbnailMaxRadius);
-    ++nAssetsEnumerated;
+    dropRepresentationOnTable(*representation, photos.thumbnailMaxRadius);
+    ++photos.nAssetsEnumerated;
   };
   auto groupBlock = [this, assetBlock](const std::shared_ptr<kit::AssetsGroup>& group) {
     if (!group) {
       // The enumeration is over.
-      if (showingPhotos) return;
-      loadedPhotos = true;
+      if (photos.showingPhotos) return;
+      photos.loadedPhotos = true;
       showPhotos();
-      waitSpinner->stopAnimating();
-      wanderIntoPhotosButton->setTitle("Hide Photos", kit::ControlState::Selected);
-      wanderIntoPhotosButton->setTitle("Show Photos", kit::ControlState::Normal);
-      wanderIntoPhotosButton->setSelected(true);
+      outlets.waitSpinner->stopAnimating();
+      outlets.wanderIntoPhotosButton->setTitle("Hide Photos", kit::ControlState::Selected);
+      outlets.wanderIntoPhotosButton->setTitle("Show Photos", kit::ControlState::Normal);
+      outlets.wanderIntoPhotosButton->setSelected(true);
       hideInstructionsPanel();
       return;
     }
-    if (nGroupsEnumerated < kAlbumsEnumerated) {
+    if (photos.nGroupsEnumerated < kAlbumsEnumerated) {
       kit::log("Group PropertyName is %@", group->valueForProperty(kit::AssetsGroup::kPropertyName));
       group->setAssetsFilter(kit::AssetsFilter::AllPhotos);
       group->enumerateAssetsUsingBlock(assetBlock);
     }
-    ++nGroupsEnumerated;
-    kit::log("%d groups enumerated", nGroupsEnumerated);
+    ++photos.nGroupsEnumerated;
+    kit::log("%d groups enumerated", photos.nGroupsEnumerated);
   };
   auto failureBlock = [](const kit::PhotoLibraryError& error) { kit::log("The error %@", error); };
   library->enumerateGroupsWithTypes(kit::kAssetsGroupAlbum, groupBlock, failureBlock);
@@ -81,7 +81,7 @@ void VitraneforiPadViewController::wanderInPhotos(Sender) {
 void VitraneforiPadViewController::dropRepresentationOnTable(
     const kit::AssetRepresentation& representation, int radius) {
   auto piece = std::make_shared<MovingImageView>(representation.fullScreenImage());
-  kit::log("Adding the %d'th wandering image", nAssetsEnumerated);
+  kit::log("Adding the %d'th wandering image", photos.nAssetsEnumerated);
   const kit::Rect frame = piece->frame();
   kit::log("Frame is %1.1fx%1.1f", frame.size.width, frame.size.height);
 
@@ -95,7 +95,7 @@ void VitraneforiPadViewController::dropRepresentationOnTable(
   kit::log("Album photo coordinates are shift of %1.0f,%1.0f", shiftX, shiftY);
 
   const std::uint32_t c = random.next();
-  const kit::Point table = tableTopView->center();
+  const kit::Point table = outlets.tableTopView->center();
   piece->setCenter({static_cast<float>(table.x + shiftX), static_cast<float>(table.y + shiftY)});
 
   const std::uint32_t d = random.next();
@@ -113,6 +113,6 @@ void VitraneforiPadViewController::dropRepresentationOnTable(
   piece->setTransform(kit::rotated(kit::AffineTransform::makeScale(k, k),
                                    static_cast<float>(piece->yawRadians)));
 
-  photosLayerView->addSubview(piece);
+  outlets.photosLayerView->addSubview(piece);
   addGestureRecognizersToPiece(*piece);
 }

@@ -26,12 +26,14 @@ class AnchorMoves : public apptest::LaunchedApp {
   // The world points (in the tile field) under the given screen points.
   std::vector<kit::Point> worldUnder(const std::vector<kit::Point>& screen) {
     std::vector<kit::Point> world;
-    for (kit::Point p : screen) world.push_back(root()->convertPointToView(p, vc().seamlessTiles.get()));
+    for (kit::Point p : screen)
+      world.push_back(root()->convertPointToView(p, vc().outlets.seamlessTiles.get()));
     return world;
   }
   std::vector<kit::Point> onScreen(const std::vector<kit::Point>& world) {
     std::vector<kit::Point> screen;
-    for (kit::Point p : world) screen.push_back(vc().seamlessTiles->convertPointToView(p, root()));
+    for (kit::Point p : world)
+      screen.push_back(vc().outlets.seamlessTiles->convertPointToView(p, root()));
     return screen;
   }
 
@@ -39,7 +41,7 @@ class AnchorMoves : public apptest::LaunchedApp {
     kit::MotionSample s;
     s.attitude = attitude;
     s.gravity = gravity;
-    vc().currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, 0);
+    vc().frameDriver.currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, 0);
   }
 };
 
@@ -48,31 +50,32 @@ class AnchorMoves : public apptest::LaunchedApp {
 TEST_F(AnchorMoves, ShiftingToThePivotInForceTouchesNothing) {
   vc().shiftAnchor({500, 300});
   // An off-centre telescoper shows whether the zoom pivot was re-placed.
-  const kit::Point t = vc().telescoperView->center();
-  vc().telescoperView->setCenter({t.x + 37, t.y - 11});
-  const kit::Point rotating = vc().rotatingView->center(), table = vc().tableTopView->center(),
-                   telescoper = vc().telescoperView->center(),
-                   stretcher = vc().stretcherView->center();
+  const kit::Point t = vc().outlets.telescoperView->center();
+  vc().outlets.telescoperView->setCenter({t.x + 37, t.y - 11});
+  const kit::Point rotating = vc().outlets.rotatingView->center(),
+                   table = vc().outlets.tableTopView->center(),
+                   telescoper = vc().outlets.telescoperView->center(),
+                   stretcher = vc().outlets.stretcherView->center();
 
   vc().shiftAnchor({500, 300});
-  EXPECT_EQ(vc().rotatingView->center(), rotating);
-  EXPECT_EQ(vc().tableTopView->center(), table);
-  EXPECT_EQ(vc().telescoperView->center(), telescoper);
-  EXPECT_EQ(vc().stretcherView->center(), stretcher);
+  EXPECT_EQ(vc().outlets.rotatingView->center(), rotating);
+  EXPECT_EQ(vc().outlets.tableTopView->center(), table);
+  EXPECT_EQ(vc().outlets.telescoperView->center(), telescoper);
+  EXPECT_EQ(vc().outlets.stretcherView->center(), stretcher);
 }
 
 TEST_F(AnchorMoves, ShiftRecentresTheHeadingTurnAndTheZoomPivot) {
-  vc().rotatingView->setTransform(kit::rotated(kit::AffineTransform::identity(), 0.8f));
+  vc().outlets.rotatingView->setTransform(kit::rotated(kit::AffineTransform::identity(), 0.8f));
   // A finger drag has left the zoom pivot off the screen centre.
-  const kit::Point dragged = vc().telescoperView->center();
-  vc().telescoperView->setCenter({dragged.x + 120, dragged.y - 40});
+  const kit::Point dragged = vc().outlets.telescoperView->center();
+  vc().outlets.telescoperView->setCenter({dragged.x + 120, dragged.y - 40});
   const std::vector<kit::Point> world = worldUnder(kProbes);
 
-  vc().shiftAnchor(vc().bottomRightAnchor);
-  EXPECT_EQ(vc().currentAnchor, vc().bottomRightAnchor);
-  const kit::Point br = vc().bottomRightAnchor;
-  EXPECT_EQ(vc().rotatingView->center(), (kit::Point{br.x + 2048, br.y + 2048}));
-  const kit::View& telescoper = *vc().telescoperView;
+  vc().shiftAnchor(vc().geometry.bottomRight.anchor);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomRight.anchor);
+  const kit::Point br = vc().geometry.bottomRight.anchor;
+  EXPECT_EQ(vc().outlets.rotatingView->center(), (kit::Point{br.x + 2048, br.y + 2048}));
+  const kit::View& telescoper = *vc().outlets.telescoperView;
   const kit::Point zoomPivot = telescoper.superview()->convertPointToView(telescoper.center(), root());
   EXPECT_NEAR(zoomPivot.x, 384, 1e-2);
   EXPECT_NEAR(zoomPivot.y, 512, 1e-2);
@@ -84,7 +87,7 @@ TEST_F(AnchorMoves, ShiftRecentresTheHeadingTurnAndTheZoomPivot) {
 
   // Later heading turns act about the new pivot: the world under it stays.
   const std::vector<kit::Point> underPivot = worldUnder({br});
-  vc().rotatingView->setTransform(kit::rotated(kit::AffineTransform::identity(), -1.9f));
+  vc().outlets.rotatingView->setTransform(kit::rotated(kit::AffineTransform::identity(), -1.9f));
   const kit::Point still = onScreen(underPivot)[0];
   EXPECT_NEAR(still.x, br.x, 1e-2);
   EXPECT_NEAR(still.y, br.y, 1e-2);
@@ -103,14 +106,16 @@ TEST_F(AnchorMoves, ShiftLeavesThePictureWhereItIs) {
 
   for (int i = 0; i < 300; ++i) {
     const float z = zoom(random);
-    vc().telescoperView->setTransform(kit::scaled(kit::AffineTransform::identity(), z, z));
-    vc().stretcherView->setTransform(kit::rotated(kit::AffineTransform::identity(), angle(random)));
-    vc().rotatingView->setTransform(kit::rotated(kit::AffineTransform::identity(), angle(random)));
+    vc().outlets.telescoperView->setTransform(kit::scaled(kit::AffineTransform::identity(), z, z));
+    vc().outlets.stretcherView->setTransform(
+        kit::rotated(kit::AffineTransform::identity(), angle(random)));
+    vc().outlets.rotatingView->setTransform(
+        kit::rotated(kit::AffineTransform::identity(), angle(random)));
     const std::vector<kit::Point> world = worldUnder(kProbes);
 
     const kit::Point pivot{x(random), y(random)};
     vc().shiftAnchor(pivot);
-    ASSERT_EQ(vc().currentAnchor, pivot);
+    ASSERT_EQ(vc().pivot.currentAnchor(), pivot);
 
     const std::vector<kit::Point> after = onScreen(world);
     for (size_t k = 0; k < kProbes.size(); ++k) {
@@ -125,18 +130,22 @@ TEST_F(AnchorMoves, ShiftLeavesThePictureWhereItIs) {
 TEST_F(AnchorMoves, GravityPicksTheCornerThatStaysDown) {
   struct Case {
     double gx, gy;
-    kit::Point VC::*corner;
+    Corner TabletGeometry::*corner;
   };
   const Case cases[] = {
-      {0.2, 0.3, &VC::topRightAnchor},     {0.2, -0.3, &VC::bottomRightAnchor},
-      {-0.2, 0.3, &VC::topLeftAnchor},     {-0.2, -0.3, &VC::bottomLeftAnchor},
+      {0.2, 0.3, &TabletGeometry::topRight},
+      {0.2, -0.3, &TabletGeometry::bottomRight},
+      {-0.2, 0.3, &TabletGeometry::topLeft},
+      {-0.2, -0.3, &TabletGeometry::bottomLeft},
       // Zero components count as right and as bottom.
-      {0.0, 0.0, &VC::bottomRightAnchor},  {0.0, 0.3, &VC::topRightAnchor},
-      {-0.2, 0.0, &VC::bottomLeftAnchor},
+      {0.0, 0.0, &TabletGeometry::bottomRight},
+      {0.0, 0.3, &TabletGeometry::topRight},
+      {-0.2, 0.0, &TabletGeometry::bottomLeft},
   };
   for (const Case& c : cases) {
     reading({0.1, 0, 0}, {c.gx, c.gy, -0.9});
-    EXPECT_EQ(vc().computedGravityAnchor(), vc().*c.corner) << c.gx << ", " << c.gy;
+    EXPECT_EQ(vc().computedGravityAnchor(), (vc().geometry.*c.corner).anchor)
+        << c.gx << ", " << c.gy;
   }
   vc().useScreenAnchors();
   reading({0.1, 0, 0}, {0.2, 0.3, -0.9});
@@ -144,50 +153,51 @@ TEST_F(AnchorMoves, GravityPicksTheCornerThatStaysDown) {
 }
 
 TEST_F(AnchorMoves, AFlatTabletAnswersTheCentreEvenDuringATippedTurn) {
-  vc().shiftAnchor(vc().topLeftAnchor);
-  vc().gestureStarted = true;
-  vc().gestureIsFlat = false;
+  vc().shiftAnchor(vc().geometry.topLeft.anchor);
+  vc().turn.gestureStarted = true;
+  vc().turn.gestureIsFlat = false;
   reading({}, {-0.2, 0.3, -0.9});
-  EXPECT_EQ(vc().computedGravityAnchor(), vc().centerAnchor);
+  EXPECT_EQ(vc().computedGravityAnchor(), vc().geometry.center.anchor);
 }
 
 TEST_F(AnchorMoves, AFlatTurnKeepsItsPivotUntilTheLiftIsATip) {
   vc().shiftAnchor({200, 700});
-  vc().gestureStarted = vc().gestureIsFlat = true;
+  vc().turn.gestureStarted = vc().turn.gestureIsFlat = true;
   reading({0, std::asin(0.4 * 132 / 1254), 0}, {-0.2, 0.3, -0.9});
   EXPECT_EQ(vc().computedGravityAnchor(), (kit::Point{200, 700}));
   reading({0, std::asin(0.6 * 132 / 1254), 0}, {-0.2, 0.3, -0.9});
-  EXPECT_EQ(vc().computedGravityAnchor(), vc().topLeftAnchor);
+  EXPECT_EQ(vc().computedGravityAnchor(), vc().geometry.topLeft.anchor);
 }
 
 TEST_F(AnchorMoves, TakingTheGravityPivotClearsOnlyTheTwistFlag) {
-  vc().anchorSetByTwist = vc().anchorJustSetByTwist = true;
-  vc().currentGravityAnchor = vc().bottomLeftAnchor;
+  vc().pivot.placedBy(Pivot::Reason::Twist);
+  vc().turn.currentGravityAnchor = vc().geometry.bottomLeft.anchor;
   vc().useGravityAnchor();
-  EXPECT_EQ(vc().currentAnchor, vc().bottomLeftAnchor);
-  EXPECT_FALSE(vc().anchorSetByTwist);
-  EXPECT_TRUE(vc().anchorJustSetByTwist);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomLeft.anchor);
+  EXPECT_FALSE(vc().pivot.anchorSetByTwist());
+  EXPECT_TRUE(vc().pivot.anchorJustSetByTwist());
 }
 
 TEST_F(AnchorMoves, SetAnchorFromGravityComputesTakesAndRemembers) {
-  vc().anchorSetByTwist = vc().anchorJustSetByTwist = vc().gestureIsFlat = true;
+  vc().pivot.placedBy(Pivot::Reason::Twist);
+  vc().turn.gestureIsFlat = true;
   reading({0.1, 0, 0}, {0.2, 0.3, -0.9});
   vc().setAnchorFromGravity();
-  EXPECT_EQ(vc().currentAnchor, vc().topRightAnchor);
-  EXPECT_EQ(vc().lastGravityAnchor, vc().topRightAnchor);
-  EXPECT_FALSE(vc().gestureIsFlat);
-  EXPECT_FALSE(vc().anchorSetByTwist);
-  EXPECT_FALSE(vc().anchorJustSetByTwist);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.topRight.anchor);
+  EXPECT_EQ(vc().pivot.lastGravityAnchor(), vc().geometry.topRight.anchor);
+  EXPECT_FALSE(vc().turn.gestureIsFlat);
+  EXPECT_FALSE(vc().pivot.anchorSetByTwist());
+  EXPECT_FALSE(vc().pivot.anchorJustSetByTwist());
 }
 
 TEST_F(AnchorMoves, ACentreRotationMovedLessThanTwoPoints) {
-  vc().motion = {2, 0};
+  vc().velocity.motion = {2, 0};
   EXPECT_FALSE(vc().isCenterRotation());
-  vc().motion = {0, -2};
+  vc().velocity.motion = {0, -2};
   EXPECT_FALSE(vc().isCenterRotation());
-  vc().motion = {-1.99f, 0};
+  vc().velocity.motion = {-1.99f, 0};
   EXPECT_TRUE(vc().isCenterRotation());
-  vc().motion = {0, 0};
+  vc().velocity.motion = {0, 0};
   EXPECT_TRUE(vc().isCenterRotation());
 }
 

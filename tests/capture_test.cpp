@@ -58,7 +58,7 @@ class Capture : public ::testing::Test {
   }
 
   VitraneforiPadViewController& vc() { return *runner.controller(); }
-  CameraViewController& camera() { return *vc().cameraController; }
+  CameraViewController& camera() { return *vc().scene.cameraController; }
   kit::ImagePickerServices& pickers() { return runner.platform()->imagePickers(); }
   kit::ImagePickerController* openPicker() { return pickers().openPicker(); }
   fs::path albumFolder() const { return outDir / "saved-photos"; }
@@ -97,7 +97,7 @@ class NoCamera : public Capture {
 TEST_F(Capture, TheCropActionShowsAnEditingLibraryPickerInASmallPopover) {
   vc().cropLibraryTile();
   EXPECT_EQ(newLog(), std::vector<std::string>{"Crop Photo Library photo."});
-  EXPECT_FLOAT_EQ(vc().instructionsView->alpha(), 0.0f);
+  EXPECT_FLOAT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
   EXPECT_TRUE(camera().pickFromLibrary);
   EXPECT_TRUE(camera().cropPhoto);
   ASSERT_TRUE(camera().popover);
@@ -140,8 +140,8 @@ TEST_F(Capture, AnOversizedCropIsLoggedButStillBecomesTheTableAndIsSaved) {
       << lines[1];
   EXPECT_EQ(lines[2], "Edited image Too Big!");
   EXPECT_EQ(lines.back(), "image orientation: Up");
-  EXPECT_EQ(vc().tileHorizontalPitch, 1200);
-  EXPECT_EQ(vc().tileVerticalPitch, 1200);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, 1200);
+  EXPECT_EQ(vc().tiles.tileVerticalPitch, 1200);
   EXPECT_EQ(saved(), 1);
   EXPECT_EQ(filesIn(albumFolder()), 1);
   // The application names its album: the file is called after it.
@@ -157,7 +157,7 @@ TEST_F(Capture, ACropThatFitsIsNotCalledTooBig) {
   forgetLog();
   pick(solidImage(1600, 1300), kit::Rect{0, 0, 1024, 1024});
   for (const auto& line : newLog()) EXPECT_NE(line, "Edited image Too Big!");
-  EXPECT_EQ(vc().tileHorizontalPitch, 1024);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, 1024);
   EXPECT_EQ(saved(), 1);
 }
 
@@ -168,8 +168,8 @@ TEST_F(Capture, ACropPickWithoutAnEditedImageUsesTheWholePhotoAndSavesIt) {
   const auto lines = newLog();
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines[0], "CropRect at position 0,0 of size 0,0");
-  EXPECT_EQ(vc().tileHorizontalPitch, 400);
-  EXPECT_EQ(vc().tileVerticalPitch, 300);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, 400);
+  EXPECT_EQ(vc().tiles.tileVerticalPitch, 300);
   EXPECT_EQ(saved(), 1);
 }
 
@@ -183,8 +183,8 @@ TEST_F(Capture, AWholeLibraryPhotoIsUsedUncroppedAndNotSaved) {
   EXPECT_EQ(lines.back(), "image orientation: Left");
   for (const auto& line : lines) EXPECT_EQ(line.find("EXIF"), std::string::npos) << line;
   // The tiles show the stored bitmap.
-  EXPECT_EQ(vc().tileHorizontalPitch, 500);
-  EXPECT_EQ(vc().tileVerticalPitch, 400);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, 500);
+  EXPECT_EQ(vc().tiles.tileVerticalPitch, 400);
   EXPECT_EQ(saved(), 0);
   EXPECT_EQ(filesIn(albumFolder()), 0);
 }
@@ -207,7 +207,7 @@ TEST_F(Capture, ACameraShotIsPresentedModallyUsedSavedAndItsExifLogged) {
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[lines.size() - 2], "new photo's EXIF metadata is {\"PixelXDimension\":640,\"PixelYDimension\":480}");
   EXPECT_EQ(lines.back(), "image orientation: Up");
-  EXPECT_EQ(vc().tileHorizontalPitch, 640);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, 640);
   EXPECT_EQ(saved(), 1);
   EXPECT_EQ(vc().modalViewController(), nullptr);
   EXPECT_EQ(openPicker(), nullptr);
@@ -223,19 +223,19 @@ TEST_F(Capture, TheCameraIgnoresALeftoverCropSetting) {
   forgetLog();
   pick(solidImage(640, 480), kit::Rect{0, 0, 100, 100});
   EXPECT_EQ(newLog().front(), "CropRect at position 0,0 of size 0,0");
-  EXPECT_EQ(vc().tileHorizontalPitch, 640);
-  EXPECT_EQ(vc().tileVerticalPitch, 480);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, 640);
+  EXPECT_EQ(vc().tiles.tileVerticalPitch, 480);
   EXPECT_EQ(saved(), 1);
 }
 
 TEST_F(NoCamera, TakingAPhotoOnlyHidesThePanelAndLogs) {
-  const int pitch = vc().tileHorizontalPitch;
+  const int pitch = vc().tiles.tileHorizontalPitch;
   vc().takeCameraPhoto();
   EXPECT_EQ(newLog(), std::vector<std::string>{"Chose Take Photo."});
-  EXPECT_FLOAT_EQ(vc().instructionsView->alpha(), 0.0f);
+  EXPECT_FLOAT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
   EXPECT_EQ(openPicker(), nullptr);
   EXPECT_EQ(vc().modalViewController(), nullptr);
-  EXPECT_EQ(vc().tileHorizontalPitch, pitch);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, pitch);
   // The library still works.
   vc().useLibraryPhoto();
   EXPECT_NE(openPicker(), nullptr);
@@ -244,14 +244,14 @@ TEST_F(NoCamera, TakingAPhotoOnlyHidesThePanelAndLogs) {
 TEST_F(NoCamera, TheHelpPanelsCameraButtonDoesWhatTheMainOneDoes) {
   vc().showInstructionsPanel();
   forgetLog();
-  vc().helpPanelController->takeCameraPhoto();
+  vc().scene.helpPanelController->takeCameraPhoto();
   EXPECT_EQ(newLog(), std::vector<std::string>{"Chose Take Photo."});
-  EXPECT_FLOAT_EQ(vc().instructionsView->alpha(), 0.0f);
+  EXPECT_FLOAT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
   EXPECT_FALSE(camera().pickFromLibrary);
 }
 
 TEST_F(Capture, CancellingOrTouchingOutsideLeavesTheTableAsItWas) {
-  const int pitchX = vc().tileHorizontalPitch, pitchY = vc().tileVerticalPitch;
+  const int pitchX = vc().tiles.tileHorizontalPitch, pitchY = vc().tiles.tileVerticalPitch;
   vc().takeCameraPhoto();
   openPicker()->cancel();
   EXPECT_EQ(vc().modalViewController(), nullptr);
@@ -266,13 +266,13 @@ TEST_F(Capture, CancellingOrTouchingOutsideLeavesTheTableAsItWas) {
   EXPECT_EQ(camera().picker(), nullptr);
 
   EXPECT_EQ(newLog(), (std::vector<std::string>{"Chose Take Photo.", "Crop Photo Library photo."}));
-  EXPECT_EQ(vc().tileHorizontalPitch, pitchX);
-  EXPECT_EQ(vc().tileVerticalPitch, pitchY);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, pitchX);
+  EXPECT_EQ(vc().tiles.tileVerticalPitch, pitchY);
   EXPECT_EQ(saved(), 0);
 }
 
 TEST_F(Capture, APickWithoutAUsablePictureLeavesTheTableAndSavesNothing) {
-  const int pitchX = vc().tileHorizontalPitch;
+  const int pitchX = vc().tiles.tileHorizontalPitch;
   vc().takeCameraPhoto();
   forgetLog();
   pick(nullptr);
@@ -287,7 +287,7 @@ TEST_F(Capture, APickWithoutAUsablePictureLeavesTheTableAndSavesNothing) {
   lines = newLog();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "The picked image is empty (0 by 0); the table stays as it is"),
             lines.end());
-  EXPECT_EQ(vc().tileHorizontalPitch, pitchX);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, pitchX);
   EXPECT_EQ(saved(), 0);
   EXPECT_EQ(filesIn(albumFolder()), 0);
   // Both picks are over.
@@ -308,7 +308,7 @@ TEST_F(Capture, AnAlbumThatCannotBeWrittenIsLoggedAndTheTableStillChanges) {
   bool logged = false;
   for (const auto& line : lines) logged |= line.rfind("Couldn't save the photo to the album: ", 0) == 0;
   EXPECT_TRUE(logged);
-  EXPECT_EQ(vc().tileHorizontalPitch, 320);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, 320);
   EXPECT_EQ(saved(), 0);
   EXPECT_EQ(filesIn(outDir), 1);  // the blocker alone
 }
@@ -354,7 +354,7 @@ TEST_F(Capture, ScenarioPickerLinesAnswerTheOpenPicker) {
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Edited image Too Big!"), lines.end());
   EXPECT_NE(std::find(lines.begin(), lines.end(), "The picked image is empty (0 by 0); the table stays as it is"),
             lines.end());
-  EXPECT_EQ(vc().tileHorizontalPitch, 1100);
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, 1100);
   EXPECT_EQ(saved(), 1);
   EXPECT_EQ(openPicker(), nullptr);
 

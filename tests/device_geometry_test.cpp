@@ -13,17 +13,17 @@ using VC = VitraneforiPadViewController;
 
 class DeviceGeometry : public apptest::LaunchedApp {
  protected:
-  kit::Point tl() { return vc().topLeftAnchor; }
-  kit::Point tr() { return vc().topRightAnchor; }
-  kit::Point bl() { return vc().bottomLeftAnchor; }
-  kit::Point br() { return vc().bottomRightAnchor; }
-  kit::Point centre() { return vc().centerAnchor; }
+  kit::Point tl() { return vc().geometry.topLeft.anchor; }
+  kit::Point tr() { return vc().geometry.topRight.anchor; }
+  kit::Point bl() { return vc().geometry.bottomLeft.anchor; }
+  kit::Point br() { return vc().geometry.bottomRight.anchor; }
+  kit::Point centre() { return vc().geometry.center.anchor; }
 };
 
 // The radii and angles are checked through their log lines (scene set-up).
 TEST_F(DeviceGeometry, BodyCornersOfTheStandardTablet) {
-  EXPECT_NEAR(vc().deviceOriginX, -98.46, 1e-9);
-  EXPECT_NEAR(vc().deviceOriginY, -115.0, 1e-9);
+  EXPECT_NEAR(vc().geometry.deviceOriginX, -98.46, 1e-9);
+  EXPECT_NEAR(vc().geometry.deviceOriginY, -115.0, 1e-9);
   EXPECT_EQ(tl(), (kit::Point{-72.06f, -88.6f}));
   EXPECT_EQ(tr(), (kit::Point{840.06f, -88.6f}));
   EXPECT_EQ(bl(), (kit::Point{-72.06f, 1112.6f}));
@@ -42,36 +42,36 @@ TEST_F(DeviceGeometry, OddScreenSizeHalvesDownward) {
 TEST_F(DeviceGeometry, CornerFromQuadrantReadsTheSignsInTheSenseOfTheTurn) {
   struct Case {
     double x, y, rate;
-    kit::Point VC::*corner;
+    Corner TabletGeometry::*corner;
   };
   const Case cases[] = {
       // Clockwise: the signs as they come.
-      {1.0, 0.1, -1, &VC::topRightAnchor},
-      {-1.0, 0.1, -1, &VC::bottomRightAnchor},
-      {0.3, 0.3, -1, &VC::topLeftAnchor},
-      {-0.3, 0.3, -1, &VC::bottomLeftAnchor},
-      {0.3, -0.3, -1, &VC::centerAnchor},
+      {1.0, 0.1, -1, &TabletGeometry::topRight},
+      {-1.0, 0.1, -1, &TabletGeometry::bottomRight},
+      {0.3, 0.3, -1, &TabletGeometry::topLeft},
+      {-0.3, 0.3, -1, &TabletGeometry::bottomLeft},
+      {0.3, -0.3, -1, &TabletGeometry::center},
       // Counter-clockwise, and a rate of exactly 0, mirror them.
-      {1.0, 0.1, 1, &VC::bottomRightAnchor},
-      {-0.3, -0.3, 1, &VC::topLeftAnchor},
-      {-1.0, 0.1, 0, &VC::topRightAnchor},
-      {0.3, -0.3, 0, &VC::bottomLeftAnchor},
+      {1.0, 0.1, 1, &TabletGeometry::bottomRight},
+      {-0.3, -0.3, 1, &TabletGeometry::topLeft},
+      {-1.0, 0.1, 0, &TabletGeometry::topRight},
+      {0.3, -0.3, 0, &TabletGeometry::bottomLeft},
       // No x acceleration says nothing; no y acceleration lets any x dominate.
-      {0.0, 0.5, -1, &VC::centerAnchor},
-      {0.0, -0.5, 1, &VC::centerAnchor},
-      {0.01, 0.0, -1, &VC::topRightAnchor},
-      {0.01, 0.0, 1, &VC::bottomRightAnchor},
+      {0.0, 0.5, -1, &TabletGeometry::center},
+      {0.0, -0.5, 1, &TabletGeometry::center},
+      {0.01, 0.0, -1, &TabletGeometry::topRight},
+      {0.01, 0.0, 1, &TabletGeometry::bottomRight},
       // Exactly 2.8 times does not dominate: the left-hand rules decide.
-      {2.8, 1.0, -1, &VC::topLeftAnchor},
-      {2.8, -1.0, -1, &VC::centerAnchor},
-      {2.81, -1.0, -1, &VC::topRightAnchor},
+      {2.8, 1.0, -1, &TabletGeometry::topLeft},
+      {2.8, -1.0, -1, &TabletGeometry::center},
+      {2.81, -1.0, -1, &TabletGeometry::topRight},
   };
   for (const Case& k : cases) {
     SCOPED_TRACE(testing::Message() << "x " << k.x << " y " << k.y << " rate " << k.rate);
-    const bool found = k.corner != &VC::centerAnchor;
-    vc().flatAnchorValid = !found;
-    EXPECT_EQ(vc().cornerFromQuadrant(k.x, k.y, k.rate), vc().*k.corner);
-    EXPECT_EQ(vc().flatAnchorValid, found);
+    const bool found = k.corner != &TabletGeometry::center;
+    vc().geometry.flatAnchorValid = !found;
+    EXPECT_EQ(vc().cornerFromQuadrant(k.x, k.y, k.rate), (vc().geometry.*k.corner).anchor);
+    EXPECT_EQ(vc().geometry.flatAnchorValid, found);
   }
 }
 
@@ -97,7 +97,7 @@ TEST_F(DeviceGeometry, ToggleScreenCornersTwiceRestoresTheBodySet) {
   const kit::Point bodyTopRight = tr();
   forgetLog();
   vc().toggleScreenCorners();
-  EXPECT_TRUE(vc().screenCornerAnchors);
+  EXPECT_TRUE(vc().geometry.screenCornerAnchors);
   EXPECT_EQ(tl(), (kit::Point{0, 0}));
   EXPECT_EQ(tr(), (kit::Point{768, 0}));
   EXPECT_EQ(bl(), (kit::Point{0, 1024}));
@@ -106,15 +106,15 @@ TEST_F(DeviceGeometry, ToggleScreenCornersTwiceRestoresTheBodySet) {
   EXPECT_TRUE(newLog().empty());
 
   vc().toggleScreenCorners();
-  EXPECT_FALSE(vc().screenCornerAnchors);
+  EXPECT_FALSE(vc().geometry.screenCornerAnchors);
   EXPECT_EQ(tr(), bodyTopRight);
   EXPECT_EQ(newLog(), bodyLines);
-  EXPECT_EQ(vc().currentAnchor, (kit::Point{384, 512}));  // the pivot in force stays
+  EXPECT_EQ(vc().pivot.currentAnchor(), (kit::Point{384, 512}));  // the pivot in force stays
 }
 
 TEST_F(DeviceGeometry, ToggleCornersFromActsOnlyWhenTheGestureEnds) {
   kit::TapGestureRecognizer tap{kit::GestureRecognizer::Action{}};
-  vc().autoAnchorOn = false;
+  vc().geometry.autoAnchorOn = false;
   forgetLog();
   for (auto state :
        {kit::GestureState::Began, kit::GestureState::Changed, kit::GestureState::Cancelled}) {
@@ -122,29 +122,29 @@ TEST_F(DeviceGeometry, ToggleCornersFromActsOnlyWhenTheGestureEnds) {
     vc().toggleCornersFrom(tap);
   }
   EXPECT_TRUE(newLog().empty());
-  EXPECT_FALSE(vc().autoAnchorOn);
-  EXPECT_TRUE(vc().pushpinImageView->isHidden());
+  EXPECT_FALSE(vc().geometry.autoAnchorOn);
+  EXPECT_TRUE(vc().outlets.pushpinImageView->isHidden());
 
   tap.setState(kit::GestureState::Ended);
   vc().toggleCornersFrom(tap);
   std::vector<std::string> lines = newLog();
   ASSERT_EQ(lines.size(), 9u);  // the body's set again, then the answer
   EXPECT_EQ(lines.back(), "Screen (rather than device) corner anchors are OFF");
-  EXPECT_TRUE(vc().showPushPin);
-  EXPECT_TRUE(vc().autoAnchorOn);
-  EXPECT_FALSE(vc().pushpinImageView->isHidden());
+  EXPECT_TRUE(vc().geometry.showPushPin);
+  EXPECT_TRUE(vc().geometry.autoAnchorOn);
+  EXPECT_FALSE(vc().outlets.pushpinImageView->isHidden());
 
   // With the screen's set in force and auto anchoring on, the screen's set stays.
   vc().useScreenAnchors();
   vc().toggleCornersFrom(tap);
-  EXPECT_TRUE(vc().screenCornerAnchors);
+  EXPECT_TRUE(vc().geometry.screenCornerAnchors);
   EXPECT_EQ(newLog().back(), "Screen (rather than device) corner anchors are ON");
 }
 
 // Moving the zoom pivot onto a screen point must not move the picture.
 TEST_F(DeviceGeometry, TelescopeCentresTheZoomWithoutMovingThePicture) {
-  kit::View& telescoper = *vc().telescoperView;
-  kit::View& stretcher = *vc().stretcherView;
+  kit::View& telescoper = *vc().outlets.telescoperView;
+  kit::View& stretcher = *vc().outlets.stretcherView;
   const kit::Point t0 = telescoper.center(), s0 = stretcher.center();
   vc().adjustTelescopeCenter(centre());  // already there: nothing changes
   EXPECT_EQ(telescoper.center(), t0);

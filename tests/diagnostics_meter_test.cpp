@@ -15,19 +15,19 @@ constexpr double kPi = std::numbers::pi;
 
 class DiagnosticsMeter : public apptest::LaunchedApp {
  protected:
-  std::vector<std::string> lines() { return apptest::splitLines(vc().bigDisplay->text()); }
+  std::vector<std::string> lines() { return apptest::splitLines(vc().outlets.bigDisplay->text()); }
   void device(double yaw, double pitch, double roll, double turnRate) {
     kit::MotionSample s;
     s.attitude = {roll, pitch, yaw};
     s.rotationRate.z = turnRate;
-    vc().currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, 0);
+    vc().frameDriver.currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, 0);
   }
 };
 
 TEST_F(DiagnosticsMeter, LyingFlatAndStillAtAQuarterTurn) {
   runner.motion().current.attitude.yaw = kPi / 2;
   runner.deliverFrames(1);
-  EXPECT_EQ(vc().bigDisplay->text(),
+  EXPECT_EQ(vc().outlets.bigDisplay->text(),
             "dTime:8.3 msec\n"
             "accelX:0.00\n"
             "accelY:0.00\n"
@@ -48,24 +48,24 @@ TEST_F(DiagnosticsMeter, LyingFlatAndStillAtAQuarterTurn) {
 
 TEST_F(DiagnosticsMeter, TheLabelIsHiddenAfterEveryFrame) {
   for (int frame = 0; frame < 3; ++frame) {
-    vc().bigDisplay->setHidden(false);
+    vc().outlets.bigDisplay->setHidden(false);
     runner.deliverFrames(1);
-    EXPECT_TRUE(vc().bigDisplay->isHidden());
+    EXPECT_TRUE(vc().outlets.bigDisplay->isHidden());
   }
 }
 
 TEST_F(DiagnosticsMeter, EachLineShowsItsOwnValue) {
   VitraneforiPadViewController& c = vc();
-  c.sampleDuration = 0.0125;
-  c.accelX = 1.234;
-  c.accelY = -2.5;
-  c.gestureAccelerometerDistance = 42.3;
-  c.velocityX = 3.25;
-  c.velocityY = -4.5;
-  c.motionX = 10.75;
-  c.motionY = -11;
-  c.anchorRadiusEstimate = 123.456;
-  c.anchorAngleEstimate = -kPi / 2;
+  c.velocity.sampleDuration = 0.0125;
+  c.velocity.accelX = 1.234;
+  c.velocity.accelY = -2.5;
+  c.velocity.gestureAccelerometerDistance = 42.3;
+  c.velocity.velocityX = 3.25;
+  c.velocity.velocityY = -4.5;
+  c.velocity.motionX = 10.75;
+  c.velocity.motionY = -11;
+  c.velocity.anchorRadiusEstimate = 123.456;
+  c.velocity.anchorAngleEstimate = -kPi / 2;
   // Yaw 0.3403392 rad is 19.4999998º, which single precision makes 19.5
   // and prints as 20.
   device(0.3403392, -0.05, 0.1, -1.0);

@@ -40,7 +40,7 @@ kit::SampleBox darkenedBox(const kit::GreyBitmapContext& mask) {
 
 class FakeScreen : public apptest::LaunchedApp {
  protected:
-  RubbedView& fake() { return *vc().iPhoneDesktopView; }
+  RubbedView& fake() { return *vc().outlets.iPhoneDesktopView; }
 
   // Starts the trick with a brush that is black all over, so each stamp
   // darkens exactly its rectangle.
@@ -61,16 +61,16 @@ class FakeScreen : public apptest::LaunchedApp {
 TEST_F(FakeScreen, StartingHidesThePanelShowsTheStatusBarAndAWhiteMaskPivotingAtTheCentre) {
   runner.advanceTo(0.35);  // the panel has faded in
   platform().application().setStatusBarHidden(true);
-  vc().currentAnchor = vc().topLeftAnchor;
+  vc().pivot.moveTo(vc().geometry.topLeft.anchor);
   forgetLog();
   vc().showFakeScreen();
   EXPECT_EQ(newLog(), std::vector<std::string>{"Disappearing Screen Demo."});
-  EXPECT_EQ(vc().instructionsView->alpha(), 0.0f);
-  EXPECT_TRUE(vc().rubbingLayerVisible);
+  EXPECT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
+  EXPECT_TRUE(vc().fakeScreen.rubbingLayerVisible);
   EXPECT_FALSE(statusBarHidden());
   EXPECT_EQ(platform().application().lastStatusBarAnimation(), kit::StatusBarAnimation::Slide);
-  EXPECT_EQ(vc().currentAnchor, vc().centerAnchor);
-  EXPECT_TRUE(vc().anchorSetByTwist);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.center.anchor);
+  EXPECT_TRUE(vc().pivot.anchorSetByTwist());
   EXPECT_FALSE(fake().isHidden());
   EXPECT_TRUE(fake().isUserInteractionEnabled());
   EXPECT_FALSE(fake().begunRub);
@@ -130,7 +130,7 @@ TEST_F(FakeScreen, ATapErasesASquareAndHidesThePanelButNeverCountsTowardTheEnd) 
   EXPECT_EQ(stamped(), kit::SampleBox{});
   tap.setState(GestureState::Ended);
   EXPECT_EQ(stamped(), (kit::SampleBox{250, 250, 350, 350}));
-  EXPECT_EQ(vc().instructionsView->alpha(), 0.0f);
+  EXPECT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
   EXPECT_FALSE(fake().begunRub);
   EXPECT_FALSE(statusBarHidden());
   // Taps all over the screen never make it vanish.
@@ -202,12 +202,12 @@ TEST_F(FakeScreen, AVeryLongPressShowsThePanel) {
   kit::LongPressGestureRecognizer& press = *fake().veryLongPressGesture();
   press.setTouches({400, 500}, 1);
   press.setState(GestureState::Ended);
-  EXPECT_EQ(vc().instructionsView->alpha(), 0.0f);
+  EXPECT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
   press.setState(GestureState::Began);
-  EXPECT_EQ(vc().instructionsView->alpha(), 1.0f);
+  EXPECT_EQ(vc().outlets.instructionsView->alpha(), 1.0f);
   vc().hideInstructionsPanel();
   press.setState(GestureState::Changed);
-  EXPECT_EQ(vc().instructionsView->alpha(), 1.0f);
+  EXPECT_EQ(vc().outlets.instructionsView->alpha(), 1.0f);
 }
 
 TEST_F(FakeScreen, ThePanelItBringsBackLiesOverItAndTakesItsTouches) {
@@ -217,7 +217,7 @@ TEST_F(FakeScreen, ThePanelItBringsBackLiesOverItAndTakesItsTouches) {
   press.setState(GestureState::Began);
 
   kit::View& main = *vc().view();
-  kit::Button& button = *vc().showFakeScreenButton;
+  kit::Button& button = *vc().outlets.showFakeScreenButton;
   const kit::Point onButton = button.convertPointToView(
       {button.bounds().size.width / 2, button.bounds().size.height / 2}, &main);
   EXPECT_EQ(main.hitTest(onButton), &button);

@@ -341,7 +341,8 @@ class FlatPivotFrames : public ::testing::Test {
     kit::Point pivot;
   };
   State state() {
-    return {headless::viewToScreen(*vc().stretcherView), vc().rotatingView->transform(), vc().currentAnchor};
+    return {headless::viewToScreen(*vc().outlets.stretcherView),
+            vc().outlets.rotatingView->transform(), vc().pivot.currentAnchor()};
   }
   // How far the last frame moved the picture at the screen's corners and
   // centre beyond turning it by the heading's change about the pivot.
@@ -384,13 +385,13 @@ TEST_F(FlatPivotFrames, ThePictureNeverMovesMoreThanTheEstimatesUncertaintyInAFr
       ++corrected;
       EXPECT_GE(fp.lastAllowance, kFlatPivotFloorInches * 132);
     }
-    moved = moved || !(vc().currentAnchor == kCentre);
+    moved = moved || !(vc().pivot.currentAnchor() == kCentre);
   });
   EXPECT_GT(corrected, 5);
   EXPECT_TRUE(moved);
   // At rest again: the picture set right, the pivot given back.
   EXPECT_EQ(vc().flatPivot.phase, FlatPivotTracker::Phase::Ready);
-  EXPECT_EQ(vc().currentAnchor, kCentre);
+  EXPECT_EQ(vc().pivot.currentAnchor(), kCentre);
 }
 
 TEST_F(FlatPivotFrames, AFingerTwistDuringTheTurnWins) {
@@ -403,10 +404,10 @@ TEST_F(FlatPivotFrames, AFingerTwistDuringTheTurnWins) {
       ASSERT_TRUE(vc().flatPivot.adopted);
       // Two fingers twist about (200, 300) between this frame and the next.
       vc().shiftAnchor({200, 300});
-      vc().anchorSetByTwist = vc().anchorJustSetByTwist = true;
+      vc().pivot.placedBy(Pivot::Reason::Twist);
     }
     if (frame > 60) {
-      EXPECT_EQ(vc().currentAnchor, (kit::Point{200, 300}));
+      EXPECT_EQ(vc().pivot.currentAnchor(), (kit::Point{200, 300}));
       EXPECT_EQ(vc().flatPivot.phase, FlatPivotTracker::Phase::Waiting);
       EXPECT_EQ(vc().flatPivot.lastCorrection, 0);
     }

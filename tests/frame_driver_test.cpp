@@ -19,7 +19,7 @@ class FrameDriver : public apptest::LaunchedApp {
     runner.motion().current.attitude.yaw = yaw;
     runner.deliverFrames(1);
   }
-  const kit::AffineTransform& heading() { return vc().rotatingView->transform(); }
+  const kit::AffineTransform& heading() { return vc().outlets.rotatingView->transform(); }
   static kit::AffineTransform turn(double angle) {
     return kit::rotated(kit::AffineTransform::identity(), static_cast<float>(angle));
   }
@@ -40,7 +40,7 @@ TEST_F(FrameDriver, FirstFrameKeepsTheHeadingThenTheYawRules) {
 TEST_F(FrameDriver, QuarterTurnCounterClockwiseTurnsThePictureClockwise) {
   frameAtYaw(kPi / 2);
   // The table under a point 100 to the right of the pivot (the screen centre).
-  const kit::View& table = *vc().tableTopView;
+  const kit::View& table = *vc().outlets.tableTopView;
   const kit::Point right = table.convertPointFromView({484, 512}, nullptr);
   const kit::Point pivot = table.convertPointFromView({384, 512}, nullptr);
   auto expectOnScreen = [&](kit::Point p, kit::Point expected) {
@@ -64,16 +64,17 @@ TEST_F(FrameDriver, HeadingIsAbsolute) {
 
 TEST_F(FrameDriver, ATwistBetweenFramesHoldsTheHeadingForOneFrame) {
   runner.deliverFrames(1);
-  vc().anchorJustSetByTwist = vc().anchorAdjustedThisFrame = true;
-  vc().worldRotationThisFrame = 0.5;
+  vc().pivot.placedBy(Pivot::Reason::Twist);
+  vc().frameDriver.anchorAdjustedThisFrame = true;
+  vc().frameDriver.worldRotationThisFrame = 0.5;
   forgetLog();
   frameAtYaw(2.0);
   EXPECT_TRUE(heading().isIdentity());
   EXPECT_EQ(newLog(), kTwistLine);
-  EXPECT_FALSE(vc().anchorJustSetByTwist);
-  EXPECT_FALSE(vc().anchorAdjustedThisFrame);
-  EXPECT_EQ(vc().worldRotationThisFrame, 0);
-  EXPECT_EQ(vc().currentDeviceMotion->attitude().yaw, 2.0);
+  EXPECT_FALSE(vc().pivot.anchorJustSetByTwist());
+  EXPECT_FALSE(vc().frameDriver.anchorAdjustedThisFrame);
+  EXPECT_EQ(vc().frameDriver.worldRotationThisFrame, 0);
+  EXPECT_EQ(vc().frameDriver.currentDeviceMotion->attitude().yaw, 2.0);
   frameAtYaw(2.0);
   EXPECT_EQ(heading(), turn(2.0 - kPi / 2));
 }
@@ -114,11 +115,11 @@ TEST(FrameDriverWithoutDeviceMotion, ApologisesAndStillRunsFrames) {
   runner.motion().current.attitude.yaw = 1.0;
   runner.deliverFrames(3);
   EXPECT_EQ(runner.framesDelivered(), 3u);
-  EXPECT_FALSE(runner.controller()->currentDeviceMotion);
+  EXPECT_FALSE(runner.controller()->frameDriver.currentDeviceMotion);
   // An empty sample reads as attitude zero: the heading yaw − π/2.
   const kit::AffineTransform expected =
       kit::rotated(kit::AffineTransform::identity(), static_cast<float>(-std::numbers::pi / 2));
-  EXPECT_EQ(runner.controller()->rotatingView->transform(), expected);
+  EXPECT_EQ(runner.controller()->outlets.rotatingView->transform(), expected);
 }
 
 }  // namespace

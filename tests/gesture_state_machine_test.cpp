@@ -51,49 +51,50 @@ class TurnRecogniser : public apptest::LaunchedApp {
     s.attitude = attitude;
     s.rotationRate.z = rate;
     s.gravity = gravity;
-    vc().currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, t);
-    vc().currentTimestamp = t;
+    vc().frameDriver.currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, t);
+    vc().velocity.currentTimestamp = t;
     vc().updateCurrentGesture();
     return newLog();
   }
 
   void expectIdle() {
-    EXPECT_FALSE(vc().gestureStarted);
-    EXPECT_FALSE(vc().gestureIsFlat);
-    EXPECT_EQ(vc().gestureDirection, 0);
+    EXPECT_FALSE(vc().turn.gestureStarted);
+    EXPECT_FALSE(vc().turn.gestureIsFlat);
+    EXPECT_EQ(vc().turn.gestureDirection, 0);
   }
 };
 
 // --- The worked sequence and the debounce ---------------------------------
 
 TEST_F(TurnRecogniser, WorkedSequenceFrameByFrame) {
-  ASSERT_TRUE(vc().anchorSetByTwist);  // as scene set-up leaves it
-  vc().accelX = -1.0;  // pushed toward the left while turning counter-clockwise
-  vc().accelY = 0.1;
+  ASSERT_TRUE(vc().pivot.anchorSetByTwist());  // as scene set-up leaves it
+  vc().velocity.accelX = -1.0;  // pushed toward the left while turning counter-clockwise
+  vc().velocity.accelY = 0.1;
 
   EXPECT_EQ(step(0, 1.0, {0, 0, 0.3}), Lines{kFlatStart});
-  EXPECT_TRUE(vc().gestureStarted);
-  EXPECT_TRUE(vc().gestureIsFlat);
-  EXPECT_EQ(vc().gestureDirection, 1);
-  EXPECT_EQ(vc().currentDirection, 1);
-  EXPECT_EQ(vc().gestureInitialYaw, 0.3);
-  EXPECT_EQ(vc().gestureStartTime, 0);
-  EXPECT_EQ(vc().debounceEndTime, 0.1);
-  EXPECT_EQ(vc().currentFlatAnchor, vc().topRightAnchor);
-  EXPECT_TRUE(vc().flatAnchorValid);
-  EXPECT_EQ(vc().currentAnchor, vc().centerAnchor) << "a flat start leaves the pivot";
+  EXPECT_TRUE(vc().turn.gestureStarted);
+  EXPECT_TRUE(vc().turn.gestureIsFlat);
+  EXPECT_EQ(vc().turn.gestureDirection, 1);
+  EXPECT_EQ(vc().turn.currentDirection, 1);
+  EXPECT_EQ(vc().turn.gestureInitialYaw, 0.3);
+  EXPECT_EQ(vc().turn.gestureStartTime, 0);
+  EXPECT_EQ(vc().turn.debounceEndTime, 0.1);
+  EXPECT_EQ(vc().turn.currentFlatAnchor, vc().geometry.topRight.anchor);
+  EXPECT_TRUE(vc().geometry.flatAnchorValid);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.center.anchor)
+      << "a flat start leaves the pivot";
 
   for (int k = 1; k <= 36; ++k) {
     EXPECT_EQ(step(k / 120.0, 1.0), Lines{kBusy}) << "frame " << k;
-    EXPECT_EQ(vc().debounceEndTime, k / 120.0 + 0.05) << "frame " << k;
+    EXPECT_EQ(vc().turn.debounceEndTime, k / 120.0 + 0.05) << "frame " << k;
   }
   for (int k = 37; k <= 41; ++k) {
     EXPECT_EQ(step(k / 120.0, 0.2), Lines{kStoppedAtPoint2}) << "frame " << k;
-    EXPECT_TRUE(vc().gestureStarted) << "frame " << k;
+    EXPECT_TRUE(vc().turn.gestureStarted) << "frame " << k;
   }
   EXPECT_EQ(step(42 / 120.0, 0.2), (Lines{kStoppedAtPoint2, kTimedOut, kEnded}));
   expectIdle();
-  EXPECT_EQ(vc().debounceEndTime, 36 / 120.0 + 0.05) << "a slow frame leaves the earliest end";
+  EXPECT_EQ(vc().turn.debounceEndTime, 36 / 120.0 + 0.05) << "a slow frame leaves the earliest end";
 }
 
 TEST_F(TurnRecogniser, RateThresholdsFormAHysteresis) {
@@ -102,11 +103,11 @@ TEST_F(TurnRecogniser, RateThresholdsFormAHysteresis) {
   expectIdle();
 
   EXPECT_EQ(step(2 * kFrame, -0.51), Lines{kFlatStart});
-  EXPECT_EQ(vc().gestureDirection, -1);
+  EXPECT_EQ(vc().turn.gestureDirection, -1);
   // 0.45 is too slow to start one but not slow enough to stop one.
   EXPECT_TRUE(step(3 * kFrame, -0.45).empty());
   EXPECT_EQ(step(4 * kFrame, -0.4), Lines{"Stopped turning, rate -0.19¬∫/frame below 0.19¬∫"});
-  EXPECT_TRUE(vc().gestureStarted);
+  EXPECT_TRUE(vc().turn.gestureStarted);
 }
 
 TEST_F(TurnRecogniser, TheEarliestEndComesFromTheStartOrTheLatestFastFrame) {
@@ -122,18 +123,18 @@ TEST_F(TurnRecogniser, TheEarliestEndComesFromTheStartOrTheLatestFastFrame) {
 
 TEST_F(TurnRecogniser, ATimestampEqualToTheEarliestEndEndsTheTurn) {
   step(0, 0.6);
-  vc().debounceEndTime = 5.0;
+  vc().turn.debounceEndTime = 5.0;
   step(std::nextafter(5.0, 0.0), 0.1);
-  EXPECT_TRUE(vc().gestureStarted);
+  EXPECT_TRUE(vc().turn.gestureStarted);
   EXPECT_EQ(step(5.0, 0.1).back(), kEnded);
 }
 
 TEST_F(TurnRecogniser, NoTurnAtAllIsNotAReversal) {
   step(0, 0.6);
   EXPECT_EQ(step(kFrame, 0.0), Lines{"Stopped turning, rate 0.00¬∫/frame below 0.19¬∫"});
-  EXPECT_TRUE(vc().gestureStarted);
-  EXPECT_EQ(vc().gestureDirection, 1);
-  EXPECT_EQ(vc().currentDirection, 0);
+  EXPECT_TRUE(vc().turn.gestureStarted);
+  EXPECT_EQ(vc().turn.gestureDirection, 1);
+  EXPECT_EQ(vc().turn.currentDirection, 0);
 }
 
 // --- Reversals --------------------------------------------------------------
@@ -142,18 +143,18 @@ TEST_F(TurnRecogniser, AFastReversalOfAFlatTurnRestartsAtOnce) {
   step(0, 0.8);
   step(kFrame, 0.8);
   EXPECT_EQ(step(2 * kFrame, -0.8), (Lines{kReversed, kEnded, kFlatStart}));
-  EXPECT_TRUE(vc().gestureStarted);
-  EXPECT_TRUE(vc().gestureIsFlat);
-  EXPECT_EQ(vc().gestureDirection, -1);
-  EXPECT_EQ(vc().gestureStartTime, 2 * kFrame);
-  EXPECT_EQ(vc().debounceEndTime, 2 * kFrame + 0.1);
+  EXPECT_TRUE(vc().turn.gestureStarted);
+  EXPECT_TRUE(vc().turn.gestureIsFlat);
+  EXPECT_EQ(vc().turn.gestureDirection, -1);
+  EXPECT_EQ(vc().turn.gestureStartTime, 2 * kFrame);
+  EXPECT_EQ(vc().turn.debounceEndTime, 2 * kFrame + 0.1);
 }
 
 TEST_F(TurnRecogniser, AReversalTooSlowToStartOnlyEnds) {
   step(0, 0.8);
   EXPECT_EQ(step(kFrame, -0.45), (Lines{kReversed, kEnded}));
   expectIdle();
-  EXPECT_EQ(vc().currentDirection, -1);
+  EXPECT_EQ(vc().turn.currentDirection, -1);
 }
 
 TEST_F(TurnRecogniser, AFastReversalOfATippedTurnRestartsAtOnce) {
@@ -161,10 +162,10 @@ TEST_F(TurnRecogniser, AFastReversalOfATippedTurnRestartsAtOnce) {
             Lines{"Starting new tipped counterclockwise gesture at 34.377º/sec"});
   EXPECT_EQ(step(kFrame, -0.7, kTipped, kDownRightBottom),
             (Lines{kReversed, kEnded, "Starting new tipped clockwise gesture at -40.107º/sec"}));
-  EXPECT_TRUE(vc().gestureStarted);
-  EXPECT_FALSE(vc().gestureIsFlat);
-  EXPECT_EQ(vc().gestureDirection, -1);
-  EXPECT_EQ(vc().currentAnchor, vc().bottomRightAnchor);
+  EXPECT_TRUE(vc().turn.gestureStarted);
+  EXPECT_FALSE(vc().turn.gestureIsFlat);
+  EXPECT_EQ(vc().turn.gestureDirection, -1);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomRight.anchor);
 }
 
 // --- Tipped turns -----------------------------------------------------------
@@ -172,38 +173,38 @@ TEST_F(TurnRecogniser, AFastReversalOfATippedTurnRestartsAtOnce) {
 TEST_F(TurnRecogniser, TippedIdleFramesTakeTheGravityCornerAndStartAboveTheLimit) {
   EXPECT_TRUE(step(0, 0.5, kTipped, kDownRightBottom).empty());
   expectIdle();
-  EXPECT_EQ(vc().currentGravityAnchor, vc().bottomRightAnchor);
-  EXPECT_EQ(vc().currentAnchor, vc().bottomRightAnchor);
-  EXPECT_FALSE(vc().anchorSetByTwist);
+  EXPECT_EQ(vc().turn.currentGravityAnchor, vc().geometry.bottomRight.anchor);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomRight.anchor);
+  EXPECT_FALSE(vc().pivot.anchorSetByTwist());
 
   EXPECT_EQ(step(kFrame, 0.6, {0.1, 0, 1.2}, kDownRightBottom),
             Lines{"Starting new tipped counterclockwise gesture at 34.377º/sec"});
-  EXPECT_TRUE(vc().gestureStarted);
-  EXPECT_FALSE(vc().gestureIsFlat);
-  EXPECT_EQ(vc().gestureDirection, 1);
-  EXPECT_EQ(vc().gestureInitialYaw, 1.2);
-  EXPECT_EQ(vc().gestureStartTime, kFrame);
-  EXPECT_EQ(vc().debounceEndTime, kFrame + 0.1);
-  EXPECT_EQ(vc().currentAnchor, vc().bottomRightAnchor);
+  EXPECT_TRUE(vc().turn.gestureStarted);
+  EXPECT_FALSE(vc().turn.gestureIsFlat);
+  EXPECT_EQ(vc().turn.gestureDirection, 1);
+  EXPECT_EQ(vc().turn.gestureInitialYaw, 1.2);
+  EXPECT_EQ(vc().turn.gestureStartTime, kFrame);
+  EXPECT_EQ(vc().turn.debounceEndTime, kFrame + 0.1);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomRight.anchor);
 }
 
 TEST_F(TurnRecogniser, ATippedTurnKeepsItsPivotWhileGravityMoves) {
   step(0, 0.6, kTipped, kDownRightBottom);
   EXPECT_TRUE(step(kFrame, 0.9, kTipped, kDownLeftTop).empty()) << "no busy line while tipped";
-  EXPECT_EQ(vc().currentGravityAnchor, vc().topLeftAnchor);
-  EXPECT_EQ(vc().currentAnchor, vc().bottomRightAnchor);
-  EXPECT_TRUE(vc().gestureStarted);
+  EXPECT_EQ(vc().turn.currentGravityAnchor, vc().geometry.topLeft.anchor);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomRight.anchor);
+  EXPECT_TRUE(vc().turn.gestureStarted);
 }
 
 TEST_F(TurnRecogniser, ATippedTurnLaidFlatGoesOnAboutItsCornerUntilItEnds) {
   step(0, 0.6, kTipped, kDownRightBottom);
   EXPECT_EQ(step(kFrame, 0.9), Lines{kBusy});
-  EXPECT_TRUE(vc().gestureStarted);
-  EXPECT_FALSE(vc().gestureIsFlat);
-  EXPECT_EQ(vc().currentAnchor, vc().bottomRightAnchor);
+  EXPECT_TRUE(vc().turn.gestureStarted);
+  EXPECT_FALSE(vc().turn.gestureIsFlat);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomRight.anchor);
   // Reversed too slowly to restart: flat and idle, so back to the centre.
   EXPECT_EQ(step(2 * kFrame, -0.45), (Lines{kReversed, kEnded}));
-  EXPECT_EQ(vc().currentAnchor, vc().centerAnchor);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.center.anchor);
 }
 
 TEST_F(TurnRecogniser, LiftingAFlatTurnEndsItAndATippedOneTakesOver) {
@@ -211,35 +212,37 @@ TEST_F(TurnRecogniser, LiftingAFlatTurnEndsItAndATippedOneTakesOver) {
   EXPECT_EQ(step(kFrame, 1.0, kLifted, kDownLeftTop),
             (Lines{"Lifted corner to 0.6 inches, beyond 0.5, end current flat gesture.", kEnded,
                    "Starting new tipped counterclockwise gesture at 57.296º/sec"}));
-  EXPECT_FALSE(vc().gestureIsFlat);
-  EXPECT_EQ(vc().currentAnchor, vc().topLeftAnchor);
-  EXPECT_FALSE(vc().anchorSetByTwist);
+  EXPECT_FALSE(vc().turn.gestureIsFlat);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.topLeft.anchor);
+  EXPECT_FALSE(vc().pivot.anchorSetByTwist());
 }
 
 TEST_F(TurnRecogniser, AFlatTurnLiftedLessThanATipKeepsGoingAboutItsPivot) {
   step(0, 1.0);
   EXPECT_TRUE(step(kFrame, 1.0, kBetween, kDownLeftTop).empty());
-  EXPECT_TRUE(vc().gestureStarted);
-  EXPECT_TRUE(vc().gestureIsFlat);
-  EXPECT_EQ(vc().currentAnchor, vc().centerAnchor);
-  EXPECT_EQ(vc().currentGravityAnchor, vc().centerAnchor);
-  EXPECT_TRUE(vc().anchorSetByTwist);
+  EXPECT_TRUE(vc().turn.gestureStarted);
+  EXPECT_TRUE(vc().turn.gestureIsFlat);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.center.anchor);
+  EXPECT_EQ(vc().turn.currentGravityAnchor, vc().geometry.center.anchor);
+  EXPECT_TRUE(vc().pivot.anchorSetByTwist());
 }
 
 // --- The flat pivot ---------------------------------------------------------
 
 TEST_F(TurnRecogniser, FlatAndIdleWithoutATwistPivotReturnsToTheCentreAndStartsNothing) {
   step(0, 0.2, kTipped, kDownLeftTop);
-  ASSERT_EQ(vc().currentAnchor, vc().topLeftAnchor);
+  ASSERT_EQ(vc().pivot.currentAnchor(), vc().geometry.topLeft.anchor);
   EXPECT_TRUE(step(kFrame, 2.0).empty());
-  EXPECT_EQ(vc().currentAnchor, vc().centerAnchor);
-  EXPECT_EQ(vc().rotatingView->center(), (kit::Point{384 + 2048, 512 + 2048}));
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.center.anchor);
+  EXPECT_EQ(vc().outlets.rotatingView->center(), (kit::Point{384 + 2048, 512 + 2048}));
   expectIdle();
 
-  vc().anchorSetByTwist = true;  // a twist of the fingers lets flat turns start again
+  // A pivot counted as a twist's lets flat turns start again (the fake
+  // screen's: it leaves this frame's heading to the gyro).
+  vc().pivot.placedBy(Pivot::Reason::FakeScreen);
   vc().shiftAnchor({100, 200});
   EXPECT_EQ(step(2 * kFrame, 2.0), Lines{kFlatStart});
-  EXPECT_EQ(vc().currentAnchor, (kit::Point{100, 200}));
+  EXPECT_EQ(vc().pivot.currentAnchor(), (kit::Point{100, 200}));
 }
 
 // --- Ending -----------------------------------------------------------------
@@ -247,33 +250,35 @@ TEST_F(TurnRecogniser, FlatAndIdleWithoutATwistPivotReturnsToTheCentreAndStartsN
 TEST_F(TurnRecogniser, EndingClearsTheIntegrationButKeepsTheLastDistance) {
   step(0, 0.6);
   VitraneforiPadViewController& c = vc();
-  c.velocityX = c.velocityY = c.velocityZ = 1;
-  c.userVelocityX = c.userVelocityY = c.userVelocityZ = 2;
-  c.motionX = c.motionY = c.motionZ = 3;
-  c.motion = {3, 3};
-  c.positionX = c.positionY = c.positionZ = -3;
-  c.gestureSampleCount = 6;
-  c.gestureAngleExtent = 0.2;
-  c.gestureSumOfDistances = 9;
-  c.gestureAccelerometerDistance = 4.2;
-  c.gestureRotating = c.gestureTranslating = true;
-  const double start = c.gestureStartTime, earliestEnd = c.debounceEndTime;
+  c.velocity.velocityX = c.velocity.velocityY = c.velocity.velocityZ = 1;
+  c.velocity.userVelocityX = c.velocity.userVelocityY = c.velocity.userVelocityZ = 2;
+  c.velocity.motionX = c.velocity.motionY = c.velocity.motionZ = 3;
+  c.velocity.motion = {3, 3};
+  c.velocity.positionX = c.velocity.positionY = c.velocity.positionZ = -3;
+  c.velocity.gestureSampleCount = 6;
+  c.velocity.gestureAngleExtent = 0.2;
+  c.velocity.gestureSumOfDistances = 9;
+  c.velocity.gestureAccelerometerDistance = 4.2;
+  c.turn.gestureRotating = c.turn.gestureTranslating = true;
+  const double start = c.turn.gestureStartTime, earliestEnd = c.turn.debounceEndTime;
 
   c.resetGesture();
   EXPECT_EQ(newLog(), Lines{kEnded});
-  for (double v : {c.velocityX, c.velocityY, c.velocityZ, c.userVelocityX, c.userVelocityY,
-                   c.userVelocityZ, c.motionX, c.motionY, c.motionZ, c.positionX, c.positionY,
-                   c.positionZ, c.gestureAngleExtent, c.gestureSumOfDistances})
+  for (double v :
+       {c.velocity.velocityX, c.velocity.velocityY, c.velocity.velocityZ, c.velocity.userVelocityX,
+        c.velocity.userVelocityY, c.velocity.userVelocityZ, c.velocity.motionX, c.velocity.motionY,
+        c.velocity.motionZ, c.velocity.positionX, c.velocity.positionY, c.velocity.positionZ,
+        c.velocity.gestureAngleExtent, c.velocity.gestureSumOfDistances})
     EXPECT_EQ(v, 0);
-  EXPECT_EQ(c.motion, (kit::Point{0, 0}));
-  EXPECT_EQ(c.gestureSampleCount, 0);
-  EXPECT_FALSE(c.gestureRotating);
-  EXPECT_FALSE(c.gestureTranslating);
+  EXPECT_EQ(c.velocity.motion, (kit::Point{0, 0}));
+  EXPECT_EQ(c.velocity.gestureSampleCount, 0);
+  EXPECT_FALSE(c.turn.gestureRotating);
+  EXPECT_FALSE(c.turn.gestureTranslating);
   expectIdle();
-  EXPECT_EQ(c.gestureAccelerometerDistance, 4.2);
-  EXPECT_EQ(c.gestureStartTime, start);
-  EXPECT_EQ(c.debounceEndTime, earliestEnd);
-  EXPECT_EQ(c.currentDirection, 1);
+  EXPECT_EQ(c.velocity.gestureAccelerometerDistance, 4.2);
+  EXPECT_EQ(c.turn.gestureStartTime, start);
+  EXPECT_EQ(c.turn.debounceEndTime, earliestEnd);
+  EXPECT_EQ(c.turn.currentDirection, 1);
 }
 
 // --- The offered predicates ----------------------------------------------
@@ -282,22 +287,22 @@ TEST_F(TurnRecogniser, RotationEndingNeedsASlowRotatingTurnStrictlyPastItsEarlie
   step(0, 0.6);
   step(0.05, 0.4);  // slow, before the earliest end at 0.1
   EXPECT_FALSE(vc().rotationEnding()) << "not marked rotating";
-  vc().gestureRotating = true;
-  vc().currentTimestamp = 0.1;
+  vc().turn.gestureRotating = true;
+  vc().velocity.currentTimestamp = 0.1;
   EXPECT_FALSE(vc().rotationEnding());
-  vc().currentTimestamp = 0.11;
+  vc().velocity.currentTimestamp = 0.11;
   EXPECT_TRUE(vc().rotationEnding());
-  vc().currentTimestamp = 0.05;
-  vc().doesDebounce = false;
+  vc().velocity.currentTimestamp = 0.05;
+  vc().turn.doesDebounce = false;
   EXPECT_TRUE(vc().rotationEnding());
 }
 
 TEST_F(TurnRecogniser, TranslationLimitsAreInclusiveToStartAndExclusiveToEnd) {
-  vc().accelY = -0.1;
+  vc().velocity.accelY = -0.1;
   EXPECT_TRUE(vc().translationStarting());
-  vc().accelY = 0.02;
+  vc().velocity.accelY = 0.02;
   EXPECT_FALSE(vc().translationEnding());
-  vc().accelY = 0.0199;
+  vc().velocity.accelY = 0.0199;
   EXPECT_TRUE(vc().translationEnding());
   EXPECT_FALSE(vc().translationStarting());
 }
@@ -333,22 +338,22 @@ TEST_F(TurnsInFrames, LiftingMovesThePivotToTheLowCornerWithoutMovingThePicture)
   m.attitude.yaw = 2.0;
   runner.deliverFrames(2);
   // A point of the world (the tile field re-centres itself inside it).
-  const kit::View& world = *vc().stretcherView;
+  const kit::View& world = *vc().outlets.stretcherView;
   const kit::Point probe{1000, 1500};
   const kit::Point before = world.convertPointToView(probe, nullptr);
 
   m.attitude.roll = 0.1;
   m.gravity = kDownRightBottom;
   runner.deliverFrames(1);
-  EXPECT_EQ(vc().currentAnchor, vc().bottomRightAnchor);
-  EXPECT_FALSE(vc().anchorSetByTwist);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomRight.anchor);
+  EXPECT_FALSE(vc().pivot.anchorSetByTwist());
   const kit::Point after = world.convertPointToView(probe, nullptr);
   EXPECT_NEAR(after.x, before.x, 0.05);
   EXPECT_NEAR(after.y, before.y, 0.05);
 
   m.attitude.roll = 0;
   runner.deliverFrames(1);
-  EXPECT_EQ(vc().currentAnchor, vc().centerAnchor);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.center.anchor);
   forgetLog();
   m.rotationRate.z = 2.0;
   runner.deliverFrames(3);

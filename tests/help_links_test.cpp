@@ -47,14 +47,14 @@ TEST_F(Links, ALinkThatCannotBeOpenedIsLoggedWithItsAddress) {
   EXPECT_NE(lines[0], lines[1]);
   EXPECT_TRUE(platform().application().openedURLs().empty());
   // Nothing else changes: the panel stays up.
-  EXPECT_FLOAT_EQ(vc().instructionsView->alpha(), 1.0f);
+  EXPECT_FLOAT_EQ(vc().outlets.instructionsView->alpha(), 1.0f);
 }
 
 TEST_F(LaunchedApp, LinksThatOpenWriteNothing) {
   forgetLog();
   vc().visitWebSite();
   vc().visitAppStoreListing();
-  vc().helpPanelController->visitWebSite();
+  vc().scene.helpPanelController->visitWebSite();
   EXPECT_TRUE(newLog().empty());
   const auto& opened = platform().application().openedURLs();
   ASSERT_EQ(opened.size(), 3u);
@@ -63,26 +63,26 @@ TEST_F(LaunchedApp, LinksThatOpenWriteNothing) {
 }
 
 TEST_F(LaunchedApp, TheHelpPanelLoadsItsOwnInterfaceAndForwardsEveryButton) {
-  HelpPanelViewController& panel = *vc().helpPanelController;
+  HelpPanelViewController& panel = *vc().scene.helpPanelController;
   ASSERT_NO_THROW(panel.view());
   ASSERT_TRUE(panel.instructionsView && panel.waitSpinner && panel.visitQuillfenButton);
-  EXPECT_TRUE(vc().helpPopover);
-  EXPECT_EQ(vc().helpPopover->content().get(), &panel);
-  EXPECT_FALSE(vc().helpPopover->isPresented());
+  EXPECT_TRUE(vc().scene.helpPopover);
+  EXPECT_EQ(vc().scene.helpPopover->content().get(), &panel);
+  EXPECT_FALSE(vc().scene.helpPopover->isPresented());
   EXPECT_FALSE(panel.actionNamed("visitAppStoreListing"));
 
   forgetLog();
   panel.usePhotoLibraryButton->sendActions();
   EXPECT_EQ(newLog(), std::vector<std::string>{"Use full Photo Library photo."});
-  EXPECT_FLOAT_EQ(vc().instructionsView->alpha(), 0.0f);
-  ASSERT_TRUE(vc().cameraController->popover);
-  EXPECT_EQ(vc().cameraController->popover->contentSize(), (kit::Size{600, 800}));
+  EXPECT_FLOAT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
+  ASSERT_TRUE(vc().scene.cameraController->popover);
+  EXPECT_EQ(vc().scene.cameraController->popover->contentSize(), (kit::Size{600, 800}));
 
   vc().showInstructionsPanel();
   panel.cropLibraryTileButton->sendActions();
   EXPECT_EQ(newLog(), std::vector<std::string>{"Crop Photo Library photo."});
-  EXPECT_FLOAT_EQ(vc().instructionsView->alpha(), 0.0f);
-  EXPECT_TRUE(vc().cameraController->cropPhoto);
+  EXPECT_FLOAT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
+  EXPECT_TRUE(vc().scene.cameraController->cropPhoto);
 
   panel.visitQuillfenButton->sendActions();
   EXPECT_EQ(platform().application().openedURLs().size(), 1u);

@@ -119,32 +119,33 @@ TEST_F(TabletLines, EachLineDeliversItsFramesAndLeavesTheStillTabletsSample) {
   EXPECT_EQ(s.rotationRate, (kit::Vector3{0, 0, 0}));
   EXPECT_EQ(s.acceleration, s.gravity);
   // The picture turned a quarter clockwise on screen.
-  const kit::AffineTransform t = vc().rotatingView->transform();
+  const kit::AffineTransform t = vc().outlets.rotatingView->transform();
   EXPECT_NEAR(t.a, 0, 1e-6);
   EXPECT_NEAR(t.b, 1, 1e-6);
 }
 
 TEST_F(TabletLines, MotionLinesStillChangeTheSampleUntilTheNextTabletLine) {
   run("tablet turn 90deg 0.5\nmotion yaw=90deg\nframes 2\n");
-  EXPECT_TRUE(vc().rotatingView->transform().isIdentity());
+  EXPECT_TRUE(vc().outlets.rotatingView->transform().isIdentity());
   run("tablet hold 0.1\n");
-  EXPECT_NEAR(vc().rotatingView->transform().b, 1, 1e-6);
+  EXPECT_NEAR(vc().outlets.rotatingView->transform().b, 1, 1e-6);
 }
 
 TEST_F(TabletLines, ALiftedSideTiltsTheShadowAndMovesThePivotToTheTabletsRestingCorner) {
   run("tablet lift top 5deg 0.5\n");
-  EXPECT_GT(vc().bottomEdge->frame().size.height, vc().topEdge->frame().size.height);
-  EXPECT_EQ(vc().currentAnchor, runner.tablet().tablet().defaultPivot());
-  EXPECT_EQ(vc().currentAnchor, vc().bottomRightAnchor);
+  EXPECT_GT(vc().outlets.bottomEdge->frame().size.height,
+            vc().outlets.topEdge->frame().size.height);
+  EXPECT_EQ(vc().pivot.currentAnchor(), runner.tablet().tablet().defaultPivot());
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomRight.anchor);
   run("tablet lower 0.5\ntablet lift left 5deg 0.5\n");
-  EXPECT_GT(vc().rightEdge->frame().size.width, vc().leftEdge->frame().size.width);
-  EXPECT_EQ(vc().currentAnchor, vc().bottomRightAnchor);
+  EXPECT_GT(vc().outlets.rightEdge->frame().size.width, vc().outlets.leftEdge->frame().size.width);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomRight.anchor);
   run("tablet lower 0.5\ntablet lift right 5deg 0.5\n");
-  EXPECT_GT(vc().leftEdge->frame().size.width, vc().rightEdge->frame().size.width);
-  EXPECT_EQ(vc().currentAnchor, runner.tablet().tablet().defaultPivot());
-  EXPECT_EQ(vc().currentAnchor, vc().bottomLeftAnchor);
+  EXPECT_GT(vc().outlets.leftEdge->frame().size.width, vc().outlets.rightEdge->frame().size.width);
+  EXPECT_EQ(vc().pivot.currentAnchor(), runner.tablet().tablet().defaultPivot());
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.bottomLeft.anchor);
   run("tablet lower 0.5\ntablet lift bottom 5deg 0.5\n");
-  EXPECT_EQ(vc().currentAnchor, vc().topRightAnchor);
+  EXPECT_EQ(vc().pivot.currentAnchor(), vc().geometry.topRight.anchor);
 }
 
 // --- The figure ---------------------------------------------------------------

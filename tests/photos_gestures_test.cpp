@@ -29,7 +29,7 @@ class PieceGestureTest : public apptest::LaunchedApp {
     auto piece = std::make_shared<MovingImageView>(plainImage(400, 300));
     piece->setCenter(center);
     piece->setTransform(kit::AffineTransform::makeScale(zoom, zoom));
-    vc().photosLayerView->addSubview(piece);
+    vc().outlets.photosLayerView->addSubview(piece);
     vc().addGestureRecognizersToPiece(*piece);
     return *piece;
   }
@@ -82,7 +82,8 @@ TEST_F(PieceGestureTest, PieceRecognisersRunTogetherButNotWithAnotherViewsOrTheW
   EXPECT_TRUE(vc().gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(pan, press));
   EXPECT_FALSE(vc().gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
       pan, recogniser<kit::PanGestureRecognizer>(b)));
-  EXPECT_FALSE(vc().gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(pan, *vc().panWorldGesture));
+  EXPECT_FALSE(vc().gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
+      pan, *vc().scene.panWorldGesture));
 }
 
 TEST_F(PieceGestureTest, TheAnchorMovesUnderTheFingerWithoutMovingThePiece) {
@@ -95,7 +96,7 @@ TEST_F(PieceGestureTest, TheAnchorMovesUnderTheFingerWithoutMovingThePiece) {
   EXPECT_NEAR(onScreen(piece, {0, 0}).x, corner.x, 1e-3);
   EXPECT_NEAR(onScreen(piece, {0, 0}).y, corner.y, 1e-3);
   // The centre is now where the fingers touched, in the layer's coordinates.
-  const kit::Point touch = vc().photosLayerView->convertPointFromView({400, 530}, nullptr);
+  const kit::Point touch = vc().outlets.photosLayerView->convertPointFromView({400, 530}, nullptr);
   EXPECT_NEAR(piece.center().x, touch.x, 1e-3);
   EXPECT_NEAR(piece.center().y, touch.y, 1e-3);
   EXPECT_NEAR(piece.anchorPoint().x, touchInPiece.x / 400, 1e-5);
@@ -112,7 +113,7 @@ TEST_F(PieceGestureTest, AFastReleaseKeepsDriftingAndASlowOneDoesNot) {
   // The piece followed the finger on the screen.
   EXPECT_NEAR(onScreen(piece, {0, 0}).x - grabbed.x, 30, 1e-3);
   EXPECT_NEAR(onScreen(piece, {0, 0}).y - grabbed.y, -10, 1e-3);
-  EXPECT_EQ(vc().nPhotosMoving, 0);
+  EXPECT_EQ(vc().photos.nPhotosMoving, 0);
 
   drag(piece, {414, 502}, {1, 1}, {119, 0});
   EXPECT_EQ(piece.velocityPerFrame, (kit::Point{0, 0}));
@@ -129,7 +130,7 @@ TEST_F(PieceGestureTest, ADragCatchesADriftingPieceButNotItsSpinAndRaisesIt) {
   pan.setState(kit::GestureState::Began);
   EXPECT_EQ(piece.velocityPerFrame, (kit::Point{0, 0}));
   EXPECT_EQ(piece.radiansPerFrame, 0.01);
-  EXPECT_EQ(vc().photosLayerView->subviews().back().get(), &piece);
+  EXPECT_EQ(vc().outlets.photosLayerView->subviews().back().get(), &piece);
 
   // A second piece dragged at the same time.
   forgetLog();
@@ -138,7 +139,7 @@ TEST_F(PieceGestureTest, ADragCatchesADriftingPieceButNotItsSpinAndRaisesIt) {
   otherPan.setState(kit::GestureState::Began);
   EXPECT_EQ(newLog(), (std::vector<std::string>{"2 photos panning"}));
   otherPan.setState(kit::GestureState::Cancelled);
-  EXPECT_EQ(vc().nPhotosMoving, 1);
+  EXPECT_EQ(vc().photos.nPhotosMoving, 1);
 }
 
 TEST_F(PieceGestureTest, ATurnReleasedWhileTurningKeepsSpinningByItsLastStep) {
@@ -196,9 +197,9 @@ TEST_F(PieceGestureTest, ATapRaisesThePieceAboveTheOthers) {
   auto& tap = recogniser<kit::TapGestureRecognizer>(bottom);
   tap.setTouches({384, 512}, 1);
   tap.setState(kit::GestureState::Began);
-  EXPECT_NE(vc().photosLayerView->subviews().back().get(), &bottom);
+  EXPECT_NE(vc().outlets.photosLayerView->subviews().back().get(), &bottom);
   tap.setState(kit::GestureState::Ended);
-  EXPECT_EQ(vc().photosLayerView->subviews().back().get(), &bottom);
+  EXPECT_EQ(vc().outlets.photosLayerView->subviews().back().get(), &bottom);
 }
 
 TEST_F(PieceGestureTest, ALongPressBrakesAMovingPieceWithASqueakAndLeavesTheSurface) {
@@ -206,13 +207,16 @@ TEST_F(PieceGestureTest, ALongPressBrakesAMovingPieceWithASqueakAndLeavesTheSurf
   piece.velocityPerFrame = {0, 0.5f};
   piece.radiansPerFrame = -0.008333;
   const kit::ImageRef surface =
-      std::static_pointer_cast<kit::ImageView>(vc().seamlessTiles->subviews().front())->image();
+      std::static_pointer_cast<kit::ImageView>(vc().outlets.seamlessTiles->subviews().front())
+          ->image();
   auto& press = recogniser<kit::LongPressGestureRecognizer>(piece);
   press.setTouches({384, 512}, 1);
   press.setState(kit::GestureState::Began);
   EXPECT_FALSE(piece.isMoving());
   EXPECT_EQ(platform().sounds().played(), (std::vector<std::string>{"Squeak"}));
-  EXPECT_EQ(std::static_pointer_cast<kit::ImageView>(vc().seamlessTiles->subviews().front())->image(), surface);
+  EXPECT_EQ(std::static_pointer_cast<kit::ImageView>(vc().outlets.seamlessTiles->subviews().front())
+                ->image(),
+            surface);
   EXPECT_EQ(piece.bounds().size, (kit::Size{400, 300}));
 }
 
@@ -220,28 +224,31 @@ TEST_F(PieceGestureTest, ALongPressOnARestingPieceSwapsItWithTheWoodSurface) {
   MovingImageView& piece = addPiece({384, 512});
   const kit::ImageRef photo = piece.image();
   const kit::ImageRef wood =
-      std::static_pointer_cast<kit::ImageView>(vc().seamlessTiles->subviews().front())->image();
+      std::static_pointer_cast<kit::ImageView>(vc().outlets.seamlessTiles->subviews().front())
+          ->image();
   const kit::AffineTransform transform = piece.transform();
   auto& press = recogniser<kit::LongPressGestureRecognizer>(piece);
   press.setTouches({384, 512}, 1);
   press.setState(kit::GestureState::Began);
   press.setState(kit::GestureState::Changed);  // only Began acts
 
-  EXPECT_EQ(std::static_pointer_cast<kit::ImageView>(vc().seamlessTiles->subviews().front())->image()->bitmap(),
+  EXPECT_EQ(std::static_pointer_cast<kit::ImageView>(vc().outlets.seamlessTiles->subviews().front())
+                ->image()
+                ->bitmap(),
             photo->bitmap());
   EXPECT_EQ(piece.image(), wood);
   EXPECT_EQ(piece.bounds(), (kit::Rect{0, 0, 1200, 900}));
   EXPECT_EQ(piece.transform(), transform);  // diagonal 1500: not enlarged
   EXPECT_EQ(piece.center(), (kit::Point{384, 512}));
   EXPECT_EQ(platform().sounds().played(), (std::vector<std::string>{"BellTransitionTrimmed"}));
-  EXPECT_EQ(vc().seamlessTiles->alpha(), 1.0f);
+  EXPECT_EQ(vc().outlets.seamlessTiles->alpha(), 1.0f);
   // The new surface fades in from nothing over half a second.
   const double now = runner.clock().now();
-  EXPECT_NEAR(vc().seamlessTiles->presentation(now).alpha, 0.0f, 1e-6);
-  const float midway = vc().seamlessTiles->presentation(now + 0.25).alpha;
+  EXPECT_NEAR(vc().outlets.seamlessTiles->presentation(now).alpha, 0.0f, 1e-6);
+  const float midway = vc().outlets.seamlessTiles->presentation(now + 0.25).alpha;
   EXPECT_GT(midway, 0.1f);
   EXPECT_LT(midway, 0.9f);
-  EXPECT_FLOAT_EQ(vc().seamlessTiles->presentation(now + 0.5).alpha, 1.0f);
+  EXPECT_FLOAT_EQ(vc().outlets.seamlessTiles->presentation(now + 0.5).alpha, 1.0f);
 }
 
 TEST_F(PieceGestureTest, ASmallSurfaceSwappedOntoAPieceIsEnlargedToAWidthOf1024) {

@@ -49,7 +49,7 @@ class PhotoLoadTest : public ::testing::Test {
   }
   std::vector<MovingImageView*> pieces() {
     std::vector<MovingImageView*> result;
-    for (const auto& v : vc().photosLayerView->subviews())
+    for (const auto& v : vc().outlets.photosLayerView->subviews())
       if (auto* p = dynamic_cast<MovingImageView*>(v.get())) result.push_back(p);
     return result;
   }
@@ -86,18 +86,19 @@ TEST_F(PhotoLoadTest, TenOfTwentyFivePhotosArePlacedWithIndicesZeroToNineThenThe
   EXPECT_LT(at("Asset representation is <AssetRepresentation Album/p19.png PNG>"),
             at("Moving photos to near their origin."));
 
-  EXPECT_TRUE(vc().loadedPhotos);
-  EXPECT_TRUE(vc().showingPhotos);
-  EXPECT_EQ(vc().nAssetsEnumerated, 10);
-  EXPECT_FALSE(vc().waitSpinner->isAnimating());
-  EXPECT_TRUE(vc().waitSpinner->isHidden());  // a stopped spinner hides, as the platform's does
-  const kit::Button& button = *vc().wanderIntoPhotosButton;
+  EXPECT_TRUE(vc().photos.loadedPhotos);
+  EXPECT_TRUE(vc().photos.showingPhotos);
+  EXPECT_EQ(vc().photos.nAssetsEnumerated, 10);
+  EXPECT_FALSE(vc().outlets.waitSpinner->isAnimating());
+  EXPECT_TRUE(
+      vc().outlets.waitSpinner->isHidden());  // a stopped spinner hides, as the platform's does
+  const kit::Button& button = *vc().outlets.wanderIntoPhotosButton;
   EXPECT_TRUE(button.isSelected());
   EXPECT_EQ(button.titleForState(kit::ControlState::Selected), "Hide Photos");
   EXPECT_EQ(button.titleForState(kit::ControlState::Normal), "Show Photos");
-  EXPECT_EQ(vc().photosLayerView->alpha(), 1.0f);
-  EXPECT_FALSE(vc().tableBoundaryView->isHidden());
-  EXPECT_EQ(vc().instructionsView->alpha(), 0.0f);
+  EXPECT_EQ(vc().outlets.photosLayerView->alpha(), 1.0f);
+  EXPECT_FALSE(vc().outlets.tableBoundaryView->isHidden());
+  EXPECT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
   for (MovingImageView* piece : pieces()) {
     EXPECT_TRUE(piece->isUserInteractionEnabled());
     EXPECT_EQ(piece->gestureRecognizers().size(), 5u);
@@ -119,14 +120,14 @@ TEST_F(PhotoLoadTest, OfSixtyAlbumsTheFirstFiftyAreLookedIntoAndAllSixtyCounted)
   EXPECT_EQ(std::count(log.begin(), log.end(), "Group PropertyName is album50"), 0);
   for (int n = 1; n <= 60; ++n)
     EXPECT_EQ(std::count(log.begin(), log.end(), std::to_string(n) + " groups enumerated"), 1) << n;
-  EXPECT_EQ(vc().nGroupsEnumerated, 60);
+  EXPECT_EQ(vc().photos.nGroupsEnumerated, 60);
   EXPECT_EQ(pieces().size(), 10u);
 }
 
 TEST_F(PhotoLoadTest, DropsTakeTheirPlaceScaleHeadingAndSpinFromTheRandomSourceInOrder) {
   for (int i = 0; i < 10; ++i) phototest::writePng(folder / ("A/" + std::to_string(i) + ".png"), 60, 40);
   launch(/*seed=*/99);
-  const kit::Point table = vc().tableTopView->center();
+  const kit::Point table = vc().outlets.tableTopView->center();
   request();
 
   // An independent replay of the draws: a, b, c, d, e, f and, for a
@@ -164,21 +165,21 @@ TEST_F(PhotoLoadTest, AfterALoadTheButtonHidesAndShowsThePhotos) {
   request();
   newLines();
 
-  vc().telescoperView->setCenter({1, 2});
+  vc().outlets.telescoperView->setCenter({1, 2});
   request();  // shown: hide
-  EXPECT_FALSE(vc().showingPhotos);
-  EXPECT_FALSE(vc().wanderIntoPhotosButton->isSelected());
-  EXPECT_EQ(vc().photosLayerView->alpha(), 0.0f);
-  EXPECT_TRUE(vc().tableBoundaryView->isHidden());
-  EXPECT_EQ(vc().telescoperView->center(), (kit::Point{1, 2}));  // hiding leaves the table
+  EXPECT_FALSE(vc().photos.showingPhotos);
+  EXPECT_FALSE(vc().outlets.wanderIntoPhotosButton->isSelected());
+  EXPECT_EQ(vc().outlets.photosLayerView->alpha(), 0.0f);
+  EXPECT_TRUE(vc().outlets.tableBoundaryView->isHidden());
+  EXPECT_EQ(vc().outlets.telescoperView->center(), (kit::Point{1, 2}));  // hiding leaves the table
 
   vc().showInstructionsPanel();
   request();  // hidden: show, with the table back home
-  EXPECT_TRUE(vc().showingPhotos);
-  EXPECT_TRUE(vc().wanderIntoPhotosButton->isSelected());
-  EXPECT_EQ(vc().photosLayerView->alpha(), 1.0f);
-  EXPECT_EQ(vc().instructionsView->alpha(), 0.0f);
-  EXPECT_NE(vc().telescoperView->center(), (kit::Point{1, 2}));
+  EXPECT_TRUE(vc().photos.showingPhotos);
+  EXPECT_TRUE(vc().outlets.wanderIntoPhotosButton->isSelected());
+  EXPECT_EQ(vc().outlets.photosLayerView->alpha(), 1.0f);
+  EXPECT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
+  EXPECT_NE(vc().outlets.telescoperView->center(), (kit::Point{1, 2}));
   EXPECT_EQ(pieces().size(), 1u);  // no second load
   const auto log = newLines();
   EXPECT_EQ(std::count(log.begin(), log.end(), "Moving photos to near their origin."), 1);
@@ -193,7 +194,7 @@ TEST_F(PhotoLoadTest, ASecondRequestDuringALoadResetsTheCountsAndItsEndChangesNo
   kit::BackgroundQueue& queue = runner.platform()->backgroundQueue();
   while (pieces().size() < 4) ASSERT_GT(queue.step(), 0u);  // album A
   EXPECT_EQ(pieces().size(), 4u);
-  EXPECT_FALSE(vc().loadedPhotos);
+  EXPECT_FALSE(vc().photos.loadedPhotos);
 
   request();  // still loading: another load, counts from 0
   const auto log = newLines();
@@ -209,8 +210,8 @@ TEST_F(PhotoLoadTest, ASecondRequestDuringALoadResetsTheCountsAndItsEndChangesNo
   // second load's albums go on from there.
   EXPECT_EQ(std::count(log.begin(), log.end(), "1 groups enumerated"), 2);
   EXPECT_EQ(std::count(log.begin(), log.end(), "3 groups enumerated"), 1);
-  EXPECT_TRUE(vc().loadedPhotos);
-  EXPECT_TRUE(vc().showingPhotos);
+  EXPECT_TRUE(vc().photos.loadedPhotos);
+  EXPECT_TRUE(vc().photos.showingPhotos);
 }
 
 TEST_F(PhotoLoadTest, ARefusedLibraryOnlyLogsAndTheNextRequestTriesAgain) {
@@ -219,10 +220,10 @@ TEST_F(PhotoLoadTest, ARefusedLibraryOnlyLogsAndTheNextRequestTriesAgain) {
   newLines();
   request();
   EXPECT_EQ(newLines(), (std::vector<std::string>{"The error User denied access to the photo library"}));
-  EXPECT_TRUE(vc().waitSpinner->isAnimating());
-  EXPECT_FALSE(vc().waitSpinner->isHidden());
-  EXPECT_FALSE(vc().loadedPhotos);
-  EXPECT_FALSE(vc().showingPhotos);
+  EXPECT_TRUE(vc().outlets.waitSpinner->isAnimating());
+  EXPECT_FALSE(vc().outlets.waitSpinner->isHidden());
+  EXPECT_FALSE(vc().photos.loadedPhotos);
+  EXPECT_FALSE(vc().photos.showingPhotos);
   request();
   EXPECT_EQ(newLines(), (std::vector<std::string>{"The error User denied access to the photo library"}));
 }
@@ -232,9 +233,9 @@ TEST_F(PhotoLoadTest, ALibraryWithoutPhotosCompletesLikeAnyOther) {
   launch();
   request();
   EXPECT_TRUE(pieces().empty());
-  EXPECT_TRUE(vc().loadedPhotos);
-  EXPECT_TRUE(vc().showingPhotos);
-  EXPECT_EQ(vc().wanderIntoPhotosButton->currentTitle(), "Hide Photos");
+  EXPECT_TRUE(vc().photos.loadedPhotos);
+  EXPECT_TRUE(vc().photos.showingPhotos);
+  EXPECT_EQ(vc().outlets.wanderIntoPhotosButton->currentTitle(), "Hide Photos");
 }
 
 TEST_F(PhotoLoadTest, BadFilesAmongThePhotosArePassedOver) {

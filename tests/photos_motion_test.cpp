@@ -17,7 +17,7 @@ class PhotoMotionTest : public apptest::LaunchedApp {
     auto bitmap = std::make_shared<kit::Bitmap>(kit::Bitmap::make(40, 30, kit::PixelFormat::RGBA8));
     auto piece = std::make_shared<MovingImageView>(std::make_shared<kit::Image>(bitmap));
     piece->setCenter(center);
-    vc().photosLayerView->addSubview(piece);
+    vc().outlets.photosLayerView->addSubview(piece);
     return *piece;
   }
 };
@@ -33,7 +33,8 @@ TEST_F(PhotoMotionTest, AFlickAtTenPointsAFrameSlowsByFrictionAndRestsOnFrame918
     vc().updateMovingImages();
     // Each frame moves by the velocity after that frame's friction.
     if (piece.velocityPerFrame.x != 0) {
-      EXPECT_FLOAT_EQ(piece.velocityPerFrame.x, static_cast<float>(v * vc().frictionPerFrame));
+      EXPECT_FLOAT_EQ(piece.velocityPerFrame.x,
+                      static_cast<float>(v * vc().photos.frictionPerFrame));
     }
     EXPECT_GT(piece.center().x, previousX);
     previousX = piece.center().x;
@@ -51,14 +52,14 @@ TEST_F(PhotoMotionTest, ASlowPhotoMovesOnceMoreThenRests) {
   MovingImageView& piece = addPiece({500, 500});
   piece.velocityPerFrame = {0.04f, 0.02f};
   vc().updateMovingImages();
-  EXPECT_FLOAT_EQ(piece.center().x, 500 + static_cast<float>(0.04f * vc().frictionPerFrame));
-  EXPECT_FLOAT_EQ(piece.center().y, 500 + static_cast<float>(0.02f * vc().frictionPerFrame));
+  EXPECT_FLOAT_EQ(piece.center().x, 500 + static_cast<float>(0.04f * vc().photos.frictionPerFrame));
+  EXPECT_FLOAT_EQ(piece.center().y, 500 + static_cast<float>(0.02f * vc().photos.frictionPerFrame));
   EXPECT_EQ(piece.velocityPerFrame, (kit::Point{0, 0}));
 }
 
 TEST_F(PhotoMotionTest, LeavingTheTableSquareWrapsToTheFarSideWithTheTransitSound) {
   MovingImageView& leaving = addPiece({0, 100});
-  leaving.velocityPerFrame = {static_cast<float>(-0.5 / vc().frictionPerFrame), 0};
+  leaving.velocityPerFrame = {static_cast<float>(-0.5 / vc().photos.frictionPerFrame), 0};
   MovingImageView& onTheEdge = addPiece({4096, 4096});
   vc().updateMovingImages();
   EXPECT_FLOAT_EQ(leaving.center().x, 4095.5f);
@@ -96,35 +97,36 @@ TEST_F(PhotoMotionTest, HiddenPhotosKeepMovingAndShowingBringsTheTableHome) {
   piece.velocityPerFrame = {2, 0};
   forgetLog();
   vc().hidePhotos();
-  EXPECT_FALSE(vc().showingPhotos);
-  EXPECT_EQ(vc().photosLayerView->alpha(), 0.0f);
-  EXPECT_TRUE(vc().tableBoundaryView->isHidden());
+  EXPECT_FALSE(vc().photos.showingPhotos);
+  EXPECT_EQ(vc().outlets.photosLayerView->alpha(), 0.0f);
+  EXPECT_TRUE(vc().outlets.tableBoundaryView->isHidden());
   runner.deliverFrames(10);
   EXPECT_GT(piece.center().x, 2015);
 
-  const kit::Point home = vc().tableTopView->center();
-  vc().tableTopView->setCenter({home.x + 50, home.y});
-  vc().telescoperView->setTransform(kit::AffineTransform::makeScale(2, 2));
+  const kit::Point home = vc().outlets.tableTopView->center();
+  vc().outlets.tableTopView->setCenter({home.x + 50, home.y});
+  vc().outlets.telescoperView->setTransform(kit::AffineTransform::makeScale(2, 2));
   forgetLog();
   vc().showPhotos();
   EXPECT_EQ(newLog(), (std::vector<std::string>{"Moving photos to near their origin."}));
-  EXPECT_TRUE(vc().showingPhotos);
-  EXPECT_EQ(vc().photosLayerView->alpha(), 1.0f);
-  EXPECT_FALSE(vc().tableBoundaryView->isHidden());
-  EXPECT_EQ(vc().tableTopView->center(), home);
-  EXPECT_TRUE(vc().telescoperView->transform().isIdentity());
+  EXPECT_TRUE(vc().photos.showingPhotos);
+  EXPECT_EQ(vc().outlets.photosLayerView->alpha(), 1.0f);
+  EXPECT_FALSE(vc().outlets.tableBoundaryView->isHidden());
+  EXPECT_EQ(vc().outlets.tableTopView->center(), home);
+  EXPECT_TRUE(vc().outlets.telescoperView->transform().isIdentity());
   // Faded in over 0.3 s.
   const double now = platform().now();
-  EXPECT_LT(vc().photosLayerView->presentation(now + 0.15).alpha, 0.9f);
-  EXPECT_EQ(vc().photosLayerView->presentation(now + 0.3).alpha, 1.0f);
+  EXPECT_LT(vc().outlets.photosLayerView->presentation(now + 0.15).alpha, 0.9f);
+  EXPECT_EQ(vc().outlets.photosLayerView->presentation(now + 0.3).alpha, 1.0f);
 }
 
 TEST_F(PhotoMotionTest, TouchingAnyPhotoLooksAtTheViewsOfTheTouchsRecognisers) {
   MovingImageView& piece = addPiece({10, 10});
   vc().addGestureRecognizersToPiece(piece);
   EXPECT_FALSE(vc().touchingAnyPhoto({}));
-  EXPECT_FALSE(vc().touchingAnyPhoto({vc().panWorldGesture.get()}));
-  EXPECT_TRUE(vc().touchingAnyPhoto({vc().panWorldGesture.get(), piece.gestureRecognizers()[2].get()}));
+  EXPECT_FALSE(vc().touchingAnyPhoto({vc().scene.panWorldGesture.get()}));
+  EXPECT_TRUE(vc().touchingAnyPhoto(
+      {vc().scene.panWorldGesture.get(), piece.gestureRecognizers()[2].get()}));
 }
 
 }  // namespace

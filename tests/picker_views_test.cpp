@@ -366,24 +366,24 @@ TEST_F(PickerViews, FingersOnTheWindowPickAndCropThroughTheApplication) {
     return "touch down 1 " + std::to_string(p.x) + " " + std::to_string(p.y) + "\nframes 6\ntouch up 1\nframes 6\n";
   };
   run("library .\naction cropLibraryTile\nframes 2\n");
-  ASSERT_TRUE(vc.cameraController->popover);
-  auto& view = static_cast<kit::ImagePickerView&>(*vc.cameraController->picker()->view());
-  EXPECT_EQ(vc.cameraController->popover->contentFrameInRoot().size, (Size{460, 460}));
+  ASSERT_TRUE(vc.scene.cameraController->popover);
+  auto& view = static_cast<kit::ImagePickerView&>(*vc.scene.cameraController->picker()->view());
+  EXPECT_EQ(vc.scene.cameraController->popover->contentFrameInRoot().size, (Size{460, 460}));
   kit::PhotoGridView& g = *view.grid();
   run(tapLine(g.convertPointToView({g.cellFrame(0).midX(), g.cellFrame(0).midY()}, nullptr)));
   ASSERT_NE(view.cropView(), nullptr);
   const kit::Button& use = *view.cropView()->useButton();
   run(tapLine(use.convertPointToView({use.bounds().midX(), use.bounds().midY()}, nullptr)));
-  EXPECT_FALSE(vc.cameraController->popover);
-  EXPECT_EQ(vc.tileHorizontalPitch, 200);
+  EXPECT_FALSE(vc.scene.cameraController->popover);
+  EXPECT_EQ(vc.tiles.tileHorizontalPitch, 200);
   EXPECT_NE(out.str().find("CropRect at position 50,0 of size 200,200"), std::string::npos) << out.str().substr(out.str().size() > 600 ? out.str().size() - 600 : 0);
 
   run("action useLibraryPhoto\nframes 2\n");
-  ASSERT_TRUE(vc.cameraController->popover);
+  ASSERT_TRUE(vc.scene.cameraController->popover);
   run("touch down 1 5 1010\nframes 2\ntouch up 1\nframes 2\n");
-  EXPECT_FALSE(vc.cameraController->popover);
-  EXPECT_EQ(vc.cameraController->picker(), nullptr);
-  EXPECT_EQ(vc.tileHorizontalPitch, 200);
+  EXPECT_FALSE(vc.scene.cameraController->popover);
+  EXPECT_EQ(vc.scene.cameraController->picker(), nullptr);
+  EXPECT_EQ(vc.tiles.tileHorizontalPitch, 200);
 }
 
 }  // namespace

@@ -296,7 +296,7 @@ class DrawListTileField : public apptest::LaunchedApp {
   }
   int tilesOnScreen() {
     int n = 0;
-    for (const auto& tile : vc().seamlessTiles->subviews()) {
+    for (const auto& tile : vc().outlets.seamlessTiles->subviews()) {
       const Rect b = tile->bounds();
       float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
       for (Point p : {Point{b.minX(), b.minY()}, Point{b.maxX(), b.minY()}, Point{b.maxX(), b.maxY()},
@@ -325,7 +325,10 @@ TEST_F(DrawListTileField, TheTilesOverTheScreenAreOneQuadAndTheRestAreNotLookedA
   EXPECT_GE(visible, 2);
   EXPECT_EQ(tilesIn(fields[0]), visible);  // unturned: the box of the screen is the screen
   EXPECT_EQ(fields[0].bitmap->get(),
-            static_cast<const kit::ImageView&>(*vc().seamlessTiles->subviews()[0]).image()->bitmap().get());
+            static_cast<const kit::ImageView&>(*vc().outlets.seamlessTiles->subviews()[0])
+                .image()
+                ->bitmap()
+                .get());
   EXPECT_EQ(list.viewsCulled, 18 * 18 - visible);
   EXPECT_LT(list.viewsVisited, 100);
 
@@ -334,7 +337,7 @@ TEST_F(DrawListTileField, TheTilesOverTheScreenAreOneQuadAndTheRestAreNotLookedA
   auto bitmap = std::make_shared<kit::Bitmap>(kit::Bitmap::make(100, 100, kit::PixelFormat::RGBA8));
   vc().updateTilePatch(std::make_shared<kit::Image>(std::move(bitmap)));
   runner.motion().current.attitude.yaw = std::numbers::pi / 2 + 0.5;
-  vc().telescoperView->setTransform(kit::AffineTransform::makeScale(0.25f, 0.25f));
+  vc().outlets.telescoperView->setTransform(kit::AffineTransform::makeScale(0.25f, 0.25f));
   runner.deliverFrames(2);
   const DrawList wide = build(window(), frame());
   const auto wideFields = quadsOf(wide, QuadSource::MirroredTiles);
@@ -348,8 +351,8 @@ TEST_F(DrawListTileField, TheTilesOverTheScreenAreOneQuadAndTheRestAreNotLookedA
   // at the smallest zoom is still one quad, and no tile is looked at.
   auto smallest = std::make_shared<kit::Bitmap>(kit::Bitmap::make(26, 26, kit::PixelFormat::RGBA8));
   vc().updateTilePatch(std::make_shared<kit::Image>(std::move(smallest)));
-  ASSERT_EQ(vc().seamlessTiles->subviews().size(), 306u * 306u);
-  vc().telescoperView->setTransform(kit::AffineTransform::makeScale(1 / 6.0f, 1 / 6.0f));
+  ASSERT_EQ(vc().outlets.seamlessTiles->subviews().size(), 306u * 306u);
+  vc().outlets.telescoperView->setTransform(kit::AffineTransform::makeScale(1 / 6.0f, 1 / 6.0f));
   runner.deliverFrames(2);
   DrawList largest;
   render::buildDrawList(window(), frame(), largest);

@@ -131,7 +131,7 @@ class RenderGolden : public apptest::LaunchedApp {
   }
   // Where a point of the tile field lies on the screen.
   kit::Point onScreen(kit::Point inField) {
-    return vc().seamlessTiles->convertPointToView(inField, nullptr);
+    return vc().outlets.seamlessTiles->convertPointToView(inField, nullptr);
   }
   std::string skipReason;
 };
@@ -157,8 +157,8 @@ TEST_F(RenderGolden, MirroredTilesMeetWithoutASeam) {
   runner.deliverFrames(2);  // the panel has not begun to show
   const auto shot = snapshot();
   if (!shot) GTEST_SKIP() << skipReason;
-  const float pitchX = static_cast<float>(vc().tileHorizontalPitch);
-  const float pitchY = static_cast<float>(vc().tileVerticalPitch);
+  const float pitchX = static_cast<float>(vc().tiles.tileHorizontalPitch);
+  const float pitchY = static_cast<float>(vc().tiles.tileVerticalPitch);
   const kit::Point origin = onScreen({0, 0});
   // The first edge of each kind well inside the screen, below the status bar.
   const float edgeX = origin.x + pitchX * std::ceil((100 - origin.x) / pitchX);

@@ -67,7 +67,7 @@ class RunnerFingers : public apptest::LaunchedApp {
 
   void SetUp() override {
     LaunchedApp::SetUp();
-    vc().instructionsView->setAlpha(0);  // the panel would take the touches
+    vc().outlets.instructionsView->setAlpha(0);  // the panel would take the touches
   }
 
   template <class R>
@@ -167,7 +167,7 @@ TEST_F(RunnerFingers, RawTouchLinesPassOnAsWrittenAndNonsenseDoesNoHarm) {
 
 TEST_F(RunnerFingers, AButtonLinePressesTheOutletsButton) {
   int presses = 0;
-  vc().takePhotoButton->addAction([&](kit::View*) { ++presses; });
+  vc().outlets.takePhotoButton->addAction([&](kit::View*) { ++presses; });
   play("button takePhotoButton\n");
   EXPECT_EQ(presses, 1);
   EXPECT_THROW(play("button tableTopView\n"), headless::ScenarioError);

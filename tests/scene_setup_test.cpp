@@ -42,59 +42,63 @@ TEST_F(SceneSetup, LaunchWritesItsLinesInOrder) {
 }
 
 TEST_F(SceneSetup, StartingState) {
-  EXPECT_EQ(vc().currentAnchor, (kit::Point{384, 512}));
-  EXPECT_TRUE(vc().anchorSetByTwist);
-  EXPECT_TRUE(vc().anchorJustSetByTwist);
-  EXPECT_TRUE(vc().isUnityScale);
-  EXPECT_TRUE(vc().telescoperView->transform().isIdentity());
-  EXPECT_TRUE(vc().iPhoneDesktopView->isHidden());
-  EXPECT_TRUE(vc().pushpinImageView->isHidden());
-  const auto& first = static_cast<const kit::ImageView&>(*vc().seamlessTiles->subviews().front());
+  EXPECT_EQ(vc().pivot.currentAnchor(), (kit::Point{384, 512}));
+  EXPECT_TRUE(vc().pivot.anchorSetByTwist());
+  EXPECT_TRUE(vc().pivot.anchorJustSetByTwist());
+  EXPECT_TRUE(vc().zoom.isUnityScale);
+  EXPECT_TRUE(vc().outlets.telescoperView->transform().isIdentity());
+  EXPECT_TRUE(vc().outlets.iPhoneDesktopView->isHidden());
+  EXPECT_TRUE(vc().outlets.pushpinImageView->isHidden());
+  const auto& first =
+      static_cast<const kit::ImageView&>(*vc().outlets.seamlessTiles->subviews().front());
   EXPECT_EQ(first.image()->bitmap(),
             platform().bundle().imageNamed("WoodGrain1200x900.jpg")->bitmap());
-  EXPECT_EQ(vc().waitSpinner->center(), vc().wanderIntoPhotosButton->center());
+  EXPECT_EQ(vc().outlets.waitSpinner->center(), vc().outlets.wanderIntoPhotosButton->center());
   EXPECT_EQ(platform().application().statusBarStyle(), 2);
   EXPECT_TRUE(runner.appDelegate()->window->isVisible());
 }
 
 TEST_F(SceneSetup, RecenterPlacesTheWorldChainAtRest) {
   // Disturb every link first, so that only recenter can undo it.
-  vc().offsetView->setCenter({5, 5});
-  vc().rotatingView->setCenter({100, 100});
-  vc().tableTopView->setCenter({7, 9});
-  vc().telescoperView->setCenter({1000, 1000});
-  vc().telescoperView->setTransform(kit::AffineTransform::makeScale(2, 2));
-  vc().stretcherView->setTransform(kit::AffineTransform::makeRotation(0.5f));
-  vc().currentAnchor = {10, 10};
+  vc().outlets.offsetView->setCenter({5, 5});
+  vc().outlets.rotatingView->setCenter({100, 100});
+  vc().outlets.tableTopView->setCenter({7, 9});
+  vc().outlets.telescoperView->setCenter({1000, 1000});
+  vc().outlets.telescoperView->setTransform(kit::AffineTransform::makeScale(2, 2));
+  vc().outlets.stretcherView->setTransform(kit::AffineTransform::makeRotation(0.5f));
+  vc().pivot.moveTo({10, 10});
   vc().recenter(&vc());
 
-  EXPECT_EQ(vc().currentAnchor, (kit::Point{384, 512}));
-  EXPECT_EQ(vc().offsetView->frame(), (kit::Rect{-2048, -2048, 4096, 4096}));
-  EXPECT_EQ(vc().rotatingView->center(), (kit::Point{2432, 2560}));
-  EXPECT_EQ(vc().tableTopView->center(), (kit::Point{2048, 2048}));
-  EXPECT_TRUE(vc().telescoperView->transform().isIdentity());
-  EXPECT_TRUE(vc().stretcherView->transform().isIdentity());
+  EXPECT_EQ(vc().pivot.currentAnchor(), (kit::Point{384, 512}));
+  EXPECT_EQ(vc().outlets.offsetView->frame(), (kit::Rect{-2048, -2048, 4096, 4096}));
+  EXPECT_EQ(vc().outlets.rotatingView->center(), (kit::Point{2432, 2560}));
+  EXPECT_EQ(vc().outlets.tableTopView->center(), (kit::Point{2048, 2048}));
+  EXPECT_TRUE(vc().outlets.telescoperView->transform().isIdentity());
+  EXPECT_TRUE(vc().outlets.stretcherView->transform().isIdentity());
   // Both the heading and the zoom turn about the screen centre.
-  EXPECT_EQ(vc().offsetView->convertPointToView(vc().rotatingView->center(), nullptr),
-            (kit::Point{384, 512}));
-  const kit::View& telescoper = *vc().telescoperView;
+  EXPECT_EQ(
+      vc().outlets.offsetView->convertPointToView(vc().outlets.rotatingView->center(), nullptr),
+      (kit::Point{384, 512}));
+  const kit::View& telescoper = *vc().outlets.telescoperView;
   EXPECT_EQ(telescoper.superview()->convertPointToView(telescoper.center(), nullptr),
             (kit::Point{384, 512}));
 }
 
 TEST_F(SceneSetup, SoundsAreRegisteredFromTheirResources) {
   const fs::path dir = platform().bundle().resourceDir();
-  EXPECT_EQ(fs::path(vc().transitSoundFileURLRef), dir / "Dit Hit 2.aif");
-  EXPECT_EQ(fs::path(vc().newEnvironmentSoundFileURLRef), dir / "BellTransitionTrimmed.aif");
-  EXPECT_EQ(fs::path(vc().brakeSoundFileURLRef), dir / "Squeak.aif");
+  EXPECT_EQ(fs::path(vc().systemSounds.transitSoundFileURLRef), dir / "Dit Hit 2.aif");
+  EXPECT_EQ(fs::path(vc().systemSounds.newEnvironmentSoundFileURLRef),
+            dir / "BellTransitionTrimmed.aif");
+  EXPECT_EQ(fs::path(vc().systemSounds.brakeSoundFileURLRef), dir / "Squeak.aif");
   for (kit::SystemSoundID id :
-       {vc().transitSoundFileObject, vc().newEnvironmentSoundFileObject, vc().brakeSoundFileObject})
+       {vc().systemSounds.transitSoundFileObject, vc().systemSounds.newEnvironmentSoundFileObject,
+        vc().systemSounds.brakeSoundFileObject})
     EXPECT_TRUE(platform().sounds().isRegistered(id));
   EXPECT_TRUE(platform().sounds().played().empty());
 }
 
 TEST_F(SceneSetup, InstructionsPanelFadesInAndOut) {
-  const kit::View& panel = *vc().instructionsView;
+  const kit::View& panel = *vc().outlets.instructionsView;
   EXPECT_EQ(panel.alpha(), 1.0f);
   EXPECT_EQ(panel.presentation(0).alpha, 0.0f);
   EXPECT_GT(panel.presentation(0.15).alpha, 0.2f);
@@ -158,9 +162,9 @@ TEST_F(SceneSetupWithout, TableTextureFailsTheLaunch) {
 TEST_F(SceneSetupWithout, ASoundLeavesItSilent) {
   ASSERT_NO_THROW(launchWithout("Squeak.aif"));
   VitraneforiPadViewController& vc = *runner_->controller();
-  EXPECT_EQ(vc.brakeSoundFileURLRef, "");
-  EXPECT_EQ(vc.brakeSoundFileObject, 0u);
-  EXPECT_NE(vc.transitSoundFileObject, 0u);
+  EXPECT_EQ(vc.systemSounds.brakeSoundFileURLRef, "");
+  EXPECT_EQ(vc.systemSounds.brakeSoundFileObject, 0u);
+  EXPECT_NE(vc.systemSounds.transitSoundFileObject, 0u);
   runner_->deliverFrames(3);
   EXPECT_EQ(runner_->framesDelivered(), 3u);
 }

@@ -23,14 +23,14 @@ kit::ImageRef imageOf(int width, int height, O orientation = O::Up, float scale 
 
 class SeamlessTiles : public apptest::LaunchedApp {
  protected:
-  const std::vector<kit::ViewRef>& tiles() { return vc().seamlessTiles->subviews(); }
+  const std::vector<kit::ViewRef>& tiles() { return vc().outlets.seamlessTiles->subviews(); }
   const kit::Image& tileImage(size_t index) {
     return *static_cast<const kit::ImageView&>(*tiles().at(index)).image();
   }
   // Slides the table so that the screen centre lies over p of stretcherView.
   void putScreenCentreOver(kit::Point p) {
-    kit::View& stretcher = *vc().stretcherView;
-    const kit::Point now = vc().view()->convertPointToView(vc().centerAnchor, &stretcher);
+    kit::View& stretcher = *vc().outlets.stretcherView;
+    const kit::Point now = vc().view()->convertPointToView(vc().geometry.center.anchor, &stretcher);
     const kit::Point c = stretcher.center();
     stretcher.setCenter({c.x + now.x - p.x, c.y + now.y - p.y});
   }
@@ -38,7 +38,7 @@ class SeamlessTiles : public apptest::LaunchedApp {
 
 TEST_F(SeamlessTiles, DefaultFieldIsMirroredRowByRowOverOneBitmap) {
   ASSERT_EQ(tiles().size(), 18u * 18u);
-  EXPECT_EQ(vc().seamlessTiles->bounds().size, (kit::Size{21600, 16200}));
+  EXPECT_EQ(vc().outlets.seamlessTiles->bounds().size, (kit::Size{21600, 16200}));
   for (size_t k = 0; k < tiles().size(); ++k)
     ASSERT_EQ(tileImage(k).bitmap(), tileImage(0).bitmap()) << k;
   auto tile = [](int i, int j) { return static_cast<size_t>(j * 18 + i); };
@@ -74,8 +74,8 @@ TEST_F(SeamlessTiles, QuarterTurnedImagesTileTheirStoredBitmap) {
   for (O o : {O::Right, O::Left, O::LeftMirrored, O::RightMirrored}) {
     SCOPED_TRACE(static_cast<int>(o));
     vc().updateTilePatch(std::make_shared<const kit::Image>(upright->bitmap(), o));
-    EXPECT_EQ(vc().tileHorizontalPitch, 2592);
-    EXPECT_EQ(vc().tileVerticalPitch, 1936);
+    EXPECT_EQ(vc().tiles.tileHorizontalPitch, 2592);
+    EXPECT_EQ(vc().tiles.tileVerticalPitch, 1936);
     EXPECT_EQ(tiles().size(), 18u * 18u);
     EXPECT_EQ(tiles()[1]->frame(), (kit::Rect{2592, 0, 2592, 1936}));
   }
@@ -83,7 +83,7 @@ TEST_F(SeamlessTiles, QuarterTurnedImagesTileTheirStoredBitmap) {
 
 // A point-sized picture would need tens of millions of tile views.
 TEST_F(SeamlessTiles, ImagesTooSmallToTileAreRefused) {
-  vc().seamlessTiles->setHidden(true);
+  vc().outlets.seamlessTiles->setHidden(true);
   const kit::ViewRef firstTile = tiles().front();
   const kit::ImageRef tooSmall[] = {
       nullptr,       imageOf(0, 900),  imageOf(1200, 0), imageOf(1, 40, O::Up, 2.0f),
@@ -99,12 +99,12 @@ TEST_F(SeamlessTiles, ImagesTooSmallToTileAreRefused) {
             "Refusing a table image of 25.0 by 25.0 points: its field would need 101124 tiles");
   EXPECT_EQ(tiles().size(), 18u * 18u);
   EXPECT_EQ(tiles().front(), firstTile);
-  EXPECT_EQ(vc().tileHorizontalPitch, 1200);
-  EXPECT_EQ(vc().tileVerticalPitch, 900);
-  EXPECT_TRUE(vc().seamlessTiles->isHidden());
+  EXPECT_EQ(vc().tiles.tileHorizontalPitch, 1200);
+  EXPECT_EQ(vc().tiles.tileVerticalPitch, 900);
+  EXPECT_TRUE(vc().outlets.seamlessTiles->isHidden());
 
   vc().updateTilePatch(imageOf(26, 900));
-  EXPECT_FALSE(vc().seamlessTiles->isHidden());
+  EXPECT_FALSE(vc().outlets.seamlessTiles->isHidden());
   EXPECT_EQ(tiles().size(), 306u * 18u);
 }
 
@@ -116,12 +116,12 @@ TEST_F(SeamlessTiles, RecentringSnapsToTheLatticePointBelowAndLeft) {
   for (const auto& [p, centre] : cases) {
     putScreenCentreOver(p);
     vc().adjustSeamlessPatch();
-    EXPECT_EQ(vc().seamlessTiles->center(), centre) << p.x << "," << p.y;
+    EXPECT_EQ(vc().outlets.seamlessTiles->center(), centre) << p.x << "," << p.y;
   }
   // Every frame does it.
   putScreenCentreOver({9000, -3000});
   runner.deliverFrames(1);
-  EXPECT_EQ(vc().seamlessTiles->center(), (kit::Point{7200, -3600}));
+  EXPECT_EQ(vc().outlets.seamlessTiles->center(), (kit::Point{7200, -3600}));
 }
 
 TEST_F(SeamlessTiles, PiecesWrapThroughTheEdgeWithASound) {

@@ -31,16 +31,18 @@ class Shadow : public apptest::LaunchedApp {
 
   std::vector<kit::View*> pieces() {
     VitraneforiPadViewController& c = vc();
-    return {c.deviceShadowView.get(), c.topEdge.get(),       c.bottomEdge.get(),
-            c.leftEdge.get(),         c.rightEdge.get(),     c.insideTopLeft.get(),
-            c.insideTopRight.get(),   c.insideBottomLeft.get(), c.insideBottomRight.get()};
+    return {c.outlets.deviceShadowView.get(), c.outlets.topEdge.get(),
+            c.outlets.bottomEdge.get(),       c.outlets.leftEdge.get(),
+            c.outlets.rightEdge.get(),        c.outlets.insideTopLeft.get(),
+            c.outlets.insideTopRight.get(),   c.outlets.insideBottomLeft.get(),
+            c.outlets.insideBottomRight.get()};
   }
 
   void tiltTo(double pitch, double roll) {
     kit::MotionSample s;
     s.attitude.pitch = pitch;
     s.attitude.roll = roll;
-    vc().currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, 0);
+    vc().frameDriver.currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, 0);
     vc().updateShadow();
   }
 };
@@ -48,15 +50,15 @@ class Shadow : public apptest::LaunchedApp {
 TEST_F(Shadow, AtRestTheShadowIsTheBodyAndEveryEdgeIsTwoPoints) {
   tiltTo(0, 0);
   const VitraneforiPadViewController& c = vc();
-  expectFrame(*c.deviceShadowView, -98.46f, -115, 964.92f, 1254);
-  expectFrame(*c.topEdge, 2, 0, 764, 2);
-  expectFrame(*c.bottomEdge, 2, 1022, 764, 2);
-  expectFrame(*c.leftEdge, 0, 2, 2, 1020);
-  expectFrame(*c.rightEdge, 766, 2, 2, 1020);
-  expectFrame(*c.insideTopLeft, 0, 0, 2, 2);
-  expectFrame(*c.insideTopRight, 766, 0, 2, 2);
-  expectFrame(*c.insideBottomLeft, 0, 1022, 2, 2);
-  expectFrame(*c.insideBottomRight, 766, 1022, 2, 2);
+  expectFrame(*c.outlets.deviceShadowView, -98.46f, -115, 964.92f, 1254);
+  expectFrame(*c.outlets.topEdge, 2, 0, 764, 2);
+  expectFrame(*c.outlets.bottomEdge, 2, 1022, 764, 2);
+  expectFrame(*c.outlets.leftEdge, 0, 2, 2, 1020);
+  expectFrame(*c.outlets.rightEdge, 766, 2, 2, 1020);
+  expectFrame(*c.outlets.insideTopLeft, 0, 0, 2, 2);
+  expectFrame(*c.outlets.insideTopRight, 766, 0, 2, 2);
+  expectFrame(*c.outlets.insideBottomLeft, 0, 1022, 2, 2);
+  expectFrame(*c.outlets.insideBottomRight, 766, 1022, 2, 2);
 }
 
 TEST_F(Shadow, FivePointsOfPitchThinTheTopAwayAndDropTheShadow) {
@@ -65,22 +67,23 @@ TEST_F(Shadow, FivePointsOfPitchThinTheTopAwayAndDropTheShadow) {
   const VitraneforiPadViewController& c = vc();
   const float bottom = static_cast<float>(2 + 24 * pitch);  // 4.09
   EXPECT_NEAR(bottom, 4.09, 5e-3);
-  expectFrame(*c.deviceShadowView, -98.46f, static_cast<float>(-115 + 512 * pitch), 964.92f, 1254);
-  EXPECT_NEAR(c.deviceShadowView->frame().origin.y + 115, 44.7, 0.05);
-  expectFrame(*c.topEdge, 2, 0, 764, 0);
-  expectFrame(*c.bottomEdge, 2, 1024 - bottom, 764, bottom);
-  expectFrame(*c.leftEdge, 0, 0, 2, 1024 - bottom);
-  expectFrame(*c.insideTopRight, 766, 0, 2, 0);
-  expectFrame(*c.insideBottomRight, 766, 1024 - bottom, 2, bottom);
+  expectFrame(*c.outlets.deviceShadowView, -98.46f, static_cast<float>(-115 + 512 * pitch), 964.92f,
+              1254);
+  EXPECT_NEAR(c.outlets.deviceShadowView->frame().origin.y + 115, 44.7, 0.05);
+  expectFrame(*c.outlets.topEdge, 2, 0, 764, 0);
+  expectFrame(*c.outlets.bottomEdge, 2, 1024 - bottom, 764, bottom);
+  expectFrame(*c.outlets.leftEdge, 0, 0, 2, 1024 - bottom);
+  expectFrame(*c.outlets.insideTopRight, 766, 0, 2, 0);
+  expectFrame(*c.outlets.insideBottomRight, 766, 1024 - bottom, 2, bottom);
 }
 
 TEST_F(Shadow, RollMovesTheShadowSidewaysAndThickensTheLowSide) {
   tiltTo(0, -0.1);  // right side raised
   const VitraneforiPadViewController& c = vc();
-  expectFrame(*c.deviceShadowView, -98.46f - 51.2f, -115, 964.92f, 1254);
-  expectFrame(*c.leftEdge, 0, 2, 4.4f, 1020);
-  expectFrame(*c.rightEdge, 768, 2, 0, 1020);
-  expectFrame(*c.topEdge, 4.4f, 0, 763.6f, 2);
+  expectFrame(*c.outlets.deviceShadowView, -98.46f - 51.2f, -115, 964.92f, 1254);
+  expectFrame(*c.outlets.leftEdge, 0, 2, 4.4f, 1020);
+  expectFrame(*c.outlets.rightEdge, 768, 2, 0, 1020);
+  expectFrame(*c.outlets.topEdge, 4.4f, 0, 763.6f, 2);
 }
 
 // Whatever the tilt, the pieces meet without gaps or overlaps around the
@@ -91,10 +94,11 @@ TEST_F(Shadow, ThePiecesAlwaysTileTheBorder) {
   const VitraneforiPadViewController& c = vc();
   for (int i = 0; i < 50; ++i) {
     tiltTo(tilt(random), tilt(random));
-    const kit::Rect tl = c.insideTopLeft->frame(), top = c.topEdge->frame(),
-                    tr = c.insideTopRight->frame(), left = c.leftEdge->frame(),
-                    right = c.rightEdge->frame(), bl = c.insideBottomLeft->frame(),
-                    bottom = c.bottomEdge->frame(), br = c.insideBottomRight->frame();
+    const kit::Rect tl = c.outlets.insideTopLeft->frame(), top = c.outlets.topEdge->frame(),
+                    tr = c.outlets.insideTopRight->frame(), left = c.outlets.leftEdge->frame(),
+                    right = c.outlets.rightEdge->frame(), bl = c.outlets.insideBottomLeft->frame(),
+                    bottom = c.outlets.bottomEdge->frame(),
+                    br = c.outlets.insideBottomRight->frame();
     EXPECT_NEAR(tl.maxX(), top.minX(), 1e-3);
     EXPECT_NEAR(top.maxX(), tr.minX(), 1e-3);
     EXPECT_NEAR(tr.maxX(), 768, 1e-3);
@@ -115,8 +119,8 @@ TEST_F(Shadow, ThePiecesAlwaysTileTheBorder) {
 TEST_F(Shadow, EveryFrameFollowsTheTilt) {
   runner.motion().current.attitude.pitch = 0.05;
   runner.deliverFrames(1);
-  EXPECT_NEAR(vc().deviceShadowView->frame().origin.y, -115 + 25.6, 1e-3);
-  EXPECT_NEAR(vc().bottomEdge->frame().size.height, 3.2, 1e-3);
+  EXPECT_NEAR(vc().outlets.deviceShadowView->frame().origin.y, -115 + 25.6, 1e-3);
+  EXPECT_NEAR(vc().outlets.bottomEdge->frame().size.height, 3.2, 1e-3);
 }
 
 // --- The zoom pivot -----------------------------------------------------------
@@ -126,12 +130,13 @@ class Telescope : public apptest::LaunchedApp {
   const kit::View* root() { return vc().view().get(); }
   std::vector<kit::Point> worldUnderProbes() {
     std::vector<kit::Point> world;
-    for (kit::Point p : probes) world.push_back(root()->convertPointToView(p, vc().seamlessTiles.get()));
+    for (kit::Point p : probes)
+      world.push_back(root()->convertPointToView(p, vc().outlets.seamlessTiles.get()));
     return world;
   }
   void expectStillOnScreen(const std::vector<kit::Point>& world) {
     for (size_t k = 0; k < probes.size(); ++k) {
-      const kit::Point p = vc().seamlessTiles->convertPointToView(world[k], root());
+      const kit::Point p = vc().outlets.seamlessTiles->convertPointToView(world[k], root());
       EXPECT_NEAR(p.x, probes[k].x, 1e-2) << "probe " << k;
       EXPECT_NEAR(p.y, probes[k].y, 1e-2) << "probe " << k;
     }
@@ -140,34 +145,36 @@ class Telescope : public apptest::LaunchedApp {
 };
 
 TEST_F(Telescope, AtZoomTwoTheStretcherMovesBackHalfAsFar) {
-  kit::View& telescoper = *vc().telescoperView;
-  const kit::Point target = root()->convertPointToView(vc().centerAnchor, telescoper.superview());
+  kit::View& telescoper = *vc().outlets.telescoperView;
+  const kit::Point target =
+      root()->convertPointToView(vc().geometry.center.anchor, telescoper.superview());
   telescoper.setTransform(kit::scaled(kit::AffineTransform::identity(), 2, 2));
   telescoper.setCenter({target.x - 100, target.y});
-  const kit::Point stretcher = vc().stretcherView->center();
+  const kit::Point stretcher = vc().outlets.stretcherView->center();
   const std::vector<kit::Point> world = worldUnderProbes();
 
-  vc().adjustTelescopeCenter(vc().centerAnchor);
+  vc().adjustTelescopeCenter(vc().geometry.center.anchor);
   EXPECT_FLOAT_EQ(telescoper.center().x, target.x);
   EXPECT_FLOAT_EQ(telescoper.center().y, target.y);
-  EXPECT_FLOAT_EQ(vc().stretcherView->center().x, stretcher.x - 50);
-  EXPECT_FLOAT_EQ(vc().stretcherView->center().y, stretcher.y);
+  EXPECT_FLOAT_EQ(vc().outlets.stretcherView->center().x, stretcher.x - 50);
+  EXPECT_FLOAT_EQ(vc().outlets.stretcherView->center().y, stretcher.y);
   expectStillOnScreen(world);
 
   // From now on a zoom keeps the screen centre still.
-  const std::vector<kit::Point> centre = {root()->convertPointToView({384, 512}, vc().seamlessTiles.get())};
+  const std::vector<kit::Point> centre = {
+      root()->convertPointToView({384, 512}, vc().outlets.seamlessTiles.get())};
   telescoper.setTransform(kit::scaled(telescoper.transform(), 0.3f, 0.3f));
-  const kit::Point p = vc().seamlessTiles->convertPointToView(centre[0], root());
+  const kit::Point p = vc().outlets.seamlessTiles->convertPointToView(centre[0], root());
   EXPECT_NEAR(p.x, 384, 1e-2);
   EXPECT_NEAR(p.y, 512, 1e-2);
 }
 
 TEST_F(Telescope, CentredAtZoomOneNothingChanges) {
-  const kit::Point telescoper = vc().telescoperView->center();
-  const kit::Point stretcher = vc().stretcherView->center();
-  vc().adjustTelescopeCenter(vc().centerAnchor);
-  EXPECT_EQ(vc().telescoperView->center(), telescoper);
-  EXPECT_EQ(vc().stretcherView->center(), stretcher);
+  const kit::Point telescoper = vc().outlets.telescoperView->center();
+  const kit::Point stretcher = vc().outlets.stretcherView->center();
+  vc().adjustTelescopeCenter(vc().geometry.center.anchor);
+  EXPECT_EQ(vc().outlets.telescoperView->center(), telescoper);
+  EXPECT_EQ(vc().outlets.stretcherView->center(), stretcher);
 }
 
 }  // namespace

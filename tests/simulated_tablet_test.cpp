@@ -434,10 +434,11 @@ class TurnStart : public apptest::LaunchedApp {};
 
 TEST_F(TurnStart, TheReadingAtATurnsStartPointsTheApplicationToTheTrueCorner) {
   VitraneforiPadViewController& c = vc();
-  const std::pair<kit::Point, kit::Point> corners[] = {{kTopRight, c.topRightAnchor},
-                                                       {kTopLeft, c.topLeftAnchor},
-                                                       {kBottomLeft, c.bottomLeftAnchor},
-                                                       {kBottomRight, c.bottomRightAnchor}};
+  const std::pair<kit::Point, kit::Point> corners[] = {
+      {kTopRight, c.geometry.topRight.anchor},
+      {kTopLeft, c.geometry.topLeft.anchor},
+      {kBottomLeft, c.geometry.bottomLeft.anchor},
+      {kBottomRight, c.geometry.bottomRight.anchor}};
   for (const auto& [pivot, expected] : corners)
     for (const double angle : {kPi / 2, -kPi / 2}) {
       SCOPED_TRACE(std::to_string(pivot.x) + "," + std::to_string(pivot.y) + " turning " +

@@ -22,7 +22,7 @@ class VelocityStep : public apptest::LaunchedApp {
     kit::MotionSample s;
     s.attitude.yaw = yaw;
     s.rotationRate.z = turnRate;
-    vc().currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, 0);
+    vc().frameDriver.currentDeviceMotion = std::make_shared<kit::DeviceMotion>(s, 0);
   }
   // One velocity step on its own, so the turn recogniser's frame step
   // cannot end the turn these tests open by hand.
@@ -31,9 +31,9 @@ class VelocityStep : public apptest::LaunchedApp {
     vc().updateVelocities(std::make_shared<kit::Acceleration>(kit::Acceleration{x, y, z, t_}));
   }
   void startTurn(int direction, double initialYaw = 0) {
-    vc().gestureStarted = true;
-    vc().gestureDirection = direction;
-    vc().gestureInitialYaw = initialYaw;
+    vc().turn.gestureStarted = true;
+    vc().turn.gestureDirection = direction;
+    vc().turn.gestureInitialYaw = initialYaw;
   }
 
  private:
@@ -43,23 +43,23 @@ class VelocityStep : public apptest::LaunchedApp {
 TEST_F(VelocityStep, EveryFrameRecordsItsTimeAndScaledAcceleration) {
   runner.motion().current.acceleration = {1, -0.5, -1};
   runner.deliverFrames(1);
-  EXPECT_DOUBLE_EQ(vc().sampleDuration, 1.0 / 120);  // measured from 0: no previous sample
-  EXPECT_DOUBLE_EQ(vc().currentTimestamp, 1.0 / 120);
-  EXPECT_EQ(vc().currentAcceleration->timestamp, vc().currentTimestamp);
-  EXPECT_NEAR(vc().accelX, 3.542, 1e-12);
-  EXPECT_NEAR(vc().accelY, -1.771, 1e-12);
-  EXPECT_NEAR(vc().accelZ, -3.542, 1e-12);
+  EXPECT_DOUBLE_EQ(vc().velocity.sampleDuration, 1.0 / 120);  // measured from 0: no previous sample
+  EXPECT_DOUBLE_EQ(vc().velocity.currentTimestamp, 1.0 / 120);
+  EXPECT_EQ(vc().velocity.currentAcceleration->timestamp, vc().velocity.currentTimestamp);
+  EXPECT_NEAR(vc().velocity.accelX, 3.542, 1e-12);
+  EXPECT_NEAR(vc().velocity.accelY, -1.771, 1e-12);
+  EXPECT_NEAR(vc().velocity.accelZ, -3.542, 1e-12);
 
   runner.motion().current.acceleration = {0, 0, -1};
   forgetLog();
   runner.deliverFrames(2);
-  EXPECT_DOUBLE_EQ(vc().prevTimestamp, 2.0 / 120);
-  EXPECT_NEAR(vc().sampleDuration, 1.0 / 120, 1e-12);
-  EXPECT_EQ(vc().accelX, 0);
-  EXPECT_EQ(vc().accelY, 0);
+  EXPECT_DOUBLE_EQ(vc().velocity.prevTimestamp, 2.0 / 120);
+  EXPECT_NEAR(vc().velocity.sampleDuration, 1.0 / 120, 1e-12);
+  EXPECT_EQ(vc().velocity.accelX, 0);
+  EXPECT_EQ(vc().velocity.accelY, 0);
   // No turn: nothing integrates and nothing is logged.
-  EXPECT_EQ(vc().velocityX, 0);
-  EXPECT_EQ(vc().gestureSampleCount, 0);
+  EXPECT_EQ(vc().velocity.velocityX, 0);
+  EXPECT_EQ(vc().velocity.gestureSampleCount, 0);
   EXPECT_TRUE(newLog().empty());
 }
 
@@ -69,38 +69,39 @@ TEST_F(VelocityStep, SixFramesOfASteadyPushIntegrateUndampedThenStop) {
   startTurn(+1, 0.1);
   for (int i = 1; i <= 6; ++i) {
     step(0.5, -0.25);
-    EXPECT_EQ(vc().gestureSampleCount, i);
+    EXPECT_EQ(vc().velocity.gestureSampleCount, i);
   }
   VitraneforiPadViewController& c = vc();
-  EXPECT_NEAR(c.velocityX, 6 * ax, 1e-12);
-  EXPECT_NEAR(c.velocityY, 6 * ay, 1e-12);
-  EXPECT_NEAR(c.velocityZ, 6 * az, 1e-12);
-  EXPECT_NEAR(c.motionX, 21 * ax, 1e-12);
-  EXPECT_NEAR(c.motionY, 21 * ay, 1e-12);
-  EXPECT_NEAR(c.motionZ, 21 * az, 1e-12);
-  EXPECT_EQ(c.motion, (kit::Point{static_cast<float>(c.motionX), static_cast<float>(c.motionY)}));
-  EXPECT_EQ(c.positionX, -c.motionX);
-  EXPECT_EQ(c.positionY, -c.motionY);
-  EXPECT_EQ(c.positionZ, -c.motionZ);
-  EXPECT_NEAR(c.gestureSumOfDistances, 21 * (std::fabs(ax) + std::fabs(ay)), 1e-12);
-  EXPECT_NEAR(c.gestureAccelerometerDistance, 21 * std::hypot(ax, ay), 1e-12);
-  EXPECT_NEAR(c.gestureAngleExtent, 0.2, 1e-15);
-  EXPECT_NEAR(c.anchorRadiusEstimate, c.gestureSumOfDistances / 0.2, 1e-9);
-  EXPECT_NEAR(c.distanceThisFrame(), c.gestureAccelerometerDistance, 1e-4);
+  EXPECT_NEAR(c.velocity.velocityX, 6 * ax, 1e-12);
+  EXPECT_NEAR(c.velocity.velocityY, 6 * ay, 1e-12);
+  EXPECT_NEAR(c.velocity.velocityZ, 6 * az, 1e-12);
+  EXPECT_NEAR(c.velocity.motionX, 21 * ax, 1e-12);
+  EXPECT_NEAR(c.velocity.motionY, 21 * ay, 1e-12);
+  EXPECT_NEAR(c.velocity.motionZ, 21 * az, 1e-12);
+  EXPECT_EQ(c.velocity.motion, (kit::Point{static_cast<float>(c.velocity.motionX),
+                                           static_cast<float>(c.velocity.motionY)}));
+  EXPECT_EQ(c.velocity.positionX, -c.velocity.motionX);
+  EXPECT_EQ(c.velocity.positionY, -c.velocity.motionY);
+  EXPECT_EQ(c.velocity.positionZ, -c.velocity.motionZ);
+  EXPECT_NEAR(c.velocity.gestureSumOfDistances, 21 * (std::fabs(ax) + std::fabs(ay)), 1e-12);
+  EXPECT_NEAR(c.velocity.gestureAccelerometerDistance, 21 * std::hypot(ax, ay), 1e-12);
+  EXPECT_NEAR(c.velocity.gestureAngleExtent, 0.2, 1e-15);
+  EXPECT_NEAR(c.velocity.anchorRadiusEstimate, c.velocity.gestureSumOfDistances / 0.2, 1e-9);
+  EXPECT_NEAR(c.distanceThisFrame(), c.velocity.gestureAccelerometerDistance, 1e-4);
 
   // The seventh frame of the same turn changes nothing and logs nothing.
-  const double vx = c.velocityX, mx = c.motionX, sum = c.gestureSumOfDistances,
-               radius = c.anchorRadiusEstimate;
+  const double vx = c.velocity.velocityX, mx = c.velocity.motionX,
+               sum = c.velocity.gestureSumOfDistances, radius = c.velocity.anchorRadiusEstimate;
   device(0.9);
   forgetLog();
   step(2, 2);
-  EXPECT_EQ(c.gestureSampleCount, 6);
-  EXPECT_EQ(c.velocityX, vx);
-  EXPECT_EQ(c.motionX, mx);
-  EXPECT_EQ(c.gestureSumOfDistances, sum);
-  EXPECT_EQ(c.anchorRadiusEstimate, radius);
-  EXPECT_NEAR(c.gestureAngleExtent, 0.2, 1e-15);
-  EXPECT_DOUBLE_EQ(c.accelX, 2 * kPerG);  // still scaled every frame
+  EXPECT_EQ(c.velocity.gestureSampleCount, 6);
+  EXPECT_EQ(c.velocity.velocityX, vx);
+  EXPECT_EQ(c.velocity.motionX, mx);
+  EXPECT_EQ(c.velocity.gestureSumOfDistances, sum);
+  EXPECT_EQ(c.velocity.anchorRadiusEstimate, radius);
+  EXPECT_NEAR(c.velocity.gestureAngleExtent, 0.2, 1e-15);
+  EXPECT_DOUBLE_EQ(c.velocity.accelX, 2 * kPerG);  // still scaled every frame
   EXPECT_TRUE(newLog().empty());
 }
 
@@ -119,11 +120,12 @@ TEST_F(VelocityStep, EachIntegratedFrameLogsRateAndYawInSinglePrecision) {
 
 TEST_F(VelocityStep, OppositeTurnsPointTheEstimateOppositeWays) {
   auto direction = [this](int d, double x, double y) {
-    vc().gestureSampleCount = 0;
-    vc().velocityX = vc().velocityY = vc().motionX = vc().motionY = 0;
+    vc().velocity.gestureSampleCount = 0;
+    vc().velocity.velocityX = vc().velocity.velocityY = vc().velocity.motionX =
+        vc().velocity.motionY = 0;
     startTurn(d);
     step(x, y);
-    return vc().anchorAngleEstimate;
+    return vc().velocity.anchorAngleEstimate;
   };
   device(0.1);
   EXPECT_DOUBLE_EQ(direction(+1, 1, 0), -kPi / 2);
@@ -138,32 +140,32 @@ TEST_F(VelocityStep, NoAngleTurnedGivesAnEstimateThatIsOnlyShown) {
   device(0.5);
   startTurn(+1, 0.5);
   step(0.1, 0);
-  EXPECT_TRUE(std::isinf(vc().anchorRadiusEstimate));
-  EXPECT_NE(vc().bigDisplay->text().find("\nAnchor radius:inf\n"), std::string::npos);
+  EXPECT_TRUE(std::isinf(vc().velocity.anchorRadiusEstimate));
+  EXPECT_NE(vc().outlets.bigDisplay->text().find("\nAnchor radius:inf\n"), std::string::npos);
 
-  vc().gestureSampleCount = 0;
-  vc().velocityX = vc().motionX = vc().gestureSumOfDistances = 0;
+  vc().velocity.gestureSampleCount = 0;
+  vc().velocity.velocityX = vc().velocity.motionX = vc().velocity.gestureSumOfDistances = 0;
   step(0, 0);
-  EXPECT_TRUE(std::isnan(vc().anchorRadiusEstimate));
-  EXPECT_NE(vc().bigDisplay->text().find("\nAnchor radius:nan\n"), std::string::npos);
+  EXPECT_TRUE(std::isnan(vc().velocity.anchorRadiusEstimate));
+  EXPECT_NE(vc().outlets.bigDisplay->text().find("\nAnchor radius:nan\n"), std::string::npos);
 }
 
 TEST_F(VelocityStep, ATurnAcrossTheYawSeamCountsTheShortWay) {
   device(-kPi + 0.05);
   startTurn(+1, kPi - 0.05);
   step(0.1, 0);
-  EXPECT_NEAR(vc().gestureAngleExtent, 0.1, 1e-12);
+  EXPECT_NEAR(vc().velocity.gestureAngleExtent, 0.1, 1e-12);
   device(kPi - 0.1);
   startTurn(-1, -kPi + 0.1);
   step(0.1, 0);
-  EXPECT_NEAR(vc().gestureAngleExtent, -0.2, 1e-12);
+  EXPECT_NEAR(vc().velocity.gestureAngleExtent, -0.2, 1e-12);
 }
 
 TEST_F(VelocityStep, DistanceThisFrameSumsSquaresInSinglePrecision) {
-  vc().motion = {3, -4};
+  vc().velocity.motion = {3, -4};
   EXPECT_EQ(vc().distanceThisFrame(), 5);
   // 4097² is not a float; its nearest is 16785408.
-  vc().motion = {4097, 0};
+  vc().velocity.motion = {4097, 0};
   EXPECT_EQ(vc().distanceThisFrame(), std::sqrt(16785408.0));
 }
 

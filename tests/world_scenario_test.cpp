@@ -47,14 +47,16 @@ TEST_F(WorldScenario, ATwistMovesThePivotUnderTheFingersWithoutMovingThePicture)
   play("frames 2\naction hideInstructionsPanel\n");
   const kit::Point fingers{300, 400};
   const kit::Point elsewhere{600, 400};
-  const kit::Point underFingers = root()->convertPointToView(fingers, vc().seamlessTiles.get());
-  const kit::Point underElsewhere = root()->convertPointToView(elsewhere, vc().seamlessTiles.get());
+  const kit::Point underFingers =
+      root()->convertPointToView(fingers, vc().outlets.seamlessTiles.get());
+  const kit::Point underElsewhere =
+      root()->convertPointToView(elsewhere, vc().outlets.seamlessTiles.get());
 
   play("twist 300 400 100 30deg 0.5\nframes 2\n");
 
-  EXPECT_NEAR(vc().currentAnchor.x, fingers.x, 1.0);
-  EXPECT_NEAR(vc().currentAnchor.y, fingers.y, 1.0);
-  EXPECT_TRUE(vc().anchorSetByTwist);
+  EXPECT_NEAR(vc().pivot.currentAnchor().x, fingers.x, 1.0);
+  EXPECT_NEAR(vc().pivot.currentAnchor().y, fingers.y, 1.0);
+  EXPECT_TRUE(vc().pivot.anchorSetByTwist());
 
   // The table point under the fingers is still there; one beside them has
   // turned with the fingers, clockwise on screen, about them.
@@ -68,24 +70,24 @@ TEST_F(WorldScenario, ATwistMovesThePivotUnderTheFingersWithoutMovingThePicture)
 
   // The flat, still tablet keeps the pivot the fingers chose.
   play("frames 60\n");
-  EXPECT_NEAR(vc().currentAnchor.x, fingers.x, 1.0);
+  EXPECT_NEAR(vc().pivot.currentAnchor().x, fingers.x, 1.0);
 }
 
 TEST_F(WorldScenario, ADoubleTapOnTheTableZoomsOutAndHidesThePanel) {
   play("frames 2\ndoubletap 400 900\nwait 0.6\n");
-  EXPECT_TRUE(vc().longShot);
-  EXPECT_EQ(vc().instructionsView->alpha(), 0.0f);
+  EXPECT_TRUE(vc().zoom.longShot);
+  EXPECT_EQ(vc().outlets.instructionsView->alpha(), 0.0f);
   play("press 400 900 0.6\n");
-  EXPECT_GT(vc().instructionsView->alpha(), 0.0f);
+  EXPECT_GT(vc().outlets.instructionsView->alpha(), 0.0f);
   play("doubletap 400 900\nwait 0.6\n");
-  EXPECT_FALSE(vc().longShot);
-  EXPECT_TRUE(vc().isUnityScale);
+  EXPECT_FALSE(vc().zoom.longShot);
+  EXPECT_TRUE(vc().zoom.isUnityScale);
 }
 
 TEST_F(WorldScenario, ADragMovesTheTableWithTheFingerAndStopsWithIt) {
   play("frames 2\naction hideInstructionsPanel\n");
   const kit::Point start{200, 800};
-  const kit::Point under = root()->convertPointToView(start, vc().seamlessTiles.get());
+  const kit::Point under = root()->convertPointToView(start, vc().outlets.seamlessTiles.get());
   play("drag 200 800 350 700 0.5\nframes 30\n");
   const kit::Point now = probe(under);
   EXPECT_NEAR(now.x, 350, 2.0);
@@ -94,11 +96,11 @@ TEST_F(WorldScenario, ADragMovesTheTableWithTheFingerAndStopsWithIt) {
 
 TEST_F(WorldScenario, APinchZoomsTheTableWithinItsLimits) {
   play("frames 2\naction hideInstructionsPanel\npinch 384 512 100 180 0.5\n");
-  const kit::AffineTransform t = vc().telescoperView->transform();
+  const kit::AffineTransform t = vc().outlets.telescoperView->transform();
   EXPECT_NEAR(std::sqrt(t.a * t.a + t.c * t.c), 1.8, 0.05);
-  EXPECT_FALSE(vc().isUnityScale);
+  EXPECT_FALSE(vc().zoom.isUnityScale);
   play("pinch 384 512 100 300 0.5\n");  // to 5.4: refused step by step past 2
-  const kit::AffineTransform u = vc().telescoperView->transform();
+  const kit::AffineTransform u = vc().outlets.telescoperView->transform();
   EXPECT_LE(std::sqrt(u.a * u.a + u.c * u.c), 2.0 + 1e-5);
 }
 

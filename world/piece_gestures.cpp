@@ -87,11 +87,11 @@ void VitraneforiPadViewController::panPiece(kit::GestureRecognizer& recognizer) 
   const kit::GestureState state = pan.state();
 
   if (state == kit::GestureState::Began) {
-    photosLayerView->bringSubviewToFront(piece);
+    outlets.photosLayerView->bringSubviewToFront(piece);
     // A drifting photo is caught; its spin goes on.
     piece->velocityPerFrame = {0, 0};
-    ++nPhotosMoving;
-    kit::log("%d photos panning", nPhotosMoving);
+    ++photos.nPhotosMoving;
+    kit::log("%d photos panning", photos.nPhotosMoving);
   }
 
   if (isBeganOrChanged(state)) {
@@ -103,7 +103,7 @@ void VitraneforiPadViewController::panPiece(kit::GestureRecognizer& recognizer) 
   } else if (state == kit::GestureState::Ended) {
     // Released fast enough (a point a frame or more), it goes on at its
     // release speed.
-    const kit::Point v = pan.velocityInView(photosLayerView.get());
+    const kit::Point v = pan.velocityInView(outlets.photosLayerView.get());
     const double vx = v.x;
     const double vy = v.y;
     if (std::sqrt(vx * vx + vy * vy) / kFramesPerSecond >= 1) {
@@ -113,11 +113,11 @@ void VitraneforiPadViewController::panPiece(kit::GestureRecognizer& recognizer) 
     } else {
       piece->velocityPerFrame = {0, 0};
     }
-    --nPhotosMoving;
+    --photos.nPhotosMoving;
   } else if (state == kit::GestureState::Cancelled) {
     // A drag taken away (the system cancelled it) is over too, without a
     // fling, so the count of drags does not stay one too high.
-    --nPhotosMoving;
+    --photos.nPhotosMoving;
   }
 }
 
@@ -166,7 +166,7 @@ void VitraneforiPadViewController::scalePiece(kit::GestureRecognizer& recognizer
 
 void VitraneforiPadViewController::tapPiece(kit::GestureRecognizer& recognizer) {
   if (recognizer.state() != kit::GestureState::Ended || !recognizer.view()) return;
-  photosLayerView->bringSubviewToFront(recognizer.view());
+  outlets.photosLayerView->bringSubviewToFront(recognizer.view());
 }
 
 void VitraneforiPadViewController::swapWorldImage(kit::GestureRecognizer& recognizer) {
@@ -176,27 +176,28 @@ void VitraneforiPadViewController::swapWorldImage(kit::GestureRecognizer& recogn
 
   if (piece->isMoving()) {
     // The press only brakes a moving photo.
-    platform_.sounds().playSystemSound(brakeSoundFileObject);
+    platform_.sounds().playSystemSound(systemSounds.brakeSoundFileObject);
     piece->velocityPerFrame = {0, 0};
     piece->radiansPerFrame = 0;
     return;
   }
 
   const kit::ImageRef newSurface = piece->image();
-  if (!newSurface || !seamlessTiles || seamlessTiles->subviews().empty()) return;
+  if (!newSurface || !outlets.seamlessTiles || outlets.seamlessTiles->subviews().empty()) return;
   // Tile (0, 0) shows the current surface unmirrored at one pitch; taken
   // before the field is rebuilt.
-  const auto oldTile = std::dynamic_pointer_cast<kit::ImageView>(seamlessTiles->subviews().front());
+  const auto oldTile =
+      std::dynamic_pointer_cast<kit::ImageView>(outlets.seamlessTiles->subviews().front());
   if (!oldTile || !oldTile->image()) return;
   const kit::ImageRef oldSurface = oldTile->image();
   const kit::Rect oldBounds = oldTile->bounds();
 
   {
     kit::AnimationBlock fadeOut(kSurfaceFadeOutSeconds);
-    seamlessTiles->setAlpha(0.0f);
+    outlets.seamlessTiles->setAlpha(0.0f);
   }
   updateTilePatch(newSurface);
-  platform_.sounds().playSystemSound(newEnvironmentSoundFileObject);
+  platform_.sounds().playSystemSound(systemSounds.newEnvironmentSoundFileObject);
   const kit::Point center = piece->center();
 
   if (imagesTurnedRelative(*newSurface, *oldSurface)) kit::log("Flopping as we swap images");
@@ -216,7 +217,7 @@ void VitraneforiPadViewController::swapWorldImage(kit::GestureRecognizer& recogn
 
   // The new surface fades in from nothing: the fade-out has only begun, so
   // its end value is where the fade-in starts, not what is drawn now.
-  seamlessTiles->setAlpha(0.0f);
+  outlets.seamlessTiles->setAlpha(0.0f);
   kit::AnimationBlock fadeIn(kSurfaceFadeInSeconds);
-  seamlessTiles->setAlpha(1.0f);
+  outlets.seamlessTiles->setAlpha(1.0f);
 }

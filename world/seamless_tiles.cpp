@@ -53,36 +53,37 @@ void VitraneforiPadViewController::updateTilePatch(const kit::ImageRef& image) {
   const bool quarterTurned = kit::isQuarterTurned(image->orientation());
   const int pitchX = static_cast<int>(quarterTurned ? displayed.height : displayed.width);
   const int pitchY = static_cast<int>(quarterTurned ? displayed.width : displayed.height);
-  const double diagonal = screenDiagonal(screenWidth, screenHeight);
-  const long long tiles =
+  const double diagonal = screenDiagonal(geometry.screenWidth, geometry.screenHeight);
+  const long long nTiles =
       static_cast<long long>(tileCount(diagonal, pitchX)) * tileCount(diagonal, pitchY);
-  if (tiles > kMostTiles) {
+  if (nTiles > kMostTiles) {
     kit::log("Refusing a table image of %1.1f by %1.1f points: its field would need %d tiles",
-             displayed.width, displayed.height, tiles);
+             displayed.width, displayed.height, nTiles);
     return;
   }
-  tileHorizontalPitch = pitchX;
-  tileVerticalPitch = pitchY;
-  seamlessTiles->setHidden(false);
+  tiles.tileHorizontalPitch = pitchX;
+  tiles.tileVerticalPitch = pitchY;
+  outlets.seamlessTiles->setHidden(false);
   setupSeamlessTiles(image);
 }
 
 void VitraneforiPadViewController::setupSeamlessTiles(const kit::ImageRef& image) {
-  seamlessTiles->removeAllSubviews();
-  kit::log("The tile size is %d by %d", tileHorizontalPitch, tileVerticalPitch);
+  outlets.seamlessTiles->removeAllSubviews();
+  kit::log("The tile size is %d by %d", tiles.tileHorizontalPitch, tiles.tileVerticalPitch);
 
-  const double diagonal = screenDiagonal(screenWidth, screenHeight);
-  const int columns = tileCount(diagonal, tileHorizontalPitch);
-  const int rows = tileCount(diagonal, tileVerticalPitch);
+  const double diagonal = screenDiagonal(geometry.screenWidth, geometry.screenHeight);
+  const int columns = tileCount(diagonal, tiles.tileHorizontalPitch);
+  const int rows = tileCount(diagonal, tiles.tileVerticalPitch);
   kit::log("Tile array is %d by %d", columns, rows);
 
-  const auto pitchX = static_cast<float>(tileHorizontalPitch);
-  const auto pitchY = static_cast<float>(tileVerticalPitch);
-  seamlessTiles->setFrame({0, 0, columns * pitchX, rows * pitchY});
-  seamlessTiles->setCenter(view()->convertPointToView(centerAnchor, tableTopView.get()));
+  const auto pitchX = static_cast<float>(tiles.tileHorizontalPitch);
+  const auto pitchY = static_cast<float>(tiles.tileVerticalPitch);
+  outlets.seamlessTiles->setFrame({0, 0, columns * pitchX, rows * pitchY});
+  outlets.seamlessTiles->setCenter(
+      view()->convertPointToView(geometry.center.anchor, outlets.tableTopView.get()));
 
-  const kit::Point centre = seamlessTiles->center();
-  const kit::Rect frame = seamlessTiles->frame();
+  const kit::Point centre = outlets.seamlessTiles->center();
+  const kit::Rect frame = outlets.seamlessTiles->frame();
   kit::log("Seamless tile setup center location is %1.0f,%1.0f", centre.x, centre.y);
   kit::log(" origin is %1.0f,%1.0f", frame.origin.x, frame.origin.y);
   kit::log(" size is %1.0f,%1.0f, diagonal is %1.0f", frame.size.width, frame.size.height,
@@ -97,19 +98,20 @@ void VitraneforiPadViewController::setupSeamlessTiles(const kit::ImageRef& image
     for (int column = 0; column < columns; ++column) {
       auto tile = std::make_shared<kit::ImageView>(faces[(column % 2) + 2 * (row % 2)]);
       tile->setFrame({column * pitchX, row * pitchY, pitchX, pitchY});
-      seamlessTiles->addSubview(std::move(tile));
+      outlets.seamlessTiles->addSubview(std::move(tile));
     }
 }
 
 void VitraneforiPadViewController::adjustSeamlessPatch() {
   // The point of the table under the screen's centre, where the field is placed.
-  const kit::Point p = view()->convertPointToView(centerAnchor, stretcherView.get());
-  const double periodX = 2.0 * tileHorizontalPitch;
-  const double periodY = 2.0 * tileVerticalPitch;
+  const kit::Point p =
+      view()->convertPointToView(geometry.center.anchor, outlets.stretcherView.get());
+  const double periodX = 2.0 * tiles.tileHorizontalPitch;
+  const double periodY = 2.0 * tiles.tileVerticalPitch;
   // Whole periods only (the lattice point at or below P, never the
   // nearest): the pattern repeats every period, so the jump cannot be seen.
-  seamlessTiles->setCenter({static_cast<float>(std::floor(p.x / periodX) * periodX),
-                            static_cast<float>(std::floor(p.y / periodY) * periodY)});
+  outlets.seamlessTiles->setCenter({static_cast<float>(std::floor(p.x / periodX) * periodX),
+                                    static_cast<float>(std::floor(p.y / periodY) * periodY)});
 }
 
 void VitraneforiPadViewController::pieceThroughEdge(kit::View& piece, kit::Point proposedCenter) {
@@ -118,5 +120,5 @@ void VitraneforiPadViewController::pieceThroughEdge(kit::View& piece, kit::Point
   const double wrappedX = x - std::floor(x / kTableSquare) * kTableSquare;
   const double wrappedY = y - std::floor(y / kTableSquare) * kTableSquare;
   piece.setCenter({static_cast<float>(wrappedX), static_cast<float>(wrappedY)});
-  platform_.sounds().playSystemSound(transitSoundFileObject);
+  platform_.sounds().playSystemSound(systemSounds.transitSoundFileObject);
 }

@@ -27,7 +27,7 @@ bool isBeganOrChanged(kit::GestureState state) {
 void VitraneforiPadViewController::adjustTableAnchorPointForGestureRecognizer(
     kit::GestureRecognizer& recognizer) {
   if (recognizer.state() != kit::GestureState::Began) return;
-  kit::View& stretcher = *stretcherView;
+  kit::View& stretcher = *outlets.stretcherView;
   const kit::Point inStretcher = recognizer.locationInView(&stretcher);
   const kit::Point inSuperview = recognizer.locationInView(stretcher.superview());
   const kit::Rect bounds = stretcher.bounds();
@@ -40,75 +40,77 @@ void VitraneforiPadViewController::adjustTableAnchorPointForGestureRecognizer(
 
 void VitraneforiPadViewController::rotateWorld(kit::GestureRecognizer& recognizer) {
   auto& rotation = static_cast<kit::RotationGestureRecognizer&>(recognizer);
-  if (rotation.state() == kit::GestureState::Began && !anchorAdjustedThisFrame) {
+  if (rotation.state() == kit::GestureState::Began && !frameDriver.anchorAdjustedThisFrame) {
     adjustTableAnchorPointForGestureRecognizer(rotation);
-    anchorAdjustedThisFrame = true;
+    frameDriver.anchorAdjustedThisFrame = true;
   }
   if (!isBeganOrChanged(rotation.state())) return;
-  if (!anchorAdjustedThisFrame) {
+  if (!frameDriver.anchorAdjustedThisFrame) {
     adjustTableAnchorPointForGestureRecognizer(rotation);
-    anchorAdjustedThisFrame = true;
+    frameDriver.anchorAdjustedThisFrame = true;
   }
 
   // The device's pivot follows the fingers, and the next frame leaves the
   // heading alone so the twist is not undone by the gyro.
   shiftAnchor(rotation.locationInView(view().get()));
-  anchorSetByTwist = true;
-  anchorJustSetByTwist = true;
+  pivot.placedBy(Pivot::Reason::Twist);
 
-  worldRotationThisFrame = rotation.rotation;
-  if (motionManager) currentDeviceMotion = motionManager->deviceMotion();
-  stretcherView->setTransform(kit::rotated(stretcherView->transform(),
-                                           static_cast<float>(worldRotationThisFrame)));
+  frameDriver.worldRotationThisFrame = rotation.rotation;
+  if (frameDriver.motionManager)
+    frameDriver.currentDeviceMotion = frameDriver.motionManager->deviceMotion();
+  outlets.stretcherView->setTransform(kit::rotated(
+      outlets.stretcherView->transform(), static_cast<float>(frameDriver.worldRotationThisFrame)));
   rotation.rotation = 0;
 }
 
 void VitraneforiPadViewController::scaleWorld(kit::GestureRecognizer& recognizer) {
   auto& pinch = static_cast<kit::PinchGestureRecognizer&>(recognizer);
-  if (pinch.state() == kit::GestureState::Began && !anchorAdjustedThisFrame) {
+  if (pinch.state() == kit::GestureState::Began && !frameDriver.anchorAdjustedThisFrame) {
     adjustTableAnchorPointForGestureRecognizer(pinch);
-    anchorAdjustedThisFrame = true;
+    frameDriver.anchorAdjustedThisFrame = true;
   }
 
   if (pinch.state() == kit::GestureState::Changed) {
-    kit::log("Number of pan touches is %d", panWorldGesture ? panWorldGesture->numberOfTouches() : 0);
-    const double zoom = zoomOf(telescoperView->transform()) * pinch.scale;
+    kit::log("Number of pan touches is %d",
+             scene.panWorldGesture ? scene.panWorldGesture->numberOfTouches() : 0);
+    const double requested = zoomOf(outlets.telescoperView->transform()) * pinch.scale;
     // Written so that a zoom that cannot be compared falls outside.
-    if (zoom >= kMinimumWorldZoom && zoom <= kMaximumWorldZoom) {
+    if (requested >= kMinimumWorldZoom && requested <= kMaximumWorldZoom) {
       const auto step = static_cast<float>(pinch.scale);
-      telescoperView->setTransform(kit::scaled(telescoperView->transform(), step, step));
-      isUnityScale = false;
+      outlets.telescoperView->setTransform(
+          kit::scaled(outlets.telescoperView->transform(), step, step));
+      zoom.isUnityScale = false;
     } else {
-      kit::log("Requested Scale %1.1f is out of range", zoom);
+      kit::log("Requested Scale %1.1f is out of range", requested);
     }
     pinch.scale = 1.0;
   } else if (pinch.state() == kit::GestureState::Ended) {
-    const kit::Rect frame = telescoperView->frame();
-    const kit::Rect bounds = telescoperView->bounds();
+    const kit::Rect frame = outlets.telescoperView->frame();
+    const kit::Rect bounds = outlets.telescoperView->bounds();
     kit::log("At pinch end:");
     kit::log("Frame is %1.1fx%1.1f", frame.size.width, frame.size.height);
     kit::log("Bounds is %1.0fx%1.0f", bounds.size.width, bounds.size.height);
-    kit::log("ContentScaleFactor is %1.1f", telescoperView->contentScaleFactor());
+    kit::log("ContentScaleFactor is %1.1f", outlets.telescoperView->contentScaleFactor());
     pinch.scale = 1.0;
   }
 }
 
 void VitraneforiPadViewController::resetScale(kit::GestureRecognizer& recognizer) {
   if (recognizer.state() != kit::GestureState::Ended) return;
-  const kit::AffineTransform t = telescoperView->transform();
-  const double zoom = zoomOf(t);
-  adjustTelescopeCenter(centerAnchor);
+  const kit::AffineTransform t = outlets.telescoperView->transform();
+  const double current = zoomOf(t);
+  adjustTelescopeCenter(geometry.center.anchor);
 
   kit::AnimationBlock animation(kZoomToggleSeconds);
-  if (longShot || !isUnityScale) {
-    const auto back = static_cast<float>(1 / zoom);
-    telescoperView->setTransform(kit::scaled(t, back, back));
-    longShot = false;
-    isUnityScale = true;
+  if (zoom.longShot || !zoom.isUnityScale) {
+    const auto back = static_cast<float>(1 / current);
+    outlets.telescoperView->setTransform(kit::scaled(t, back, back));
+    zoom.longShot = false;
+    zoom.isUnityScale = true;
   } else {
-    const auto out = static_cast<float>(longShotScale);
-    telescoperView->setTransform(kit::scaled(t, out, out));
-    longShot = true;
-    isUnityScale = false;
+    const auto out = static_cast<float>(zoom.longShotScale);
+    outlets.telescoperView->setTransform(kit::scaled(t, out, out));
+    zoom.longShot = true;
+    zoom.isUnityScale = false;
   }
 }

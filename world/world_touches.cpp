@@ -9,10 +9,10 @@ void VitraneforiPadViewController::handlePanFrom(kit::GestureRecognizer& recogni
   if (pan.state() != kit::GestureState::Began && pan.state() != kit::GestureState::Changed)
     return;
   // Increments only: the world has no fling and stops with the fingers.
-  const kit::View* space = telescoperView->superview();
+  const kit::View* space = outlets.telescoperView->superview();
   const kit::Point t = pan.translationInView(space);
-  const kit::Point c = telescoperView->center();
-  telescoperView->setCenter({c.x + t.x, c.y + t.y});
+  const kit::Point c = outlets.telescoperView->center();
+  outlets.telescoperView->setCenter({c.x + t.x, c.y + t.y});
   pan.setTranslation({0, 0}, space);
 }
 
@@ -31,6 +31,6 @@ bool VitraneforiPadViewController::gestureRecognizerShouldRecognizeSimultaneousl
   // The world's press runs alone, so holding still is never also a drag.
   const bool eitherIsPress = dynamic_cast<kit::LongPressGestureRecognizer*>(&recognizer) ||
                              dynamic_cast<kit::LongPressGestureRecognizer*>(&other);
-  if (recognizer.view() == offsetView.get() && eitherIsPress) return false;
+  if (recognizer.view() == outlets.offsetView.get() && eitherIsPress) return false;
   return recognizer.view() == other.view();
 }

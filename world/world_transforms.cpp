@@ -7,19 +7,22 @@ constexpr float kWorldHalf = kWorldSize / 2;
 }  // namespace
 
 void VitraneforiPadViewController::recenter(Sender) {
-  currentAnchor = {static_cast<float>(screenWidth / 2), static_cast<float>(screenHeight / 2)};
-  offsetView->setFrame({-kWorldHalf, -kWorldHalf, kWorldSize, kWorldSize});
-  rotatingView->setFrame({0, 0, kWorldSize, kWorldSize});
+  pivot.moveTo({static_cast<float>(geometry.screenWidth / 2),
+                static_cast<float>(geometry.screenHeight / 2)});
+  outlets.offsetView->setFrame({-kWorldHalf, -kWorldHalf, kWorldSize, kWorldSize});
+  outlets.rotatingView->setFrame({0, 0, kWorldSize, kWorldSize});
   // Centred on the pivot, so the heading rotation turns the picture about it.
-  rotatingView->setCenter({currentAnchor.x + kWorldHalf, currentAnchor.y + kWorldHalf});
-  tableTopView->setFrame({static_cast<float>(screenWidth / 2),
-                          static_cast<float>(screenHeight / 2), kWorldSize, kWorldSize});
+  outlets.rotatingView->setCenter(
+      {pivot.currentAnchor().x + kWorldHalf, pivot.currentAnchor().y + kWorldHalf});
+  outlets.tableTopView->setFrame({static_cast<float>(geometry.screenWidth / 2),
+                                  static_cast<float>(geometry.screenHeight / 2), kWorldSize,
+                                  kWorldSize});
   resetTable();
 }
 
 void VitraneforiPadViewController::resetTable() {
-  tableTopView->setCenter({kWorldHalf, kWorldHalf});
-  stretcherView->setTransform(kit::AffineTransform::identity());
-  telescoperView->setTransform(kit::AffineTransform::identity());
-  adjustTelescopeCenter(centerAnchor);
+  outlets.tableTopView->setCenter({kWorldHalf, kWorldHalf});
+  outlets.stretcherView->setTransform(kit::AffineTransform::identity());
+  outlets.telescoperView->setTransform(kit::AffineTransform::identity());
+  adjustTelescopeCenter(geometry.center.anchor);
 }

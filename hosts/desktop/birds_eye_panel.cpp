@@ -20,9 +20,9 @@ kit::AffineTransform toScreen(const kit::View& view) {
 // The picture's tile field as it lies now, in the picture's coordinates;
 // none while it has no tiles.
 std::optional<TileField> tileFieldOf(const VitraneforiPadViewController& vc) {
-  const kit::View& field = *vc.seamlessTiles;
-  const float pitchX = static_cast<float>(vc.tileHorizontalPitch);
-  const float pitchY = static_cast<float>(vc.tileVerticalPitch);
+  const kit::View& field = *vc.outlets.seamlessTiles;
+  const float pitchX = static_cast<float>(vc.tiles.tileHorizontalPitch);
+  const float pitchY = static_cast<float>(vc.tiles.tileVerticalPitch);
   if (field.isHidden() || pitchX < 1 || pitchY < 1) return std::nullopt;
   const auto& tiles = field.subviews();
   const auto columns = static_cast<std::size_t>(std::lround(field.bounds().size.width / pitchX));
@@ -36,7 +36,7 @@ std::optional<TileField> tileFieldOf(const VitraneforiPadViewController& vc) {
   }
   // Whole periods of the pattern off, so that the field's recentring under
   // the screen, a period at a time, leaves this unchanged.
-  const kit::Point o = field.convertPointToView(tiles[0]->frame().origin, vc.stretcherView.get());
+  const kit::Point o = field.convertPointToView(tiles[0]->frame().origin, vc.outlets.stretcherView.get());
   f.origin = {o.x - 2 * pitchX * std::floor(o.x / (2 * pitchX)), o.y - 2 * pitchY * std::floor(o.y / (2 * pitchY))};
   f.pitchX = pitchX;
   f.pitchY = pitchY;
@@ -62,7 +62,7 @@ void BirdsEyePanel::launched(const VitraneforiPadViewController& vc, const kit::
     const kit::Vector3 t = pose.tablePointUnder(s.x, s.y);
     return kit::Point{static_cast<float>(t.x), static_cast<float>(t.y)};
   });
-  pictureToTable_ = kit::AffineTransform::concat(toScreen(*vc.stretcherView), screenToTable);
+  pictureToTable_ = kit::AffineTransform::concat(toScreen(*vc.outlets.stretcherView), screenToTable);
   view_ = std::make_unique<BirdsEyeView>(tablet.geometry());
 }
 
@@ -86,10 +86,10 @@ void BirdsEyePanel::draw(const VitraneforiPadViewController& vc, const kit::Simu
   state.time = tablet.now();
   state.pose = tablet.pose();
   state.pivot = tablet.defaultPivot();
-  state.picturePivot = vc.currentAnchor;
+  state.picturePivot = vc.pivot.currentAnchor();
   state.estimatedPivot = vc.estimatedFlatPivot();
-  state.pictureScreenToTable = kit::AffineTransform::concat(toScreen(*vc.stretcherView).inverted(), pictureToTable_);
-  state.photos = photosOnTable(*vc.photosLayerView, *vc.stretcherView);
+  state.pictureScreenToTable = kit::AffineTransform::concat(toScreen(*vc.outlets.stretcherView).inverted(), pictureToTable_);
+  state.photos = photosOnTable(*vc.outlets.photosLayerView, *vc.outlets.stretcherView);
   if (const auto& slide = keys.lastSlide()) state.slide = BirdsEyeView::State::Slide{slide->from, slide->ends};
   view_->update(state);
 

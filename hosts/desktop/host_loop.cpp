@@ -125,7 +125,7 @@ void HostLoop::answerCameraPicker() {
 // What the host lays over the application follows what the person does
 // and what the application shows.
 void HostLoop::updateOverlays() {
-  keyHint_.setScreenCovered(!app_->viewController->iPhoneDesktopView->isHidden());
+  keyHint_.setScreenCovered(!app_->viewController->outlets.iPhoneDesktopView->isHidden());
   std::optional<kit::Point> mouse;
   if (mouseInWindow_) mouse = touches_->screenPointFromWindow(mouseX_, mouseY_);
   mirrorMark_.update(mirrorHeldNow_, mouse);

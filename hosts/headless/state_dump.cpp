@@ -63,11 +63,12 @@ json stateDump(const VitraneforiPadViewController& controller, kit::Platform& pl
   state["views"] = std::move(views);
 
   json pieces = json::array();
-  if (controller.photosLayerView)
-    for (const auto& piece : controller.photosLayerView->subviews()) pieces.push_back(pieceJson(*piece));
+  if (controller.outlets.photosLayerView)
+    for (const auto& piece : controller.outlets.photosLayerView->subviews())
+      pieces.push_back(pieceJson(*piece));
   state["pieces"] = std::move(pieces);
 
-  state["rubbed"] = rubbedJson(controller.iPhoneDesktopView.get());
+  state["rubbed"] = rubbedJson(controller.outlets.iPhoneDesktopView.get());
   state["sounds"] = platform.sounds().played();
   state["openedURLs"] = platform.application().openedURLs();
   state["savedPhotos"] = platform.imagePickers().savedPhotosAlbum().savedCount();
@@ -82,8 +83,8 @@ const kit::View* findProbeView(const VitraneforiPadViewController& controller,
     size_t index = 0;
     const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), index);
     if (digits.empty() || ec != std::errc() || end != digits.data() + digits.size()) return nullptr;
-    if (!controller.photosLayerView) return nullptr;
-    const auto& pieces = controller.photosLayerView->subviews();
+    if (!controller.outlets.photosLayerView) return nullptr;
+    const auto& pieces = controller.outlets.photosLayerView->subviews();
     return index < pieces.size() ? pieces[index].get() : nullptr;
   }
   for (const auto& [outlet, view] : controller.outletViews())

@@ -158,7 +158,7 @@ IllusionLine TabletLineParser::parseIllusion(const std::vector<std::string>& wor
 }
 
 void TabletDriver::launched(const VitraneforiPadViewController& vc) {
-  meter_.recordLaunch(*vc.stretcherView, tablet_.pose());
+  meter_.recordLaunch(*vc.outlets.stretcherView, tablet_.pose());
 }
 
 void TabletDriver::run(const TabletLine& line, Runner& runner, const std::string& file,
@@ -188,7 +188,7 @@ void TabletDriver::run(const TabletLine& line, Runner& runner, const std::string
 
 IllusionFigures TabletDriver::illusion(const VitraneforiPadViewController& vc) const {
   const kit::TabletGeometry& g = tablet_.geometry();
-  return meter_.measure(*vc.stretcherView, tablet_.pose(), g.screenWidth, g.screenHeight);
+  return meter_.measure(*vc.outlets.stretcherView, tablet_.pose(), g.screenWidth, g.screenHeight);
 }
 
 std::string TabletDriver::illusionLine(const VitraneforiPadViewController& vc) const {
