@@ -25,8 +25,8 @@ inline constexpr kit::Point kSensorLocation{801.0f, 396.0f};
 inline constexpr double kPointsPerSecond2PerG = 51004.8;
 
 // The simulated tablet of this body, screen and sensor.
-inline kit::TabletGeometry tabletGeometry() {
-  kit::TabletGeometry g;
+inline kit::TabletBody tabletBody() {
+  kit::TabletBody g;
   g.pointsPerInch = kPointsPerInch;
   g.screenWidth = kScreenWidth;
   g.screenHeight = kScreenHeight;

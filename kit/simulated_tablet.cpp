@@ -154,7 +154,7 @@ void requirePositive(double value, const char* what) {
 
 }  // namespace
 
-SimulatedTablet::SimulatedTablet(TabletGeometry geometry, double startTime)
+SimulatedTablet::SimulatedTablet(TabletBody geometry, double startTime)
     : geometry_(geometry), now_(startTime) {
   requirePositive(geometry.pointsPerInch, "points per inch");
   requirePositive(geometry.screenWidth, "the screen's width");
@@ -187,7 +187,7 @@ TabletPose SimulatedTablet::finalPose() const {
 Point SimulatedTablet::defaultPivot() const { return defaultPivotFor(finalPose()); }
 
 Point SimulatedTablet::defaultPivotFor(const TabletPose& pose) const {
-  const TabletGeometry& g = geometry_;
+  const TabletBody& g = geometry_;
   if (pose.isFlat())
     return {static_cast<float>(g.screenWidth / 2), static_cast<float>(g.screenHeight / 2)};
   // Gravity in the body's plane points down the slope, toward the corner
@@ -201,7 +201,7 @@ Point SimulatedTablet::defaultPivotFor(const TabletPose& pose) const {
 }
 
 std::vector<Point> SimulatedTablet::restingCorners(TabletSide side) const {
-  const TabletGeometry& g = geometry_;
+  const TabletBody& g = geometry_;
   const auto left = static_cast<float>(g.bodyLeft());
   const auto top = static_cast<float>(g.bodyTop());
   const auto right = static_cast<float>(g.bodyLeft() + g.bodyWidth());
@@ -221,7 +221,7 @@ std::vector<Point> SimulatedTablet::restingCorners(TabletSide side) const {
 }
 
 Point SimulatedTablet::lowestCorner(const TabletPose& pose) const {
-  const TabletGeometry& g = geometry_;
+  const TabletBody& g = geometry_;
   Point best;
   double lowest = std::numeric_limits<double>::infinity();
   for (double x : {g.bodyLeft(), g.bodyLeft() + g.bodyWidth()})
@@ -315,7 +315,7 @@ void SimulatedTablet::lift(TabletSide side, double angle, double seconds) {
   // The direction from the resting side or corner to the lifted one, in
   // device axes; tipping that direction up by `angle` gives gravity
   // (-u sin a) across the screen, and from gravity the pitch and roll.
-  const TabletGeometry& g = geometry_;
+  const TabletBody& g = geometry_;
   double ux = 0, uy = 0;
   switch (side) {
     case TabletSide::Left: ux = -1; break;

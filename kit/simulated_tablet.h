@@ -43,7 +43,7 @@ namespace kit {
 // The body the simulated tablet has, given by the application it runs (the
 // kit knows no device): sizes in its units, and the scale its readings of
 // acceleration are given in.
-struct TabletGeometry {
+struct TabletBody {
   double pointsPerInch = 0;
   double screenWidth = 0, screenHeight = 0;  // points
   double bodyWidthInches = 0, bodyHeightInches = 0;
@@ -125,9 +125,9 @@ class SimulatedTablet final : public MotionSource {
 
   // Throws std::invalid_argument for a geometry with a size, density or
   // scale that is not a positive finite number.
-  explicit SimulatedTablet(TabletGeometry geometry, double startTime = 0);
+  explicit SimulatedTablet(TabletBody geometry, double startTime = 0);
 
-  const TabletGeometry& geometry() const { return geometry_; }
+  const TabletBody& geometry() const { return geometry_; }
 
   // From now on the readings carry this noise (none at first). Throws
   // std::invalid_argument for a negative or non-finite deviation or a
@@ -224,7 +224,7 @@ class SimulatedTablet final : public MotionSource {
 
   void addNoise(MotionSample& s, double t) const;
 
-  TabletGeometry geometry_;
+  TabletBody geometry_;
   TabletNoise noise_;
   double now_;
   TabletPose rest_;  // where the tablet lies when no move is under way

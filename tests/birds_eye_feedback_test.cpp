@@ -54,7 +54,7 @@ std::set<std::string> wordsOf(const std::vector<BirdsEyeView::LegendEntry>& lege
 }
 
 TEST(DesktopBirdsEyeLegend, NamesEveryOutlineAndMarkInsideThePanelTheSensedPivotOnlyWhenShown) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   BirdsEyeView::State s = stateOf(tablet);
   s.pictureScreenToTable = kit::AffineTransform{1, 0, 0, -1, 0, 0};
@@ -88,7 +88,7 @@ TEST(DesktopBirdsEyeLegend, NamesEveryOutlineAndMarkInsideThePanelTheSensedPivot
 }
 
 TEST(DesktopBirdsEyeLegend, AFlatTabletTurningAboutItsCentreStaysClearOfIt) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   const float legendTop = view.legendFrame().origin.y;
   for (int step = 0; step <= 8; ++step) {
@@ -150,7 +150,7 @@ TEST(DesktopBirdsEyePhotos, EachPhotoLiesWhereThePictureLaysItOnTheTable) {
   // The picture somewhere on the table, turned; the tablet turned and slid.
   const kit::AffineTransform pictureToTable = kit::AffineTransform::concat(
       {1, 0, 0, -1, -2048, 2048}, kit::AffineTransform::makeRotation(-0.7f));
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   tablet.turn(1.1, 1);
   tablet.slide(400, -250, 1);
   tablet.step(5);
@@ -186,7 +186,7 @@ TEST(DesktopBirdsEyePhotos, NoneWhileTheLayerIsHiddenOrFadedOutNorThoseHiddenInI
   p.add({2000, 2100}, 0.5f, 0).setAlpha(0);
   EXPECT_EQ(desktop::photosOnTable(*p.layer, *p.picture).size(), 1u);
 
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   BirdsEyeView::State s = stateOf(tablet);
   s.photos = desktop::photosOnTable(*p.layer, *p.picture);
@@ -207,7 +207,7 @@ TEST(DesktopBirdsEyePhotos, NoneWhileTheLayerIsHiddenOrFadedOutNorThoseHiddenInI
 TEST(DesktopBirdsEyePhotos, ThePanelsPhotoViewsAreKeptFromUpdateToUpdateAndNoMoreThanTheMost) {
   Picture p;
   for (int i = 0; i < 12; ++i) p.add({1800.0f + 40 * i, 2048}, 0.25f, 0.1f * i);
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   BirdsEyeView::State s = stateOf(tablet);
   s.photos = desktop::photosOnTable(*p.layer, *p.picture);
@@ -238,7 +238,7 @@ TEST(DesktopBirdsEyePhotos, ThePanelsPhotoViewsAreKeptFromUpdateToUpdateAndNoMor
 // --- A slide's marks ----------------------------------------------------------------
 
 struct Rig {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   TabletKeyboard keys{tablet};
   BirdsEyeView view{tablet.geometry()};
 
@@ -268,7 +268,7 @@ TEST(DesktopBirdsEyeSlide, ASlideLeavesTheBodyWhereItWasAndAnArrowTheWayItWent) 
   const auto marks = r.view.slideMarks();
   ASSERT_TRUE(marks);
   const auto& body = r.view.outline(Outline::Body);
-  const kit::TabletGeometry& g = r.tablet.geometry();
+  const kit::TabletBody& g = r.tablet.geometry();
   const double left = g.bodyLeft(), right = left + g.bodyWidth(), top = g.bodyTop(), bottom = top + g.bodyHeight();
   for (int k = 0; k < 4; ++k) {
     const kit::Point was = tablePoint(start, k == 0 || k == 3 ? left : right, k < 2 ? top : bottom);

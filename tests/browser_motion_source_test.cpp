@@ -11,7 +11,7 @@ using web::BrowserMotionSource;
 
 struct Bench {
   web::BrowserMotionReadings readings;
-  kit::SimulatedTablet tablet{device::tabletGeometry(), 0};
+  kit::SimulatedTablet tablet{device::tabletBody(), 0};
   BrowserMotionSource source{readings, tablet, 0};
 };
 

@@ -55,7 +55,7 @@ BrowserMotionInput still(double beta, double gamma, Vector3 up) {
 }
 
 MotionSample tabletReading(void (*move)(kit::SimulatedTablet&)) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   move(tablet);
   tablet.step(10);
   return tablet.reading();
@@ -87,7 +87,7 @@ TEST(BrowserMotionPoses, FlatAndLiftedReadAsTheSimulatedTablet) {
 }
 
 TEST(BrowserMotionPoses, TurningCounterClockwiseReadsAsTheSimulatedTablet) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   tablet.turnAtRate(kPi / 2);
   tablet.step(1);
   const MotionSample before = tablet.reading();

@@ -151,7 +151,7 @@ void expectNear(kit::Point a, kit::Point b, double tolerance = 0.01) {
 }
 
 TEST(DesktopBirdsEyeView, AtLaunchTheTabletIsCentredAndThePictureLiesOnTheScreen) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   BirdsEyeView::State s = stateOf(tablet);
   s.pictureScreenToTable = kLaunchScreenToTable;
@@ -181,7 +181,7 @@ TEST(DesktopBirdsEyeView, AtLaunchTheTabletIsCentredAndThePictureLiesOnTheScreen
 }
 
 TEST(DesktopBirdsEyeView, ACounterClockwiseTurnShowsCounterClockwiseAboutAStillPivot) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   view.update(stateOf(tablet));
   tablet.turn(kPi / 2, 1);
@@ -194,7 +194,7 @@ TEST(DesktopBirdsEyeView, ACounterClockwiseTurnShowsCounterClockwiseAboutAStillP
 }
 
 TEST(DesktopBirdsEyeView, ALiftTakesThePivotToTheRestingCornerAndTheViewGlidesAfterIt) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   view.update(stateOf(tablet));
   // The pivot moves as the key goes down, before the side has risen.
@@ -214,7 +214,7 @@ TEST(DesktopBirdsEyeView, ALiftTakesThePivotToTheRestingCornerAndTheViewGlidesAf
 }
 
 TEST(DesktopBirdsEyeView, ALiftedTurnGoesAboutTheStillCentreWithTheWholeTabletInView) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   tablet.lift(kit::TabletSide::Right, 5 * kPi / 180, 0.3);
   tablet.step(1);
@@ -241,7 +241,7 @@ TEST(DesktopBirdsEyeView, ALiftedTurnGoesAboutTheStillCentreWithTheWholeTabletIn
 }
 
 TEST(DesktopBirdsEyeView, ASlideCarriesTheViewAlongAndTheTableSlidesUnderTheTablet) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   view.update(stateOf(tablet));
   const kit::Vector3 start = tablet.pose().tablePointUnder(384, 512);
@@ -264,7 +264,7 @@ desktop::TileField fieldOf(float pitchX, float pitchY) {
 }
 
 TEST(DesktopBirdsEyeView, TheTilesCoverThePanelWhereverItLooks) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   // A picture turned and shifted from the table, as after the picture's launch.
   const kit::AffineTransform pictureToTable = kit::AffineTransform::concat(
@@ -294,7 +294,7 @@ TEST(DesktopBirdsEyeView, TheTilesCoverThePanelWhereverItLooks) {
 }
 
 TEST(DesktopBirdsEyeView, APictureOfFewPointsLeavesThePlainTable) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   BirdsEyeView view(tablet.geometry());
   view.setTable(fieldOf(2, 2), kLaunchScreenToTable);
   view.update(stateOf(tablet));
@@ -305,8 +305,8 @@ TEST(DesktopBirdsEyeView, APictureOfFewPointsLeavesThePlainTable) {
 }
 
 TEST(DesktopBirdsEyeView, ThePanelTakesNoTouches) {
-  BirdsEyeView view{device::tabletGeometry()};
-  view.update(stateOf(kit::SimulatedTablet{device::tabletGeometry()}));
+  BirdsEyeView view{device::tabletBody()};
+  view.update(stateOf(kit::SimulatedTablet{device::tabletBody()}));
   for (const kit::Point p : {kit::Point{kMid, kMid}, kit::Point{5, 5}})
     EXPECT_EQ(view.root()->hitTest(p), nullptr);
 }

@@ -299,7 +299,7 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
   // The legend's swatches, along the bottom edge, are the marks' colours
   // too: the marks are looked for above it.
   const int legendTop =
-      panel->y + static_cast<int>(desktop::BirdsEyeView(device::tabletGeometry()).legendFrame().origin.y * panel->side / desktop::kBirdsEyePoints);
+      panel->y + static_cast<int>(desktop::BirdsEyeView(device::tabletBody()).legendFrame().origin.y * panel->side / desktop::kBirdsEyePoints);
   for (int y = panel->y; y < panel->y + panel->side; ++y)
     for (int x = panel->x; x < panel->x + panel->side; ++x) {
       const std::uint8_t* p = pixel(x, y);

@@ -26,7 +26,7 @@ double distance(Vector3 a, Vector3 b) { return std::hypot(a.x - b.x, a.y - b.y, 
 Vector3 under(const SimulatedTablet& t, kit::Point s) { return t.pose().tablePointUnder(s.x, s.y); }
 
 struct Rig {
-  SimulatedTablet tablet{device::tabletGeometry()};
+  SimulatedTablet tablet{device::tabletBody()};
   TabletKeyboard keys{tablet};
   kit::MotionSample at(double t) { return *tablet.sample(t); }
 };

@@ -35,7 +35,7 @@ double distance(kit::Point a, kit::Point b) { return std::hypot(double(a.x) - b.
 // about `pivot`, from half a second of lying still, and answers its
 // estimate half a second after the turn.
 PivotEstimate estimateOfTurn(kit::Point pivot, double rate, kit::TabletNoise noise = {}) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   tablet.setNoise(noise);
   tablet.hold(0.5);
   tablet.turn(kPi / 2, kPi / 2 / rate + kit::SimulatedTablet::kEaseSeconds, pivot);
@@ -140,7 +140,7 @@ TEST(FlatPivotEstimate, TheVerdictKeepsThePivotUnlessTheEstimateIsClearlyElsewhe
 // --- The noisy tablet ----------------------------------------------------------
 
 TEST(SimulatedTabletNoise, SeededWhiteNoiseAndAnOffsetOnTheRawSensorsOnly) {
-  const kit::TabletGeometry g = device::tabletGeometry();
+  const kit::TabletBody g = device::tabletBody();
   kit::SimulatedTablet quiet{g}, noisy{g}, again{g}, other{g};
   noisy.setNoise({0.01, 0.002, 0.005, 42});
   again.setNoise({0.01, 0.002, 0.005, 42});
@@ -363,7 +363,7 @@ class FlatPivotFrames : public ::testing::Test {
 
   std::ostringstream out;
   headless::Runner runner{{}, out};
-  kit::SimulatedTablet tablet{device::tabletGeometry(), 0};
+  kit::SimulatedTablet tablet{device::tabletBody(), 0};
   State before;
 };
 
@@ -418,7 +418,7 @@ TEST_F(FlatPivotFrames, AFingerTwistDuringTheTurnWins) {
 // --- The window's view from above ---------------------------------------------
 
 TEST(FlatPivotBirdsEye, TheEstimatedPivotIsMarkedWhereThatPointOfTheTabletLies) {
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   desktop::BirdsEyeView view(tablet.geometry());
   desktop::BirdsEyeView::State s;
   s.pose = tablet.pose();

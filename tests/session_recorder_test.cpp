@@ -110,7 +110,7 @@ TEST(SessionRecorder, NumbersReadBackAsTheSameBits) {
 TEST(SessionRecorder, TheRecordingSourceAnswersEveryReadBetweenFramesWithTheFramesReading) {
   std::ostringstream out;
   desktop::SessionRecorder r(out);
-  kit::SimulatedTablet tablet{device::tabletGeometry()};
+  kit::SimulatedTablet tablet{device::tabletBody()};
   tablet.turn(1, 1);
   desktop::RecordingMotionSource source(tablet, r);
   const auto first = source.accelerometerSample(0.1);
@@ -167,7 +167,7 @@ TEST(SessionRecording, ARecordedSessionReplaysToTheSameLogAndState) {
   {
     kit::LogCapture capture;
     kit::VirtualClock clock(0);
-    kit::SimulatedTablet tablet(device::tabletGeometry(), 0);
+    kit::SimulatedTablet tablet(device::tabletBody(), 0);
     desktop::SessionRecorder recorder(recording);
     desktop::RecordingMotionSource source(tablet, recorder);
     kit::Platform platform(clock, source, kit::Bundle::defaultResourceDir());

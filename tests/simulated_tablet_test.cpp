@@ -57,7 +57,7 @@ bool near(Vector3 a, Vector3 b, double tolerance) { return length(minus(a, b)) <
 // --- Conventions -------------------------------------------------------------
 
 TEST(SimulatedTabletConventions, StartsFlatStillUnturnedAndLevelWithTheTable) {
-  SimulatedTablet tablet{device::tabletGeometry()};
+  SimulatedTablet tablet{device::tabletBody()};
   const kit::MotionSample s = *tablet.sample(2);
   EXPECT_DOUBLE_EQ(s.attitude.yaw, kPi / 2);
   EXPECT_EQ(s.attitude.pitch, 0);
@@ -75,7 +75,7 @@ TEST(SimulatedTabletConventions, StartsFlatStillUnturnedAndLevelWithTheTable) {
 TEST(SimulatedTabletConventions, TheBodyIsTheOneItIsGivenAndANonsenseOneIsRefused) {
   // A smaller tablet: its centre, its lifted corner and its readings' scale
   // follow the geometry given, not the application's.
-  kit::TabletGeometry small = device::tabletGeometry();
+  kit::TabletBody small = device::tabletBody();
   small.screenWidth = 400;
   small.screenHeight = 600;
   small.bodyWidthInches = 4;
@@ -85,7 +85,7 @@ TEST(SimulatedTabletConventions, TheBodyIsTheOneItIsGivenAndANonsenseOneIsRefuse
   EXPECT_EQ(tablet.defaultPivot(), (kit::Point{200, 300}));
   // While a slide speeds up, the push it feels, in g, is half what the same
   // push reads on a tablet of the application's scale.
-  SimulatedTablet reference{device::tabletGeometry()};
+  SimulatedTablet reference{device::tabletBody()};
   tablet.slide(100, 0, 1);
   reference.slide(100, 0, 1);
   tablet.step(0.03);
@@ -100,17 +100,17 @@ TEST(SimulatedTabletConventions, TheBodyIsTheOneItIsGivenAndANonsenseOneIsRefuse
   EXPECT_NEAR(tablet.defaultPivot().x, 200 + 2 * 132 - inset, 1e-3);
   EXPECT_NEAR(tablet.defaultPivot().y, 300 + 2.5 * 132 - inset, 1e-3);
 
-  for (double kit::TabletGeometry::*field :
-       {&kit::TabletGeometry::pointsPerInch, &kit::TabletGeometry::screenWidth,
-        &kit::TabletGeometry::screenHeight, &kit::TabletGeometry::bodyWidthInches,
-        &kit::TabletGeometry::bodyHeightInches, &kit::TabletGeometry::pointsPerSecond2PerG}) {
+  for (double kit::TabletBody::*field :
+       {&kit::TabletBody::pointsPerInch, &kit::TabletBody::screenWidth,
+        &kit::TabletBody::screenHeight, &kit::TabletBody::bodyWidthInches,
+        &kit::TabletBody::bodyHeightInches, &kit::TabletBody::pointsPerSecond2PerG}) {
     for (double bad : {0.0, -1.0, std::numeric_limits<double>::quiet_NaN()}) {
-      kit::TabletGeometry g = device::tabletGeometry();
+      kit::TabletBody g = device::tabletBody();
       g.*field = bad;
       EXPECT_THROW(SimulatedTablet{g}, std::invalid_argument);
     }
   }
-  EXPECT_THROW(SimulatedTablet{kit::TabletGeometry{}}, std::invalid_argument);
+  EXPECT_THROW(SimulatedTablet{kit::TabletBody{}}, std::invalid_argument);
 }
 
 TEST(SimulatedTabletConventions, EachLiftTiltsAsTheApplicationReadsItAndRestsOnTheOppositeSide) {
@@ -128,7 +128,7 @@ TEST(SimulatedTabletConventions, EachLiftTiltsAsTheApplicationReadsItAndRestsOnT
   auto sign = [](double v) { return v > 1e-12 ? 1 : v < -1e-12 ? -1 : 0; };
   for (const Case& c : cases) {
     SCOPED_TRACE(kit::tabletSideName(c.side));
-    SimulatedTablet tablet{device::tabletGeometry()};
+    SimulatedTablet tablet{device::tabletBody()};
     const TabletPose flat = tablet.pose();
     tablet.lift(c.side, k5deg, 0.5);
     const kit::MotionSample s = *tablet.sample(1);
@@ -154,19 +154,19 @@ TEST(SimulatedTabletConventions, EachLiftTiltsAsTheApplicationReadsItAndRestsOnT
 
 TEST(SimulatedTabletConventions, ASideRisesByTheBodysSizeAndACornerAlongTheDiagonal) {
   const double sin10 = std::sin(10 * kPi / 180);
-  SimulatedTablet right{device::tabletGeometry()};
+  SimulatedTablet right{device::tabletBody()};
   right.lift(TabletSide::Right, 10 * kPi / 180, 0.2);
   right.step(1);
   EXPECT_NEAR(at(right.pose(), {866.46f, -115}).z, 964.92 * sin10, 1e-3);
   EXPECT_NEAR(at(right.pose(), {866.46f, 1139}).z, 964.92 * sin10, 1e-3);
 
-  SimulatedTablet top{device::tabletGeometry()};
+  SimulatedTablet top{device::tabletBody()};
   top.lift(TabletSide::Top, 10 * kPi / 180, 0.2);
   top.step(1);
   EXPECT_NEAR(at(top.pose(), {-98.46f, -115}).z, 1254 * sin10, 1e-3);
   EXPECT_NEAR(top.reading().attitude.pitch, 10 * kPi / 180, 1e-12);
 
-  SimulatedTablet corner{device::tabletGeometry()};
+  SimulatedTablet corner{device::tabletBody()};
   corner.lift(TabletSide::TopLeft, 10 * kPi / 180, 0.2);
   corner.step(1);
   EXPECT_NEAR(at(corner.pose(), {-98.46f, -115}).z, std::hypot(964.92, 1254) * sin10, 1e-3);
@@ -177,7 +177,7 @@ TEST(SimulatedTabletConventions, ASideRisesByTheBodysSizeAndACornerAlongTheDiago
 }
 
 TEST(SimulatedTabletConventions, ACounterClockwiseTurnRaisesTheYawAndTheRateAboutZ) {
-  SimulatedTablet tablet{device::tabletGeometry()};
+  SimulatedTablet tablet{device::tabletBody()};
   tablet.turn(kPi / 2, 1);
   const kit::MotionSample during = *tablet.sample(0.5);
   EXPECT_GT(during.rotationRate.z, 0);
@@ -189,7 +189,7 @@ TEST(SimulatedTabletConventions, ACounterClockwiseTurnRaisesTheYawAndTheRateAbou
   EXPECT_NEAR(right.x - centre.x, 0, 1e-9);
   EXPECT_NEAR(right.y - centre.y, 384, 1e-9);
 
-  SimulatedTablet clockwise{device::tabletGeometry()};
+  SimulatedTablet clockwise{device::tabletBody()};
   clockwise.turn(-kPi / 2, 1);
   EXPECT_LT(clockwise.sample(0.5)->rotationRate.z, 0);
 }
@@ -203,7 +203,7 @@ TEST(SimulatedTabletMoves, ATurnCoversItsAngleExactlyAtItsLastFrameAndEasesInAnd
   };
   for (const Case c : {Case{kPi / 2, 120}, Case{-0.3, 37}, Case{2.5, 6}, Case{1e-3, 1}}) {
     SCOPED_TRACE(c.frames);
-    SimulatedTablet tablet{device::tabletGeometry()};
+    SimulatedTablet tablet{device::tabletBody()};
     const double seconds = c.frames * kFrame;
     tablet.turn(c.angle, seconds);
     const double ease = std::min(SimulatedTablet::kEaseSeconds, seconds / 2);
@@ -222,7 +222,7 @@ TEST(SimulatedTabletMoves, ATurnCoversItsAngleExactlyAtItsLastFrameAndEasesInAnd
 }
 
 TEST(SimulatedTabletMoves, APivotStaysWhereItIsOnTheTableThroughoutATurn) {
-  SimulatedTablet tablet{device::tabletGeometry()};
+  SimulatedTablet tablet{device::tabletBody()};
   tablet.lift(TabletSide::Right, k5deg, 0.25);
   tablet.turn(kPi / 4, 1);
   ASSERT_EQ(tablet.defaultPivot(), kBottomLeft);
@@ -233,7 +233,7 @@ TEST(SimulatedTabletMoves, APivotStaysWhereItIsOnTheTableThroughoutATurn) {
     ASSERT_TRUE(near(at(tablet.pose(), kBottomLeft), pivot, 1e-9)) << t;
   }
   // And so does a chosen one.
-  SimulatedTablet about{device::tabletGeometry()};
+  SimulatedTablet about{device::tabletBody()};
   about.turn(-1, 0.5, kit::Point{100, -40});
   const Vector3 chosen = at(about.pose(), {100, -40});
   about.step(0.2);
@@ -241,12 +241,12 @@ TEST(SimulatedTabletMoves, APivotStaysWhereItIsOnTheTableThroughoutATurn) {
 }
 
 TEST(SimulatedTabletMoves, ASlideMovesAlongTheTabletsOwnAxes) {
-  SimulatedTablet tablet{device::tabletGeometry()};
+  SimulatedTablet tablet{device::tabletBody()};
   tablet.turn(kPi / 2, 0.5);
   tablet.slide(100, 50, 0.5);  // right, then down the screen
   tablet.step(1);
   const Vector3 moved = tablet.pose().tablePointUnder(0, 0);
-  SimulatedTablet reference{device::tabletGeometry()};
+  SimulatedTablet reference{device::tabletBody()};
   reference.turn(kPi / 2, 0.5);
   reference.step(0.5);
   const Vector3 before = reference.pose().tablePointUnder(0, 0);
@@ -257,7 +257,7 @@ TEST(SimulatedTabletMoves, ASlideMovesAlongTheTabletsOwnAxes) {
 }
 
 TEST(SimulatedTabletMoves, LiftsNeedTheRestingSideOnTheTable) {
-  SimulatedTablet tablet{device::tabletGeometry()};
+  SimulatedTablet tablet{device::tabletBody()};
   tablet.lift(TabletSide::Right, k5deg, 0.5);
   const TabletPose lifted = tablet.finalPose();
   EXPECT_THROW(tablet.lift(TabletSide::Left, k5deg, 0.5), std::invalid_argument);
@@ -285,7 +285,7 @@ TEST(SimulatedTabletMoves, LiftsNeedTheRestingSideOnTheTable) {
 }
 
 TEST(SimulatedTabletMoves, ASteadyTurnEasesToItsRateAndToAStop) {
-  SimulatedTablet tablet{device::tabletGeometry()};
+  SimulatedTablet tablet{device::tabletBody()};
   tablet.turnAtRate(1);
   EXPECT_TRUE(std::isinf(tablet.movesEnd()));
   const kit::MotionSample steady = *tablet.sample(1);
@@ -304,7 +304,7 @@ TEST(SimulatedTabletMoves, ASteadyTurnEasesToItsRateAndToAStop) {
   EXPECT_DOUBLE_EQ(tablet.movesEnd(), 3 + SimulatedTablet::kEaseSeconds + 0.5);
 
   // One it cannot make leaves it turning.
-  SimulatedTablet lifted{device::tabletGeometry()};
+  SimulatedTablet lifted{device::tabletBody()};
   lifted.lift(TabletSide::Right, k5deg, 0.1);
   lifted.turnAtRate(1);
   EXPECT_THROW(lifted.lift(TabletSide::Left, k5deg, 0.5), std::invalid_argument);
@@ -335,7 +335,7 @@ struct SensorCase {
 class SensorAgreesWithTheBody : public ::testing::TestWithParam<SensorCase> {};
 
 TEST_P(SensorAgreesWithTheBody, AccelerometerAndGyro) {
-  SimulatedTablet tablet{device::tabletGeometry()};
+  SimulatedTablet tablet{device::tabletBody()};
   GetParam().moves(tablet);
   // Steps for the second and the first derivative. The moves' easings
   // begin and end on multiples of 0.05 s, where the acceleration has a
@@ -411,7 +411,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(SimulatedTabletSensor, ASteadyTurnPullsTheSensorTowardItsPivot) {
   for (const kit::Point pivot : {kCentre, kTopRight}) {
-    SimulatedTablet tablet{device::tabletGeometry()};
+    SimulatedTablet tablet{device::tabletBody()};
     tablet.turn(kPi / 2, 1, pivot);
     const kit::MotionSample s = *tablet.sample(0.5);  // between the easings
     const double omega = s.rotationRate.z;
@@ -443,7 +443,7 @@ TEST_F(TurnStart, TheReadingAtATurnsStartPointsTheApplicationToTheTrueCorner) {
     for (const double angle : {kPi / 2, -kPi / 2}) {
       SCOPED_TRACE(std::to_string(pivot.x) + "," + std::to_string(pivot.y) + " turning " +
                    std::to_string(angle));
-      SimulatedTablet tablet{device::tabletGeometry()};
+      SimulatedTablet tablet{device::tabletBody()};
       tablet.turn(angle, 1, pivot);
       // The first frame fast enough to start a turn (over 0.5 rad/s).
       kit::MotionSample s;

@@ -165,7 +165,7 @@ std::vector<TablePhoto> photosOnTable(const kit::View& layer, const kit::View& p
   return photos;
 }
 
-BirdsEyeView::BirdsEyeView(const kit::TabletGeometry& geometry) : geometry_(geometry) {
+BirdsEyeView::BirdsEyeView(const kit::TabletBody& geometry) : geometry_(geometry) {
   root_ = plainView({0, 0, kSide, kSide}, kTableColour);
   root_->setName("birdsEye");
   table_ = plainView({0, 0, 0, 0});
@@ -360,7 +360,7 @@ void BirdsEyeView::layTiles() {
 }
 
 void BirdsEyeView::update(const State& s) {
-  const kit::TabletGeometry& g = geometry_;
+  const kit::TabletBody& g = geometry_;
   const kit::Vector3 pivotAt = s.pose.tablePointUnder(s.pivot.x, s.pivot.y);
   follow(pivotAt.x, pivotAt.y, s.time);
   layTiles();
@@ -435,7 +435,7 @@ void BirdsEyeView::placeSlideMarks(const State& s) {
     return;
   }
   const kit::TabletPose& from = slide_->from;
-  const kit::TabletGeometry& g = geometry_;
+  const kit::TabletBody& g = geometry_;
   auto tableAt = [](const kit::TabletPose& pose, kit::Point p) {
     const kit::Vector3 t = pose.tablePointUnder(p.x, p.y);
     return kit::Point{static_cast<float>(t.x), static_cast<float>(t.y)};

@@ -126,7 +126,7 @@ class BirdsEyeView {
   static constexpr double kSlideMarkSeconds = 1.0;
   static constexpr double kSlideFadeSeconds = 0.6;
 
-  explicit BirdsEyeView(const kit::TabletGeometry& geometry);
+  explicit BirdsEyeView(const kit::TabletBody& geometry);
 
   // The tree to draw: kBirdsEyePoints square.
   const std::shared_ptr<kit::View>& root() const { return root_; }
@@ -224,7 +224,7 @@ class BirdsEyeView {
   void placeSlideMarks(const State& s);
   void makeLegend();
 
-  kit::TabletGeometry geometry_;
+  kit::TabletBody geometry_;
   std::shared_ptr<kit::View> root_;
   std::shared_ptr<kit::View> table_;  // in picture coordinates
   std::shared_ptr<kit::View> photosLayer_;  // in picture coordinates too

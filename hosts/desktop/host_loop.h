@@ -87,7 +87,7 @@ class HostLoop {
 
   kit::RealClock realClock_;
   SteppedClock clock_{realClock_};
-  kit::SimulatedTablet tablet_{device::tabletGeometry(), clock_.now()};
+  kit::SimulatedTablet tablet_{device::tabletBody(), clock_.now()};
   TabletKeyboard keys_{tablet_};
   SoundPlayer sounds_;
   MotionChoice motion_;

@@ -187,7 +187,7 @@ void TabletDriver::run(const TabletLine& line, Runner& runner, const std::string
 }
 
 IllusionFigures TabletDriver::illusion(const VitraneforiPadViewController& vc) const {
-  const kit::TabletGeometry& g = tablet_.geometry();
+  const kit::TabletBody& g = tablet_.geometry();
   return meter_.measure(*vc.outlets.stretcherView, tablet_.pose(), g.screenWidth, g.screenHeight);
 }
 

@@ -55,7 +55,7 @@ class TabletLineParser {
                              int line) const;
 
  private:
-  kit::SimulatedTablet tablet_{device::tabletGeometry()};
+  kit::SimulatedTablet tablet_{device::tabletBody()};
   bool anyTabletLine_ = false;
 };
 
@@ -76,7 +76,7 @@ class TabletDriver {
   void setNoise(const kit::TabletNoise& noise) { tablet_.setNoise(noise); }
 
  private:
-  kit::SimulatedTablet tablet_{device::tabletGeometry()};
+  kit::SimulatedTablet tablet_{device::tabletBody()};
   IllusionMeter meter_;
 };
 

@@ -90,7 +90,7 @@ class WebHost {
   std::string canvas_;
   kit::RealClock realClock_;
   desktop::SteppedClock clock_{realClock_, kMaxStep};
-  kit::SimulatedTablet tablet_{device::tabletGeometry(), clock_.now()};
+  kit::SimulatedTablet tablet_{device::tabletBody(), clock_.now()};
   desktop::TabletKeyboard keys_{tablet_};
   BrowserMotionReadings readings_;
   BrowserMotionSource motion_{readings_, tablet_, clock_.now()};
