@@ -10,7 +10,8 @@ constexpr const char* kAlbumName = "Vitrane";
 }  // namespace
 
 VitraneforiPadAppDelegate::VitraneforiPadAppDelegate(kit::Platform& platform)
-    : window(std::make_shared<kit::Window>(kit::Rect{0, 0, device::kScreenWidth, device::kScreenHeight})),
+    : window(std::make_shared<kit::Window>(
+          kit::Rect{0, 0, device::kScreenWidth, device::kScreenHeight})),
       viewController(std::make_shared<VitraneforiPadViewController>(platform)),
       platform_(platform) {}
 

@@ -38,11 +38,18 @@ struct ControllerOutlets {
   kit::ViewRef screenView, tapTrackerView, iPhoneInnardsView, rubMaskView;
   std::shared_ptr<kit::ImageView> prizeImageView, rubberImageView;
 
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("offsetView", s.offsetView);
     v("rotatingView", s.rotatingView);
     v("tableTopView", s.tableTopView);

@@ -14,7 +14,7 @@ inline constexpr double kBodyHeightInches = 9.5;
 // A corner pivot sits this far inside the body's corner, where its rounded
 // corner touches the table.
 inline constexpr double kCornerInsetInches = 0.2;
-inline constexpr int kScreenWidth = 768;   // points
+inline constexpr int kScreenWidth = 768;    // points
 inline constexpr int kScreenHeight = 1024;  // points
 inline constexpr int kPointsPerInch = 132;
 // The motion sensor's place under the glass, screen points.

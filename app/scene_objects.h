@@ -18,11 +18,18 @@ struct SceneObjects {
   std::shared_ptr<HelpPanelViewController> helpPanelController;
   std::shared_ptr<kit::PopoverController> helpPopover;
 
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("panWorldGesture", s.panWorldGesture);
     v("rotateWorldGesture", s.rotateWorldGesture);
     v("pinchWorldGesture", s.pinchWorldGesture);

@@ -31,7 +31,8 @@ VitraneforiPadViewController::~VitraneforiPadViewController() {
 kit::ViewRef VitraneforiPadViewController::loadView() {
   kit::InterfaceLoader loader;
   loader.registerClass("RubbedView", [] { return std::make_shared<RubbedView>(); });
-  loader.setImageProvider([this](const std::string& name) { return platform_.bundle().imageNamed(name); });
+  loader.setImageProvider(
+      [this](const std::string& name) { return platform_.bundle().imageNamed(name); });
   const auto path = platform_.bundle().pathForResource(kMainInterfaceFile);
   if (!path)
     throw LaunchError(std::string("the main interface file ") + kMainInterfaceFile +

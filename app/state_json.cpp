@@ -22,8 +22,7 @@ json toJson(const std::string& s) { return s.empty() ? json(nullptr) : json(s); 
 json toJson(const kit::ImageRef& image) {
   if (!image) return nullptr;
   const kit::Size s = image->size();
-  return {{"size", toJson(s)},
-          {"orientation", static_cast<int>(image->orientation())}};
+  return {{"size", toJson(s)}, {"orientation", static_cast<int>(image->orientation())}};
 }
 
 json toJson(const kit::DeviceMotionRef& m) {
@@ -31,8 +30,8 @@ json toJson(const kit::DeviceMotionRef& m) {
   return {{"yaw", m->attitude().yaw},
           {"pitch", m->attitude().pitch},
           {"roll", m->attitude().roll},
-          {"rotationRate", json::array({m->rotationRate().x, m->rotationRate().y,
-                                        m->rotationRate().z})},
+          {"rotationRate",
+           json::array({m->rotationRate().x, m->rotationRate().y, m->rotationRate().z})},
           {"gravity", json::array({m->gravity().x, m->gravity().y, m->gravity().z})},
           {"timestamp", m->timestamp()}};
 }
@@ -43,16 +42,14 @@ json toJson(const std::shared_ptr<const kit::Acceleration>& a) {
 }
 
 template <class G>
-  requires std::is_base_of_v<kit::GestureRecognizer, G>
-json toJson(const std::shared_ptr<G>& g) {
+requires std::is_base_of_v<kit::GestureRecognizer, G> json toJson(const std::shared_ptr<G>& g) {
   if (!g) return nullptr;
   return {{"kind", g->kind()}, {"state", kit::gestureStateName(g->state())}};
 }
 
 json toJson(const std::shared_ptr<kit::PopoverController>& p) {
   if (!p) return nullptr;
-  return {{"presented", p->isPresented()},
-          {"contentSize", toJson(p->contentSize())}};
+  return {{"presented", p->isPresented()}, {"contentSize", toJson(p->contentSize())}};
 }
 
 json toJson(const kit::MotionManager* m) {
@@ -94,15 +91,14 @@ nlohmann::json VitraneforiPadViewController::stateJson() const {
   if (flatPivotMode == FlatPivotMode::Estimate) {
     static constexpr const char* kPhases[] = {"waiting", "ready", "turning"};
     const PivotEstimate& e = flatPivot.latest;
-    state["flatPivot"] = {
-        {"mode", flatPivotModeName(flatPivotMode)},
-        {"phase", kPhases[static_cast<int>(flatPivot.phase)]},
-        {"adopted", flatPivot.adopted},
-        {"best", toJson(flatPivot.best)},
-        {"estimate", e.known ? toJson(e.pivot) : json(nullptr)},
-        {"uncertainty", e.known ? json(e.uncertainty) : json(nullptr)},
-        {"gyroBias", flatPivot.noise.gyroBias()},
-        {"lastCorrection", flatPivot.lastCorrection}};
+    state["flatPivot"] = {{"mode", flatPivotModeName(flatPivotMode)},
+                          {"phase", kPhases[static_cast<int>(flatPivot.phase)]},
+                          {"adopted", flatPivot.adopted},
+                          {"best", toJson(flatPivot.best)},
+                          {"estimate", e.known ? toJson(e.pivot) : json(nullptr)},
+                          {"uncertainty", e.known ? json(e.uncertainty) : json(nullptr)},
+                          {"gyroBias", flatPivot.noise.gyroBias()},
+                          {"lastCorrection", flatPivot.lastCorrection}};
   }
 
   return state;

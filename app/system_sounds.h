@@ -11,11 +11,18 @@ struct SystemSounds {
   kit::SystemSoundID transitSoundFileObject = 0, newEnvironmentSoundFileObject = 0,
                      brakeSoundFileObject = 0;
 
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("transitSoundFileURLRef", s.transitSoundFileURLRef);
     v("newEnvironmentSoundFileURLRef", s.newEnvironmentSoundFileURLRef);
     v("brakeSoundFileURLRef", s.brakeSoundFileURLRef);

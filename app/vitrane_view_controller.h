@@ -177,11 +177,11 @@ class VitraneforiPadViewController : public kit::ViewController,
   // about the point the sensors find; Centre (the default) leaves the pivot
   // to the rules of the turn and the tilt.
   FlatPivotMode flatPivotMode = FlatPivotMode::Centre;
-  FlatPivotTracker flatPivot;    // the flat turn's pivot as the sensors tell it (geometry/)
-  WorldZoom zoom;                // the world's finger zoom (world/)
-  TileField tiles;               // the tile field's repeat (world/)
-  WanderingPhotos photos;        // the photos on the table (photos/)
-  FakeHomeScreen fakeScreen;     // the fake home screen rubbed away (fakescreen/)
+  FlatPivotTracker flatPivot;  // the flat turn's pivot as the sensors tell it (geometry/)
+  WorldZoom zoom;              // the world's finger zoom (world/)
+  TileField tiles;             // the tile field's repeat (world/)
+  WanderingPhotos photos;      // the photos on the table (photos/)
+  FakeHomeScreen fakeScreen;   // the fake home screen rubbed away (fakescreen/)
 
  protected:
   kit::ViewRef loadView() override;

@@ -116,7 +116,9 @@ void CairoReference::draw(const render::DrawList& list) {
         impl_->path(c.quad);
         cairo_clip(cr);
         break;
-      case render::DrawCommand::Kind::PopClip: cairo_restore(cr); break;
+      case render::DrawCommand::Kind::PopClip:
+        cairo_restore(cr);
+        break;
       case render::DrawCommand::Kind::Quad:
         if (c.quad.source == render::QuadSource::Solid) {
           cairo_set_source_rgba(cr, c.quad.color.r, c.quad.color.g, c.quad.color.b, c.quad.color.a);
@@ -124,7 +126,8 @@ void CairoReference::draw(const render::DrawList& list) {
           cairo_fill(cr);
         } else if (c.quad.source == render::QuadSource::Bitmap && c.quad.bitmap && *c.quad.bitmap) {
           impl_->picture(c.quad);
-        } else if (c.quad.source == render::QuadSource::MirroredTiles && c.quad.bitmap && *c.quad.bitmap) {
+        } else if (c.quad.source == render::QuadSource::MirroredTiles && c.quad.bitmap &&
+                   *c.quad.bitmap) {
           // Tile by tile, those over the surface only, as the field was drawn
           // before it was one quad.
           const double w = cairo_image_surface_get_width(impl_->target);
@@ -132,7 +135,8 @@ void CairoReference::draw(const render::DrawList& list) {
           render::forEachMirroredTile(c.quad, [&](const render::Quad& tile) {
             float x0 = tile.corners[0].x, y0 = tile.corners[0].y, x1 = x0, y1 = y0;
             for (const kit::Point& p : tile.corners) {
-              x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x), y1 = std::max(y1, p.y);
+              x0 = std::min(x0, p.x), y0 = std::min(y0, p.y), x1 = std::max(x1, p.x),
+              y1 = std::max(y1, p.y);
             }
             if (x0 < w && x1 > 0 && y0 < h && y1 > 0) impl_->picture(tile);
           });
@@ -151,12 +155,15 @@ kit::Bitmap CairoReference::pixels() const {
   const unsigned char* data = cairo_image_surface_get_data(s);
   kit::Bitmap out = kit::Bitmap::make(w, h, kit::PixelFormat::RGBA8);
   for (int y = 0; y < h; ++y) {
-    const auto* in = reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(stride) * y);
+    const auto* in =
+        reinterpret_cast<const std::uint32_t*>(data + static_cast<std::ptrdiff_t>(stride) * y);
     std::uint8_t* o = out.row(y);
     for (int x = 0; x < w; ++x) {
       const std::uint32_t p = in[x];
       const std::uint32_t a = p >> 24;
-      auto un = [a](std::uint32_t v) { return static_cast<std::uint8_t>(a ? std::min(255u, (v * 255 + a / 2) / a) : 0); };
+      auto un = [a](std::uint32_t v) {
+        return static_cast<std::uint8_t>(a ? std::min(255u, (v * 255 + a / 2) / a) : 0);
+      };
       o[x * 4] = un((p >> 16) & 255);
       o[x * 4 + 1] = un((p >> 8) & 255);
       o[x * 4 + 2] = un(p & 255);

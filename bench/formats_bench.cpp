@@ -31,7 +31,8 @@ kit::Bitmap cameraLikePicture() {
 
 heif_error appendTo(heif_context*, const void* data, std::size_t size, void* userdata) {
   auto* out = static_cast<std::vector<std::uint8_t>*>(userdata);
-  out->insert(out->end(), static_cast<const std::uint8_t*>(data), static_cast<const std::uint8_t*>(data) + size);
+  out->insert(out->end(), static_cast<const std::uint8_t*>(data),
+              static_cast<const std::uint8_t*>(data) + size);
   return heif_error{heif_error_Ok, heif_suberror_Unspecified, "ok"};
 }
 
@@ -50,7 +51,8 @@ struct Files {
     heif_init(nullptr);
     heif_context* ctx = heif_context_alloc();
     heif_encoder* encoder = nullptr;
-    if (heif_context_get_encoder_for_format(ctx, heif_compression_HEVC, &encoder).code == heif_error_Ok) {
+    if (heif_context_get_encoder_for_format(ctx, heif_compression_HEVC, &encoder).code ==
+        heif_error_Ok) {
       heif_encoder_set_lossy_quality(encoder, 88);
       heif_encoder_set_parameter(encoder, "preset", "ultrafast");
       heif_image* image = nullptr;
@@ -98,12 +100,27 @@ void decodeDisplaySized(benchmark::State& state, const std::vector<std::uint8_t>
   state.counters["file_MB"] = static_cast<double>(bytes.size()) / 1e6;
 }
 
-void BM_DecodeDisplaySized12MP_JPEG(benchmark::State& state) { decodeDisplaySized(state, files().jpeg); }
-void BM_DecodeDisplaySized12MP_WebP(benchmark::State& state) { decodeDisplaySized(state, files().webp); }
-void BM_DecodeDisplaySized12MP_HEIC(benchmark::State& state) { decodeDisplaySized(state, files().heic); }
+void BM_DecodeDisplaySized12MP_JPEG(benchmark::State& state) {
+  decodeDisplaySized(state, files().jpeg);
+}
+void BM_DecodeDisplaySized12MP_WebP(benchmark::State& state) {
+  decodeDisplaySized(state, files().webp);
+}
+void BM_DecodeDisplaySized12MP_HEIC(benchmark::State& state) {
+  decodeDisplaySized(state, files().heic);
+}
 
-BENCHMARK(BM_DecodeDisplaySized12MP_JPEG)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(BM_DecodeDisplaySized12MP_WebP)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
-BENCHMARK(BM_DecodeDisplaySized12MP_HEIC)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(5);
+BENCHMARK(BM_DecodeDisplaySized12MP_JPEG)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK(BM_DecodeDisplaySized12MP_WebP)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
+BENCHMARK(BM_DecodeDisplaySized12MP_HEIC)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(5);
 
 }  // namespace

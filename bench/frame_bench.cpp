@@ -35,8 +35,8 @@ void BM_Frame(benchmark::State& state) {
   headless::Runner& runner = app.runner();
   VitraneforiPadViewController& controller = app.controller();
   kit::Accelerometer& accelerometer = app.platform().accelerometer();
-  const auto sample = std::make_shared<const kit::Acceleration>(
-      kit::Acceleration{0, 0, -1, runner.clock().now()});
+  const auto sample =
+      std::make_shared<const kit::Acceleration>(kit::Acceleration{0, 0, -1, runner.clock().now()});
 
   double yaw = runner.motion().current.attitude.yaw;
   for (auto _ : state) {

@@ -44,9 +44,11 @@ class PhotoFolder {
         }
       }
       const std::vector<std::uint8_t> bytes = kit::encodeJpeg(picture, 88).valueOr({});
-      const std::string path = (root_ / "Camera" / ("IMG_" + std::to_string(1000 + i) + ".jpg")).string();
-      std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                  static_cast<std::streamsize>(bytes.size()));
+      const std::string path =
+          (root_ / "Camera" / ("IMG_" + std::to_string(1000 + i) + ".jpg")).string();
+      std::ofstream(path, std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()),
+                 static_cast<std::streamsize>(bytes.size()));
       files_.push_back(path);
     }
   }
@@ -96,20 +98,23 @@ kit::Bitmap scaledDown(const kit::Bitmap& source, int width, int height) {
     std::fill(sum.begin(), sum.end(), 0);
     std::fill(count.begin(), count.end(), 0);
     const int y0 = static_cast<int>(static_cast<long long>(y) * source.height / height);
-    const int y1 = std::max(y0 + 1, static_cast<int>(static_cast<long long>(y + 1) * source.height / height));
+    const int y1 =
+        std::max(y0 + 1, static_cast<int>(static_cast<long long>(y + 1) * source.height / height));
     for (int sy = y0; sy < y1; ++sy) {
       const std::uint8_t* in = source.row(sy);
       for (int sx = 0; sx < source.width; ++sx) {
         const int x = static_cast<int>(static_cast<long long>(sx) * width / source.width);
-        for (int c = 0; c < channels; ++c) sum[static_cast<std::size_t>(x) * channels + c] += in[sx * channels + c];
+        for (int c = 0; c < channels; ++c)
+          sum[static_cast<std::size_t>(x) * channels + c] += in[sx * channels + c];
         ++count[static_cast<std::size_t>(x)];
       }
     }
     std::uint8_t* o = out.row(y);
     for (int x = 0; x < width; ++x)
       for (int c = 0; c < channels; ++c)
-        o[x * channels + c] = static_cast<std::uint8_t>(sum[static_cast<std::size_t>(x) * channels + c] /
-                                                        std::max<std::uint32_t>(1, count[static_cast<std::size_t>(x)]));
+        o[x * channels + c] = static_cast<std::uint8_t>(
+            sum[static_cast<std::size_t>(x) * channels + c] /
+            std::max<std::uint32_t>(1, count[static_cast<std::size_t>(x)]));
   }
   return out;
 }
@@ -137,7 +142,10 @@ void BM_PlaceTenPhotosFullSizeReference(benchmark::State& state) {
     benchmark::DoNotOptimize(pixels);
   }
 }
-BENCHMARK(BM_PlaceTenPhotosFullSizeReference)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_PlaceTenPhotosFullSizeReference)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(3);
 
 // One frame's motion step for ten drifting, spinning photos.
 void BM_MovingImagesFrame(benchmark::State& state) {

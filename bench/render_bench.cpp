@@ -51,7 +51,13 @@ namespace {
 constexpr int kWidth = 768;
 constexpr int kHeight = 1024;
 
-enum Scene : int { kLaunch, kSmallTiles, kTurnedZoomedOut, kSmallTilesTurnedZoomedOut, kLargestField };
+enum Scene : int {
+  kLaunch,
+  kSmallTiles,
+  kTurnedZoomedOut,
+  kSmallTilesTurnedZoomedOut,
+  kLargestField
+};
 
 const char* sceneName(int scene) {
   static const char* const kNames[] = {"launch", "small-tiles", "turned-zoomed-out",
@@ -80,10 +86,12 @@ class SceneApp {
     runner_.launch();
     kit::setLogSink([](const std::string&) {});
     VitraneforiPadViewController& c = *runner_.controller();
-    if (scene == kSmallTiles || scene == kSmallTilesTurnedZoomedOut) c.updateTilePatch(madeTablePicture());
+    if (scene == kSmallTiles || scene == kSmallTilesTurnedZoomedOut)
+      c.updateTilePatch(madeTablePicture());
     // The smallest picture the table takes makes the largest field.
     if (scene == kLargestField) c.updateTilePatch(madeTablePicture(26));
-    if (scene == kTurnedZoomedOut || scene == kSmallTilesTurnedZoomedOut || scene == kLargestField) {
+    if (scene == kTurnedZoomedOut || scene == kSmallTilesTurnedZoomedOut ||
+        scene == kLargestField) {
       runner_.motion().current.attitude.yaw = std::numbers::pi / 2 + std::numbers::pi / 6;
       const float zoom = scene == kLargestField ? 1 / 6.0f : 0.25f;
       c.outlets.telescoperView->setTransform(kit::AffineTransform::makeScale(zoom, zoom));
@@ -190,11 +198,12 @@ void BM_DrawFinished(benchmark::State& state) {
     gl.compositor->draw(app.window(), s);
     glFinish();
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   glFrameSeconds()[scene].push_back(seconds / static_cast<double>(state.iterations()));
   reportFrame(state, gl.compositor->lastFrameStats());
-  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                             benchmark::Counter::kIsRate);
+  state.counters["fps"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   maybeSaveFrame(gl.context->readPixels(), scene, "gl");
 }
 
@@ -249,10 +258,11 @@ void BM_CairoReference(benchmark::State& state) {
     render::buildDrawList(app.window(), s, list);
     cairo.draw(list);
   }
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
-                         static_cast<double>(state.iterations());
-  state.counters["fps"] = benchmark::Counter(static_cast<double>(state.iterations()),
-                                             benchmark::Counter::kIsRate);
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() /
+      static_cast<double>(state.iterations());
+  state.counters["fps"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
   state.counters["quads"] = list.quads;
   // Against the median of the compositor's runs of the same scene so far.
   std::vector<double> gl = glFrameSeconds()[scene];
@@ -265,7 +275,8 @@ void BM_CairoReference(benchmark::State& state) {
 #endif
 
 void scenes(benchmark::internal::Benchmark* b) {
-  for (int scene : {kLaunch, kSmallTiles, kTurnedZoomedOut, kSmallTilesTurnedZoomedOut, kLargestField})
+  for (int scene :
+       {kLaunch, kSmallTiles, kTurnedZoomedOut, kSmallTilesTurnedZoomedOut, kLargestField})
     b->Arg(scene);
   b->ArgName("scene")->Unit(benchmark::kMillisecond);
 }

@@ -68,7 +68,8 @@ void BM_RubEvent(benchmark::State& state) {
   const std::uint64_t before = masks.uploadedSamples();
   for (auto _ : state) benchmark::DoNotOptimize(masks.textureFor(app.rub()));
   state.counters["samples_uploaded_per_event"] =
-      static_cast<double>(masks.uploadedSamples() - before) / static_cast<double>(state.iterations());
+      static_cast<double>(masks.uploadedSamples() - before) /
+      static_cast<double>(state.iterations());
   if (app.fake().isHidden()) state.SkipWithError("the fake screen vanished while rubbing");
 }
 BENCHMARK(BM_RubEvent)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);

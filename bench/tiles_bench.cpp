@@ -14,7 +14,8 @@ namespace {
 constexpr const char* kDefaultTexture = "WoodGrain1200x900.jpg";
 
 kit::ImageRef solidImage(int width, int height) {
-  auto bitmap = std::make_shared<kit::Bitmap>(kit::Bitmap::make(width, height, kit::PixelFormat::RGBA8));
+  auto bitmap =
+      std::make_shared<kit::Bitmap>(kit::Bitmap::make(width, height, kit::PixelFormat::RGBA8));
   for (std::size_t i = 0; i < bitmap->pixels.size(); ++i)
     bitmap->pixels[i] = static_cast<std::uint8_t>(i * 7);
   return std::make_shared<kit::Image>(std::move(bitmap));

@@ -31,12 +31,12 @@ kit::ImagePickerServices& CameraViewController::pickerServices() const {
   return vitraneController_->platform().imagePickers();
 }
 
-bool CameraViewController::startCameraControllerFromViewController(kit::ViewController* presenter,
-                                                                   kit::ImagePickerDelegate* delegate) {
+bool CameraViewController::startCameraControllerFromViewController(
+    kit::ViewController* presenter, kit::ImagePickerDelegate* delegate) {
   if (!delegate || !presenter || !vitraneController_) return false;
   kit::ImagePickerServices& services = pickerServices();
-  const auto source =
-      pickFromLibrary ? kit::ImagePickerSourceType::PhotoLibrary : kit::ImagePickerSourceType::Camera;
+  const auto source = pickFromLibrary ? kit::ImagePickerSourceType::PhotoLibrary
+                                      : kit::ImagePickerSourceType::Camera;
   if (!kit::ImagePickerController::isSourceTypeAvailable(services, source)) return false;
 
   auto picker = std::make_shared<kit::ImagePickerController>(services);
@@ -48,7 +48,9 @@ bool CameraViewController::startCameraControllerFromViewController(kit::ViewCont
   if (pickFromLibrary) {
     picker->setAllowsEditing(cropPhoto);
     popover = std::make_shared<kit::PopoverController>(picker);
-    popover->onDismissedByUser = [this](kit::PopoverController& p) { popoverControllerDidDismissPopover(p); };
+    popover->onDismissedByUser = [this](kit::PopoverController& p) {
+      popoverControllerDidDismissPopover(p);
+    };
     popover->presentFromRect(kLibraryPopoverSource, presenter->view().get());
     popover->setContentSize(cropPhoto ? kCropPopoverSize : kWholePhotoPopoverSize);
     return true;
@@ -69,7 +71,8 @@ void CameraViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
            crop.size.width, crop.size.height);
   kit::log("Captured image %@", info);
 
-  if (edited && (edited->size().width > kLargestEditedSide || edited->size().height > kLargestEditedSide))
+  if (edited &&
+      (edited->size().width > kLargestEditedSide || edited->size().height > kLargestEditedSide))
     kit::log("Edited image Too Big!");
 
   const kit::ImageRef chosen = pickFromLibrary && edited ? edited : original;
@@ -83,7 +86,8 @@ void CameraViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
   // the table stays as it is, and nothing is saved.
   if (!isUsable(chosen)) {
     const kit::Size s = chosen ? chosen->size() : kit::Size{};
-    kit::log("The picked image is empty (%1.0f by %1.0f); the table stays as it is", s.width, s.height);
+    kit::log("The picked image is empty (%1.0f by %1.0f); the table stays as it is", s.width,
+             s.height);
     givePickerUp(picker);
     return;
   }
@@ -95,10 +99,12 @@ void CameraViewController::imagePickerControllerDidFinishPickingMediaWithInfo(
   if (!pickFromLibrary) {
     const nlohmann::json& metadata = info.mediaMetadata;
     const bool hasExif = metadata.is_object() && metadata.contains(kExifKey);
-    kit::log("new photo's EXIF metadata is %@", hasExif ? metadata.at(kExifKey).dump() : std::string("(null)"));
+    kit::log("new photo's EXIF metadata is %@",
+             hasExif ? metadata.at(kExifKey).dump() : std::string("(null)"));
   }
 
-  kit::log("image orientation: %@", capturedOrientationName(static_cast<int>(chosen->orientation())));
+  kit::log("image orientation: %@",
+           capturedOrientationName(static_cast<int>(chosen->orientation())));
 
   givePickerUp(picker);
 }
@@ -116,7 +122,8 @@ void CameraViewController::imagePickerControllerDidCancel(kit::ImagePickerContro
 
 void CameraViewController::givePickerUp(kit::ImagePickerController& picker) {
   // A picker in a popover has no parent: nothing to dismiss here.
-  if (kit::ViewController* parent = picker.parentViewController()) parent->dismissModalViewControllerAnimated(true);
+  if (kit::ViewController* parent = picker.parentViewController())
+    parent->dismissModalViewControllerAnimated(true);
   if (picker_.get() == &picker) picker_.reset();
 }
 

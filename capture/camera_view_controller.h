@@ -23,8 +23,8 @@ class CameraViewController : public kit::ViewController, public kit::ImagePicker
   bool startCameraControllerFromViewController(kit::ViewController* presenter,
                                                kit::ImagePickerDelegate* delegate);
 
-  void imagePickerControllerDidFinishPickingMediaWithInfo(kit::ImagePickerController& picker,
-                                                          const kit::ImagePickerInfo& info) override;
+  void imagePickerControllerDidFinishPickingMediaWithInfo(
+      kit::ImagePickerController& picker, const kit::ImagePickerInfo& info) override;
   void imagePickerControllerDidCancel(kit::ImagePickerController& picker) override;
   // The user touched outside the library popover.
   void popoverControllerDidDismissPopover(kit::PopoverController& popover);

@@ -8,11 +8,18 @@ struct FakeHomeScreen {
   kit::ImageRef rubbingMaskImage, iPhoneDesktopImage;
   bool rubbingLayerVisible = false;
 
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("rubbingMaskImage", s.rubbingMaskImage);
     v("iPhoneDesktopImage", s.iPhoneDesktopImage);
     v("rubbingLayerVisible", s.rubbingLayerVisible);

@@ -7,7 +7,7 @@
 #include "kit/log.h"
 
 namespace {
-constexpr double kBrushHalfSize = 50;        // points, for one finger; two or more double it
+constexpr double kBrushHalfSize = 50;  // points, for one finger; two or more double it
 constexpr int kWidestBrushFingers = 2;
 constexpr float kStatusBarStrip = 20;        // points from the top of the screen
 constexpr double kUncoveredFraction = 0.75;  // of the picture's area, for the screen to go
@@ -20,7 +20,9 @@ void RubbedView::updateRubbingImages(kit::ImageRef revealed, kit::ImageRef brush
   brushImage_ = std::move(brush);
 }
 
-kit::Size RubbedView::pictureSize() const { return revealedImage_ ? revealedImage_->size() : kit::Size{}; }
+kit::Size RubbedView::pictureSize() const {
+  return revealedImage_ ? revealedImage_->size() : kit::Size{};
+}
 
 void RubbedView::setupRubbing() {
   begunRub = false;
@@ -34,9 +36,11 @@ void RubbedView::setupRubbing() {
   alphaContext_->setBlendMode(kit::BlendMode::PlusDarker);
 
   if (panGesture_) return;
-  auto pan = std::make_shared<kit::PanGestureRecognizer>([this](kit::GestureRecognizer& g) { rubPan(g); });
+  auto pan =
+      std::make_shared<kit::PanGestureRecognizer>([this](kit::GestureRecognizer& g) { rubPan(g); });
   pan->maximumNumberOfTouches = kMostRubbingFingers;
-  auto tap = std::make_shared<kit::TapGestureRecognizer>([this](kit::GestureRecognizer& g) { rubTap(g); });
+  auto tap =
+      std::make_shared<kit::TapGestureRecognizer>([this](kit::GestureRecognizer& g) { rubTap(g); });
   auto press = std::make_shared<kit::LongPressGestureRecognizer>(
       [this](kit::GestureRecognizer& g) { veryLongPressMenu(g); });
   press->minimumPressDuration = kVeryLongPressSeconds;
@@ -54,7 +58,8 @@ void RubbedView::stamp(const kit::Rect& rect) {
 
 void RubbedView::hideStatusBar() {
   if (vitraneController_)
-    vitraneController_->platform().application().setStatusBarHidden(true, kit::StatusBarAnimation::Fade);
+    vitraneController_->platform().application().setStatusBarHidden(true,
+                                                                    kit::StatusBarAnimation::Fade);
 }
 
 void RubbedView::growRect(kit::Point p) {
@@ -63,8 +68,8 @@ void RubbedView::growRect(kit::Point p) {
   const double newY = std::min(y, static_cast<double>(p.y));
   const double right = std::max(x + rubbedRect.size.width, static_cast<double>(p.x));
   const double bottom = std::max(y + rubbedRect.size.height, static_cast<double>(p.y));
-  rubbedRect = kit::Rect(static_cast<float>(newX), static_cast<float>(newY), static_cast<float>(right - newX),
-                         static_cast<float>(bottom - newY));
+  rubbedRect = kit::Rect(static_cast<float>(newX), static_cast<float>(newY),
+                         static_cast<float>(right - newX), static_cast<float>(bottom - newY));
 }
 
 void RubbedView::rubPan(kit::GestureRecognizer& g) {
@@ -104,8 +109,8 @@ void RubbedView::rubPan(kit::GestureRecognizer& g) {
                       static_cast<float>(std::max(static_cast<double>(dx), 2 * d)),
                       static_cast<float>(std::max(static_cast<double>(dy), 2 * d))));
     } else {
-      stamp(kit::Rect(static_cast<float>(p.x - d), static_cast<float>(p.y - d), static_cast<float>(2 * d),
-                      static_cast<float>(2 * d)));
+      stamp(kit::Rect(static_cast<float>(p.x - d), static_cast<float>(p.y - d),
+                      static_cast<float>(2 * d), static_cast<float>(2 * d)));
     }
     setNeedsDisplay();
 

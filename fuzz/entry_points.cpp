@@ -34,32 +34,58 @@ void scenarioInput(const std::uint8_t* data, std::size_t size) {
 
 void interfaceInput(const std::uint8_t* data, std::size_t size) {
   // Every outlet either interface file connects, each taking any view.
-  static const char* const kOutlets[] = {
-      "bigDisplay", "bottomEdge", "cropLibraryTileButton", "deviceShadowView",
-      "iPhoneDesktopView", "iPhoneInnardsView", "insideBottomLeft", "insideBottomRight",
-      "insideTopLeft", "insideTopRight", "instructionsView", "leftEdge", "offsetView",
-      "photosLayerView", "prizeImageView", "pushpinImageView", "rateAppButton", "rightEdge",
-      "rotatingView", "rubMaskView", "rubberImageView", "screenView", "seamlessTiles",
-      "showFakeScreenButton", "stretcherView", "tableBoundaryView", "tableTopView",
-      "takePhotoButton", "tapTrackerView", "telescoperView", "topEdge", "usePhotoLibraryButton",
-      "visitQuillfenButton", "waitSpinner", "wanderIntoPhotosButton"};
-  static const char* const kActions[] = {"cropLibraryTile", "showFakeScreen", "takeCameraPhoto",
-                                         "useLibraryPhoto", "visitAppStoreListing",
-                                         "visitWebSite", "wanderInPhotos"};
+  static const char* const kOutlets[] = {"bigDisplay",
+                                         "bottomEdge",
+                                         "cropLibraryTileButton",
+                                         "deviceShadowView",
+                                         "iPhoneDesktopView",
+                                         "iPhoneInnardsView",
+                                         "insideBottomLeft",
+                                         "insideBottomRight",
+                                         "insideTopLeft",
+                                         "insideTopRight",
+                                         "instructionsView",
+                                         "leftEdge",
+                                         "offsetView",
+                                         "photosLayerView",
+                                         "prizeImageView",
+                                         "pushpinImageView",
+                                         "rateAppButton",
+                                         "rightEdge",
+                                         "rotatingView",
+                                         "rubMaskView",
+                                         "rubberImageView",
+                                         "screenView",
+                                         "seamlessTiles",
+                                         "showFakeScreenButton",
+                                         "stretcherView",
+                                         "tableBoundaryView",
+                                         "tableTopView",
+                                         "takePhotoButton",
+                                         "tapTrackerView",
+                                         "telescoperView",
+                                         "topEdge",
+                                         "usePhotoLibraryButton",
+                                         "visitQuillfenButton",
+                                         "waitSpinner",
+                                         "wanderIntoPhotosButton"};
+  static const char* const kActions[] = {
+      "cropLibraryTile",      "showFakeScreen", "takeCameraPhoto", "useLibraryPhoto",
+      "visitAppStoreListing", "visitWebSite",   "wanderInPhotos"};
   static const auto loader = [] {
     auto l = std::make_unique<kit::InterfaceLoader>();
     l->registerClass("RubbedView", [] { return std::make_shared<RubbedView>(); });
     auto bitmap = std::make_shared<kit::Bitmap>(kit::Bitmap::make(2, 3, kit::PixelFormat::RGBA8));
     auto image = std::make_shared<const kit::Image>(bitmap);
-    l->setImageProvider([image](const std::string& name) {
-      return name.size() % 2 ? image : kit::ImageRef();
-    });
+    l->setImageProvider(
+        [image](const std::string& name) { return name.size() % 2 ? image : kit::ImageRef(); });
     return l;
   }();
 
   std::vector<kit::ViewRef> slots(std::size(kOutlets));
   std::vector<kit::OutletBinding> outlets;
-  for (std::size_t i = 0; i < slots.size(); ++i) outlets.push_back(kit::bindOutlet(kOutlets[i], slots[i]));
+  for (std::size_t i = 0; i < slots.size(); ++i)
+    outlets.push_back(kit::bindOutlet(kOutlets[i], slots[i]));
   const kit::ActionResolver actions = [](const std::string& name) -> kit::Button::Action {
     for (const char* known : kActions)
       if (name == known) return [](kit::View*) {};
@@ -84,7 +110,8 @@ void imageInput(const std::uint8_t* data, std::size_t size) {
     const std::uint8_t pick = data[0];
     ++data;
     --size;
-    static const kit::Size kFits[] = {{0, 0}, {64, 64}, {1, 1}, {100, 0}, {0, 37}, {3, 5000}, {-1, 8}, {512, 384}};
+    static const kit::Size kFits[] = {{0, 0},  {64, 64},  {1, 1},  {100, 0},
+                                      {0, 37}, {3, 5000}, {-1, 8}, {512, 384}};
     options.fitWithin = kFits[pick & 7];
     options.applyOrientationToPixels = (pick & 8) != 0;
   }

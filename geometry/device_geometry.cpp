@@ -132,8 +132,7 @@ void VitraneforiPadViewController::toggleCornersFrom(kit::GestureRecognizer& sen
 }
 
 kit::Point VitraneforiPadViewController::cornerFromQuadrant(double xAcceleration,
-                                                            double yAcceleration,
-                                                            double turnRate) {
+                                                            double yAcceleration, double turnRate) {
   geometry.flatAnchorValid = true;
   // Read the signs in the sense of the turn: a clockwise turn as it comes,
   // a counter-clockwise one (or none) mirrored.

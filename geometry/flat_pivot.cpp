@@ -58,7 +58,8 @@ Vec operator-(kit::Point a, kit::Point b) { return {double(a.x) - b.x, double(a.
 Vec unrotate(const kit::AffineTransform& t, Vec v) {
   const double det = double(t.a) * t.d - double(t.b) * t.c;
   if (det == 0 || !std::isfinite(det)) return v;
-  return {(double(t.d) * v.x - double(t.c) * v.y) / det, (double(t.a) * v.y - double(t.b) * v.x) / det};
+  return {(double(t.d) * v.x - double(t.c) * v.y) / det,
+          (double(t.a) * v.y - double(t.b) * v.x) / det};
 }
 
 double length(Vec v) { return std::hypot(v.x, v.y); }
@@ -133,25 +134,29 @@ void VitraneforiPadViewController::reportFlatStretch(const PivotVerdict& verdict
       kit::log("Flat turn pivot refused: the readings were not finite numbers; the pivot stays");
       break;
     case Kind::TooFar:
-      kit::log("Flat turn pivot refused: %1.1f points from the sensor is beyond the table (%1.0f); "
-               "the pivot stays",
-               fp.latest.radius, verdict.limit);
+      kit::log(
+          "Flat turn pivot refused: %1.1f points from the sensor is beyond the table (%1.0f); "
+          "the pivot stays",
+          fp.latest.radius, verdict.limit);
       break;
     case Kind::TooNear:
-      kit::log("Flat turn pivot refused: %1.1f points from the sensor is less than a finger's width "
-               "(%1.1f); the pivot stays",
-               fp.latest.radius, verdict.limit);
+      kit::log(
+          "Flat turn pivot refused: %1.1f points from the sensor is less than a finger's width "
+          "(%1.1f); the pivot stays",
+          fp.latest.radius, verdict.limit);
       break;
     case Kind::AtPivot:
-      kit::log("Flat turn about %1.1f, %1.1f is within %1.1f points of the pivot in force; the "
-               "pivot stays",
-               fp.latest.pivot.x, fp.latest.pivot.y, verdict.limit);
+      kit::log(
+          "Flat turn about %1.1f, %1.1f is within %1.1f points of the pivot in force; the "
+          "pivot stays",
+          fp.latest.pivot.x, fp.latest.pivot.y, verdict.limit);
       break;
     case Kind::Unknown:
     case Kind::Move:
-      kit::log("Flat turn pivot refused: the turn was too short or too slow to tell (%d turning "
-               "frames); the pivot stays",
-               fp.latest.turningFrames);
+      kit::log(
+          "Flat turn pivot refused: the turn was too short or too slow to tell (%d turning "
+          "frames); the pivot stays",
+          fp.latest.turningFrames);
       break;
   }
 }

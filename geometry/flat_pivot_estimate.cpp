@@ -11,7 +11,7 @@ namespace {
 // the least spread ever assumed (a perfectly clean reading would weigh
 // infinitely).
 using device::kPointsPerSecond2PerG;
-constexpr double kPriorGyroSigma = 0.001;                        // rad/s
+constexpr double kPriorGyroSigma = 0.001;                           // rad/s
 constexpr double kPriorAccelSigma = 0.002 * kPointsPerSecond2PerG;  // points/s²
 constexpr double kLeastGyroSigma = 0.0001;
 constexpr double kLeastAccelSigma = 0.0001 * kPointsPerSecond2PerG;
@@ -36,7 +36,9 @@ constexpr double kPriorArm = 800;
 constexpr double kLeastArm = 60, kMostArm = 3000;
 
 bool isFiniteValue(double v) { return std::isfinite(v); }
-bool isFiniteValue(std::complex<double> v) { return std::isfinite(v.real()) && std::isfinite(v.imag()); }
+bool isFiniteValue(std::complex<double> v) {
+  return std::isfinite(v.real()) && std::isfinite(v.imag());
+}
 
 }  // namespace
 
@@ -168,9 +170,10 @@ void FlatPivotEstimator::add(const FlatReading& reading, const SensorNoise& nois
   const double gyro = noise.gyroSigma(), accel = noise.accelSigma();
   const double changeSigma = gyro * std::sqrt(2.0) / span;
   const double modelSigma = kModelError * std::abs(m) * armLength;
-  double variance = accel * accel / 2 +
-                    armLength * armLength * (2 * w1 * w1 * gyro * gyro + changeSigma * changeSigma) +
-                    modelSigma * modelSigma;
+  double variance =
+      accel * accel / 2 +
+      armLength * armLength * (2 * w1 * w1 * gyro * gyro + changeSigma * changeSigma) +
+      modelSigma * modelSigma;
   const Equation e{m, a, variance};
   Sums next = plain_;
   next.add(e, variance);
@@ -246,7 +249,8 @@ PivotVerdict judgePivotEstimate(const PivotEstimate& e, kit::Point pivotInForce,
   // be of a turn about the pivot in force, and moving it would only add
   // the estimate's error.
   const double near = std::max(finger, 3 * e.uncertainty);
-  const double away = std::hypot(double(e.pivot.x) - pivotInForce.x, double(e.pivot.y) - pivotInForce.y);
+  const double away =
+      std::hypot(double(e.pivot.x) - pivotInForce.x, double(e.pivot.y) - pivotInForce.y);
   if (away <= near) return {Kind::AtPivot, near};
   return {Kind::Move, near};
 }

@@ -57,9 +57,9 @@ struct FlatReading {
 class SensorNoise {
  public:
   void learn(const FlatReading& still);
-  double gyroBias() const { return rateMean_; }   // rad/s
-  double gyroSigma() const;                       // rad/s
-  double accelSigma() const;                      // points/s², each axis
+  double gyroBias() const { return rateMean_; }  // rad/s
+  double gyroSigma() const;                      // rad/s
+  double accelSigma() const;                     // points/s², each axis
 
  private:
   double frames_ = 0;  // frames learned from, up to a horizon
@@ -67,12 +67,12 @@ class SensorNoise {
 };
 
 struct PivotEstimate {
-  bool known = false;       // enough frames of turning to say anything
-  bool nonFinite = false;   // a reading or a result was not a finite number
-  kit::Point pivot;         // screen points
-  double uncertainty = 0;   // points: the expected distance from the true pivot
-  double radius = 0;        // points from the motion sensor to the pivot
-  int turningFrames = 0;    // frames whose rate was above the still limit
+  bool known = false;      // enough frames of turning to say anything
+  bool nonFinite = false;  // a reading or a result was not a finite number
+  kit::Point pivot;        // screen points
+  double uncertainty = 0;  // points: the expected distance from the true pivot
+  double radius = 0;       // points from the motion sensor to the pivot
+  int turningFrames = 0;   // frames whose rate was above the still limit
 };
 
 class FlatPivotEstimator {
@@ -132,12 +132,12 @@ class FlatPivotEstimator {
 // What to do with an estimate, judged against the pivot in force.
 struct PivotVerdict {
   enum class Kind {
-    Unknown,      // too short or too slow a turn to tell (yet)
-    NonFinite,    // the readings cannot be used
-    TooFar,       // the pivot would lie beyond the table
-    TooNear,      // the pivot would lie within a finger's width of the sensor
-    AtPivot,      // it cannot be told from the pivot in force
-    Move,         // the picture should turn about the estimate
+    Unknown,    // too short or too slow a turn to tell (yet)
+    NonFinite,  // the readings cannot be used
+    TooFar,     // the pivot would lie beyond the table
+    TooNear,    // the pivot would lie within a finger's width of the sensor
+    AtPivot,    // it cannot be told from the pivot in force
+    Move,       // the picture should turn about the estimate
   } kind = Kind::Unknown;
   double limit = 0;  // points: the bound the estimate failed or met
 };
@@ -190,7 +190,7 @@ struct FlatPivotTracker {
   // The uncertainty of the estimate the picture is being set by, points:
   // the most the mode moves the picture in a frame.
   double bestUncertainty = 0;
-  PivotEstimate latest;         // the estimate of the last frame
+  PivotEstimate latest;             // the estimate of the last frame
   std::optional<kit::Point> shown;  // the latest known estimate, for display
   int stillFrames = 0;
 

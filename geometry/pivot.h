@@ -58,7 +58,8 @@ class Pivot {
   // A twist holds the heading for the frame it came in only.
   void endFrame() { anchorJustSetByTwist_ = false; }
 
-  template <class V> void visit(V&& v) const {
+  template <class V>
+  void visit(V&& v) const {
     v("currentAnchor", currentAnchor_);
     v("lastGravityAnchor", lastGravityAnchor_);
     v("anchorSetByTwist", anchorSetByTwist_);

@@ -26,11 +26,18 @@ struct TabletGeometry {
 
   // Each corner by its flat names, topLeftAnchor, topLeftRadius and
   // topLeftAngle and so on, as the state has always been read.
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("screenWidth", s.screenWidth);
     v("screenHeight", s.screenHeight);
     v("pointsPerInch", s.pointsPerInch);

@@ -68,12 +68,15 @@ std::vector<kit::OutletBinding> HelpPanelViewController::outletBindings() {
 
 kit::ViewRef HelpPanelViewController::loadView() {
   if (!vitraneController_)
-    throw kit::InterfaceError(kInterfaceFile, "", "the help panel has no main controller to load it for");
+    throw kit::InterfaceError(kInterfaceFile, "",
+                              "the help panel has no main controller to load it for");
   kit::Bundle& bundle = vitraneController_->platform().bundle();
   const auto path = bundle.pathForResource(kInterfaceFile);
   if (!path)
-    throw kit::InterfaceError(kInterfaceFile, "", "the file is missing from " + bundle.resourceDir());
+    throw kit::InterfaceError(kInterfaceFile, "",
+                              "the file is missing from " + bundle.resourceDir());
   kit::InterfaceLoader loader;
   loader.setImageProvider([&bundle](const std::string& name) { return bundle.imageNamed(name); });
-  return loader.loadFile(*path, outletBindings(), [this](const std::string& name) { return actionNamed(name); });
+  return loader.loadFile(*path, outletBindings(),
+                         [this](const std::string& name) { return actionNamed(name); });
 }

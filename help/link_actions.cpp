@@ -8,7 +8,8 @@ constexpr const char* kWebSiteAddress = "https://www.quillfen.com/vitrane/";
 constexpr const char* kStoreListingAddress = "https://flathub.org/apps/com.quillfen.Vitrane";
 
 void openAddress(kit::Platform& platform, const char* address) {
-  if (!platform.application().openURL(address)) kit::log("Couldn't open %@ for some reason", address);
+  if (!platform.application().openURL(address))
+    kit::log("Couldn't open %@ for some reason", address);
 }
 
 }  // namespace

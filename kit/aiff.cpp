@@ -63,7 +63,8 @@ struct Format {
 std::string readFormat(const std::uint8_t* body, std::uint64_t size, bool compressed, Format& f) {
   const std::uint64_t needed = compressed ? 22 : 18;
   if (size < needed)
-    return "the COMM chunk is " + std::to_string(size) + " bytes, too short for its " + std::to_string(needed);
+    return "the COMM chunk is " + std::to_string(size) + " bytes, too short for its " +
+           std::to_string(needed);
   f.channels = be16(body);
   f.frames = be32(body + 2);
   f.bits = be16(body + 6);
@@ -73,7 +74,8 @@ std::string readFormat(const std::uint8_t* body, std::uint64_t size, bool compre
     if (isType(type, "sowt"))
       f.littleEndian = true;
     else if (!isType(type, "NONE") && !isType(type, "twos"))
-      return "the sound is compressed as " + typeName(type) + "; only uncompressed samples can be read";
+      return "the sound is compressed as " + typeName(type) +
+             "; only uncompressed samples can be read";
   }
   if (f.channels < 1) return "the COMM chunk gives " + std::to_string(f.channels) + " channels";
   if (f.bits < 1 || f.bits > 32)
@@ -89,8 +91,10 @@ std::string readFormat(const std::uint8_t* body, std::uint64_t size, bool compre
 }  // namespace
 
 AiffSound decodeAiff(const std::uint8_t* data, std::size_t size) {
-  if (!data || size < 12) return failure("too short for an AIFF file (" + std::to_string(data ? size : 0) + " bytes)");
-  if (!isType(data, "FORM")) return failure("not an AIFF file: it begins " + typeName(data) + ", not 'FORM'");
+  if (!data || size < 12)
+    return failure("too short for an AIFF file (" + std::to_string(data ? size : 0) + " bytes)");
+  if (!isType(data, "FORM"))
+    return failure("not an AIFF file: it begins " + typeName(data) + ", not 'FORM'");
   const bool compressed = isType(data + 8, "AIFC");
   if (!compressed && !isType(data + 8, "AIFF"))
     return failure("not an AIFF file: its FORM holds " + typeName(data + 8));
@@ -98,8 +102,8 @@ AiffSound decodeAiff(const std::uint8_t* data, std::size_t size) {
   // must not wrap where size_t is 32 bits.
   const std::uint64_t formSize = be32(data + 4);
   if (formSize > size - 8)
-    return failure("truncated: the FORM says " + std::to_string(formSize) + " bytes, the file has " +
-                   std::to_string(size - 8) + " after its header");
+    return failure("truncated: the FORM says " + std::to_string(formSize) +
+                   " bytes, the file has " + std::to_string(size - 8) + " after its header");
   const std::uint64_t end = 8 + formSize;
 
   Format format;
@@ -112,22 +116,26 @@ AiffSound decodeAiff(const std::uint8_t* data, std::size_t size) {
     const std::uint64_t chunkSize = be32(header + 4);
     const std::uint64_t bodyAt = pos + 8;
     if (chunkSize > end - bodyAt)
-      return failure("truncated: the " + typeName(header) + " chunk says " + std::to_string(chunkSize) +
-                     " bytes, " + std::to_string(end - bodyAt) + " remain");
+      return failure("truncated: the " + typeName(header) + " chunk says " +
+                     std::to_string(chunkSize) + " bytes, " + std::to_string(end - bodyAt) +
+                     " remain");
     const std::uint8_t* body = data + bodyAt;
     if (isType(header, "COMM")) {
       if (haveFormat) return failure("two COMM chunks");
-      if (std::string why = readFormat(body, chunkSize, compressed, format); !why.empty()) return failure(why);
+      if (std::string why = readFormat(body, chunkSize, compressed, format); !why.empty())
+        return failure(why);
       haveFormat = true;
     } else if (isType(header, "SSND")) {
       if (sound) return failure("two SSND chunks");
-      if (chunkSize < 8) return failure("the SSND chunk is " + std::to_string(chunkSize) + " bytes, too short for its header");
+      if (chunkSize < 8)
+        return failure("the SSND chunk is " + std::to_string(chunkSize) +
+                       " bytes, too short for its header");
       // The samples start `offset` bytes into the data; the block size
       // only suggests an alignment for writing.
       const std::uint64_t offset = be32(body);
       if (offset > chunkSize - 8)
-        return failure("the SSND chunk's samples start " + std::to_string(offset) + " bytes in, beyond its " +
-                       std::to_string(chunkSize - 8) + " bytes");
+        return failure("the SSND chunk's samples start " + std::to_string(offset) +
+                       " bytes in, beyond its " + std::to_string(chunkSize - 8) + " bytes");
       sound = body + 8 + offset;
       soundSize = chunkSize - 8 - offset;
     }
@@ -138,11 +146,12 @@ AiffSound decodeAiff(const std::uint8_t* data, std::size_t size) {
   if (!sound) return failure("no SSND chunk: the file holds no samples");
 
   const int width = (format.bits + 7) / 8;
-  const std::uint64_t count = static_cast<std::uint64_t>(format.frames) * static_cast<std::uint64_t>(format.channels);
+  const std::uint64_t count =
+      static_cast<std::uint64_t>(format.frames) * static_cast<std::uint64_t>(format.channels);
   if (count * static_cast<std::uint64_t>(width) > soundSize)
     return failure("the SSND chunk holds " + std::to_string(soundSize) + " bytes of samples; " +
-                   std::to_string(format.frames) + " frames of " + std::to_string(format.channels) + " × " +
-                   std::to_string(format.bits) + "-bit samples need " +
+                   std::to_string(format.frames) + " frames of " + std::to_string(format.channels) +
+                   " × " + std::to_string(format.bits) + "-bit samples need " +
                    std::to_string(count * static_cast<std::uint64_t>(width)));
 
   AiffSound out;
@@ -175,7 +184,8 @@ AiffSound decodeAiffFile(const std::string& path) {
   if (!fs::is_regular_file(path, ec)) return failure(path + ": not a file");
   const std::uintmax_t size = fs::file_size(path, ec);
   if (ec) return failure(path + ": " + ec.message());
-  if (size > kLargestFile) return failure(path + ": " + std::to_string(size) + " bytes, too large for a sound");
+  if (size > kLargestFile)
+    return failure(path + ": " + std::to_string(size) + " bytes, too large for a sound");
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   std::ifstream in(path, std::ios::binary);
   if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())))

@@ -24,7 +24,9 @@ struct AiffSound {
   std::string error;           // why there is no sound
 
   explicit operator bool() const { return error.empty(); }
-  std::size_t frames() const { return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0; }
+  std::size_t frames() const {
+    return channels > 0 ? samples.size() / static_cast<std::size_t>(channels) : 0;
+  }
 };
 
 AiffSound decodeAiff(const std::uint8_t* data, std::size_t size);

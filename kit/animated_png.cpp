@@ -26,7 +26,8 @@ void chunk(Bytes& png, const char* type, const Bytes& data) {
   const std::size_t start = png.size();
   png.insert(png.end(), type, type + 4);
   png.insert(png.end(), data.begin(), data.end());
-  put32(png, static_cast<std::uint32_t>(crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
+  put32(png, static_cast<std::uint32_t>(
+                 crc32(0, png.data() + start, static_cast<uInt>(png.size() - start))));
 }
 
 std::uint8_t paeth(int a, int b, int c) {
@@ -39,13 +40,15 @@ std::uint8_t paeth(int a, int b, int c) {
 // photographs and rendered scenes compress best with), then deflated.
 bool frameData(const Bitmap& frame, int channels, Bytes& out) {
   const int bpp = frame.bytesPerPixel();
-  const std::size_t rowBytes = static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(channels);
+  const std::size_t rowBytes =
+      static_cast<std::size_t>(frame.width) * static_cast<std::size_t>(channels);
   Bytes raw, previous(rowBytes, 0), current(rowBytes);
   raw.reserve((rowBytes + 1) * static_cast<std::size_t>(frame.height));
   for (int y = 0; y < frame.height; ++y) {
     const std::uint8_t* in = frame.row(y);
     for (int x = 0; x < frame.width; ++x)
-      std::memcpy(&current[static_cast<std::size_t>(x * channels)], in + x * bpp, static_cast<std::size_t>(channels));
+      std::memcpy(&current[static_cast<std::size_t>(x * channels)], in + x * bpp,
+                  static_cast<std::size_t>(channels));
     raw.push_back(4);
     for (std::size_t i = 0; i < rowBytes; ++i) {
       const int left = i >= static_cast<std::size_t>(channels) ? current[i - channels] : 0;
@@ -56,15 +59,16 @@ bool frameData(const Bitmap& frame, int channels, Bytes& out) {
   }
   uLongf size = compressBound(static_cast<uLong>(raw.size()));
   out.resize(size);
-  if (compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK) return false;
+  if (compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), 9) != Z_OK)
+    return false;
   out.resize(size);
   return true;
 }
 
 }  // namespace
 
-Result<std::vector<std::uint8_t>> encodeAnimatedPng(const std::vector<Bitmap>& frames, int delayNumerator,
-                                                    int delayDenominator) {
+Result<std::vector<std::uint8_t>> encodeAnimatedPng(const std::vector<Bitmap>& frames,
+                                                    int delayNumerator, int delayDenominator) {
   if (frames.empty()) return Error{"no frames"};
   const Bitmap& first = frames.front();
   if (first.width <= 0 || first.height <= 0) return Error{"frames have no pixels"};
@@ -72,13 +76,15 @@ Result<std::vector<std::uint8_t>> encodeAnimatedPng(const std::vector<Bitmap>& f
     if (f.width != first.width || f.height != first.height || f.format != first.format ||
         f.pixels.size() < f.rowBytes() * static_cast<std::size_t>(f.height))
       return Error{"frames differ in size or format"};
-  if (delayNumerator < 0 || delayNumerator > 0xFFFF || delayDenominator <= 0 || delayDenominator > 0xFFFF)
+  if (delayNumerator < 0 || delayNumerator > 0xFFFF || delayDenominator <= 0 ||
+      delayDenominator > 0xFFFF)
     return Error{"frame delay out of range"};
 
   const bool rgba = first.format == PixelFormat::RGBA8;
   bool opaque = true;
   for (const Bitmap& f : frames)
-    for (std::size_t i = 3; rgba && opaque && i < f.pixels.size(); i += 4) opaque = f.pixels[i] == 255;
+    for (std::size_t i = 3; rgba && opaque && i < f.pixels.size(); i += 4)
+      opaque = f.pixels[i] == 255;
   const int channels = rgba ? (opaque ? 3 : 4) : 1;
 
   Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
@@ -123,7 +129,8 @@ Result<std::vector<std::uint8_t>> encodeAnimatedPng(const std::vector<Bitmap>& f
 Bitmap fittedBitmap(const Bitmap& source, Size box) {
   const codec::Dimensions target = codec::fitted(source.width, source.height, box);
   if (target.width == source.width && target.height == source.height) return source;
-  codec::RowResampler resampler(source.width, source.height, target.width, target.height, source.format);
+  codec::RowResampler resampler(source.width, source.height, target.width, target.height,
+                                source.format);
   for (int y = 0; y < source.height; ++y) resampler.addRow(source.row(y));
   return resampler.finish();
 }

@@ -16,8 +16,8 @@ namespace kit {
 // frames: RGBA8 or Gray8, all of the first one's size and format (at least
 // one). Each is shown for delayNumerator / delayDenominator seconds. An
 // RGBA animation with no transparent pixel is stored as RGB.
-Result<std::vector<std::uint8_t>> encodeAnimatedPng(const std::vector<Bitmap>& frames, int delayNumerator,
-                                                    int delayDenominator);
+Result<std::vector<std::uint8_t>> encodeAnimatedPng(const std::vector<Bitmap>& frames,
+                                                    int delayNumerator, int delayDenominator);
 
 // The picture reduced (area-averaged) to fit inside box, keeping its
 // aspect ratio; never enlarged.

@@ -80,9 +80,7 @@ class Animated {
     return interpolate(track_->from, model_, p);
   }
 
-  bool isAnimating(double t) const {
-    return track_ && t < track_->start + track_->duration;
-  }
+  bool isAnimating(double t) const { return track_ && t < track_->start + track_->duration; }
 
   // Sets the model value; inside an animation block also starts a track.
   // Answers whether what is drawn may have changed.

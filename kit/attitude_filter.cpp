@@ -18,8 +18,9 @@ Vector3 cross(Vector3 a, Vector3 b) {
 bool finite(Vector3 v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
 
 Quaternion multiply(const Quaternion& a, const Quaternion& b) {
-  return {a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z, a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
-          a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x, a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w};
+  return {
+      a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z, a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
+      a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x, a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w};
 }
 
 Quaternion normalised(Quaternion q) {
@@ -68,7 +69,8 @@ void AttitudeFilter::initialise(const Vector3& accel, const std::optional<Vector
   const Vector3 g = mul(1 / norm(accel), accel);
   const double pitch = std::asin(std::clamp(-g.y, -1.0, 1.0));
   const double roll = std::atan2(g.x, -g.z);
-  q_ = multiply(multiply(aboutZ(settings_.startYaw - std::numbers::pi / 2), aboutX(pitch)), aboutY(roll));
+  q_ = multiply(multiply(aboutZ(settings_.startYaw - std::numbers::pi / 2), aboutX(pitch)),
+                aboutY(roll));
   if (magn && norm(*magn) > 0) {
     // Turn the world about the vertical until magnetic north lies along +y.
     const Vector3 h = rotate(q_, *magn);
@@ -102,7 +104,8 @@ void AttitudeFilter::watchStillness(const Reading& r) {
   const auto within = [](Vector3 v, double limit) {
     return std::abs(v.x) <= limit && std::abs(v.y) <= limit && std::abs(v.z) <= limit;
   };
-  if (!within(gSpread, settings_.stillGyroBand) || !within(aSpread, settings_.stillAccelBand)) return;
+  if (!within(gSpread, settings_.stillGyroBand) || !within(aSpread, settings_.stillAccelBand))
+    return;
   if (std::abs(norm(aMean) - 1) > settings_.accelTolerance) return;
   if (!within(gMean, settings_.maxBias)) return;
   // A steady slow turn looks like a bias; once the bias is known, a rate
@@ -119,8 +122,8 @@ void AttitudeFilter::watchStillness(const Reading& r) {
   }
 }
 
-bool AttitudeFilter::update(const Vector3& accel, const Vector3& gyro, const std::optional<Vector3>& magn,
-                            double dt) {
+bool AttitudeFilter::update(const Vector3& accel, const Vector3& gyro,
+                            const std::optional<Vector3>& magn, double dt) {
   if (!finite(accel) || !finite(gyro) || (magn && !finite(*magn))) return false;
   const double accelLength = norm(accel);
   if (!(accelLength > 1e-6)) return false;
@@ -140,7 +143,8 @@ bool AttitudeFilter::update(const Vector3& accel, const Vector3& gyro, const std
   // The vertical: the accelerometer, trusted only when it reads gravity.
   const Vector3 up = unrotate(q_, {0, 0, 1});
   double gain = still_ ? settings_.stillAccelGain : settings_.accelGain;
-  if (std::abs(accelLength - 1) > settings_.accelTolerance || norm(rate_) > settings_.fastTurn) gain = 0;
+  if (std::abs(accelLength - 1) > settings_.accelTolerance || norm(rate_) > settings_.fastTurn)
+    gain = 0;
   if (gain > 0) {
     const Vector3 measuredUp = mul(-1 / accelLength, accel);
     omega = add(omega, mul(gain, cross(measuredUp, up)));
@@ -159,7 +163,8 @@ bool AttitudeFilter::update(const Vector3& accel, const Vector3& gyro, const std
   }
 
   const Quaternion next = normalised(multiply(q_, rotationBy(mul(dt, omega))));
-  if (std::isfinite(next.w) && std::isfinite(next.x) && std::isfinite(next.y) && std::isfinite(next.z))
+  if (std::isfinite(next.w) && std::isfinite(next.x) && std::isfinite(next.y) &&
+      std::isfinite(next.z))
     q_ = next;
   return true;
 }

@@ -38,11 +38,11 @@ struct AttitudeFilterSettings {
   // stillGyroBand and no accelerometer axis more than stillAccelBand, the
   // reading is gravity, and the mean rate is one a bias could explain.
   double stillSeconds = 0.5;
-  double stillGyroBand = 0.03;   // rad/s, largest minus smallest
-  double stillAccelBand = 0.03;  // g, largest minus smallest
-  double maxBias = 0.1;          // rad/s
-  double biasChange = 0.01;      // rad/s: once learnt, a steadier rate further off is a slow turn
-  double biasTimeConstant = 2.0; // s
+  double stillGyroBand = 0.03;    // rad/s, largest minus smallest
+  double stillAccelBand = 0.03;   // g, largest minus smallest
+  double maxBias = 0.1;           // rad/s
+  double biasChange = 0.01;       // rad/s: once learnt, a steadier rate further off is a slow turn
+  double biasTimeConstant = 2.0;  // s
   double startYaw = std::numbers::pi / 2;
 };
 
@@ -54,16 +54,19 @@ class AttitudeFilter {
   // first reading's dt is not used). accel in g, gyro in rad/s, magn in any
   // unit. Readings with a non-finite value, or an accelerometer reading of
   // nothing, are refused (false) and change nothing.
-  bool update(const Vector3& accel, const Vector3& gyro, const std::optional<Vector3>& magn, double dt);
+  bool update(const Vector3& accel, const Vector3& gyro, const std::optional<Vector3>& magn,
+              double dt);
   void reset();
 
   bool isInitialised() const { return initialised_; }
   bool isStill() const { return still_; }
-  std::optional<Vector3> gyroBias() const { return biasKnown_ ? std::optional(bias_) : std::nullopt; }
+  std::optional<Vector3> gyroBias() const {
+    return biasKnown_ ? std::optional(bias_) : std::nullopt;
+  }
 
   Quaternion orientation() const { return q_; }
   Attitude attitude() const;
-  Vector3 gravity() const;       // g, unit length
+  Vector3 gravity() const;                        // g, unit length
   Vector3 rotationRate() const { return rate_; }  // the last reading less the bias
 
  private:

@@ -46,7 +46,8 @@ ImageRef Bundle::imageNamed(const std::string& name) {
 
 std::string Bundle::installedResourceDir(const std::string& program) {
   std::error_code ec;
-  const fs::path self = program.empty() ? fs::read_symlink("/proc/self/exe", ec) : fs::path(program);
+  const fs::path self =
+      program.empty() ? fs::read_symlink("/proc/self/exe", ec) : fs::path(program);
   if (ec || self.empty()) return {};
   const fs::path dir = (self.parent_path() / VITRANE_INSTALLED_RESOURCES).lexically_normal();
   // The interface file is what no launch can do without: a folder without

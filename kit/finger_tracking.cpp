@@ -6,7 +6,8 @@
 namespace kit {
 
 TrackedFinger* findFinger(std::vector<TrackedFinger>& fingers, int id) {
-  auto it = std::find_if(fingers.begin(), fingers.end(), [id](const TrackedFinger& f) { return f.id == id; });
+  auto it = std::find_if(fingers.begin(), fingers.end(),
+                         [id](const TrackedFinger& f) { return f.id == id; });
   return it == fingers.end() ? nullptr : &*it;
 }
 
@@ -34,7 +35,8 @@ bool anyCancelled(const std::vector<Touch>& touches) {
                      [](const Touch& t) { return t.phase == TouchPhase::Cancelled; });
 }
 
-std::vector<int> trackFingers(std::vector<TrackedFinger>& fingers, const std::vector<Touch>& touches) {
+std::vector<int> trackFingers(std::vector<TrackedFinger>& fingers,
+                              const std::vector<Touch>& touches) {
   std::vector<int> lifting;
   for (const Touch& t : touches) {
     TrackedFinger* f = findFinger(fingers, t.id);

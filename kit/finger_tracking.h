@@ -24,7 +24,8 @@ bool anyCancelled(const std::vector<Touch>& touches);
 // (lifting ones too: where a finger lifts counts as its last move), and
 // answers the ids that lift in this event. Touches already known that
 // come again as Began only move.
-std::vector<int> trackFingers(std::vector<TrackedFinger>& fingers, const std::vector<Touch>& touches);
+std::vector<int> trackFingers(std::vector<TrackedFinger>& fingers,
+                              const std::vector<Touch>& touches);
 void dropFingers(std::vector<TrackedFinger>& fingers, const std::vector<int>& ids);
 
 }  // namespace kit

@@ -18,19 +18,15 @@ AffineTransform AffineTransform::makeTranslation(float tx, float ty) {
 }
 
 AffineTransform AffineTransform::concat(const AffineTransform& t1, const AffineTransform& t2) {
-  return {t1.a * t2.a + t1.b * t2.c,
-          t1.a * t2.b + t1.b * t2.d,
-          t1.c * t2.a + t1.d * t2.c,
-          t1.c * t2.b + t1.d * t2.d,
-          t1.tx * t2.a + t1.ty * t2.c + t2.tx,
-          t1.tx * t2.b + t1.ty * t2.d + t2.ty};
+  return {t1.a * t2.a + t1.b * t2.c,           t1.a * t2.b + t1.b * t2.d,
+          t1.c * t2.a + t1.d * t2.c,           t1.c * t2.b + t1.d * t2.d,
+          t1.tx * t2.a + t1.ty * t2.c + t2.tx, t1.tx * t2.b + t1.ty * t2.d + t2.ty};
 }
 
 AffineTransform AffineTransform::inverted() const {
   const float det = a * d - b * c;
   if (det == 0 || !std::isfinite(det)) return *this;
-  return {d / det,  -b / det, -c / det, a / det,
-          (c * ty - d * tx) / det, (b * tx - a * ty) / det};
+  return {d / det, -b / det, -c / det, a / det, (c * ty - d * tx) / det, (b * tx - a * ty) / det};
 }
 
 Rect AffineTransform::applyToRect(const Rect& r) const {

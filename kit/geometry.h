@@ -44,8 +44,8 @@ struct Rect {
     return p.x >= minX() && p.x < maxX() && p.y >= minY() && p.y < maxY();
   }
   bool intersects(const Rect& other) const {
-    return minX() < other.maxX() && other.minX() < maxX() &&
-           minY() < other.maxY() && other.minY() < maxY();
+    return minX() < other.maxX() && other.minX() < maxX() && minY() < other.maxY() &&
+           other.minY() < maxY();
   }
 
   friend bool operator==(const Rect&, const Rect&) = default;

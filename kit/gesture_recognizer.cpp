@@ -8,12 +8,18 @@ namespace kit {
 
 const char* gestureStateName(GestureState state) {
   switch (state) {
-    case GestureState::Possible: return "Possible";
-    case GestureState::Began: return "Began";
-    case GestureState::Changed: return "Changed";
-    case GestureState::Ended: return "Ended";
-    case GestureState::Cancelled: return "Cancelled";
-    case GestureState::Failed: return "Failed";
+    case GestureState::Possible:
+      return "Possible";
+    case GestureState::Began:
+      return "Began";
+    case GestureState::Changed:
+      return "Changed";
+    case GestureState::Ended:
+      return "Ended";
+    case GestureState::Cancelled:
+      return "Cancelled";
+    case GestureState::Failed:
+      return "Failed";
   }
   return "?";
 }
@@ -40,7 +46,9 @@ namespace {
 // recogniser), so the previous one comes back after.
 class ArenaLoan {
  public:
-  ArenaLoan(GestureArena*& slot, GestureArena& arena) : slot_(slot), previous_(slot) { slot = &arena; }
+  ArenaLoan(GestureArena*& slot, GestureArena& arena) : slot_(slot), previous_(slot) {
+    slot = &arena;
+  }
   ~ArenaLoan() { slot_ = previous_; }
   ArenaLoan(const ArenaLoan&) = delete;
   ArenaLoan& operator=(const ArenaLoan&) = delete;

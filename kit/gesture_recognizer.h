@@ -163,9 +163,9 @@ class TapGestureRecognizer final : public GestureRecognizer {
 
   std::vector<TrackedFinger> fingers_;
   int tapsDone_ = 0;
-  int mostFingers_ = 0;      // down together in this tap
-  double tapStart_ = 0;      // when this tap's first finger came down
-  Point firstTapLocation_;   // where the first tap came down
+  int mostFingers_ = 0;     // down together in this tap
+  double tapStart_ = 0;     // when this tap's first finger came down
+  Point firstTapLocation_;  // where the first tap came down
 };
 
 // Began once numberOfTouchesRequired fingers have been held, still, for
@@ -205,8 +205,8 @@ class PanGestureRecognizer final : public GestureRecognizer {
   void touchesChanged(const std::vector<Touch>& touches, double time) override;
   void resetProgress() override;
 
-  Point translation_;  // root coordinates
-  Point velocity_;     // root coordinates
+  Point translation_;                   // root coordinates
+  Point velocity_;                      // root coordinates
   std::vector<TrackedFinger> fingers_;  // the ones it follows
   std::vector<int> ignored_;            // came down beyond the maximum
   Point travel_;                        // centroid's movement since the start

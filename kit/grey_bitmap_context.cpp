@@ -62,7 +62,8 @@ struct GreyPlanes {
 GreyPlanes planesOf(const Bitmap& b) {
   GreyPlanes p;
   const std::size_t n = static_cast<std::size_t>(b.width) * static_cast<std::size_t>(b.height);
-  if (b.width <= 0 || b.height <= 0 || b.pixels.size() < n * static_cast<std::size_t>(b.bytesPerPixel()))
+  if (b.width <= 0 || b.height <= 0 ||
+      b.pixels.size() < n * static_cast<std::size_t>(b.bytesPerPixel()))
     return p;
   p.width = b.width;
   p.height = b.height;
@@ -85,8 +86,8 @@ GreyPlanes planesOf(const Bitmap& b) {
 
 // One line of the picture along display x, interpolated between the two
 // stored lines that tap t names across display y (in 1/256).
-void interpolateLine(const std::vector<std::uint8_t>& plane, int width, int height, bool turned, const Tap& t,
-                     std::vector<int>& out) {
+void interpolateLine(const std::vector<std::uint8_t>& plane, int width, int height, bool turned,
+                     const Tap& t, std::vector<int>& out) {
   if (!turned) {
     // Display x runs along stored rows.
     const std::uint8_t* a = plane.data() + static_cast<std::size_t>(t.i0) * width;
@@ -108,7 +109,9 @@ int alongLine(const std::vector<int>& line, const Tap& t) {
 }
 
 // Source over destination, both premultiplied: s + d·(1 − sa).
-std::uint8_t over(int d, int s, int sa) { return static_cast<std::uint8_t>(s + (d * (255 - sa) + 127) / 255); }
+std::uint8_t over(int d, int s, int sa) {
+  return static_cast<std::uint8_t>(s + (d * (255 - sa) + 127) / 255);
+}
 
 // max(0, d + s − 1) on premultiplied values: an opaque destination loses
 // what the source lacks of its own opacity.
@@ -159,8 +162,8 @@ SampleBox GreyBitmapContext::coveredSamples(const Rect& r) const {
   if (std::isnan(x) || std::isnan(y) || std::isnan(w) || std::isnan(h)) return {};
   const double left = std::min(x, x + w), right = std::max(x, x + w);
   const double top = std::min(y, y + h), bottom = std::max(y, y + h);
-  return {firstSampleFrom(left, width()), firstSampleFrom(top, height()), firstSampleFrom(right, width()),
-          firstSampleFrom(bottom, height())};
+  return {firstSampleFrom(left, width()), firstSampleFrom(top, height()),
+          firstSampleFrom(right, width()), firstSampleFrom(bottom, height())};
 }
 
 void GreyBitmapContext::noteDrawing(const SampleBox& box) {
@@ -184,7 +187,8 @@ void GreyBitmapContext::fillRect(const Rect& rect) {
       continue;
     }
     for (int x = box.x0; x < box.x1; ++x)
-      row[x] = blendMode_ == BlendMode::PlusDarker ? plusDarker(row[x], s, sa) : over(row[x], s, sa);
+      row[x] =
+          blendMode_ == BlendMode::PlusDarker ? plusDarker(row[x], s, sa) : over(row[x], s, sa);
   }
   noteDrawing(box);
 }
@@ -202,14 +206,28 @@ void GreyBitmapContext::drawImage(const Rect& rect, const Image& image) {
   const bool turned = isQuarterTurned(o);
   bool flipS = false, flipT = false;  // display x, display y read backwards
   switch (o) {
-    case O::UpMirrored: flipS = true; break;
-    case O::Down: flipS = flipT = true; break;
-    case O::DownMirrored: flipT = true; break;
-    case O::LeftMirrored: break;                  // stored (t, s)
-    case O::Right: flipS = true; break;           // stored (t, 1 − s)
-    case O::RightMirrored: flipS = flipT = true; break;
-    case O::Left: flipT = true; break;            // stored (1 − t, s)
-    default: break;
+    case O::UpMirrored:
+      flipS = true;
+      break;
+    case O::Down:
+      flipS = flipT = true;
+      break;
+    case O::DownMirrored:
+      flipT = true;
+      break;
+    case O::LeftMirrored:
+      break;  // stored (t, s)
+    case O::Right:
+      flipS = true;
+      break;  // stored (t, 1 − s)
+    case O::RightMirrored:
+      flipS = flipT = true;
+      break;
+    case O::Left:
+      flipT = true;
+      break;  // stored (1 − t, s)
+    default:
+      break;
   }
   const double left = std::min(rect.origin.x, rect.origin.x + rect.size.width);
   const double top = std::min(rect.origin.y, rect.origin.y + rect.size.height);
@@ -217,7 +235,8 @@ void GreyBitmapContext::drawImage(const Rect& rect, const Image& image) {
   // Along display x the picture has the stored axis of width, unless turned.
   const std::vector<Tap> across =
       taps(box.x0, box.x1, left, width, turned ? planes.height : planes.width, flipS);
-  const std::vector<Tap> down = taps(box.y0, box.y1, top, height, turned ? planes.width : planes.height, flipT);
+  const std::vector<Tap> down =
+      taps(box.y0, box.y1, top, height, turned ? planes.width : planes.height, flipT);
 
   // Bilinear filtering, a display row at a time: the two stored lines it
   // falls between are blended first, then each sample reads that blend.

@@ -70,7 +70,8 @@ Result<void> writeText(const std::string& path, const std::string& text) {
 }
 
 // udev's ACCEL_MOUNT_MATRIX for the device, from its database entry.
-std::optional<std::array<double, 9>> udevAccelMountMatrix(const IioPaths& paths, const std::string& devNumber) {
+std::optional<std::array<double, 9>> udevAccelMountMatrix(const IioPaths& paths,
+                                                          const std::string& devNumber) {
   if (devNumber.empty()) return std::nullopt;
   std::ifstream in(paths.udevDataDir + "/c" + devNumber);
   const std::string key = "E:ACCEL_MOUNT_MATRIX=";
@@ -79,7 +80,8 @@ std::optional<std::array<double, 9>> udevAccelMountMatrix(const IioPaths& paths,
   return std::nullopt;
 }
 
-std::optional<IioSensor> findSensor(const std::string& dir, IioSensorKind kind, const std::string& channel) {
+std::optional<IioSensor> findSensor(const std::string& dir, IioSensorKind kind,
+                                    const std::string& channel) {
   IioSensor s;
   s.kind = kind;
   s.deviceDir = dir;
@@ -109,13 +111,15 @@ std::optional<IioSensor> findSensor(const std::string& dir, IioSensorKind kind, 
   return s;
 }
 
-void setMount(IioSensor& s, const std::optional<std::array<double, 9>>& udev, const std::string& dir) {
+void setMount(IioSensor& s, const std::optional<std::array<double, 9>>& udev,
+              const std::string& dir) {
   if (udev) {
     s.mount = *udev;
     s.mountFrom = "udev";
     return;
   }
-  for (const std::string& file : {dir + "/in_" + s.channel + "_mount_matrix", dir + "/mount_matrix"})
+  for (const std::string& file :
+       {dir + "/in_" + s.channel + "_mount_matrix", dir + "/mount_matrix"})
     if (auto line = readLine(file))
       if (auto m = parseMountMatrix(*line)) {
         s.mount = *m;
@@ -201,7 +205,8 @@ std::vector<IioDeviceInfo> scanIioDevices(const IioPaths& paths) {
     if (d.magn) setMount(*d.magn, std::nullopt, d.dir);
     if (d.accel || d.gyro || d.magn) devices.push_back(std::move(d));
   }
-  std::sort(devices.begin(), devices.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+  std::sort(devices.begin(), devices.end(),
+            [](const auto& a, const auto& b) { return a.index < b.index; });
   return devices;
 }
 
@@ -236,7 +241,8 @@ Result<Vector3> readIioSensor(const IioSensor& sensor) {
     const auto line = readLine(sensor.valueFiles[i]);
     if (!line) return Error{"cannot read " + sensor.valueFiles[i]};
     const auto v = parseNumber(*line);
-    if (!v) return Error{sensor.valueFiles[i] + " reads \"" + line->substr(0, 40) + "\", not a number"};
+    if (!v)
+      return Error{sensor.valueFiles[i] + " reads \"" + line->substr(0, 40) + "\", not a number"};
     raw[i] = *v;
   }
   const Vector3 out = sensor.toDevice(raw);
@@ -245,10 +251,12 @@ Result<Vector3> readIioSensor(const IioSensor& sensor) {
   return out;
 }
 
-std::optional<double> setIioSamplingFrequency(const IioDeviceInfo& device, double hertz, std::string* why) {
+std::optional<double> setIioSamplingFrequency(const IioDeviceInfo& device, double hertz,
+                                              std::string* why) {
   std::vector<std::string> files;
-  for (const std::string& f : {device.dir + "/sampling_frequency", device.dir + "/in_accel_sampling_frequency",
-                               device.dir + "/in_anglvel_sampling_frequency"})
+  for (const std::string& f :
+       {device.dir + "/sampling_frequency", device.dir + "/in_accel_sampling_frequency",
+        device.dir + "/in_anglvel_sampling_frequency"})
     if (exists(f)) files.push_back(f);
   if (files.empty()) return std::nullopt;
 
@@ -264,8 +272,9 @@ std::optional<double> setIioSamplingFrequency(const IioDeviceInfo& device, doubl
     // Refused: the nearest rate the device offers at or above the one
     // wanted, else its fastest.
     std::optional<double> choice;
-    const std::string availableFile = f.substr(0, f.size() - std::string("sampling_frequency").size()) +
-                                      "sampling_frequency_available";
+    const std::string availableFile =
+        f.substr(0, f.size() - std::string("sampling_frequency").size()) +
+        "sampling_frequency_available";
     if (auto line = readLine(availableFile)) {
       std::istringstream in(*line);
       double best = -1, fastest = -1;
@@ -274,8 +283,10 @@ std::optional<double> setIioSamplingFrequency(const IioDeviceInfo& device, doubl
           fastest = std::max(fastest, *v);
           if (*v >= hertz && (best < 0 || *v < best)) best = *v;
         }
-      if (best > 0) choice = best;
-      else if (fastest > 0) choice = fastest;
+      if (best > 0)
+        choice = best;
+      else if (fastest > 0)
+        choice = fastest;
     }
     if (!choice || !writeText(f, formatted(*choice))) refusal = asked.error().message;
   }
@@ -318,14 +329,16 @@ std::optional<IioScanElement> parseScanType(const std::string& typeText) {
   if (end - p < 2 || p[0] != '>' || p[1] != '>') return std::nullopt;
   p += 2;
   if (!number(e.shift) || p != end) return std::nullopt;
-  const bool storageOk = e.storageBits == 8 || e.storageBits == 16 || e.storageBits == 32 || e.storageBits == 64;
+  const bool storageOk =
+      e.storageBits == 8 || e.storageBits == 16 || e.storageBits == 32 || e.storageBits == 64;
   if (!storageOk || e.bits < 1 || e.bits > e.storageBits || e.shift < 0 || e.shift >= e.storageBits)
     return std::nullopt;
   return e;
 }
 
 std::size_t layOutScan(std::vector<IioScanElement>& elements) {
-  std::sort(elements.begin(), elements.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
+  std::sort(elements.begin(), elements.end(),
+            [](const auto& a, const auto& b) { return a.index < b.index; });
   std::size_t at = 0, largest = 1;
   for (IioScanElement& e : elements) {
     const std::size_t size = static_cast<std::size_t>(e.storageBits / 8);
@@ -346,39 +359,47 @@ double decodeScanElement(const IioScanElement& e, const std::uint8_t* record) {
   }
   v >>= e.shift;
   if (e.bits < 64) v &= (std::uint64_t{1} << e.bits) - 1;
-  if (e.isSigned && e.bits < 64 && (v >> (e.bits - 1)) & 1) v |= ~((std::uint64_t{1} << e.bits) - 1);
+  if (e.isSigned && e.bits < 64 && (v >> (e.bits - 1)) & 1)
+    v |= ~((std::uint64_t{1} << e.bits) - 1);
   return e.isSigned ? static_cast<double>(static_cast<std::int64_t>(v)) : static_cast<double>(v);
 }
 
 // --- The buffer --------------------------------------------------------------
 
-Result<std::unique_ptr<IioBuffer>> IioBuffer::open(const IioPaths& paths, const IioSensorSet& sensors) {
+Result<std::unique_ptr<IioBuffer>> IioBuffer::open(const IioPaths& paths,
+                                                   const IioSensorSet& sensors) {
   auto fail = [](std::string message) { return Error{std::move(message)}; };
-  if (!sensors.sameDevice()) return fail("the accelerometer and the gyroscope are on different devices");
+  if (!sensors.sameDevice())
+    return fail("the accelerometer and the gyroscope are on different devices");
   const IioDeviceInfo& d = sensors.accelDevice;
   const std::string scanDir = d.dir + "/scan_elements";
   std::unique_ptr<IioBuffer> b(new IioBuffer);
   b->deviceDir_ = d.dir;
   b->bufferDir_ = exists(d.dir + "/buffer0/enable") ? d.dir + "/buffer0" : d.dir + "/buffer";
-  if (!exists(scanDir) || !exists(b->bufferDir_ + "/enable")) return fail("the device has no buffer");
+  if (!exists(scanDir) || !exists(b->bufferDir_ + "/enable"))
+    return fail("the device has no buffer");
 
   // The node first: when another process holds it, its set-up is left alone.
   const std::string node = paths.devDir + "/iio:device" + std::to_string(d.index);
   b->fd_.reset(::open(node.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (!b->fd_)
-    return fail(node + ": " + (errno == EBUSY ? std::string("busy (another program reads it)") : errnoText(errno)));
+    return fail(
+        node + ": " +
+        (errno == EBUSY ? std::string("busy (another program reads it)") : errnoText(errno)));
   if (readLine(b->bufferDir_ + "/enable").value_or("0") == "1")
     return fail("the buffer is already enabled by another program");
 
   const bool magnHere = sensors.magnDevice && sensors.magnDevice->dir == d.dir;
-  std::vector<std::string> wanted = {"accel_x", "accel_y", "accel_z", "anglvel_x", "anglvel_y", "anglvel_z",
-                                     "timestamp"};
+  std::vector<std::string> wanted = {"accel_x",   "accel_y",   "accel_z",  "anglvel_x",
+                                     "anglvel_y", "anglvel_z", "timestamp"};
   if (magnHere) wanted.insert(wanted.end(), {"magn_x", "magn_y", "magn_z"});
 
   std::error_code ec;
   for (fs::directory_iterator it(scanDir, ec), end; !ec && it != end; it.increment(ec)) {
     const std::string file = it->path().filename().string();
-    if (file.size() < 7 || file.rfind("in_", 0) != 0 || file.compare(file.size() - 3, 3, "_en") != 0) continue;
+    if (file.size() < 7 || file.rfind("in_", 0) != 0 ||
+        file.compare(file.size() - 3, 3, "_en") != 0)
+      continue;
     const std::string name = file.substr(3, file.size() - 6);
     const std::string stem = scanDir + "/in_" + name;
     const bool want = std::find(wanted.begin(), wanted.end(), name) != wanted.end();
@@ -399,21 +420,25 @@ Result<std::unique_ptr<IioBuffer>> IioBuffer::open(const IioPaths& paths, const 
   for (std::size_t i = 0; i < b->elements_.size(); ++i) {
     const std::string& n = b->elements_[i].name;
     for (int axis = 0; axis < 3; ++axis) {
-      if (n == std::string("accel_") + kAxes[axis]) b->accel_[static_cast<std::size_t>(axis)] = static_cast<int>(i);
-      if (n == std::string("anglvel_") + kAxes[axis]) b->gyro_[static_cast<std::size_t>(axis)] = static_cast<int>(i);
+      if (n == std::string("accel_") + kAxes[axis])
+        b->accel_[static_cast<std::size_t>(axis)] = static_cast<int>(i);
+      if (n == std::string("anglvel_") + kAxes[axis])
+        b->gyro_[static_cast<std::size_t>(axis)] = static_cast<int>(i);
       if (magnHere && n == std::string("magn_") + kAxes[axis])
         b->magn_[static_cast<std::size_t>(axis)] = static_cast<int>(i);
     }
     if (n == "timestamp") b->timestamp_ = static_cast<int>(i);
   }
   for (int axis = 0; axis < 3; ++axis)
-    if (b->accel_[static_cast<std::size_t>(axis)] < 0 || b->gyro_[static_cast<std::size_t>(axis)] < 0)
+    if (b->accel_[static_cast<std::size_t>(axis)] < 0 ||
+        b->gyro_[static_cast<std::size_t>(axis)] < 0)
       return fail("the buffer does not carry every axis of both sensors");
   if (b->recordSize_ == 0) return fail("empty scan");
 
   // A device without a trigger of its own choosing gets the one named
   // after it, when the kernel made one.
-  if (exists(d.dir + "/trigger/current_trigger") && readLine(d.dir + "/trigger/current_trigger").value_or("").empty()) {
+  if (exists(d.dir + "/trigger/current_trigger") &&
+      readLine(d.dir + "/trigger/current_trigger").value_or("").empty()) {
     const std::string own = d.name + "-dev" + std::to_string(d.index);
     for (fs::directory_iterator it(paths.devicesDir, ec), end; !ec && it != end; it.increment(ec))
       if (it->path().filename().string().rfind("trigger", 0) == 0 &&

@@ -43,21 +43,21 @@ enum class IioSensorKind { Accelerometer, Gyroscope, Magnetometer };
 // One three-axis sensor on one device.
 struct IioSensor {
   IioSensorKind kind = IioSensorKind::Accelerometer;
-  std::string deviceDir;           // the device's sysfs folder
-  std::string channel;             // "accel", "anglvel", "magn"
+  std::string deviceDir;                  // the device's sysfs folder
+  std::string channel;                    // "accel", "anglvel", "magn"
   std::array<std::string, 3> valueFiles;  // x, y, z: *_raw, or *_input when there is no raw
   std::array<double, 3> scale{1, 1, 1};
   std::array<double, 3> offset{0, 0, 0};
   std::array<double, 9> mount{1, 0, 0, 0, 1, 0, 0, 0, 1};  // rows
-  std::string mountFrom = "identity";  // "udev", "sysfs" or "identity"
+  std::string mountFrom = "identity";                      // "udev", "sysfs" or "identity"
 
   // (raw + offset) × scale, then the mount matrix: device axes, kernel units.
   Vector3 toDevice(const std::array<double, 3>& raw) const;
 };
 
 struct IioDeviceInfo {
-  std::string dir;   // sysfs folder
-  int index = -1;    // N of iio:deviceN
+  std::string dir;  // sysfs folder
+  int index = -1;   // N of iio:deviceN
   std::string name;
   std::string devNumber;  // "MAJOR:MINOR", empty when unknown
   std::optional<IioSensor> accel, gyro, magn;
@@ -87,7 +87,8 @@ Result<Vector3> readIioSensor(const IioSensor& sensor);
 // the sensor's own when it has one). Answers the rate the device reports
 // afterwards (which may differ from the one asked for), or nothing when it
 // reports none. A refusal is said in *why.
-std::optional<double> setIioSamplingFrequency(const IioDeviceInfo& device, double hertz, std::string* why);
+std::optional<double> setIioSamplingFrequency(const IioDeviceInfo& device, double hertz,
+                                              std::string* why);
 
 // --- Buffered reading ----------------------------------------------------
 
@@ -125,7 +126,8 @@ class IioBuffer {
   // Enables the scan elements and the buffer and opens /dev/iio:deviceN;
   // an error when any step fails (busy, no permission, no node): the
   // caller then polls the raw values instead.
-  static Result<std::unique_ptr<IioBuffer>> open(const IioPaths& paths, const IioSensorSet& sensors);
+  static Result<std::unique_ptr<IioBuffer>> open(const IioPaths& paths,
+                                                 const IioSensorSet& sensors);
   ~IioBuffer();
   IioBuffer(const IioBuffer&) = delete;
   IioBuffer& operator=(const IioBuffer&) = delete;

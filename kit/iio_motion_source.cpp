@@ -10,7 +10,9 @@ namespace kit {
 
 namespace {
 
-bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool finite(const Vector3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 double length(const Vector3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
 
 std::string deviceLabel(const IioDeviceInfo& d) {
@@ -29,15 +31,18 @@ constexpr double kStillRate = 0.05;  // rad/s
 
 }  // namespace
 
-Result<std::unique_ptr<IioMotionSource>> IioMotionSource::open(const IioPaths& paths, IioMotionOptions options) {
+Result<std::unique_ptr<IioMotionSource>> IioMotionSource::open(const IioPaths& paths,
+                                                               IioMotionOptions options) {
   auto sensors = chooseIioSensors(scanIioDevices(paths));
-  if (!sensors) return Error{"no IIO device with an accelerometer and a gyroscope under " + paths.devicesDir};
+  if (!sensors)
+    return Error{"no IIO device with an accelerometer and a gyroscope under " + paths.devicesDir};
   std::unique_ptr<IioMotionSource> source(new IioMotionSource(paths, options, *sensors));
   if (options.background) source->worker_ = std::thread([s = source.get()] { s->run(); });
   return source;
 }
 
-IioMotionSource::IioMotionSource(const IioPaths& paths, IioMotionOptions options, IioSensorSet sensors)
+IioMotionSource::IioMotionSource(const IioPaths& paths, IioMotionOptions options,
+                                 IioSensorSet sensors)
     : paths_(paths), options_(options), sensors_(std::move(sensors)), filter_(options.filter) {
   if (!(options_.rate > 0) || !std::isfinite(options_.rate)) options_.rate = 120;
   pollRate_ = options_.rate;
@@ -46,7 +51,8 @@ IioMotionSource::IioMotionSource(const IioPaths& paths, IioMotionOptions options
   for (const IioDeviceInfo* d : devices) {
     std::string why;
     const auto rate = setIioSamplingFrequency(*d, options_.rate, &why);
-    if (!why.empty()) note("rate", "IIO " + deviceLabel(*d) + ": " + why + "; going on at its own rate");
+    if (!why.empty())
+      note("rate", "IIO " + deviceLabel(*d) + ": " + why + "; going on at its own rate");
     // Polling faster than the sensor samples only reads the same values again.
     if (rate && *rate > 0 && *rate < pollRate_) pollRate_ = *rate;
   }
@@ -67,7 +73,8 @@ IioMotionSource::~IioMotionSource() {
 
 std::string IioMotionSource::description() const {
   std::string s = deviceLabel(sensors_.accelDevice) + ": accelerometer";
-  s += sensors_.sameDevice() ? ", gyroscope" : "; " + deviceLabel(sensors_.gyroDevice) + ": gyroscope";
+  s += sensors_.sameDevice() ? ", gyroscope"
+                             : "; " + deviceLabel(sensors_.gyroDevice) + ": gyroscope";
   if (sensors_.magnDevice) {
     if (sensors_.magnDevice->dir == sensors_.gyroDevice.dir)
       s += ", magnetometer";
@@ -108,7 +115,8 @@ void IioMotionSource::run() {
     const double now = secondsSinceStart();
     if (next < now - period) next = now;  // late: no burst of catching up
     std::unique_lock lock(wakeMutex_);
-    wake_.wait_for(lock, std::chrono::duration<double>(std::max(0.0, next - now)), [this] { return stop_.load(); });
+    wake_.wait_for(lock, std::chrono::duration<double>(std::max(0.0, next - now)),
+                   [this] { return stop_.load(); });
   }
 }
 
@@ -138,7 +146,8 @@ bool IioMotionSource::pollOnce(double t) {
     if (read)
       magn = *read;
     else
-      note("magn", "IIO: " + read.error().message + "; the heading goes on without the magnetometer");
+      note("magn",
+           "IIO: " + read.error().message + "; the heading goes on without the magnetometer");
   }
   fuse(t, *accel, *gyro, magn);
   return true;
@@ -171,29 +180,35 @@ void IioMotionSource::checkStartingReading(const Vector3& accelG, const Vector3&
   startSum_ = {startSum_.x + accelG.x, startSum_.y + accelG.y, startSum_.z + accelG.z};
   if (++startCount_ < kStartReadings) return;
   startChecked_ = true;
-  const Vector3 mean = {startSum_.x / startCount_, startSum_.y / startCount_, startSum_.z / startCount_};
+  const Vector3 mean = {startSum_.x / startCount_, startSum_.y / startCount_,
+                        startSum_.z / startCount_};
   const double g = length(mean);
   char text[200];
   if (std::abs(g * kStandardGravity - 1) < 0.2) {
     // A driver that reports g where the kernel's convention is m/s².
     accelFactor_ = kStandardGravity;
-    std::snprintf(text, sizeof text, "IIO: the accelerometer reads %.3f g lying still, as if in g rather than m/s²; "
-                  "taking it as g", g);
+    std::snprintf(text, sizeof text,
+                  "IIO: the accelerometer reads %.3f g lying still, as if in g rather than m/s²; "
+                  "taking it as g",
+                  g);
     note("scale", text);
   } else if (g > 0.5 && g < 2 && std::abs(g - 1) > 0.05) {
     accelFactor_ = 1 / g;
-    std::snprintf(text, sizeof text, "IIO: the accelerometer reads %.3f g lying still; scaling it to 1 g", g);
+    std::snprintf(text, sizeof text,
+                  "IIO: the accelerometer reads %.3f g lying still; scaling it to 1 g", g);
     note("scale", text);
   } else if (!(g > 0.5 && g < 2)) {
-    std::snprintf(text, sizeof text, "IIO: the accelerometer reads %.3f g lying still; its scale looks wrong", g);
+    std::snprintf(text, sizeof text,
+                  "IIO: the accelerometer reads %.3f g lying still; its scale looks wrong", g);
     note("scale", text);
   }
   // Face up the accelerometer reads (0, 0, -1) g. Face down is possible
   // but unusual for a tablet on a table; it is also what a wrong mount
   // matrix or a driver with the opposite sign looks like.
   if (mean.z > 0.7 * g)
-    note("face-down", "IIO: the accelerometer reads the screen facing down; if it faces up, the mount "
-                      "matrix or the driver's sign is wrong");
+    note("face-down",
+         "IIO: the accelerometer reads the screen facing down; if it faces up, the mount "
+         "matrix or the driver's sign is wrong");
 }
 
 void IioMotionSource::fuse(double t, Vector3 accel, Vector3 gyro, std::optional<Vector3> magn) {
@@ -204,7 +219,8 @@ void IioMotionSource::fuse(double t, Vector3 accel, Vector3 gyro, std::optional<
   if (magn && !finite(*magn)) magn.reset();
   // The boundary: the kernel reads +9.81 m/s² on z lying face up, the kit
   // (0, 0, -1) g.
-  Vector3 a = {-accel.x / kStandardGravity, -accel.y / kStandardGravity, -accel.z / kStandardGravity};
+  Vector3 a = {-accel.x / kStandardGravity, -accel.y / kStandardGravity,
+               -accel.z / kStandardGravity};
   checkStartingReading(a, gyro);
   a = {a.x * accelFactor_, a.y * accelFactor_, a.z * accelFactor_};
 
@@ -216,7 +232,8 @@ void IioMotionSource::fuse(double t, Vector3 accel, Vector3 gyro, std::optional<
       dt = 0;
     } else if (dt > kLongestGap) {
       char text[120];
-      std::snprintf(text, sizeof text, "IIO: no reading for %.3f s; taking up again from the last good one", dt);
+      std::snprintf(text, sizeof text,
+                    "IIO: no reading for %.3f s; taking up again from the last good one", dt);
       note("stall", text);
       dt = 1 / pollRate_;
     }

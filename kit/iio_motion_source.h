@@ -33,9 +33,9 @@
 namespace kit {
 
 struct IioMotionOptions {
-  double rate = 120;        // Hz asked of the sensors; polling goes no faster than they sample
-  bool background = true;   // read on a worker thread; false: the caller pumps
-  bool buffered = true;     // try the character device before polling
+  double rate = 120;       // Hz asked of the sensors; polling goes no faster than they sample
+  bool background = true;  // read on a worker thread; false: the caller pumps
+  bool buffered = true;    // try the character device before polling
   AttitudeFilterSettings filter;
 };
 
@@ -48,7 +48,8 @@ class IioMotionSource final : public MotionSource {
   static constexpr double kLongestGap = 0.1;
 
   // An error when no device has an accelerometer and a gyroscope.
-  static Result<std::unique_ptr<IioMotionSource>> open(const IioPaths& paths, IioMotionOptions options);
+  static Result<std::unique_ptr<IioMotionSource>> open(const IioPaths& paths,
+                                                       IioMotionOptions options);
   ~IioMotionSource() override;
   IioMotionSource(const IioMotionSource&) = delete;
   IioMotionSource& operator=(const IioMotionSource&) = delete;

@@ -14,11 +14,11 @@ namespace kit {
 // The platform's eight orientations, with its numeric values.
 enum class ImageOrientation : int {
   Up = 0,
-  Down = 1,             // half a turn
-  Left = 2,             // quarter turn counter-clockwise
-  Right = 3,            // quarter turn clockwise
-  UpMirrored = 4,       // mirrored left to right
-  DownMirrored = 5,     // mirrored top to bottom
+  Down = 1,          // half a turn
+  Left = 2,          // quarter turn counter-clockwise
+  Right = 3,         // quarter turn clockwise
+  UpMirrored = 4,    // mirrored left to right
+  DownMirrored = 5,  // mirrored top to bottom
   LeftMirrored = 6,
   RightMirrored = 7,
 };
@@ -33,14 +33,34 @@ inline void storedPixel(ImageOrientation o, int w, int h, int dx, int dy, int& s
   sx = dx;
   sy = dy;
   switch (o) {
-    case ImageOrientation::Up: break;
-    case ImageOrientation::UpMirrored: sx = w - 1 - dx; break;
-    case ImageOrientation::Down: sx = w - 1 - dx; sy = h - 1 - dy; break;
-    case ImageOrientation::DownMirrored: sy = h - 1 - dy; break;
-    case ImageOrientation::LeftMirrored: sx = dy; sy = dx; break;
-    case ImageOrientation::Right: sx = dy; sy = h - 1 - dx; break;
-    case ImageOrientation::RightMirrored: sx = w - 1 - dy; sy = h - 1 - dx; break;
-    case ImageOrientation::Left: sx = w - 1 - dy; sy = dx; break;
+    case ImageOrientation::Up:
+      break;
+    case ImageOrientation::UpMirrored:
+      sx = w - 1 - dx;
+      break;
+    case ImageOrientation::Down:
+      sx = w - 1 - dx;
+      sy = h - 1 - dy;
+      break;
+    case ImageOrientation::DownMirrored:
+      sy = h - 1 - dy;
+      break;
+    case ImageOrientation::LeftMirrored:
+      sx = dy;
+      sy = dx;
+      break;
+    case ImageOrientation::Right:
+      sx = dy;
+      sy = h - 1 - dx;
+      break;
+    case ImageOrientation::RightMirrored:
+      sx = w - 1 - dy;
+      sy = h - 1 - dx;
+      break;
+    case ImageOrientation::Left:
+      sx = w - 1 - dy;
+      sy = dx;
+      break;
   }
 }
 

@@ -67,8 +67,8 @@ bool allocatePixels(Bitmap& bitmap, std::uint32_t width, std::uint32_t height, P
 }
 
 std::string tooManyPixels(std::uint64_t width, std::uint64_t height, std::uint64_t limit) {
-  return "image is " + std::to_string(width) + " x " + std::to_string(height) + " pixels, more than the limit of " +
-         std::to_string(limit);
+  return "image is " + std::to_string(width) + " x " + std::to_string(height) +
+         " pixels, more than the limit of " + std::to_string(limit);
 }
 
 // ---------------------------------------------------------------------------
@@ -126,7 +126,9 @@ AxisWeights boxWeights(int sourceSize, int targetSize) {
   return a;
 }
 
-std::uint8_t toByte(float v) { return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L)); }
+std::uint8_t toByte(float v) {
+  return static_cast<std::uint8_t>(std::clamp(std::lround(v), 0L, 255L));
+}
 
 Bitmap resampled(const Bitmap& source, int width, int height) {
   RowResampler resampler(source.width, source.height, width, height, source.format);
@@ -150,7 +152,8 @@ Bitmap upright(const Bitmap& source, ImageOrientation orientation) {
     for (int dx = 0; dx < out.width; ++dx) {
       int sx = 0, sy = 0;
       storedPixel(orientation, w, h, dx, dy, sx, sy);
-      std::memcpy(o + static_cast<std::size_t>(dx) * bpp, source.row(sy) + static_cast<std::size_t>(sx) * bpp, bpp);
+      std::memcpy(o + static_cast<std::size_t>(dx) * bpp,
+                  source.row(sy) + static_cast<std::size_t>(sx) * bpp, bpp);
     }
   }
   return out;
@@ -308,7 +311,8 @@ bool decodeJpegPixels(JpegDecodeJob& job) {
   jpeg_read_header(&cinfo, TRUE);
 
   for (jpeg_saved_marker_ptr m = cinfo.marker_list; m; m = m->next) {
-    if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 || std::memcmp(m->data, "Exif\0\0", 6) != 0)
+    if (m->marker != JPEG_APP0 + 1 || m->data_length < 6 ||
+        std::memcmp(m->data, "Exif\0\0", 6) != 0)
       continue;
     job.orientation = orientationFromExif(exifOrientation(m->data, m->data_length));
     break;
@@ -316,7 +320,8 @@ bool decodeJpegPixels(JpegDecodeJob& job) {
 
   const JDIMENSION width = cinfo.image_width;
   const JDIMENSION height = cinfo.image_height;
-  if (width == 0 || height == 0) jpegFailWith(reinterpret_cast<j_common_ptr>(&cinfo), "image has no pixels");
+  if (width == 0 || height == 0)
+    jpegFailWith(reinterpret_cast<j_common_ptr>(&cinfo), "image has no pixels");
 
   const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
   cinfo.out_color_space = cmyk ? JCS_CMYK : JCS_EXT_RGBA;
@@ -339,8 +344,8 @@ bool decodeJpegPixels(JpegDecodeJob& job) {
   const std::uint64_t decodedPixels = std::uint64_t{cinfo.output_width} * cinfo.output_height;
   if (decodedPixels > limit || (sourcePixels > limit && jpeg_has_multiple_scans(&cinfo))) {
     char text[kMessageSize];
-    std::snprintf(text, sizeof text, "image is %u x %u pixels, more than the limit of %llu", width, height,
-                  static_cast<unsigned long long>(limit));
+    std::snprintf(text, sizeof text, "image is %u x %u pixels, more than the limit of %llu", width,
+                  height, static_cast<unsigned long long>(limit));
     jpegFailWith(reinterpret_cast<j_common_ptr>(&cinfo), text);
   }
   if (!allocatePixels(job.bitmap, cinfo.output_width, cinfo.output_height, PixelFormat::RGBA8))
@@ -400,17 +405,19 @@ bool encodeJpegPixels(JpegEncodeJob& job) {
   cinfo.in_color_space = gray ? JCS_GRAYSCALE : JCS_EXT_RGBA;
   jpeg_set_defaults(&cinfo);
   jpeg_set_quality(&cinfo, job.quality, TRUE);
-  if (job.exifOrientation != 0) cinfo.write_JFIF_header = FALSE;  // EXIF files carry no JFIF segment
+  if (job.exifOrientation != 0)
+    cinfo.write_JFIF_header = FALSE;  // EXIF files carry no JFIF segment
   jpeg_start_compress(&cinfo, TRUE);
 
   if (job.exifOrientation != 0) {
     // A big-endian TIFF header and one IFD holding only the orientation.
     const auto v = static_cast<std::uint8_t>(job.exifOrientation);
-    const std::uint8_t exif[] = {'E', 'x', 'i', 'f', 0, 0,              //
-                                 'M', 'M', 0, 42, 0, 0, 0, 8,           // header, IFD at 8
-                                 0, 1,                                  // one entry
-                                 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, v, 0, 0,  // orientation, SHORT × 1
-                                 0, 0, 0, 0};                           // no further IFD
+    const std::uint8_t exif[] = {'E',  'x',  'i', 'f', 0, 0,        //
+                                 'M',  'M',  0,   42,  0, 0, 0, 8,  // header, IFD at 8
+                                 0,    1,                           // one entry
+                                 0x01, 0x12, 0,   3,   0, 0, 0, 1,
+                                 0,    v,    0,   0,   // orientation, SHORT × 1
+                                 0,    0,    0,   0};  // no further IFD
     jpeg_write_marker(&cinfo, JPEG_APP0 + 1, exif, sizeof exif);
   }
   while (cinfo.next_scanline < cinfo.image_height) {
@@ -494,7 +501,8 @@ bool decodePngPixels(PngDecodeJob& job) {
   if (transparency) png_set_tRNS_to_alpha(png);
   if (!gray) {
     if (!(colorType & PNG_COLOR_MASK_COLOR)) png_set_gray_to_rgb(png);
-    if (!(colorType & PNG_COLOR_MASK_ALPHA) && !transparency) png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    if (!(colorType & PNG_COLOR_MASK_ALPHA) && !transparency)
+      png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
   }
   const int passes = png_set_interlace_handling(png);
   png_read_update_info(png, info);
@@ -573,7 +581,8 @@ bool encodePngPixels(PngEncodeJob& job) {
   }
   const Bitmap& bitmap = *job.bitmap;
   png_set_write_fn(png, job.out, pngWrite, pngFlush);
-  png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.width), static_cast<png_uint_32>(bitmap.height), 8,
+  png_set_IHDR(png, info, static_cast<png_uint_32>(bitmap.width),
+               static_cast<png_uint_32>(bitmap.height), 8,
                bitmap.format == PixelFormat::Gray8 ? PNG_COLOR_TYPE_GRAY : PNG_COLOR_TYPE_RGBA,
                PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
@@ -633,12 +642,18 @@ ImageFormat sniffImageFormat(const std::uint8_t* data, std::size_t size) {
 
 const char* imageFormatName(ImageFormat format) {
   switch (format) {
-    case ImageFormat::Jpeg: return "JPEG";
-    case ImageFormat::Png: return "PNG";
-    case ImageFormat::WebP: return "WebP";
-    case ImageFormat::Heic: return "HEIC";
-    case ImageFormat::Avif: return "AVIF";
-    case ImageFormat::Unknown: break;
+    case ImageFormat::Jpeg:
+      return "JPEG";
+    case ImageFormat::Png:
+      return "PNG";
+    case ImageFormat::WebP:
+      return "WebP";
+    case ImageFormat::Heic:
+      return "HEIC";
+    case ImageFormat::Avif:
+      return "AVIF";
+    case ImageFormat::Unknown:
+      break;
   }
   return "unknown";
 }
@@ -646,19 +661,24 @@ const char* imageFormatName(ImageFormat format) {
 bool canDecodeImageFormat(ImageFormat format) {
   switch (format) {
     case ImageFormat::Jpeg:
-    case ImageFormat::Png: return true;
+    case ImageFormat::Png:
+      return true;
 #ifdef VITRANE_HAVE_WEBP
-    case ImageFormat::WebP: return true;
+    case ImageFormat::WebP:
+      return true;
 #endif
 #ifdef VITRANE_HAVE_HEIF
     case ImageFormat::Heic:
-    case ImageFormat::Avif: return true;
+    case ImageFormat::Avif:
+      return true;
 #endif
-    default: return false;
+    default:
+      return false;
   }
 }
 
-Result<DecodedImage> decodeImage(const std::uint8_t* data, std::size_t size, const DecodeOptions& options) {
+Result<DecodedImage> decodeImage(const std::uint8_t* data, std::size_t size,
+                                 const DecodeOptions& options) {
   if (!data || size == 0) return Error{"no image data"};
   try {
     Bitmap bitmap;
@@ -706,7 +726,8 @@ Result<DecodedImage> decodeImage(const std::uint8_t* data, std::size_t size, con
         orientation = decoded.orientation;
         break;
       }
-      case ImageFormat::Unknown: return Error{"not a JPEG, PNG, WebP, HEIC or AVIF image"};
+      case ImageFormat::Unknown:
+        return Error{"not a JPEG, PNG, WebP, HEIC or AVIF image"};
     }
     if (bitmap.width != target.width || bitmap.height != target.height)
       bitmap = resampled(bitmap, target.width, target.height);
@@ -749,7 +770,8 @@ Result<void> writePngFile(const Bitmap& bitmap, const std::string& path) {
   return writeFileAtomically(path, *data);
 }
 
-Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality, int exifOrientation) {
+Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality,
+                                             int exifOrientation) {
   if (auto usable = isUsable(bitmap); !usable) return usable.error();
   if (exifOrientation < 0 || exifOrientation > 8) return Error{"EXIF orientation must be 0..8"};
   auto job = std::make_unique<JpegEncodeJob>();

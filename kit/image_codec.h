@@ -69,7 +69,8 @@ struct DecodedImage {
   ImageOrientation orientation = ImageOrientation::Up;
 };
 
-Result<DecodedImage> decodeImage(const std::uint8_t* data, std::size_t size, const DecodeOptions& options = {});
+Result<DecodedImage> decodeImage(const std::uint8_t* data, std::size_t size,
+                                 const DecodeOptions& options = {});
 // Errors name the file.
 Result<DecodedImage> decodeImageFile(const std::string& path, const DecodeOptions& options = {});
 
@@ -82,6 +83,7 @@ Result<void> writePngFile(const Bitmap& bitmap, const std::string& path);
 
 // quality 1..100 (clamped). Alpha is dropped. exifOrientation 1..8 adds an
 // EXIF segment carrying that orientation tag; 0 writes none.
-Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality, int exifOrientation = 0);
+Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality,
+                                             int exifOrientation = 0);
 
 }  // namespace kit

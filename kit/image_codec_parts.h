@@ -145,8 +145,8 @@ class RowResampler {
   Bitmap out_;
   std::vector<float> line_;
   std::deque<std::vector<float>> open_;  // sums of output rows done_, done_ + 1, ...
-  int row_ = 0;   // source rows received
-  int done_ = 0;  // output rows written
+  int row_ = 0;                          // source rows received
+  int done_ = 0;                         // output rows written
 };
 
 // What a format's decoder hands back: the bitmap as stored (possibly still
@@ -160,7 +160,9 @@ struct FormatDecode {
 };
 
 // Present only in builds with the library (VITRANE_HAVE_WEBP, VITRANE_HAVE_HEIF).
-bool decodeWebp(const std::uint8_t* data, std::size_t size, const DecodeOptions& options, FormatDecode& out);
-bool decodeHeif(const std::uint8_t* data, std::size_t size, const DecodeOptions& options, FormatDecode& out);
+bool decodeWebp(const std::uint8_t* data, std::size_t size, const DecodeOptions& options,
+                FormatDecode& out);
+bool decodeHeif(const std::uint8_t* data, std::size_t size, const DecodeOptions& options,
+                FormatDecode& out);
 
 }  // namespace kit::codec

@@ -42,12 +42,14 @@ void initialiseOnce() {
 // What the user can act on: a missing codec is the machine's, not the file's.
 std::string describe(const heif_error& error, const std::uint8_t* data, std::size_t size) {
   if (error.code == heif_error_Unsupported_feature &&
-      (error.subcode == heif_suberror_Unsupported_codec || error.subcode == heif_suberror_Unsupported_image_type)) {
+      (error.subcode == heif_suberror_Unsupported_codec ||
+       error.subcode == heif_suberror_Unsupported_image_type)) {
     const bool av1 = sniffImageFormat(data, size) == ImageFormat::Avif;
     const heif_compression_format codec = av1 ? heif_compression_AV1 : heif_compression_HEVC;
     if (!heif_have_decoder_for_format(codec))
       return std::string("this machine has no ") + (av1 ? "AV1" : "HEVC") + " decoder for libheif";
-    return std::string("its codec is not one libheif can decode (") + (error.message ? error.message : "") + ")";
+    return std::string("its codec is not one libheif can decode (") +
+           (error.message ? error.message : "") + ")";
   }
   return error.message && *error.message ? error.message : "cannot decode";
 }
@@ -67,8 +69,8 @@ Handle thumbnailCovering(heif_image_handle* primary, Dimensions target, int widt
     const int w = heif_image_handle_get_width(raw), h = heif_image_handle_get_height(raw);
     const bool covers = w >= target.width && h >= target.height && w < width && h < height;
     // Within a pixel of the picture's aspect: no stretched or cropped preview.
-    const bool sameShape = std::abs(static_cast<double>(w) * height - static_cast<double>(h) * width) <=
-                           std::max(width, height);
+    const bool sameShape = std::abs(static_cast<double>(w) * height -
+                                    static_cast<double>(h) * width) <= std::max(width, height);
     if (!covers || !sameShape) continue;
     if (!best || w < heif_image_handle_get_width(best.get())) best = std::move(candidate);
   }
@@ -77,7 +79,8 @@ Handle thumbnailCovering(heif_image_handle* primary, Dimensions target, int widt
 
 }  // namespace
 
-bool decodeHeif(const std::uint8_t* data, std::size_t size, const DecodeOptions& options, FormatDecode& out) {
+bool decodeHeif(const std::uint8_t* data, std::size_t size, const DecodeOptions& options,
+                FormatDecode& out) {
   initialiseOnce();
   std::unique_ptr<heif_context, ContextDeleter> context(heif_context_alloc());
   if (!context) {
@@ -123,14 +126,16 @@ bool decodeHeif(const std::uint8_t* data, std::size_t size, const DecodeOptions&
   }
   decoding->convert_hdr_to_8bit = 1;  // 10- and 12-bit pictures become 8-bit
   heif_image* imageRaw = nullptr;
-  error = heif_decode_image(chosen, &imageRaw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA, decoding.get());
+  error = heif_decode_image(chosen, &imageRaw, heif_colorspace_RGB, heif_chroma_interleaved_RGBA,
+                            decoding.get());
   std::unique_ptr<heif_image, ImageDeleter> image(imageRaw);
   if (error.code != heif_error_Ok) {
     out.error = describe(error, data, size);
     return false;
   }
   int stride = 0;
-  const std::uint8_t* plane = heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+  const std::uint8_t* plane =
+      heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
   const int w = heif_image_get_width(image.get(), heif_channel_interleaved);
   const int h = heif_image_get_height(image.get(), heif_channel_interleaved);
   if (!plane || w != chosenWidth || h != chosenHeight || stride < w * 4 ||
@@ -147,7 +152,8 @@ bool decodeHeif(const std::uint8_t* data, std::size_t size, const DecodeOptions&
       const std::uint8_t* p = in + x * 4;
       std::uint8_t* o = row.data() + x * 4;
       const unsigned a = p[3];
-      for (int c = 0; c < 3; ++c) o[c] = a ? static_cast<std::uint8_t>(std::min(255u, (p[c] * 255u + a / 2) / a)) : 0;
+      for (int c = 0; c < 3; ++c)
+        o[c] = a ? static_cast<std::uint8_t>(std::min(255u, (p[c] * 255u + a / 2) / a)) : 0;
       o[3] = p[3];
     }
     return row.data();
@@ -164,7 +170,8 @@ bool decodeHeif(const std::uint8_t* data, std::size_t size, const DecodeOptions&
       out.error = "out of memory";
       return false;
     }
-    for (int y = 0; y < h; ++y) std::memcpy(out.bitmap.row(y), straightRow(y), out.bitmap.rowBytes());
+    for (int y = 0; y < h; ++y)
+      std::memcpy(out.bitmap.row(y), straightRow(y), out.bitmap.rowBytes());
   }
   return true;
 }

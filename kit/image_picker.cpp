@@ -37,7 +37,8 @@ std::string ImagePickerInfo::description() const {
   };
   if (cropRect)
     entry("cropRect", "[" + number(cropRect->origin.x) + ", " + number(cropRect->origin.y) + ", " +
-                          number(cropRect->size.width) + ", " + number(cropRect->size.height) + "]");
+                          number(cropRect->size.width) + ", " + number(cropRect->size.height) +
+                          "]");
   if (editedImage) entry("editedImage", editedImage->description());
   if (!mediaMetadata.is_null()) entry("mediaMetadata", mediaMetadata.dump());
   if (originalImage) entry("originalImage", originalImage->description());
@@ -49,16 +50,18 @@ ImageRef croppedImage(const Image& image, const Rect& rect) {
   if (!bitmap || bitmap->width < 1 || bitmap->height < 1) return nullptr;
   const Size size = image.size();
   const float scale = image.scale();
-  if (!std::isfinite(rect.origin.x) || !std::isfinite(rect.origin.y) || !std::isfinite(rect.size.width) ||
-      !std::isfinite(rect.size.height))
+  if (!std::isfinite(rect.origin.x) || !std::isfinite(rect.origin.y) ||
+      !std::isfinite(rect.size.width) || !std::isfinite(rect.size.height))
     return nullptr;
   // In displayed pixels, whole pixels only, inside the picture.
   const double left = std::max(0.0, std::floor(static_cast<double>(rect.origin.x) * scale));
   const double top = std::max(0.0, std::floor(static_cast<double>(rect.origin.y) * scale));
-  const double right = std::min(static_cast<double>(size.width) * scale,
-                                std::ceil((static_cast<double>(rect.origin.x) + rect.size.width) * scale));
-  const double bottom = std::min(static_cast<double>(size.height) * scale,
-                                 std::ceil((static_cast<double>(rect.origin.y) + rect.size.height) * scale));
+  const double right =
+      std::min(static_cast<double>(size.width) * scale,
+               std::ceil((static_cast<double>(rect.origin.x) + rect.size.width) * scale));
+  const double bottom =
+      std::min(static_cast<double>(size.height) * scale,
+               std::ceil((static_cast<double>(rect.origin.y) + rect.size.height) * scale));
   if (right - left < 1 || bottom - top < 1) return nullptr;
   const int x0 = static_cast<int>(left), y0 = static_cast<int>(top);
   const int w = static_cast<int>(right - left), h = static_cast<int>(bottom - top);
@@ -74,7 +77,8 @@ ImageRef croppedImage(const Image& image, const Rect& rect) {
       std::copy(src, src + bpp, dst + static_cast<std::size_t>(x) * bpp);
     }
   }
-  return std::make_shared<Image>(std::make_shared<Bitmap>(std::move(out)), ImageOrientation::Up, scale);
+  return std::make_shared<Image>(std::make_shared<Bitmap>(std::move(out)), ImageOrientation::Up,
+                                 scale);
 }
 
 ImagePickerServices::ImagePickerServices() = default;
@@ -115,13 +119,16 @@ void ImagePickerController::viewWillLayoutSubviews() {
 bool ImagePickerController::isSourceTypeAvailable(const ImagePickerServices& services,
                                                   ImagePickerSourceType type) {
   switch (type) {
-    case ImagePickerSourceType::PhotoLibrary: return services.libraryAvailable;
-    case ImagePickerSourceType::Camera: return services.camera && services.camera->isAvailable();
+    case ImagePickerSourceType::PhotoLibrary:
+      return services.libraryAvailable;
+    case ImagePickerSourceType::Camera:
+      return services.camera && services.camera->isAvailable();
   }
   return false;
 }
 
-void ImagePickerController::finishPicking(ImageRef original, std::optional<Rect> crop, nlohmann::json metadata) {
+void ImagePickerController::finishPicking(ImageRef original, std::optional<Rect> crop,
+                                          nlohmann::json metadata) {
   ImagePickerInfo info;
   info.originalImage = std::move(original);
   if (allowsEditing_ && crop) {
@@ -129,13 +136,16 @@ void ImagePickerController::finishPicking(ImageRef original, std::optional<Rect>
     if (info.originalImage) info.editedImage = croppedImage(*info.originalImage, *crop);
   }
   if (sourceType_ == ImagePickerSourceType::Camera)
-    info.mediaMetadata = metadata.is_null() ? cameraMetadata(info.originalImage) : std::move(metadata);
+    info.mediaMetadata =
+        metadata.is_null() ? cameraMetadata(info.originalImage) : std::move(metadata);
   // The delegate may give this picker up.
-  if (ImagePickerDelegate* d = delegate_) d->imagePickerControllerDidFinishPickingMediaWithInfo(*this, info);
+  if (ImagePickerDelegate* d = delegate_)
+    d->imagePickerControllerDidFinishPickingMediaWithInfo(*this, info);
 }
 
 Result<void> ImagePickerController::takePicture() {
-  if (sourceType_ != ImagePickerSourceType::Camera) return Error{"the picker shows the photo library"};
+  if (sourceType_ != ImagePickerSourceType::Camera)
+    return Error{"the picker shows the photo library"};
   if (!services_.camera) return Error{"there is no camera"};
   auto still = services_.camera->captureStill();
   if (!still) return still.error();

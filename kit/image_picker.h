@@ -115,7 +115,8 @@ class ImagePickerController : public ViewController {
   explicit ImagePickerController(ImagePickerServices& services);
   ~ImagePickerController() override;
 
-  static bool isSourceTypeAvailable(const ImagePickerServices& services, ImagePickerSourceType type);
+  static bool isSourceTypeAvailable(const ImagePickerServices& services,
+                                    ImagePickerSourceType type);
 
   ImagePickerServices& services() const { return services_; }
   ImagePickerDelegate* delegate() const { return delegate_; }
@@ -127,7 +128,9 @@ class ImagePickerController : public ViewController {
   CameraCaptureMode cameraCaptureMode() const { return captureMode_; }
   void setCameraCaptureMode(CameraCaptureMode mode) { captureMode_ = mode; }
 
-  bool isShown() const { return parentViewController() != nullptr || presentingPopover() != nullptr; }
+  bool isShown() const {
+    return parentViewController() != nullptr || presentingPopover() != nullptr;
+  }
 
   // The user's answers. Each tells the delegate once; the picker may be
   // gone when they return.

@@ -98,8 +98,10 @@ PhotoGridView::~PhotoGridView() { *gone_ = true; }
 
 void PhotoGridView::layout() {
   const float width = bounds().size.width;
-  columns_ = std::max(1, static_cast<int>(std::floor((width - kSpacing) / (kTargetCellSide + kSpacing))));
-  cellSide_ = std::max(1.0f, (width - kSpacing * static_cast<float>(columns_ + 1)) / static_cast<float>(columns_));
+  columns_ =
+      std::max(1, static_cast<int>(std::floor((width - kSpacing) / (kTargetCellSide + kSpacing))));
+  cellSide_ = std::max(
+      1.0f, (width - kSpacing * static_cast<float>(columns_ + 1)) / static_cast<float>(columns_));
   content_->setFrame({0, 0, width, contentHeight()});
   for (std::size_t i = 0; i < cells_.size(); ++i)
     if (cells_[i]) cells_[i]->setFrame(cellFrame(i));
@@ -107,7 +109,8 @@ void PhotoGridView::layout() {
 }
 
 float PhotoGridView::contentHeight() const {
-  const std::size_t rows = (paths_.size() + static_cast<std::size_t>(columns_) - 1) / static_cast<std::size_t>(columns_);
+  const std::size_t rows =
+      (paths_.size() + static_cast<std::size_t>(columns_) - 1) / static_cast<std::size_t>(columns_);
   return kSpacing + static_cast<float>(rows) * (cellSide_ + kSpacing);
 }
 
@@ -118,8 +121,8 @@ float PhotoGridView::maximumContentOffset() const {
 Rect PhotoGridView::cellFrame(std::size_t index) const {
   const auto column = static_cast<float>(index % static_cast<std::size_t>(columns_));
   const auto row = static_cast<float>(index / static_cast<std::size_t>(columns_));
-  return {kSpacing + column * (cellSide_ + kSpacing), kSpacing + row * (cellSide_ + kSpacing) - offset_, cellSide_,
-          cellSide_};
+  return {kSpacing + column * (cellSide_ + kSpacing),
+          kSpacing + row * (cellSide_ + kSpacing) - offset_, cellSide_, cellSide_};
 }
 
 void PhotoGridView::setContentOffset(float offset) {
@@ -138,15 +141,19 @@ void PhotoGridView::loadVisibleThumbnails() {
   if (paths_.empty()) return;
   // The rows in view and one more below, ready for the scroll.
   const float rowPitch = cellSide_ + kSpacing;
-  const auto firstRow = static_cast<std::size_t>(std::max(0.0f, std::floor((offset_ - kSpacing) / rowPitch)));
-  const auto lastRow = static_cast<std::size_t>(std::max(0.0f, std::floor((offset_ + bounds().size.height) / rowPitch))) + 1;
+  const auto firstRow =
+      static_cast<std::size_t>(std::max(0.0f, std::floor((offset_ - kSpacing) / rowPitch)));
+  const auto lastRow = static_cast<std::size_t>(std::max(
+                           0.0f, std::floor((offset_ + bounds().size.height) / rowPitch))) +
+                       1;
   const auto cols = static_cast<std::size_t>(columns_);
   const std::size_t end = std::min(paths_.size(), (lastRow + 1) * cols);
   for (std::size_t i = firstRow * cols; i < end; ++i) {
     if (!cells_[i]) {
       cells_[i] = std::make_shared<ImageView>();
       cells_[i]->setBackgroundColor(kPlaceholder);
-      cells_[i]->setFrame({cellFrame(i).origin.x, cellFrame(i).origin.y + offset_, cellSide_, cellSide_});
+      cells_[i]->setFrame(
+          {cellFrame(i).origin.x, cellFrame(i).origin.y + offset_, cellSide_, cellSide_});
       content_->addSubview(cells_[i]);
     }
     if (asked_[i]) continue;
@@ -158,7 +165,8 @@ void PhotoGridView::loadVisibleThumbnails() {
     offMainThread<ImageRef>(
         queue_, gone_, [path, side] { return decodeThumbnail(path, side); },
         [self, i](ImageRef image) {
-          if (auto view = self.lock()) static_cast<PhotoGridView&>(*view).thumbnailArrived(i, std::move(image));
+          if (auto view = self.lock())
+            static_cast<PhotoGridView&>(*view).thumbnailArrived(i, std::move(image));
         });
   }
 }
@@ -178,9 +186,11 @@ CropView::CropView(ImageRef photo, Size size) : photo_(std::move(photo)) {
   // The photo, fitted above the bar.
   const Size s = photo_ ? photo_->size() : Size{1, 1};
   const float areaHeight = std::max(1.0f, size.height - kPickerBarHeight);
-  const float fit = std::min(size.width / std::max(1.0f, s.width), areaHeight / std::max(1.0f, s.height));
+  const float fit =
+      std::min(size.width / std::max(1.0f, s.width), areaHeight / std::max(1.0f, s.height));
   const Size shown{s.width * fit, s.height * fit};
-  photoFrame_ = {(size.width - shown.width) / 2, (areaHeight - shown.height) / 2, shown.width, shown.height};
+  photoFrame_ = {(size.width - shown.width) / 2, (areaHeight - shown.height) / 2, shown.width,
+                 shown.height};
   auto image = std::make_shared<ImageView>(photo_);
   image->setFrame(photoFrame_);
   image->setUserInteractionEnabled(false);
@@ -201,7 +211,8 @@ CropView::CropView(ImageRef photo, Size size) : photo_(std::move(photo)) {
     edges_.push_back(edge);
   }
 
-  auto bar = std::make_shared<View>(Rect{0, size.height - kPickerBarHeight, size.width, kPickerBarHeight});
+  auto bar =
+      std::make_shared<View>(Rect{0, size.height - kPickerBarHeight, size.width, kPickerBarHeight});
   bar->setBackgroundColor(kBarColour);
   addSubview(bar);
   cancel_ = barButton("Cancel");
@@ -282,7 +293,8 @@ Rect CropView::cropRectInPhoto() const {
   const Size s = photo_->size();
   const float toPhoto = s.width / photoFrame_.size.width;
   const float largest = std::floor(std::min(s.width, s.height));
-  const float side = std::clamp(std::round(box_.size.width * toPhoto), std::min(1.0f, largest), largest);
+  const float side =
+      std::clamp(std::round(box_.size.width * toPhoto), std::min(1.0f, largest), largest);
   const float x = std::clamp(std::round((box_.minX() - photoFrame_.minX()) * toPhoto), 0.0f,
                              std::max(0.0f, std::floor(s.width) - side));
   const float y = std::clamp(std::round((box_.minY() - photoFrame_.minY()) * toPhoto), 0.0f,
@@ -325,14 +337,16 @@ void ImagePickerView::layout() {
       title_->setText(picker_->allowsEditing() ? "Choose and Crop a Photo" : "Choose a Photo");
       std::vector<std::string> paths;
       if (picker_->services().libraryPhotoPaths) paths = picker_->services().libraryPhotoPaths();
-      grid_ = std::make_shared<PhotoGridView>(std::move(paths), picker_->services().backgroundQueue);
+      grid_ =
+          std::make_shared<PhotoGridView>(std::move(paths), picker_->services().backgroundQueue);
       grid_->onPick = [this](std::size_t index) { pick(index); };
       addSubview(grid_);
       if (grid_->count() == 0) {
         // An empty white grid reads as broken; say why nothing is there.
         std::string text = "No photos in the photo library";
-        const std::string where =
-            picker_->services().libraryLocation ? picker_->services().libraryLocation() : std::string();
+        const std::string where = picker_->services().libraryLocation
+                                      ? picker_->services().libraryLocation()
+                                      : std::string();
         if (!where.empty()) text += "\n\nPictures in " + where + " and its folders show here.";
         emptyNote_ = std::make_shared<Label>();
         emptyNote_->setText(std::move(text));
@@ -347,12 +361,14 @@ void ImagePickerView::layout() {
   laidOutSize_ = size;
   title_->setFrame({0, 0, size.width, kPickerBarHeight});
   if (grid_) {
-    grid_->setFrame({0, kPickerBarHeight, size.width, std::max(0.0f, size.height - kPickerBarHeight)});
+    grid_->setFrame(
+        {0, kPickerBarHeight, size.width, std::max(0.0f, size.height - kPickerBarHeight)});
     grid_->layout();
   }
   if (emptyNote_) {
     constexpr float kMargin = 24;
-    emptyNote_->setFrame({kMargin, kPickerBarHeight + kMargin, std::max(0.0f, size.width - 2 * kMargin), 160});
+    emptyNote_->setFrame(
+        {kMargin, kPickerBarHeight + kMargin, std::max(0.0f, size.width - 2 * kMargin), 160});
   }
   if (crop_) {
     // The crop box starts again at the new size.
@@ -374,7 +390,8 @@ void ImagePickerView::pick(std::size_t index) {
         return ImageRef(std::make_shared<Image>(decoded->bitmap, decoded->orientation));
       },
       [self](Result<ImageRef> photo) {
-        if (auto view = self.lock()) static_cast<ImagePickerView&>(*view).photoArrived(std::move(photo));
+        if (auto view = self.lock())
+          static_cast<ImagePickerView&>(*view).photoArrived(std::move(photo));
       });
 }
 

@@ -74,7 +74,7 @@ class PhotoGridView final : public View {
   std::vector<std::string> paths_;
   BackgroundQueue* queue_;
   std::shared_ptr<std::atomic<bool>> gone_ = std::make_shared<std::atomic<bool>>(false);
-  ViewRef content_;  // the cells, moved by the scrolling
+  ViewRef content_;                                // the cells, moved by the scrolling
   std::vector<std::shared_ptr<ImageView>> cells_;  // made as they come into view
   std::vector<bool> asked_;
   std::size_t requested_ = 0;
@@ -114,8 +114,8 @@ class CropView final : public View, private GestureRecognizerDelegate {
   Button* cancelButton() const { return cancel_.get(); }
 
  private:
-  bool gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(GestureRecognizer&,
-                                                                           GestureRecognizer&) override {
+  bool gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
+      GestureRecognizer&, GestureRecognizer&) override {
     return true;
   }
   void placeBox(Rect box);

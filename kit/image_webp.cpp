@@ -23,13 +23,19 @@ struct DemuxDeleter {
 
 const char* statusText(VP8StatusCode status) {
   switch (status) {
-    case VP8_STATUS_OUT_OF_MEMORY: return "out of memory";
-    case VP8_STATUS_INVALID_PARAM: return "invalid parameter";
-    case VP8_STATUS_BITSTREAM_ERROR: return "damaged picture data";
-    case VP8_STATUS_UNSUPPORTED_FEATURE: return "unsupported feature";
+    case VP8_STATUS_OUT_OF_MEMORY:
+      return "out of memory";
+    case VP8_STATUS_INVALID_PARAM:
+      return "invalid parameter";
+    case VP8_STATUS_BITSTREAM_ERROR:
+      return "damaged picture data";
+    case VP8_STATUS_UNSUPPORTED_FEATURE:
+      return "unsupported feature";
     case VP8_STATUS_SUSPENDED:
-    case VP8_STATUS_NOT_ENOUGH_DATA: return "the file is cut off";
-    default: return "cannot decode";
+    case VP8_STATUS_NOT_ENOUGH_DATA:
+      return "the file is cut off";
+    default:
+      return "cannot decode";
   }
 }
 
@@ -39,14 +45,17 @@ struct Placement {
   int x = 0, y = 0, width = 0, height = 0;
 };
 
-Placement placed(int x, int y, int width, int height, int canvasWidth, int canvasHeight, Dimensions target) {
+Placement placed(int x, int y, int width, int height, int canvasWidth, int canvasHeight,
+                 Dimensions target) {
   const double sx = static_cast<double>(target.width) / canvasWidth;
   const double sy = static_cast<double>(target.height) / canvasHeight;
   Placement p;
   p.x = std::clamp(static_cast<int>(std::lround(x * sx)), 0, target.width - 1);
   p.y = std::clamp(static_cast<int>(std::lround(y * sy)), 0, target.height - 1);
-  const int right = std::clamp(static_cast<int>(std::lround((x + width) * sx)), p.x + 1, target.width);
-  const int bottom = std::clamp(static_cast<int>(std::lround((y + height) * sy)), p.y + 1, target.height);
+  const int right =
+      std::clamp(static_cast<int>(std::lround((x + width) * sx)), p.x + 1, target.width);
+  const int bottom =
+      std::clamp(static_cast<int>(std::lround((y + height) * sy)), p.y + 1, target.height);
   p.width = right - p.x;
   p.height = bottom - p.y;
   return p;
@@ -54,7 +63,8 @@ Placement placed(int x, int y, int width, int height, int canvasWidth, int canva
 
 }  // namespace
 
-bool decodeWebp(const std::uint8_t* data, std::size_t size, const DecodeOptions& options, FormatDecode& out) {
+bool decodeWebp(const std::uint8_t* data, std::size_t size, const DecodeOptions& options,
+                FormatDecode& out) {
   const WebPData whole{data, size};
   std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(WebPDemux(&whole));
   if (!demux) {
@@ -79,8 +89,9 @@ bool decodeWebp(const std::uint8_t* data, std::size_t size, const DecodeOptions&
       // Writers disagree on whether the chunk starts with JPEG's "Exif\0\0".
       const std::uint8_t* body = chunk.chunk.bytes;
       const std::size_t length = chunk.chunk.size;
-      const int tag = length >= 6 && std::memcmp(body, "Exif\0\0", 6) == 0 ? exifOrientation(body, length)
-                                                                             : tiffOrientation(body, length);
+      const int tag = length >= 6 && std::memcmp(body, "Exif\0\0", 6) == 0
+                          ? exifOrientation(body, length)
+                          : tiffOrientation(body, length);
       out.orientation = orientationFromExif(tag);
       WebPDemuxReleaseChunkIterator(&chunk);
     }
@@ -104,7 +115,8 @@ bool decodeWebp(const std::uint8_t* data, std::size_t size, const DecodeOptions&
     out.error = "libwebp version mismatch";
     return false;
   }
-  const VP8StatusCode features = WebPGetFeatures(frame.fragment.bytes, frame.fragment.size, &config.input);
+  const VP8StatusCode features =
+      WebPGetFeatures(frame.fragment.bytes, frame.fragment.size, &config.input);
   if (features != VP8_STATUS_OK) {
     out.error = statusText(features);
     return false;
@@ -113,15 +125,18 @@ bool decodeWebp(const std::uint8_t* data, std::size_t size, const DecodeOptions&
   // header promises another size than its data holds is damaged.
   if (config.input.width != frame.width || config.input.height != frame.height ||
       frame.x_offset + frame.width > width || frame.y_offset + frame.height > height) {
-    out.error = "its header says " + std::to_string(frame.width) + " x " + std::to_string(frame.height) +
-                " at " + std::to_string(frame.x_offset) + "," + std::to_string(frame.y_offset) + " on a " +
-                std::to_string(width) + " x " + std::to_string(height) + " canvas, its data " +
-                std::to_string(config.input.width) + " x " + std::to_string(config.input.height);
+    out.error = "its header says " + std::to_string(frame.width) + " x " +
+                std::to_string(frame.height) + " at " + std::to_string(frame.x_offset) + "," +
+                std::to_string(frame.y_offset) + " on a " + std::to_string(width) + " x " +
+                std::to_string(height) + " canvas, its data " + std::to_string(config.input.width) +
+                " x " + std::to_string(config.input.height);
     return false;
   }
 
-  const Placement p = placed(frame.x_offset, frame.y_offset, frame.width, frame.height, width, height, out.target);
-  const bool wholeCanvas = p.x == 0 && p.y == 0 && p.width == out.target.width && p.height == out.target.height;
+  const Placement p =
+      placed(frame.x_offset, frame.y_offset, frame.width, frame.height, width, height, out.target);
+  const bool wholeCanvas =
+      p.x == 0 && p.y == 0 && p.width == out.target.width && p.height == out.target.height;
   Bitmap frameBitmap;
   if (!allocatePixels(out.bitmap, static_cast<std::uint32_t>(out.target.width),
                       static_cast<std::uint32_t>(out.target.height), PixelFormat::RGBA8) ||

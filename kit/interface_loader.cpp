@@ -47,7 +47,8 @@ std::string quoteName(const std::string& text) {
 
 // "a Label", "an ImageView".
 std::string article(const std::string& className) {
-  const bool vowel = !className.empty() && std::string_view("AEIOUaeiou").find(className[0]) != std::string_view::npos;
+  const bool vowel = !className.empty() &&
+                     std::string_view("AEIOUaeiou").find(className[0]) != std::string_view::npos;
   return (vowel ? "an " : "a ") + className;
 }
 
@@ -206,11 +207,12 @@ class Build {
     // Every key first, so a misspelt one is reported even when a later
     // check would also fail.
     static const std::set<std::string> viewKeys = {
-        "class", "outlet", "frame", "center", "anchorPoint", "alpha", "hidden",
-        "userInteractionEnabled", "clipsToBounds", "backgroundColor", "subviews"};
+        "class",         "outlet",          "frame",   "center",
+        "anchorPoint",   "alpha",           "hidden",  "userInteractionEnabled",
+        "clipsToBounds", "backgroundColor", "subviews"};
     static const std::set<std::string> imageViewKeys = {"image"};
-    static const std::set<std::string> labelKeys = {"text", "fontSize", "bold", "textColor",
-                                                    "numberOfLines", "alignment"};
+    static const std::set<std::string> labelKeys = {"text",      "fontSize",      "bold",
+                                                    "textColor", "numberOfLines", "alignment"};
     static const std::set<std::string> buttonKeys = {"titles", "selected", "action", "fontSize",
                                                      "titleColor"};
     static const std::set<std::string> indicatorKeys = {"hidesWhenStopped", "color"};
@@ -221,7 +223,8 @@ class Build {
           (indicator && indicatorKeys.count(key)))
         continue;
       if (key == "action")
-        fail(member(path, key), "actions are sent only by buttons, not by " + article(view->className()));
+        fail(member(path, key),
+             "actions are sent only by buttons, not by " + article(view->className()));
       fail(path, "unknown key " + quoteName(key) + " for " + article(view->className()));
     }
 
@@ -271,7 +274,8 @@ class Build {
   void configureLabel(Label& label, const json& j, const std::string& path) {
     if (const auto v = j.find("text"); v != j.end()) label.setText(text(*v, member(path, "text")));
     if (const auto v = j.find("fontSize"); v != j.end()) label.fontSize = fontSize(*v, path);
-    if (const auto v = j.find("bold"); v != j.end()) label.boldFont = boolean(*v, member(path, "bold"));
+    if (const auto v = j.find("bold"); v != j.end())
+      label.boldFont = boolean(*v, member(path, "bold"));
     if (const auto v = j.find("textColor"); v != j.end())
       label.textColor = color(*v, member(path, "textColor"));
     if (const auto v = j.find("numberOfLines"); v != j.end()) {
@@ -283,10 +287,14 @@ class Build {
     if (const auto v = j.find("alignment"); v != j.end()) {
       const std::string p = member(path, "alignment");
       const std::string a = text(*v, p);
-      if (a == "left") label.textAlignment = TextAlignment::Left;
-      else if (a == "center") label.textAlignment = TextAlignment::Center;
-      else if (a == "right") label.textAlignment = TextAlignment::Right;
-      else fail(p, "expected \"left\", \"center\" or \"right\", found " + quoteName(a));
+      if (a == "left")
+        label.textAlignment = TextAlignment::Left;
+      else if (a == "center")
+        label.textAlignment = TextAlignment::Center;
+      else if (a == "right")
+        label.textAlignment = TextAlignment::Right;
+      else
+        fail(p, "expected \"left\", \"center\" or \"right\", found " + quoteName(a));
     }
   }
 
@@ -320,7 +328,8 @@ class Build {
     }
   }
 
-  void configureIndicator(ActivityIndicatorView& indicator, const json& j, const std::string& path) {
+  void configureIndicator(ActivityIndicatorView& indicator, const json& j,
+                          const std::string& path) {
     if (const auto v = j.find("hidesWhenStopped"); v != j.end())
       indicator.hidesWhenStopped = boolean(*v, member(path, "hidesWhenStopped"));
     if (const auto v = j.find("color"); v != j.end())
@@ -364,8 +373,8 @@ class Build {
     if (!v.is_number()) fail(path, "expected a number, found " + v.dump());
     const double d = v.get<double>();
     if (!std::isfinite(d) || d < min || d > max)
-      fail(path, "expected a number from " + decimal(min) + " to " + decimal(max) +
-                     ", found " + v.dump());
+      fail(path, "expected a number from " + decimal(min) + " to " + decimal(max) + ", found " +
+                     v.dump());
     return d;
   }
 
@@ -399,7 +408,8 @@ class Build {
       fail(path, std::string("expected ") + shape + ", found " + v.dump());
     std::vector<float> out;
     for (size_t i = 0; i < count; ++i)
-      out.push_back(static_cast<float>(number(v[i], element(path, i), -kMaxCoordinate, kMaxCoordinate)));
+      out.push_back(
+          static_cast<float>(number(v[i], element(path, i), -kMaxCoordinate, kMaxCoordinate)));
     return out;
   }
 
@@ -449,7 +459,8 @@ void InterfaceLoader::setImageProvider(std::function<ImageRef(const std::string&
   images_ = std::move(provider);
 }
 
-ViewRef InterfaceLoader::loadFile(const std::string& path, const std::vector<OutletBinding>& outlets,
+ViewRef InterfaceLoader::loadFile(const std::string& path,
+                                  const std::vector<OutletBinding>& outlets,
                                   const ActionResolver& actions) const {
   std::error_code ec;
   const auto status = std::filesystem::status(path, ec);
@@ -479,7 +490,8 @@ ViewRef InterfaceLoader::loadString(std::string_view text, const std::string& so
     // Drop nlohmann's "[json.exception.parse_error.101] " tag; its message
     // already says "parse error at line L, column C".
     std::string message = e.what();
-    if (const auto close = message.find("] "); message.starts_with("[json.") && close != std::string::npos)
+    if (const auto close = message.find("] ");
+        message.starts_with("[json.") && close != std::string::npos)
       message.erase(0, close + 2);
     throw InterfaceError(sourceName, "", message);
   }

@@ -29,8 +29,9 @@ std::vector<fs::path> entries(const fs::path& folder, bool folders) {
     const bool isFile = fs::is_regular_file(it->path(), kindError);
     if (folders ? isFolder : isFile) found.push_back(it->path());
   }
-  std::sort(found.begin(), found.end(),
-            [](const fs::path& a, const fs::path& b) { return a.filename().string() < b.filename().string(); });
+  std::sort(found.begin(), found.end(), [](const fs::path& a, const fs::path& b) {
+    return a.filename().string() < b.filename().string();
+  });
   return found;
 }
 

@@ -111,16 +111,23 @@ std::string encodeCharacter(unsigned long long c) {
   return out;
 }
 
-bool isIntegerConversion(char c) { return std::string_view("diuxXo").find(c) != std::string_view::npos; }
-bool isFloatConversion(char c) { return std::string_view("fFeEgGaA").find(c) != std::string_view::npos; }
+bool isIntegerConversion(char c) {
+  return std::string_view("diuxXo").find(c) != std::string_view::npos;
+}
+bool isFloatConversion(char c) {
+  return std::string_view("fFeEgGaA").find(c) != std::string_view::npos;
+}
 
 std::string formatSigned(const Field& s, long long v) {
   const char c = s.conversion;
   if (c == 'd' || c == 'i') return printOne(directive(s, c, "ll"), v);
-  if (isIntegerConversion(c)) return printOne(directive(s, c, "ll"), static_cast<unsigned long long>(v));
+  if (isIntegerConversion(c))
+    return printOne(directive(s, c, "ll"), static_cast<unsigned long long>(v));
   if (isFloatConversion(c)) return printOne(directive(s, c, ""), static_cast<double>(v));
   if (c == 'c') return pad(encodeCharacter(static_cast<unsigned long long>(v)), s);
-  if (c == 'p') return printOne(directive(s, 'p', ""), reinterpret_cast<const void*>(static_cast<std::uintptr_t>(v)));
+  if (c == 'p')
+    return printOne(directive(s, 'p', ""),
+                    reinterpret_cast<const void*>(static_cast<std::uintptr_t>(v)));
   Field text = s;  // %s and %@: the number in decimal, padded like text
   text.precision = -1;
   return printOne(directive(text, 'd', "ll"), v);
@@ -129,13 +136,16 @@ std::string formatSigned(const Field& s, long long v) {
 std::string formatUnsigned(const Field& s, unsigned long long v) {
   const char c = s.conversion;
   if (c == 'd' || c == 'i') {
-    if (v <= static_cast<unsigned long long>(LLONG_MAX)) return formatSigned(s, static_cast<long long>(v));
+    if (v <= static_cast<unsigned long long>(LLONG_MAX))
+      return formatSigned(s, static_cast<long long>(v));
     return printOne(directive(s, 'u', "ll"), v);
   }
   if (isIntegerConversion(c)) return printOne(directive(s, c, "ll"), v);
   if (isFloatConversion(c)) return printOne(directive(s, c, ""), static_cast<double>(v));
   if (c == 'c') return pad(encodeCharacter(v), s);
-  if (c == 'p') return printOne(directive(s, 'p', ""), reinterpret_cast<const void*>(static_cast<std::uintptr_t>(v)));
+  if (c == 'p')
+    return printOne(directive(s, 'p', ""),
+                    reinterpret_cast<const void*>(static_cast<std::uintptr_t>(v)));
   Field text = s;
   text.precision = -1;
   return printOne(directive(text, 'u', "ll"), v);
@@ -198,9 +208,13 @@ bool starValue(const LogArg* arg, long long& out) {
   return true;
 }
 
-bool isLengthModifier(char c) { return std::string_view("hlqzjtL").find(c) != std::string_view::npos; }
+bool isLengthModifier(char c) {
+  return std::string_view("hlqzjtL").find(c) != std::string_view::npos;
+}
 
-bool isConversion(char c) { return std::string_view("diuxXocsfFeEgGaAp@").find(c) != std::string_view::npos; }
+bool isConversion(char c) {
+  return std::string_view("diuxXocsfFeEgGaAp@").find(c) != std::string_view::npos;
+}
 
 }  // namespace
 
@@ -225,12 +239,18 @@ std::string formatLog(std::string_view format, std::initializer_list<LogArg> arg
 
     for (; j < n; ++j) {
       const char c = format[j];
-      if (c == '-') s.left = true;
-      else if (c == '+') s.plus = true;
-      else if (c == ' ') s.space = true;
-      else if (c == '#') s.alt = true;
-      else if (c == '0') s.zero = true;
-      else break;
+      if (c == '-')
+        s.left = true;
+      else if (c == '+')
+        s.plus = true;
+      else if (c == ' ')
+        s.space = true;
+      else if (c == '#')
+        s.alt = true;
+      else if (c == '0')
+        s.zero = true;
+      else
+        break;
     }
 
     if (j < n && format[j] == '*') {
@@ -246,7 +266,8 @@ std::string formatLog(std::string_view format, std::initializer_list<LogArg> arg
       }
     } else {
       long long w = 0;
-      for (; j < n && format[j] >= '0' && format[j] <= '9'; ++j) w = clampField(w * 10 + (format[j] - '0'));
+      for (; j < n && format[j] >= '0' && format[j] <= '9'; ++j)
+        w = clampField(w * 10 + (format[j] - '0'));
       s.width = static_cast<int>(w);
     }
 
@@ -258,7 +279,8 @@ std::string formatLog(std::string_view format, std::initializer_list<LogArg> arg
         // A negative or unusable * precision counts as no precision.
         if (!starValue(take(), p) || p < 0) p = -1;
       } else {
-        for (; j < n && format[j] >= '0' && format[j] <= '9'; ++j) p = clampField(p * 10 + (format[j] - '0'));
+        for (; j < n && format[j] >= '0' && format[j] <= '9'; ++j)
+          p = clampField(p * 10 + (format[j] - '0'));
       }
       s.precision = p < 0 ? -1 : static_cast<int>(clampField(p));
     }
@@ -352,7 +374,8 @@ void writeLog(const std::string& message) {
 }
 
 LogCapture::LogCapture()
-    : previous_(exchangeLogSink([this](const std::string& message) { lines_.push_back(message); })) {}
+    : previous_(
+          exchangeLogSink([this](const std::string& message) { lines_.push_back(message); })) {}
 
 LogCapture::~LogCapture() { setLogSink(std::move(previous_)); }
 

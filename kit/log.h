@@ -28,8 +28,7 @@ class LogArg {
   using Value = std::variant<long long, unsigned long long, double, std::string, const void*>;
 
   template <std::integral T>
-    requires(!std::same_as<T, bool>)
-  LogArg(T v) {
+  requires(!std::same_as<T, bool>) LogArg(T v) {
     if constexpr (std::is_signed_v<T>)
       value_ = static_cast<long long>(v);
     else
@@ -44,7 +43,9 @@ class LogArg {
   LogArg(const void* p) : value_(p) {}
   // Any object with a description() prints that for %@.
   template <typename T>
-    requires requires(const T& t) { { t.description() } -> std::convertible_to<std::string>; }
+  requires requires(const T& t) {
+    { t.description() } -> std::convertible_to<std::string>;
+  }
   LogArg(const T& object) : value_(std::string(object.description())) {}
 
   const Value& value() const { return value_; }

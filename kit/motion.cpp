@@ -5,7 +5,9 @@
 namespace kit {
 
 namespace {
-bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool finite(const Vector3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 }  // namespace
 
 bool MotionSample::isFinite() const {
@@ -47,8 +49,8 @@ void Accelerometer::reschedule() {
   if (!delegate_ || interval_ <= 0) return;
   start_ = runLoop_.clock().now();
   ticks_ = 0;
-  timer_ = runLoop_.scheduleRepeating(start_, interval_, [this] { tick(); },
-                                      RunLoop::kFramePriority);
+  timer_ = runLoop_.scheduleRepeating(
+      start_, interval_, [this] { tick(); }, RunLoop::kFramePriority);
 }
 
 void Accelerometer::tick() {

@@ -29,9 +29,9 @@ struct Attitude {
 // One reading of every sensor at one time.
 struct MotionSample {
   Attitude attitude;
-  Vector3 rotationRate;              // rad/s
-  Vector3 gravity{0, 0, -1};         // g
-  Vector3 acceleration{0, 0, -1};    // the accelerometer: gravity plus motion, g
+  Vector3 rotationRate;            // rad/s
+  Vector3 gravity{0, 0, -1};       // g
+  Vector3 acceleration{0, 0, -1};  // the accelerometer: gravity plus motion, g
 
   bool isFinite() const;
 };

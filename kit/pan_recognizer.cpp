@@ -55,8 +55,9 @@ void PanGestureRecognizer::touchesChanged(const std::vector<Touch>& touches, dou
     f->location = t.location;
     if (isLift(t.phase)) lifting.push_back(t.id);
   }
-  const Point delta = moving ? Point{static_cast<float>(sumX / moving), static_cast<float>(sumY / moving)}
-                             : Point{};
+  const Point delta =
+      moving ? Point{static_cast<float>(sumX / moving), static_cast<float>(sumY / moving)}
+             : Point{};
   travel_ = {travel_.x + delta.x, travel_.y + delta.y};
   velocityEstimate_.add(time, travel_);
   velocity_ = velocityEstimate_.velocityAt(time, c.velocityWindowSeconds);

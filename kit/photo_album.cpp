@@ -32,16 +32,21 @@ std::string homeFolder() {
 
 // What the album's files are called before their number: "NAME " (nothing
 // for an album with no name).
-std::string filePrefix(const std::string& albumName) { return albumName.empty() ? "" : albumName + " "; }
+std::string filePrefix(const std::string& albumName) {
+  return albumName.empty() ? "" : albumName + " ";
+}
 
 // "NAME 0042.jpg" → 42; anything else → 0.
 int fileNumber(const std::string& name, const std::string& prefix) {
   const std::string extension = kFileExtension;
-  if (name.size() <= prefix.size() + extension.size() || name.compare(0, prefix.size(), prefix) != 0 ||
+  if (name.size() <= prefix.size() + extension.size() ||
+      name.compare(0, prefix.size(), prefix) != 0 ||
       name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
     return 0;
-  const std::string digits = name.substr(prefix.size(), name.size() - prefix.size() - extension.size());
-  if (digits.empty() || digits.size() > 9 || digits.find_first_not_of("0123456789") != std::string::npos)
+  const std::string digits =
+      name.substr(prefix.size(), name.size() - prefix.size() - extension.size());
+  if (digits.empty() || digits.size() > 9 ||
+      digits.find_first_not_of("0123456789") != std::string::npos)
     return 0;
   return std::atoi(digits.c_str());
 }
@@ -75,14 +80,16 @@ std::optional<std::string> claimName(const std::string& temp, const std::string&
         return target;
       }
       if (errno == EEXIST) continue;
-      if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK && errno != ENOSYS) {
+      if (errno != EPERM && errno != ENOTSUP && errno != EOPNOTSUPP && errno != EMLINK &&
+          errno != ENOSYS) {
         *err = errno;
         return std::nullopt;
       }
       linksWork = false;
     }
 #ifdef RENAME_NOREPLACE
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return target;
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+      return target;
     if (errno == EEXIST) continue;
 #else
     // No renameat2 (the browser's in-memory file system, which only this
@@ -102,14 +109,22 @@ std::optional<std::string> claimName(const std::string& temp, const std::string&
 
 int exifFromOrientation(ImageOrientation orientation) {
   switch (orientation) {
-    case ImageOrientation::Up: return 1;
-    case ImageOrientation::UpMirrored: return 2;
-    case ImageOrientation::Down: return 3;
-    case ImageOrientation::DownMirrored: return 4;
-    case ImageOrientation::LeftMirrored: return 5;
-    case ImageOrientation::Right: return 6;
-    case ImageOrientation::RightMirrored: return 7;
-    case ImageOrientation::Left: return 8;
+    case ImageOrientation::Up:
+      return 1;
+    case ImageOrientation::UpMirrored:
+      return 2;
+    case ImageOrientation::Down:
+      return 3;
+    case ImageOrientation::DownMirrored:
+      return 4;
+    case ImageOrientation::LeftMirrored:
+      return 5;
+    case ImageOrientation::Right:
+      return 6;
+    case ImageOrientation::RightMirrored:
+      return 7;
+    case ImageOrientation::Left:
+      return 8;
   }
   return 1;
 }
@@ -156,9 +171,9 @@ std::optional<std::string> SavedPhotosAlbum::picturesDirFromUserDirs(const std::
 std::string SavedPhotosAlbum::defaultFolder(const std::string& name) {
   const std::string home = homeFolder();
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
-  const std::filesystem::path config =
-      configHome && *configHome == '/' ? std::filesystem::path(configHome)
-                                       : std::filesystem::path(home) / ".config";
+  const std::filesystem::path config = configHome && *configHome == '/'
+                                           ? std::filesystem::path(configHome)
+                                           : std::filesystem::path(home) / ".config";
   std::string pictures = (std::filesystem::path(home) / "Pictures").string();
   std::ifstream file(config / "user-dirs.dirs");
   if (file) {
@@ -172,7 +187,8 @@ std::string SavedPhotosAlbum::defaultFolder(const std::string& name) {
 Result<std::string> SavedPhotosAlbum::save(const Image& image) {
   const BitmapRef& bitmap = image.bitmap();
   if (!bitmap || bitmap->width < 1 || bitmap->height < 1) return Error{"the picture is empty"};
-  const int exif = image.orientation() == ImageOrientation::Up ? 0 : exifFromOrientation(image.orientation());
+  const int exif =
+      image.orientation() == ImageOrientation::Up ? 0 : exifFromOrientation(image.orientation());
   auto bytes = encodeJpeg(*bitmap, kJpegQuality, exif);
   if (!bytes) return Error{"cannot encode the picture: " + bytes.error().message};
 

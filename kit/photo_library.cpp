@@ -180,9 +180,9 @@ struct PhotoLibraryEnumeration {
   }
   bool deliverAndWait(BackgroundQueue::Job& job, RunLoop::Task task);
   // The album's photos in order, the first `decodeCount` of them decoded.
-  static std::vector<AssetsGroup::Item> prepareAlbum(const std::shared_ptr<PhotoLibraryEnumeration>& self,
-                                                     BackgroundQueue::Job& job, const std::string& album,
-                                                     const std::vector<Entry>& files, int decodeCount);
+  static std::vector<AssetsGroup::Item> prepareAlbum(
+      const std::shared_ptr<PhotoLibraryEnumeration>& self, BackgroundQueue::Job& job,
+      const std::string& album, const std::vector<Entry>& files, int decodeCount);
 };
 
 bool PhotoLibraryEnumeration::deliverAndWait(BackgroundQueue::Job& job, RunLoop::Task task) {
@@ -205,11 +205,13 @@ void PhotoLibraryEnumeration::run(const std::shared_ptr<PhotoLibraryEnumeration>
   std::vector<Entry> entries;
   if (!source.root.empty() && (self->types & kAssetsGroupAlbum)) {
     int code = 0;
-    const bool listed = listFolder(source.root, entries, code, [&](const std::string& name, const std::string& why) {
-      log(job, "Photo library: passing over " + name + ": " + why);
-    });
+    const bool listed = listFolder(source.root, entries, code,
+                                   [&](const std::string& name, const std::string& why) {
+                                     log(job, "Photo library: passing over " + name + ": " + why);
+                                   });
     if (!listed && code != ENOENT) {
-      const std::string text = "Cannot read the photo library " + source.root + ": " + errnoText(code);
+      const std::string text =
+          "Cannot read the photo library " + source.root + ": " + errnoText(code);
       job.post([self, code, text] {
         self->failureBlock({code, text});
         self->library.reset();
@@ -231,7 +233,8 @@ void PhotoLibraryEnumeration::run(const std::shared_ptr<PhotoLibraryEnumeration>
     int code = 0;
     if (!listFolder(source.root + "/" + entry.name, files, code,
                     [&](const std::string& name, const std::string& why) {
-                      log(job, "Photo library: passing over " + entry.name + "/" + name + ": " + why);
+                      log(job,
+                          "Photo library: passing over " + entry.name + "/" + name + ": " + why);
                     })) {
       log(job, "Photo library: passing over album " + entry.name + ": " + errnoText(code));
       continue;
@@ -264,8 +267,8 @@ void PhotoLibraryEnumeration::run(const std::shared_ptr<PhotoLibraryEnumeration>
 }
 
 std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
-    const std::shared_ptr<PhotoLibraryEnumeration>& self, BackgroundQueue::Job& job, const std::string& album,
-    const std::vector<Entry>& files, int decodeCount) {
+    const std::shared_ptr<PhotoLibraryEnumeration>& self, BackgroundQueue::Job& job,
+    const std::string& album, const std::vector<Entry>& files, int decodeCount) {
   const std::string folder = self->source.root + "/" + album;
   std::vector<AssetsGroup::Item> items;
   std::vector<std::pair<std::size_t, std::future<Result<ImageRef>>>> running;  // item index, decode
@@ -279,7 +282,8 @@ std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
       item.asset = std::make_shared<Asset>(std::make_shared<AssetRepresentation>(
           self->shared, old->filename(), old->format(), *decoded));
     } else {
-      item.passOver = "Photo library: passing over " + item.asset->defaultRepresentation()->filename() + ": " +
+      item.passOver = "Photo library: passing over " +
+                      item.asset->defaultRepresentation()->filename() + ": " +
                       decoded.error().message;
       item.asset = nullptr;
     }
@@ -294,17 +298,19 @@ std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
     const std::string relative = album + "/" + file.name;
     const Result<ImageFormat> format = sniffFile(folder + "/" + file.name);
     if (!format) {
-      items.push_back({nullptr, "Photo library: passing over " + relative + ": " + format.error().message});
+      items.push_back(
+          {nullptr, "Photo library: passing over " + relative + ": " + format.error().message});
       continue;
     }
     const std::string formatName = imageFormatName(*format);
-    items.push_back({std::make_shared<Asset>(
-                         std::make_shared<AssetRepresentation>(self->shared, relative, formatName, nullptr)),
+    items.push_back({std::make_shared<Asset>(std::make_shared<AssetRepresentation>(
+                         self->shared, relative, formatName, nullptr)),
                      ""});
     if (decodesStarted < decodeCount) {
       ++decodesStarted;
       if (running.size() >= kParallelDecodes) finishOldest();
-      running.emplace_back(items.size() - 1, std::async(job.parallelLaunch(), [path = folder + "/" + file.name] {
+      running.emplace_back(items.size() - 1,
+                           std::async(job.parallelLaunch(), [path = folder + "/" + file.name] {
                              return decodeFullScreen(path);
                            }));
     }
@@ -318,9 +324,11 @@ std::vector<AssetsGroup::Item> PhotoLibraryEnumeration::prepareAlbum(
 AssetsLibrary::AssetsLibrary(Platform& platform)
     : platform_(platform),
       source_(platform.photoLibrarySource()),
-      shared_(std::make_shared<PhotoLibraryShared>(PhotoLibraryShared{platform.photoLibrarySource().root})) {}
+      shared_(std::make_shared<PhotoLibraryShared>(
+          PhotoLibraryShared{platform.photoLibrarySource().root})) {}
 
-void AssetsLibrary::enumerateGroupsWithTypes(unsigned types, GroupBlock groupBlock, FailureBlock failureBlock) {
+void AssetsLibrary::enumerateGroupsWithTypes(unsigned types, GroupBlock groupBlock,
+                                             FailureBlock failureBlock) {
   auto enumeration = std::make_shared<PhotoLibraryEnumeration>();
   enumeration->library = shared_from_this();
   enumeration->shared = shared_;
@@ -330,7 +338,9 @@ void AssetsLibrary::enumerateGroupsWithTypes(unsigned types, GroupBlock groupBlo
   enumeration->failureBlock = std::move(failureBlock);
   BackgroundQueue& queue = platform_.backgroundQueue();
   auto start = [&queue, enumeration] {
-    queue.start([enumeration](BackgroundQueue::Job& job) { PhotoLibraryEnumeration::run(enumeration, job); });
+    queue.start([enumeration](BackgroundQueue::Job& job) {
+      PhotoLibraryEnumeration::run(enumeration, job);
+    });
   };
   if (source_.prepare)
     source_.prepare(start);

@@ -92,7 +92,9 @@ class Asset {
  public:
   explicit Asset(std::shared_ptr<AssetRepresentation> representation)
       : representation_(std::move(representation)) {}
-  const std::shared_ptr<AssetRepresentation>& defaultRepresentation() const { return representation_; }
+  const std::shared_ptr<AssetRepresentation>& defaultRepresentation() const {
+    return representation_;
+  }
   std::string description() const;
 
  private:
@@ -135,14 +137,15 @@ class AssetsGroup {
 };
 
 struct PhotoLibraryError {
-  int code = 0;       // the errno behind it, or -1 for refused access
+  int code = 0;  // the errno behind it, or -1 for refused access
   std::string text;
   std::string description() const { return text; }
 };
 
 class AssetsLibrary : public std::enable_shared_from_this<AssetsLibrary> {
  public:
-  using GroupBlock = std::function<void(const std::shared_ptr<AssetsGroup>& group)>;  // null: the end
+  using GroupBlock =
+      std::function<void(const std::shared_ptr<AssetsGroup>& group)>;  // null: the end
   using FailureBlock = std::function<void(const PhotoLibraryError& error)>;
 
   // Reads the platform's library source now. Make it with make_shared: an

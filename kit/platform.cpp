@@ -16,7 +16,8 @@ Platform::Platform(const Clock& clock, MotionSource& motion, std::string resourc
   imagePickers_.backgroundQueue = &backgroundQueue_;
   // The picker's grid shows the library the host points at.
   imagePickers_.libraryPhotoPaths = [this] {
-    return photoLibrarySource_.refused ? std::vector<std::string>{} : listLibraryPhotoPaths(photoLibrarySource_.root);
+    return photoLibrarySource_.refused ? std::vector<std::string>{}
+                                       : listLibraryPhotoPaths(photoLibrarySource_.root);
   };
   // A library the user fills on demand (the browser's file picker) has no
   // folder worth naming.

@@ -20,7 +20,8 @@ class View;
 
 class PopoverController {
  public:
-  explicit PopoverController(std::shared_ptr<ViewController> content) : content_(std::move(content)) {}
+  explicit PopoverController(std::shared_ptr<ViewController> content)
+      : content_(std::move(content)) {}
   ~PopoverController() {
     hidePanel();
     detachContent();

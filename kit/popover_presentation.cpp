@@ -50,8 +50,11 @@ PopoverPlacement placePopover(const Rect& fromRect, Size contentSize, const Rect
   const float left = screen.minX() + m, top = screen.minY() + std::max(m, kPopoverTopInset);
   const float right = screen.maxX() - m, bottom = screen.maxY() - m;
 
-  auto side = [](float v, float room) { return std::isfinite(v) ? std::clamp(v, 0.0f, std::max(0.0f, room)) : 0.0f; };
-  const Size content{side(contentSize.width, right - left - 2 * b), side(contentSize.height, bottom - top - 2 * b)};
+  auto side = [](float v, float room) {
+    return std::isfinite(v) ? std::clamp(v, 0.0f, std::max(0.0f, room)) : 0.0f;
+  };
+  const Size content{side(contentSize.width, right - left - 2 * b),
+                     side(contentSize.height, bottom - top - 2 * b)};
   const Size panel{content.width + 2 * b, content.height + 2 * b};
 
   // The part of the rectangle on the screen; a rectangle off it counts as
@@ -88,10 +91,11 @@ void PopoverController::showPanel() {
 
   backdrop_ = std::make_shared<View>(root->bounds());
   backdrop_->setName("popoverBackdrop");
-  backdrop_->addGestureRecognizer(std::make_shared<TouchDownGestureRecognizer>([this](GestureRecognizer&) {
-    // May give this popover up: nothing may follow.
-    dismissByUser();
-  }));
+  backdrop_->addGestureRecognizer(
+      std::make_shared<TouchDownGestureRecognizer>([this](GestureRecognizer&) {
+        // May give this popover up: nothing may follow.
+        dismissByUser();
+      }));
 
   panel_ = std::make_shared<View>();
   panel_->setName("popoverPanel");
@@ -122,15 +126,18 @@ void PopoverController::layoutPanel() {
     x0 = std::min(x0, c.x), x1 = std::max(x1, c.x);
     y0 = std::min(y0, c.y), y1 = std::max(y1, c.y);
   }
-  const PopoverPlacement place = placePopover({x0, y0, x1 - x0, y1 - y0}, contentSize_, root->bounds());
+  const PopoverPlacement place =
+      placePopover({x0, y0, x1 - x0, y1 - y0}, contentSize_, root->bounds());
   backdrop_->setFrame(root->bounds());
   panel_->setFrame(place.panel);
-  content_->view()->setFrame({kPopoverBorder, kPopoverBorder, place.content.size.width, place.content.size.height});
+  content_->view()->setFrame(
+      {kPopoverBorder, kPopoverBorder, place.content.size.width, place.content.size.height});
   content_->viewWillLayoutSubviews();
 }
 
 void PopoverController::hidePanel() {
-  if (content_ && content_->isViewLoaded() && panel_ && content_->view()->superview() == panel_.get())
+  if (content_ && content_->isViewLoaded() && panel_ &&
+      content_->view()->superview() == panel_.get())
     content_->view()->removeFromSuperview();
   if (backdrop_) backdrop_->removeFromSuperview();
   if (panel_) panel_->removeFromSuperview();

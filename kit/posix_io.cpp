@@ -146,7 +146,8 @@ Result<void> writeFileAtomically(const std::string& path, const std::vector<std:
   // the final name.
   if (::fsync(fd.get()) != 0) return abandon("cannot write " + temp, errnoError(errno));
   if (auto closed = fd.close(); !closed) return abandon("cannot write " + temp, closed.error());
-  if (::rename(temp.c_str(), path.c_str()) != 0) return abandon("cannot replace " + path, errnoError(errno));
+  if (::rename(temp.c_str(), path.c_str()) != 0)
+    return abandon("cannot replace " + path, errnoError(errno));
   return {};
 }
 

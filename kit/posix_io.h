@@ -57,7 +57,8 @@ Result<UniqueFd> openFd(const std::string& path, int flags, mode_t mode = 0);
 
 // Reads until the end of the file or until most bytes, whichever comes
 // first, going on after interrupted calls. The error is errno's text alone.
-Result<std::vector<std::uint8_t>> readFd(int fd, std::size_t most = std::numeric_limits<std::size_t>::max());
+Result<std::vector<std::uint8_t>> readFd(
+    int fd, std::size_t most = std::numeric_limits<std::size_t>::max());
 
 // Writes every byte, going on after interrupted calls and short writes. The
 // error is errno's text alone.
@@ -85,7 +86,8 @@ using FileCheck = std::function<Result<void>(const FileFacts&)>;
 // caller. Errors: "cannot open PATH: …", "cannot read PATH: …", "PATH is a
 // folder", "PATH is not a regular file", "PATH changed while it was being
 // read".
-Result<std::vector<std::uint8_t>> readWholeFile(const std::string& path, const FileCheck& check = {});
+Result<std::vector<std::uint8_t>> readWholeFile(const std::string& path,
+                                                const FileCheck& check = {});
 
 // Puts data at path so that a reader sees the old file or the new one,
 // never part of either, and a failure leaves the old file whole: the bytes

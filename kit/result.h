@@ -31,9 +31,9 @@ class [[nodiscard]] Result {
   // From anything that converts to T (a shared_ptr<Image> for a
   // Result<shared_ptr<const Image>>, a string literal for a string).
   template <typename U = T>
-    requires(std::is_convertible_v<U &&, T> && !std::is_same_v<std::remove_cvref_t<U>, Error> &&
-             !std::is_same_v<std::remove_cvref_t<U>, Result>)
-  Result(U&& value) : state_(std::in_place_index<0>, std::forward<U>(value)) {}
+  requires(std::is_convertible_v<U&&, T> && !std::is_same_v<std::remove_cvref_t<U>, Error> &&
+           !std::is_same_v<std::remove_cvref_t<U>, Result>) Result(U&& value)
+      : state_(std::in_place_index<0>, std::forward<U>(value)) {}
   Result(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
 
   bool ok() const { return state_.index() == 0; }

@@ -68,7 +68,9 @@ class RunLoop {
     std::uint64_t n;
     int priority;
     Task task;
-    double due() const { return interval > 0 ? origin + interval * static_cast<double>(n) : origin; }
+    double due() const {
+      return interval > 0 ? origin + interval * static_cast<double>(n) : origin;
+    }
   };
 
   const Clock& clock_;

@@ -108,11 +108,14 @@ struct SideName {
   TabletSide side;
   const char* name;
 };
-constexpr SideName kSideNames[] = {
-    {TabletSide::Left, "left"},          {TabletSide::Right, "right"},
-    {TabletSide::Top, "top"},            {TabletSide::Bottom, "bottom"},
-    {TabletSide::TopLeft, "top-left"},   {TabletSide::TopRight, "top-right"},
-    {TabletSide::BottomLeft, "bottom-left"}, {TabletSide::BottomRight, "bottom-right"}};
+constexpr SideName kSideNames[] = {{TabletSide::Left, "left"},
+                                   {TabletSide::Right, "right"},
+                                   {TabletSide::Top, "top"},
+                                   {TabletSide::Bottom, "bottom"},
+                                   {TabletSide::TopLeft, "top-left"},
+                                   {TabletSide::TopRight, "top-right"},
+                                   {TabletSide::BottomLeft, "bottom-left"},
+                                   {TabletSide::BottomRight, "bottom-right"}};
 }  // namespace
 
 std::optional<TabletSide> tabletSideNamed(std::string_view name) {
@@ -208,14 +211,22 @@ std::vector<Point> SimulatedTablet::restingCorners(TabletSide side) const {
   const auto bottom = static_cast<float>(g.bodyTop() + g.bodyHeight());
   const Point tl{left, top}, tr{right, top}, bl{left, bottom}, br{right, bottom};
   switch (side) {
-    case TabletSide::Left: return {tr, br};
-    case TabletSide::Right: return {tl, bl};
-    case TabletSide::Top: return {bl, br};
-    case TabletSide::Bottom: return {tl, tr};
-    case TabletSide::TopLeft: return {br};
-    case TabletSide::TopRight: return {bl};
-    case TabletSide::BottomLeft: return {tr};
-    case TabletSide::BottomRight: return {tl};
+    case TabletSide::Left:
+      return {tr, br};
+    case TabletSide::Right:
+      return {tl, bl};
+    case TabletSide::Top:
+      return {bl, br};
+    case TabletSide::Bottom:
+      return {tl, tr};
+    case TabletSide::TopLeft:
+      return {br};
+    case TabletSide::TopRight:
+      return {bl};
+    case TabletSide::BottomLeft:
+      return {tr};
+    case TabletSide::BottomRight:
+      return {tl};
   }
   return {};
 }
@@ -307,10 +318,10 @@ void SimulatedTablet::lift(TabletSide side, double angle, double seconds) {
   const std::vector<Point> resting = restingCorners(side);
   for (const Point& c : resting)
     if (finalPose().bodyPoint(c.x, c.y).z > kRestingHeight)
-      throw std::invalid_argument(std::string("cannot lift the ") + tabletSideName(side) +
-                                  (resting.size() == 1 ? " corner: the opposite corner"
-                                                       : " side: the opposite side") +
-                                  " is off the table; lower the tablet first");
+      throw std::invalid_argument(
+          std::string("cannot lift the ") + tabletSideName(side) +
+          (resting.size() == 1 ? " corner: the opposite corner" : " side: the opposite side") +
+          " is off the table; lower the tablet first");
 
   // The direction from the resting side or corner to the lifted one, in
   // device axes; tipping that direction up by `angle` gives gravity
@@ -318,10 +329,18 @@ void SimulatedTablet::lift(TabletSide side, double angle, double seconds) {
   const TabletBody& g = geometry_;
   double ux = 0, uy = 0;
   switch (side) {
-    case TabletSide::Left: ux = -1; break;
-    case TabletSide::Right: ux = 1; break;
-    case TabletSide::Top: uy = 1; break;
-    case TabletSide::Bottom: uy = -1; break;
+    case TabletSide::Left:
+      ux = -1;
+      break;
+    case TabletSide::Right:
+      ux = 1;
+      break;
+    case TabletSide::Top:
+      uy = 1;
+      break;
+    case TabletSide::Bottom:
+      uy = -1;
+      break;
     default: {
       const bool left = side == TabletSide::TopLeft || side == TabletSide::BottomLeft;
       const bool top = side == TabletSide::TopLeft || side == TabletSide::TopRight;
@@ -472,9 +491,11 @@ MotionSample SimulatedTablet::reading() const {
 }
 
 void SimulatedTablet::setNoise(const TabletNoise& noise) {
-  if (!std::isfinite(noise.accel) || noise.accel < 0 || !std::isfinite(noise.gyro) || noise.gyro < 0)
+  if (!std::isfinite(noise.accel) || noise.accel < 0 || !std::isfinite(noise.gyro) ||
+      noise.gyro < 0)
     throw std::invalid_argument("a noise's standard deviation must be finite and 0 or more");
-  if (!std::isfinite(noise.bias)) throw std::invalid_argument("the gyroscope's bias must be finite");
+  if (!std::isfinite(noise.bias))
+    throw std::invalid_argument("the gyroscope's bias must be finite");
   noise_ = noise;
 }
 

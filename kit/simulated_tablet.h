@@ -177,7 +177,7 @@ class SimulatedTablet final : public MotionSource {
   bool isMoving() const { return !moves_.empty(); }
 
   // --- Readings -------------------------------------------------------------
-  TabletPose pose() const;   // at now
+  TabletPose pose() const;       // at now
   MotionSample reading() const;  // at now
   std::optional<MotionSample> sample(double t) override {
     step(t);

@@ -17,8 +17,8 @@ enum class TouchPhase { Began, Moved, Stationary, Ended, Cancelled };
 struct Touch {
   int id = 0;
   TouchPhase phase = TouchPhase::Began;
-  Point location;          // screen points, origin top-left, y down
-  double timestamp = 0;    // main clock seconds
+  Point location;        // screen points, origin top-left, y down
+  double timestamp = 0;  // main clock seconds
 
   friend bool operator==(const Touch&, const Touch&) = default;
 };

@@ -27,9 +27,11 @@ Button* buttonAt(View* hit) {
 }
 
 bool mayRunTogether(GestureRecognizer& a, GestureRecognizer& b) {
-  if (a.delegate() && a.delegate()->gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(a, b))
+  if (a.delegate() &&
+      a.delegate()->gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(a, b))
     return true;
-  return b.delegate() && b.delegate()->gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(b, a);
+  return b.delegate() &&
+         b.delegate()->gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(b, a);
 }
 
 }  // namespace
@@ -44,18 +46,22 @@ TouchDispatcher::~TouchDispatcher() {
 // --- Lookups -------------------------------------------------------------------
 
 TouchDispatcher::LiveTouch* TouchDispatcher::findLive(int id) {
-  auto it = std::find_if(live_.begin(), live_.end(), [id](const LiveTouch& t) { return t.id == id; });
+  auto it =
+      std::find_if(live_.begin(), live_.end(), [id](const LiveTouch& t) { return t.id == id; });
   return it == live_.end() ? nullptr : &*it;
 }
 
 const TouchDispatcher::LiveTouch* TouchDispatcher::findLive(int id) const {
-  auto it = std::find_if(live_.begin(), live_.end(), [id](const LiveTouch& t) { return t.id == id; });
+  auto it =
+      std::find_if(live_.begin(), live_.end(), [id](const LiveTouch& t) { return t.id == id; });
   return it == live_.end() ? nullptr : &*it;
 }
 
-TouchDispatcher::Participant* TouchDispatcher::findParticipant(const GestureRecognizer* recognizer) {
-  auto it = std::find_if(participants_.begin(), participants_.end(),
-                         [recognizer](const Participant& p) { return p.recognizer.get() == recognizer; });
+TouchDispatcher::Participant* TouchDispatcher::findParticipant(
+    const GestureRecognizer* recognizer) {
+  auto it =
+      std::find_if(participants_.begin(), participants_.end(),
+                   [recognizer](const Participant& p) { return p.recognizer.get() == recognizer; });
   return it == participants_.end() ? nullptr : &*it;
 }
 
@@ -92,7 +98,8 @@ void TouchDispatcher::touchesChanged(const std::vector<Touch>& touches) {
 
 void TouchDispatcher::cancelAllTouches(double time) {
   std::vector<Touch> touches;
-  for (const LiveTouch& t : live_) touches.push_back({t.id, TouchPhase::Cancelled, t.location, time});
+  for (const LiveTouch& t : live_)
+    touches.push_back({t.id, TouchPhase::Cancelled, t.location, time});
   if (!touches.empty()) touchesChanged(touches);
 }
 
@@ -105,19 +112,22 @@ double TouchDispatcher::eventTime(const std::vector<Touch>& touches) {
   return lastTime_;
 }
 
-std::vector<TouchDispatcher::Change> TouchDispatcher::acceptedChanges(const std::vector<Touch>& touches) const {
+std::vector<TouchDispatcher::Change> TouchDispatcher::acceptedChanges(
+    const std::vector<Touch>& touches) const {
   std::vector<Change> changes;
   size_t down = live_.size();
   for (const Touch& t : touches) {
     // One change per finger and event; a repeat is noise.
-    if (std::any_of(changes.begin(), changes.end(), [&](const Change& c) { return c.id == t.id; })) continue;
+    if (std::any_of(changes.begin(), changes.end(), [&](const Change& c) { return c.id == t.id; }))
+      continue;
     const LiveTouch* live = findLive(t.id);
     const bool finite = isFinite(t.location);
     switch (t.phase) {
       case TouchPhase::Began:
         if (live) {
           // Down again without having lifted: the finger is where it says.
-          if (finite && !(t.location == live->location)) changes.push_back({t.id, TouchPhase::Moved, t.location});
+          if (finite && !(t.location == live->location))
+            changes.push_back({t.id, TouchPhase::Moved, t.location});
         } else if (finite && down < static_cast<size_t>(std::max(0, config_.maximumTouches))) {
           changes.push_back({t.id, TouchPhase::Began, t.location});
           ++down;
@@ -156,7 +166,8 @@ void TouchDispatcher::touchDown(const Change& change) {
   live_.push_back(std::move(touch));
 }
 
-void TouchDispatcher::enlist(const std::shared_ptr<GestureRecognizer>& recognizer, int depth, int touchId) {
+void TouchDispatcher::enlist(const std::shared_ptr<GestureRecognizer>& recognizer, int depth,
+                             int touchId) {
   if (Participant* p = findParticipant(recognizer.get())) {
     p->touches.push_back(touchId);
     return;
@@ -209,7 +220,8 @@ void TouchDispatcher::pressButtons(const std::vector<Change>& changes) {
     auto* button = dynamic_cast<Button*>(view.get());
     if (!button || !button->isDescendantOf(&root_)) continue;
     // Touch up inside.
-    if (button->pointInside(button->convertPointFromView(c.location, nullptr))) button->sendActions();
+    if (button->pointInside(button->convertPointFromView(c.location, nullptr)))
+      button->sendActions();
   }
 }
 
@@ -218,7 +230,9 @@ void TouchDispatcher::liftTouches(const std::vector<Change>& changes) {
   for (const Change& c : changes)
     if (c.phase == TouchPhase::Ended || c.phase == TouchPhase::Cancelled) lifted.push_back(c.id);
   if (lifted.empty()) return;
-  auto isLifted = [&](int id) { return std::find(lifted.begin(), lifted.end(), id) != lifted.end(); };
+  auto isLifted = [&](int id) {
+    return std::find(lifted.begin(), lifted.end(), id) != lifted.end();
+  };
   std::erase_if(live_, [&](const LiveTouch& t) { return isLifted(t.id); });
   std::vector<std::shared_ptr<GestureRecognizer>> done;
   for (Participant& p : participants_) {
@@ -265,8 +279,8 @@ void TouchDispatcher::syncDeadline(const std::shared_ptr<GestureRecognizer>& rec
   }
   if (!wanted || it != deadlines_.end()) return;
   const GestureRecognizer* key = recognizer.get();
-  const RunLoop::TimerId timer =
-      runLoop_.scheduleTimer(*wanted, [this, key] { deadlineTimerFired(key); }, RunLoop::kEventPriority);
+  const RunLoop::TimerId timer = runLoop_.scheduleTimer(
+      *wanted, [this, key] { deadlineTimerFired(key); }, RunLoop::kEventPriority);
   deadlines_[key] = {recognizer, *wanted, timer};
 }
 
@@ -279,7 +293,8 @@ void TouchDispatcher::deadlineTimerFired(const GestureRecognizer* key) {
     runDeadline(recognizer, std::max(pending.at, runLoop_.clock().now()));
 }
 
-void TouchDispatcher::runDeadline(const std::shared_ptr<GestureRecognizer>& recognizer, double time) {
+void TouchDispatcher::runDeadline(const std::shared_ptr<GestureRecognizer>& recognizer,
+                                  double time) {
   lastTime_ = std::max(lastTime_, time);
   recognizer->handleDeadline(time, *this);
   // One with no touches left (a multi-tap that waited in vain) starts over.
@@ -291,7 +306,8 @@ void TouchDispatcher::runDeadlinesDueBy(double time) {
   for (;;) {
     auto due = deadlines_.end();
     for (auto it = deadlines_.begin(); it != deadlines_.end(); ++it)
-      if (it->second.at <= time && (due == deadlines_.end() || it->second.at < due->second.at)) due = it;
+      if (it->second.at <= time && (due == deadlines_.end() || it->second.at < due->second.at))
+        due = it;
     if (due == deadlines_.end()) return;
     const PendingDeadline pending = due->second;
     runLoop_.invalidateTimer(pending.timer);

@@ -75,7 +75,7 @@ class TouchDispatcher final : public TouchSink, private GestureArena {
   };
   struct Participant {
     std::shared_ptr<GestureRecognizer> recognizer;
-    int depth;                // of its view in the tree
+    int depth;                 // of its view in the tree
     std::vector<int> touches;  // ids, in the order they came down
   };
   struct PendingDeadline {
@@ -109,8 +109,8 @@ class TouchDispatcher final : public TouchSink, private GestureArena {
   View& root_;
   RunLoop& runLoop_;
   GestureConfig config_;
-  std::vector<LiveTouch> live_;             // in the order they came down
-  std::vector<Participant> participants_;   // deepest view first
+  std::vector<LiveTouch> live_;            // in the order they came down
+  std::vector<Participant> participants_;  // deepest view first
   std::map<const GestureRecognizer*, PendingDeadline> deadlines_;
   double lastTime_ = -std::numeric_limits<double>::infinity();
 };

@@ -45,7 +45,9 @@ PairStep stepPair(FingerPair& pair, const std::vector<Touch>& touches, double ti
       pair.lastTime = time;
     }
   }
-  auto lifts = [&](int id) { return std::find(lifting.begin(), lifting.end(), id) != lifting.end(); };
+  auto lifts = [&](int id) {
+    return std::find(lifting.begin(), lifting.end(), id) != lifting.end();
+  };
   step.broken = pair.firstId >= 0 && (lifts(pair.firstId) || lifts(pair.secondId));
   step.centroid = centroid(pair.fingers);
   step.count = static_cast<int>(pair.fingers.size());
@@ -157,7 +159,8 @@ void PinchGestureRecognizer::touchesChanged(const std::vector<Touch>& touches, d
   if (step.measured) {
     scale *= ratio;
     if (step.seconds > 0) velocity = (ratio - 1) / step.seconds;
-    if (step.before.x != step.after.x || step.before.y != step.after.y) setState(GestureState::Changed);
+    if (step.before.x != step.after.x || step.before.y != step.after.y)
+      setState(GestureState::Changed);
   }
   if (step.broken && isRunning(state())) setState(GestureState::Ended);
 }

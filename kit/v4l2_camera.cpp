@@ -37,7 +37,8 @@ int xioctl(int fd, unsigned long request, void* arg) {
 bool capturesVideo(int fd) {
   v4l2_capability cap{};
   if (xioctl(fd, VIDIOC_QUERYCAP, &cap) < 0) return false;
-  const std::uint32_t caps = (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
+  const std::uint32_t caps =
+      (cap.capabilities & V4L2_CAP_DEVICE_CAPS) ? cap.device_caps : cap.capabilities;
   return (caps & V4L2_CAP_VIDEO_CAPTURE) && (caps & V4L2_CAP_STREAMING);
 }
 
@@ -45,7 +46,8 @@ bool capturesVideo(int fd) {
 std::vector<std::string> videoDevices() {
   std::vector<std::pair<int, std::string>> found;
   std::error_code ec;
-  for (std::filesystem::directory_iterator it("/dev", ec), end; !ec && it != end; it.increment(ec)) {
+  for (std::filesystem::directory_iterator it("/dev", ec), end; !ec && it != end;
+       it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (name.rfind("video", 0) != 0 || name.size() == 5) continue;
     const std::string digits = name.substr(5);
@@ -69,7 +71,8 @@ UniqueFd openCaptureDevice() {
 
 std::uint8_t clampByte(int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); }
 
-BitmapRef fromYuyv(const std::uint8_t* data, std::size_t size, int width, int height, std::size_t stride) {
+BitmapRef fromYuyv(const std::uint8_t* data, std::size_t size, int width, int height,
+                   std::size_t stride) {
   if (width < 2 || height < 1 || stride < static_cast<std::size_t>(width) * 2 ||
       size < stride * static_cast<std::size_t>(height))
     return nullptr;
@@ -120,9 +123,7 @@ std::string gone(const char* what) {
 
 class V4l2Camera : public Camera {
  public:
-  bool isAvailable() override {
-    return openCaptureDevice().valid();
-  }
+  bool isAvailable() override { return openCaptureDevice().valid(); }
 
   Result<ImageRef> captureStill() override {
     Session s;
@@ -157,10 +158,12 @@ class V4l2Camera : public Camera {
       b.type = V4L2_BUF_TYPE_VIDEO_CAPTURE;
       b.memory = V4L2_MEMORY_MMAP;
       b.index = i;
-      if (xioctl(s.fd.get(), VIDIOC_QUERYBUF, &b) < 0) return Error{gone("reading a capture buffer")};
+      if (xioctl(s.fd.get(), VIDIOC_QUERYBUF, &b) < 0)
+        return Error{gone("reading a capture buffer")};
       Mapping m;
       m.length = b.length;
-      m.start = ::mmap(nullptr, b.length, PROT_READ | PROT_WRITE, MAP_SHARED, s.fd.get(), b.m.offset);
+      m.start =
+          ::mmap(nullptr, b.length, PROT_READ | PROT_WRITE, MAP_SHARED, s.fd.get(), b.m.offset);
       if (m.start == MAP_FAILED) return Error{gone("mapping a capture buffer")};
       s.buffers.push_back(m);
       if (xioctl(s.fd.get(), VIDIOC_QBUF, &b) < 0) return Error{gone("queueing a capture buffer")};
@@ -186,15 +189,17 @@ class V4l2Camera : public Camera {
         if (errno == EAGAIN) continue;
         return Error{gone("taking a picture")};
       }
-      if (b.index >= s.buffers.size()) return Error{"the camera answered a buffer it was not given"};
+      if (b.index >= s.buffers.size())
+        return Error{"the camera answered a buffer it was not given"};
       const bool last = frame + 1 >= kFramesToSettle && !(b.flags & V4L2_BUF_FLAG_ERROR);
       if (last) {
         const auto* data = static_cast<const std::uint8_t*>(s.buffers[b.index].start);
         const std::size_t used = std::min<std::size_t>(b.bytesused, s.buffers[b.index].length);
         BitmapRef bitmap;
         if (pixelFormat == V4L2_PIX_FMT_YUYV) {
-          const std::size_t stride = format.fmt.pix.bytesperline ? format.fmt.pix.bytesperline
-                                                                  : std::size_t{format.fmt.pix.width} * 2;
+          const std::size_t stride = format.fmt.pix.bytesperline
+                                         ? format.fmt.pix.bytesperline
+                                         : std::size_t{format.fmt.pix.width} * 2;
           bitmap = fromYuyv(data, used, static_cast<int>(format.fmt.pix.width),
                             static_cast<int>(format.fmt.pix.height), stride);
         } else {

@@ -8,8 +8,8 @@
 namespace kit {
 
 Color interpolate(const Color& from, const Color& to, double t) {
-  return {interpolate(from.r, to.r, t), interpolate(from.g, to.g, t),
-          interpolate(from.b, to.b, t), interpolate(from.a, to.a, t)};
+  return {interpolate(from.r, to.r, t), interpolate(from.g, to.g, t), interpolate(from.b, to.b, t),
+          interpolate(from.a, to.a, t)};
 }
 
 namespace {
@@ -209,7 +209,8 @@ Point View::convertPointFromView(Point p, const View* other) const {
 // --- Touches ----------------------------------------------------------------
 
 View* View::hitTest(Point p) {
-  if (hidden_ || alpha() < kMinShownAlpha || !userInteractionEnabled_ || !pointInside(p)) return nullptr;
+  if (hidden_ || alpha() < kMinShownAlpha || !userInteractionEnabled_ || !pointInside(p))
+    return nullptr;
   for (auto it = subviews_.rbegin(); it != subviews_.rend(); ++it) {
     View* sub = it->get();
     if (View* hit = sub->hitTest(sub->convertFromSuperview(p))) return hit;
@@ -219,7 +220,8 @@ View* View::hitTest(Point p) {
 
 void View::addGestureRecognizer(std::shared_ptr<GestureRecognizer> recognizer) {
   if (!recognizer) return;
-  if (View* old = recognizer->view(); old && old != this) old->removeGestureRecognizer(recognizer.get());
+  if (View* old = recognizer->view(); old && old != this)
+    old->removeGestureRecognizer(recognizer.get());
   if (std::find(recognizers_.begin(), recognizers_.end(), recognizer) != recognizers_.end()) return;
   recognizer->attachToView(this);
   recognizers_.push_back(std::move(recognizer));

@@ -19,7 +19,8 @@ const ViewRef& ViewController::view() {
 
 ViewRef ViewController::loadView() { return std::make_shared<View>(); }
 
-void ViewController::presentModalViewController(std::shared_ptr<ViewController> controller, bool animated) {
+void ViewController::presentModalViewController(std::shared_ptr<ViewController> controller,
+                                                bool animated) {
   if (!controller || controller.get() == this) return;
   dismissModalViewControllerAnimated(animated);
   controller->parent_ = this;

@@ -26,7 +26,8 @@ class ViewController {
   bool isViewLoaded() const { return view_ != nullptr; }
 
   virtual bool shouldAutorotateToInterfaceOrientation(int /*orientation*/) { return true; }
-  virtual void willAnimateRotationToInterfaceOrientation(int /*orientation*/, double /*duration*/) {}
+  virtual void willAnimateRotationToInterfaceOrientation(int /*orientation*/, double /*duration*/) {
+  }
   // The view has been given its size by whoever shows it (a window, a
   // popover, a modal presentation); lay its subviews out for it.
   virtual void viewWillLayoutSubviews() {}

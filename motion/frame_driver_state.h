@@ -15,11 +15,18 @@ struct FrameDriverState {
   // A twist or pinch has moved the world's anchor point this frame.
   bool anchorAdjustedThisFrame = false;
 
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("motionManager", s.motionManager);
     v("currentDeviceMotion", s.currentDeviceMotion);
     v("yawOffset", s.yawOffset);

@@ -6,9 +6,9 @@
 #include "app/vitrane_view_controller.h"
 
 namespace {
-constexpr double kFlatInches = 0.35;      // at or below: flat; a tip has ended
-constexpr double kTipInches = 0.5;        // at or above during a flat turn: a tip starts
-constexpr double kLevelRadians = 0.035;   // about 2°: that axis is level
+constexpr double kFlatInches = 0.35;     // at or below: flat; a tip has ended
+constexpr double kTipInches = 0.5;       // at or above during a flat turn: a tip starts
+constexpr double kLevelRadians = 0.035;  // about 2°: that axis is level
 constexpr double kSteepRadians = std::numbers::pi / 6;  // 30°: that axis is steep
 }  // namespace
 

@@ -13,11 +13,18 @@ struct TurnGesture {
   bool doesDebounce = false, gestureRotating = false, gestureTranslating = false;
   kit::Point currentFlatAnchor, currentGravityAnchor;
 
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("gestureStarted", s.gestureStarted);
     v("gestureIsFlat", s.gestureIsFlat);
     v("gestureDirection", s.gestureDirection);

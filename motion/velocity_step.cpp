@@ -64,7 +64,8 @@ void VitraneforiPadViewController::updateVelocities(
 
     ++velocity.gestureSampleCount;
 
-    const float ratePerFrame = static_cast<float>(turnRateZ()) / static_cast<float>(kFramesPerSecond);
+    const float ratePerFrame =
+        static_cast<float>(turnRateZ()) / static_cast<float>(kFramesPerSecond);
     kit::log("This frame: yaw rate = %1.1fº/frame, yaw = %1.1fº", ratePerFrame * 180 / kPiF,
              static_cast<float>(currentYaw()) * 180 / kPiF);
   }

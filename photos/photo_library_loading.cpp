@@ -12,10 +12,10 @@
 namespace {
 
 constexpr int kPhotosPerLoad = 10;
-constexpr int kDropRadius = 800;     // points about the table's centre
+constexpr int kDropRadius = 800;  // points about the table's centre
 constexpr int kAlbumsEnumerated = 50;
 constexpr double kFramesPerSecond = 120;
-constexpr double kSpinRadians = 5;   // turned in one to five seconds
+constexpr double kSpinRadians = 5;  // turned in one to five seconds
 
 }  // namespace
 
@@ -67,7 +67,8 @@ void VitraneforiPadViewController::wanderInPhotos(Sender) {
       return;
     }
     if (photos.nGroupsEnumerated < kAlbumsEnumerated) {
-      kit::log("Group PropertyName is %@", group->valueForProperty(kit::AssetsGroup::kPropertyName));
+      kit::log("Group PropertyName is %@",
+               group->valueForProperty(kit::AssetsGroup::kPropertyName));
       group->setAssetsFilter(kit::AssetsFilter::AllPhotos);
       group->enumerateAssetsUsingBlock(assetBlock);
     }
@@ -110,8 +111,8 @@ void VitraneforiPadViewController::dropRepresentationOnTable(
   }
 
   const float k = 1.0f / static_cast<float>(2 + c % 3);
-  piece->setTransform(kit::rotated(kit::AffineTransform::makeScale(k, k),
-                                   static_cast<float>(piece->yawRadians)));
+  piece->setTransform(
+      kit::rotated(kit::AffineTransform::makeScale(k, k), static_cast<float>(piece->yawRadians)));
 
   outlets.photosLayerView->addSubview(piece);
   addGestureRecognizersToPiece(*piece);

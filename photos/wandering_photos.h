@@ -9,11 +9,18 @@ struct WanderingPhotos {
   int nGroupsEnumerated = 0, nAssetsEnumerated = 0;
   bool loadedPhotos = false, showingPhotos = false;
 
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("frictionPerFrame", s.frictionPerFrame);
     v("nPhotosMoving", s.nPhotosMoving);
     v("nThumbnails", s.nThumbnails);

@@ -38,17 +38,19 @@ struct MaskedVertex {
 };
 static_assert(sizeof(MaskedVertex) == 28);
 
-std::uint8_t unit(float v) { return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255)); }
+std::uint8_t unit(float v) {
+  return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255));
+}
 
 struct Op {
   enum class Kind { Draw, PushScissor, PopScissor, PushStencil, PopStencil } kind;
-  GLuint texture = 0;  // 0: a solid fill
-  bool blend = true;   // false where everything drawn is opaque
+  GLuint texture = 0;                       // 0: a solid fill
+  bool blend = true;                        // false where everything drawn is opaque
   Sampling sampling = Sampling::Trilinear;  // where the context has samplers
-  GLuint mask = 0;     // a grey mask the texture is seen through; its quads are masked vertices
-  int firstQuad = 0;   // into the frame's vertices (or masked vertices), four a quad
+  GLuint mask = 0;    // a grey mask the texture is seen through; its quads are masked vertices
+  int firstQuad = 0;  // into the frame's vertices (or masked vertices), four a quad
   int quads = 0;
-  PixelRect box;       // clips: the clip's; draws: around every quad
+  PixelRect box;               // clips: the clip's; draws: around every quad
   std::vector<Vertex> staged;  // the quads until the frame's vertices are laid out
   // Draws: each quad's box while there are few (a panel's buttons); a
   // field of many is known by the box around all.
@@ -66,7 +68,7 @@ struct Fill {
   GLuint texture = 0;
   bool opaque = false;
   GLuint mask = 0;
-  bool repeats = false;  // the texture is addressed as mirrored repeats
+  bool repeats = false;       // the texture is addressed as mirrored repeats
   int width = 0, height = 0;  // the texture's
   // From the text atlas: the quad's texture coordinates map into this
   // part of it, and it has no mipmaps.
@@ -94,17 +96,19 @@ bool overlap(const PixelRect& a, const PixelRect& b) {
 bool overlap(const Op& op, const PixelRect& box) {
   if (!overlap(op.box, box)) return false;
   if (op.boxes.size() != static_cast<std::size_t>(op.quads)) return true;
-  return std::any_of(op.boxes.begin(), op.boxes.end(), [&](const PixelRect& b) { return overlap(b, box); });
+  return std::any_of(op.boxes.begin(), op.boxes.end(),
+                     [&](const PixelRect& b) { return overlap(b, box); });
 }
 
 // Whether the quad is an upright rectangle over the whole viewport.
 bool coversViewport(const Quad& q, int width, int height) {
   constexpr float kSlack = 1e-3f;
   const auto& c = q.corners;
-  const bool upright = (std::fabs(c[0].y - c[1].y) <= kSlack && std::fabs(c[1].x - c[2].x) <= kSlack &&
-                        std::fabs(c[2].y - c[3].y) <= kSlack && std::fabs(c[3].x - c[0].x) <= kSlack) ||
-                       (std::fabs(c[0].x - c[1].x) <= kSlack && std::fabs(c[1].y - c[2].y) <= kSlack &&
-                        std::fabs(c[2].x - c[3].x) <= kSlack && std::fabs(c[3].y - c[0].y) <= kSlack);
+  const bool upright =
+      (std::fabs(c[0].y - c[1].y) <= kSlack && std::fabs(c[1].x - c[2].x) <= kSlack &&
+       std::fabs(c[2].y - c[3].y) <= kSlack && std::fabs(c[3].x - c[0].x) <= kSlack) ||
+      (std::fabs(c[0].x - c[1].x) <= kSlack && std::fabs(c[1].y - c[2].y) <= kSlack &&
+       std::fabs(c[2].x - c[3].x) <= kSlack && std::fabs(c[3].y - c[0].y) <= kSlack);
   if (!upright) return false;
   float x0 = c[0].x, y0 = c[0].y, x1 = c[0].x, y1 = c[0].y;
   for (const kit::Point& p : c) {
@@ -156,8 +160,9 @@ struct Compositor::Impl {
     glGenBuffers(1, &indexBuffer);
     glGenBuffers(1, &maskedVertexBuffer);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, indexBuffer);
-    glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)),
-                 indices.data(), GL_STATIC_DRAW);
+    glBufferData(GL_ELEMENT_ARRAY_BUFFER,
+                 static_cast<GLsizeiptr>(indices.size() * sizeof(GLushort)), indices.data(),
+                 GL_STATIC_DRAW);
     if (usesSamplers()) {
       for (GLuint* sampler : {&smoothSampler, &levelSampler, &mipmapSampler}) {
         glGenSamplers(1, sampler);
@@ -190,9 +195,11 @@ struct Compositor::Impl {
       return Fill{t.id != 0, t.id, t.opaque, 0, t.repeats, t.width, t.height, std::nullopt};
     };
     switch (q.source) {
-      case QuadSource::Solid: return {true, 0, true, 0, false, 0, 0, std::nullopt};
+      case QuadSource::Solid:
+        return {true, 0, true, 0, false, 0, 0, std::nullopt};
       case QuadSource::Bitmap:
-      case QuadSource::MirroredTiles: return q.bitmap ? picture(textures.textureFor(*q.bitmap)) : Fill{};
+      case QuadSource::MirroredTiles:
+        return q.bitmap ? picture(textures.textureFor(*q.bitmap)) : Fill{};
       case QuadSource::Text: {
         const kit::BitmapRef text = texts.pictureFor(list.texts[static_cast<std::size_t>(q.text)]);
         if (!text && !rasterizer.error().empty() && !warnedAboutText) {
@@ -200,7 +207,8 @@ struct Compositor::Impl {
           warnedAboutText = true;
         }
         if (const TextAtlas::Slot slot = atlas.slotFor(text); slot.texture) {
-          return Fill{true, slot.texture, slot.opaque, 0, false, TextAtlas::kSide, TextAtlas::kSide, slot};
+          return Fill{true,  slot.texture,     slot.opaque,      0,
+                      false, TextAtlas::kSide, TextAtlas::kSide, slot};
         }
         return picture(textures.textureFor(text));
       }
@@ -222,7 +230,8 @@ struct Compositor::Impl {
 
   void appendMaskedQuad(const Quad& q, std::vector<MaskedVertex>& out) const {
     const float a = std::clamp(q.color.a, 0.0f, 1.0f);
-    const std::uint8_t rgba[4] = {unit(q.color.r * a), unit(q.color.g * a), unit(q.color.b * a), unit(a)};
+    const std::uint8_t rgba[4] = {unit(q.color.r * a), unit(q.color.g * a), unit(q.color.b * a),
+                                  unit(a)};
     const QuadMask& m = list.masks[static_cast<std::size_t>(q.mask)];
     for (int i = 0; i < 4; ++i) {
       MaskedVertex& v = out.emplace_back();
@@ -238,7 +247,8 @@ struct Compositor::Impl {
 
   static void appendQuad(const Quad& q, std::vector<Vertex>& out) {
     const float a = std::clamp(q.color.a, 0.0f, 1.0f);
-    const std::uint8_t rgba[4] = {unit(q.color.r * a), unit(q.color.g * a), unit(q.color.b * a), unit(a)};
+    const std::uint8_t rgba[4] = {unit(q.color.r * a), unit(q.color.g * a), unit(q.color.b * a),
+                                  unit(a)};
     for (int i = 0; i < 4; ++i) {
       Vertex& v = out.emplace_back();
       v.x = q.corners[i].x;
@@ -264,7 +274,8 @@ struct Compositor::Impl {
     for (std::size_t i = 0; i < list.commands.size(); ++i) {
       const DrawCommand& c = list.commands[i];
       if (c.kind == DrawCommand::Kind::PushClip) {
-        const bool cut = !c.axisAligned || c.box.x0 > 0 || c.box.y0 > 0 || c.box.x1 < width || c.box.y1 < height;
+        const bool cut =
+            !c.axisAligned || c.box.x0 > 0 || c.box.y0 > 0 || c.box.x1 < width || c.box.y1 < height;
         open.push_back(i);
         cuts.push_back(cut);
         cutting += cut;
@@ -300,19 +311,22 @@ struct Compositor::Impl {
     const PixelRect box = boxOf(q);
     Op* target = nullptr;
     int looked = 0;
-    for (auto it = ops.rbegin(); it != ops.rend() && it->kind == Op::Kind::Draw && looked < kJoinLookBack;
-         ++it, ++looked) {
-      if (!it->mask && it->texture == fill.texture && it->blend == blend && it->sampling == sampling &&
-          it->quads < kMaxQuadsPerDraw) {
+    for (auto it = ops.rbegin();
+         it != ops.rend() && it->kind == Op::Kind::Draw && looked < kJoinLookBack; ++it, ++looked) {
+      if (!it->mask && it->texture == fill.texture && it->blend == blend &&
+          it->sampling == sampling && it->quads < kMaxQuadsPerDraw) {
         target = &*it;
         break;
       }
       if (overlap(*it, box)) break;
     }
-    if (!target) target = &ops.emplace_back(Op{Op::Kind::Draw, fill.texture, blend, sampling, 0, 0, 0, box, {}, {}});
+    if (!target)
+      target = &ops.emplace_back(
+          Op{Op::Kind::Draw, fill.texture, blend, sampling, 0, 0, 0, box, {}, {}});
     appendQuad(q, target->staged);
     target->box = unite(target->box, box);
-    if (target->boxes.size() == static_cast<std::size_t>(target->quads) && target->boxes.size() < kBoxesKept)
+    if (target->boxes.size() == static_cast<std::size_t>(target->quads) &&
+        target->boxes.size() < kBoxesKept)
       target->boxes.push_back(box);
     ++target->quads;
   }
@@ -336,7 +350,8 @@ struct Compositor::Impl {
     quadsHidden = 0;
     std::vector<Op::Kind> openClips;
     const Start start = firstSeenCommand(width, height);
-    for (std::size_t i = 0; i < start.command; ++i) quadsHidden += list.commands[i].kind == DrawCommand::Kind::Quad;
+    for (std::size_t i = 0; i < start.command; ++i)
+      quadsHidden += list.commands[i].kind == DrawCommand::Kind::Quad;
     std::vector<std::size_t> order = start.openClips;
     for (std::size_t i = start.command; i < list.commands.size(); ++i) order.push_back(i);
     for (std::size_t i : order) {
@@ -347,8 +362,16 @@ struct Compositor::Impl {
           if (!fill.drawable) break;
           if (fill.mask) {
             // Each on its own: it binds its own mask.
-            ops.push_back({Op::Kind::Draw, fill.texture, true, Sampling::Trilinear, fill.mask,
-                           static_cast<int>(maskedVertices.size() / 4), 1, boxOf(c.quad), {}, {}});
+            ops.push_back({Op::Kind::Draw,
+                           fill.texture,
+                           true,
+                           Sampling::Trilinear,
+                           fill.mask,
+                           static_cast<int>(maskedVertices.size() / 4),
+                           1,
+                           boxOf(c.quad),
+                           {},
+                           {}});
             appendMaskedQuad(c.quad, maskedVertices);
             break;
           }
@@ -361,7 +384,16 @@ struct Compositor::Impl {
         case DrawCommand::Kind::PushClip: {
           // Without a stencil buffer a turned clip falls back to its box.
           const bool stencil = !c.axisAligned && caps.stencilBits > 0;
-          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, 0, false, Sampling::Smooth, 0, 0, 0, c.box, {}, {}};
+          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor,
+                0,
+                false,
+                Sampling::Smooth,
+                0,
+                0,
+                0,
+                c.box,
+                {},
+                {}};
           if (stencil) appendQuad(c.quad, op.staged);
           openClips.push_back(op.kind);
           ops.push_back(op);
@@ -371,7 +403,16 @@ struct Compositor::Impl {
           if (openClips.empty()) break;
           const bool stencil = openClips.back() == Op::Kind::PushStencil;
           openClips.pop_back();
-          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, 0, false, Sampling::Smooth, 0, 0, 0, c.box, {}, {}};
+          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor,
+                0,
+                false,
+                Sampling::Smooth,
+                0,
+                0,
+                0,
+                c.box,
+                {},
+                {}};
           if (stencil) appendQuad(c.quad, op.staged);
           ops.push_back(op);
           break;
@@ -479,9 +520,11 @@ struct Compositor::Impl {
           break;
         case Op::Kind::PushScissor: {
           // Pixels whose centres lie inside the box.
-          ScissorBox b{static_cast<int>(std::lround(op.box.x0)), static_cast<int>(std::lround(op.box.y0)),
-                       static_cast<int>(std::lround(op.box.x1)), static_cast<int>(std::lround(op.box.y1))};
-          const ScissorBox outer = scissors.empty() ? ScissorBox{0, 0, width, height} : scissors.back();
+          ScissorBox b{
+              static_cast<int>(std::lround(op.box.x0)), static_cast<int>(std::lround(op.box.y0)),
+              static_cast<int>(std::lround(op.box.x1)), static_cast<int>(std::lround(op.box.y1))};
+          const ScissorBox outer =
+              scissors.empty() ? ScissorBox{0, 0, width, height} : scissors.back();
           b = {std::max(b.x0, outer.x0), std::max(b.y0, outer.y0), std::min(b.x1, outer.x1),
                std::min(b.y1, outer.y1)};
           scissors.push_back(b);
@@ -537,7 +580,8 @@ void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
   // Errors from before this frame are not this frame's.
   for (int i = 0; i < 16 && glGetError() != GL_NO_ERROR; ++i) {
   }
-  const int width = std::max(0, settings.viewportWidth), height = std::max(0, settings.viewportHeight);
+  const int width = std::max(0, settings.viewportWidth),
+            height = std::max(0, settings.viewportHeight);
   buildDrawList(root, settings, m.list);
   m.prepare(width, height);
 
@@ -563,7 +607,8 @@ void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
                m.vertices.empty() ? nullptr : m.vertices.data(), GL_STREAM_DRAW);
   if (!m.maskedVertices.empty()) {
     glBindBuffer(GL_ARRAY_BUFFER, m.maskedVertexBuffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(m.maskedVertices.size() * sizeof(MaskedVertex)),
+    glBufferData(GL_ARRAY_BUFFER,
+                 static_cast<GLsizeiptr>(m.maskedVertices.size() * sizeof(MaskedVertex)),
                  m.maskedVertices.data(), GL_STREAM_DRAW);
     glBindBuffer(GL_ARRAY_BUFFER, m.vertexBuffer);
   }

@@ -14,14 +14,15 @@
 namespace render {
 
 Affine Affine::then(const Affine& n) const {
-  return {a * n.a + b * n.c,       a * n.b + b * n.d,       c * n.a + d * n.c,
-          c * n.b + d * n.d,       tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
+  return {a * n.a + b * n.c, a * n.b + b * n.d,          c * n.a + d * n.c,
+          c * n.b + d * n.d, tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
 }
 
 bool Affine::keepsAxes() const {
   // A float rotation by a quarter turn leaves cosines of about 1e-8.
   const double eps = 1e-6 * (std::fabs(a) + std::fabs(b) + std::fabs(c) + std::fabs(d));
-  return (std::fabs(b) <= eps && std::fabs(c) <= eps) || (std::fabs(a) <= eps && std::fabs(d) <= eps);
+  return (std::fabs(b) <= eps && std::fabs(c) <= eps) ||
+         (std::fabs(a) <= eps && std::fabs(d) <= eps);
 }
 
 Box Affine::mapBox(const Box& box) const {
@@ -59,15 +60,31 @@ std::array<kit::Point, 4> orientedTexCoords(kit::ImageOrientation orientation) {
     // Where the displayed point (x, y) is found in the stored rows: the
     // same mapping as the kit uses to turn pixels upright.
     switch (orientation) {
-      case O::UpMirrored: uv[i] = {1 - x, y}; break;
-      case O::Down: uv[i] = {1 - x, 1 - y}; break;
-      case O::DownMirrored: uv[i] = {x, 1 - y}; break;
-      case O::LeftMirrored: uv[i] = {y, x}; break;
-      case O::Right: uv[i] = {y, 1 - x}; break;
-      case O::RightMirrored: uv[i] = {1 - y, 1 - x}; break;
-      case O::Left: uv[i] = {1 - y, x}; break;
+      case O::UpMirrored:
+        uv[i] = {1 - x, y};
+        break;
+      case O::Down:
+        uv[i] = {1 - x, 1 - y};
+        break;
+      case O::DownMirrored:
+        uv[i] = {x, 1 - y};
+        break;
+      case O::LeftMirrored:
+        uv[i] = {y, x};
+        break;
+      case O::Right:
+        uv[i] = {y, 1 - x};
+        break;
+      case O::RightMirrored:
+        uv[i] = {1 - y, 1 - x};
+        break;
+      case O::Left:
+        uv[i] = {1 - y, x};
+        break;
       case O::Up:
-      default: uv[i] = {x, y}; break;
+      default:
+        uv[i] = {x, y};
+        break;
     }
   }
   return uv;
@@ -79,8 +96,8 @@ PixelRect PixelRect::intersect(const PixelRect& o) const {
 
 namespace {
 
-constexpr float kStatusBarHeight = 20;       // points
-constexpr float kStatusBarClockSize = 12;    // points
+constexpr float kStatusBarHeight = 20;     // points
+constexpr float kStatusBarClockSize = 12;  // points
 constexpr int kSpinnerSpokes = 12;
 constexpr double kSpinnerTurnsPerSecond = 1;
 
@@ -170,7 +187,8 @@ class Builder {
     }
   };
 
-  void textQuad(const Affine& m, const kit::Rect& bounds, TextStyle style, float alpha, Tally& tally) {
+  void textQuad(const Affine& m, const kit::Rect& bounds, TextStyle style, float alpha,
+                Tally& tally) {
     if (style.text.empty() || style.boxWidth < 1 || style.boxHeight < 1 || !(style.pixelSize > 0))
       return;
     Quad q = rectQuad(m, bounds);
@@ -184,8 +202,8 @@ class Builder {
     tally(add(std::move(q)));
   }
 
-  void spinner(const kit::ActivityIndicatorView& v, const Affine& m, const kit::Rect& b, float alpha,
-               Tally& tally) {
+  void spinner(const kit::ActivityIndicatorView& v, const Affine& m, const kit::Rect& b,
+               float alpha, Tally& tally) {
     const double size = std::min(std::fabs(b.size.width), std::fabs(b.size.height));
     if (size <= 0) return;
     const double cx = b.midX(), cy = b.midY();
@@ -194,7 +212,8 @@ class Builder {
     int head = 0;
     if (v.isAnimating()) {
       const double step = std::floor(s_.time * kSpinnerTurnsPerSecond * kSpinnerSpokes);
-      head = static_cast<int>(std::fmod(std::fmod(step, kSpinnerSpokes) + kSpinnerSpokes, kSpinnerSpokes));
+      head = static_cast<int>(
+          std::fmod(std::fmod(step, kSpinnerSpokes) + kSpinnerSpokes, kSpinnerSpokes));
     }
     for (int k = 0; k < kSpinnerSpokes; ++k) {
       const double angle = 2 * std::numbers::pi * k / kSpinnerSpokes;  // clockwise from 12 o'clock
@@ -260,7 +279,8 @@ class Builder {
     } else if (const auto* spin = dynamic_cast<const kit::ActivityIndicatorView*>(&v)) {
       spinner(*spin, m, p.bounds, alpha, tally);
     } else if (const auto* drawn = dynamic_cast<const kit::DrawnView*>(&v)) {
-      for (const kit::DrawnPicture& picture : drawn->drawing()) drawnPicture(picture, m, alpha, tally);
+      for (const kit::DrawnPicture& picture : drawn->drawing())
+        drawnPicture(picture, m, alpha, tally);
     }
   }
 
@@ -268,7 +288,8 @@ class Builder {
   // mask's rectangle meet.
   void drawnPicture(const kit::DrawnPicture& picture, const Affine& m, float alpha, Tally& tally) {
     const kit::ImageRef& image = picture.image;
-    if (!image || !image->bitmap() || image->bitmap()->width <= 0 || image->bitmap()->height <= 0) return;
+    if (!image || !image->bitmap() || image->bitmap()->width <= 0 || image->bitmap()->height <= 0)
+      return;
     const kit::Rect r = picture.rect;
     const std::array<kit::Point, 4> uv = orientedTexCoords(image->orientation());
     if (!picture.mask) {
@@ -288,9 +309,11 @@ class Builder {
       return;
     // Where a point of the view falls on the picture and on the mask.
     auto onPicture = [&](double x, double y) {
-      const double s = (x - r.minX()) / std::fabs(r.size.width), t = (y - r.minY()) / std::fabs(r.size.height);
-      return kit::Point{static_cast<float>(uv[0].x + s * (uv[1].x - uv[0].x) + t * (uv[3].x - uv[0].x)),
-                        static_cast<float>(uv[0].y + s * (uv[1].y - uv[0].y) + t * (uv[3].y - uv[0].y))};
+      const double s = (x - r.minX()) / std::fabs(r.size.width),
+                   t = (y - r.minY()) / std::fabs(r.size.height);
+      return kit::Point{
+          static_cast<float>(uv[0].x + s * (uv[1].x - uv[0].x) + t * (uv[3].x - uv[0].x)),
+          static_cast<float>(uv[0].y + s * (uv[1].y - uv[0].y) + t * (uv[3].y - uv[0].y))};
     };
     auto onMask = [&](double x, double y) {
       return kit::Point{static_cast<float>((x - k.minX()) / std::fabs(k.size.width)),
@@ -372,7 +395,8 @@ class Builder {
   }
 
   bool reachesClip(const Box& pixels) const {
-    return pixels.x0 < clip_.x1 && pixels.x1 > clip_.x0 && pixels.y0 < clip_.y1 && pixels.y1 > clip_.y0;
+    return pixels.x0 < clip_.x1 && pixels.x1 > clip_.x0 && pixels.y0 < clip_.y1 &&
+           pixels.y1 > clip_.y0;
   }
 
   // The tiles of the lattice that reach the clip, as one quad whose texture
@@ -387,7 +411,8 @@ class Builder {
     // The clip in the lattice's coordinates, and the tiles under its box.
     const Box seen = back->mapBox({clip_.x0, clip_.y0, clip_.x1, clip_.y1});
     auto range = [](double from, double to, double origin, double pitch, int count) {
-      const double first = std::floor((from - origin) / pitch), last = std::ceil((to - origin) / pitch);
+      const double first = std::floor((from - origin) / pitch),
+                   last = std::ceil((to - origin) / pitch);
       return std::pair{static_cast<int>(std::clamp(first, 0.0, double(count))),
                        static_cast<int>(std::clamp(last, 0.0, double(count)))};
     };
@@ -399,11 +424,15 @@ class Builder {
     }
     out_.viewsCulled += tiles - (i1 - i0) * (j1 - j0);
     Quad q;
-    const double x0 = lattice.originX + i0 * lattice.pitchX, x1 = lattice.originX + i1 * lattice.pitchX;
-    const double y0 = lattice.originY + j0 * lattice.pitchY, y1 = lattice.originY + j1 * lattice.pitchY;
+    const double x0 = lattice.originX + i0 * lattice.pitchX,
+                 x1 = lattice.originX + i1 * lattice.pitchX;
+    const double y0 = lattice.originY + j0 * lattice.pitchY,
+                 y1 = lattice.originY + j1 * lattice.pitchY;
     q.corners = {m.apply(x0, y0), m.apply(x1, y0), m.apply(x1, y1), m.apply(x0, y1)};
-    const float u0 = static_cast<float>(i0 + lattice.firstFlippedX), u1 = static_cast<float>(i1 + lattice.firstFlippedX);
-    const float v0 = static_cast<float>(j0 + lattice.firstFlippedY), v1 = static_cast<float>(j1 + lattice.firstFlippedY);
+    const float u0 = static_cast<float>(i0 + lattice.firstFlippedX),
+                u1 = static_cast<float>(i1 + lattice.firstFlippedX);
+    const float v0 = static_cast<float>(j0 + lattice.firstFlippedY),
+                v1 = static_cast<float>(j1 + lattice.firstFlippedY);
     q.texCoords = {kit::Point{u0, v0}, {u1, v0}, {u1, v1}, {u0, v1}};
     q.source = QuadSource::MirroredTiles;
     q.bitmap = lattice.bitmap;
@@ -412,7 +441,8 @@ class Builder {
   }
 
   void statusBar(const kit::Rect& rootBounds, const Affine& rootToPixels) {
-    const kit::Rect strip(rootBounds.origin.x, rootBounds.origin.y, rootBounds.size.width, kStatusBarHeight);
+    const kit::Rect strip(rootBounds.origin.x, rootBounds.origin.y, rootBounds.size.width,
+                          kStatusBarHeight);
     Quad q = rectQuad(rootToPixels, strip);
     q.color = kit::Color::black();
     add(std::move(q));

@@ -9,12 +9,12 @@
 namespace render {
 
 struct FrameSettings {
-  double time = 0;            // presentation time (main clock seconds)
-  int viewportWidth = 768;    // pixels of the bound framebuffer
+  double time = 0;          // presentation time (main clock seconds)
+  int viewportWidth = 768;  // pixels of the bound framebuffer
   int viewportHeight = 1024;
-  float pixelsPerPoint = 1;   // the root's points to pixels
-  float offsetX = 0;          // where the root's origin lands, in pixels
-  float offsetY = 0;          // (letterboxing in a window)
+  float pixelsPerPoint = 1;  // the root's points to pixels
+  float offsetX = 0;         // where the root's origin lands, in pixels
+  float offsetY = 0;         // (letterboxing in a window)
   kit::Color clearColor = kit::Color::black();
 
   // The platform's status bar: a black strip 20 points high over the top

@@ -148,7 +148,8 @@ GLuint compile(GLenum kind, const char* source) {
   std::vector<char> log(static_cast<std::size_t>(std::max(length, 1)));
   glGetShaderInfoLog(shader, length, nullptr, log.data());
   glDeleteShader(shader);
-  throw std::runtime_error(std::string("the ") + (kind == GL_VERTEX_SHADER ? "vertex" : "fragment") +
+  throw std::runtime_error(std::string("the ") +
+                           (kind == GL_VERTEX_SHADER ? "vertex" : "fragment") +
                            " shader does not compile: " + log.data());
 }
 
@@ -168,7 +169,8 @@ GlCapabilities queryGlCapabilities() {
   // "OpenGL ES 3.2 Mesa ..." (the ES prefix is required of every implementation).
   const auto* version = reinterpret_cast<const char*>(glGetString(GL_VERSION));
   int major = 2, minor = 0;
-  if (version && std::sscanf(version, "OpenGL ES %d.%d", &major, &minor) >= 1) c.majorVersion = major;
+  if (version && std::sscanf(version, "OpenGL ES %d.%d", &major, &minor) >= 1)
+    c.majorVersion = major;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &c.maxTextureSize);
   if (c.maxTextureSize <= 0) c.maxTextureSize = 2048;
   c.npotMipmaps = c.majorVersion >= 3 || hasExtension("GL_OES_texture_npot");
@@ -186,9 +188,15 @@ QuadProgram::QuadProgram(int glesMajorVersion, QuadFill fill) {
   try {
     const char* fragment = nullptr;
     switch (fill) {
-      case QuadFill::Solid: fragment = es3 ? kSolidFragment300 : kSolidFragment100; break;
-      case QuadFill::Textured: fragment = es3 ? kFragment300 : kFragment100; break;
-      case QuadFill::Masked: fragment = es3 ? kMaskedFragment300 : kMaskedFragment100; break;
+      case QuadFill::Solid:
+        fragment = es3 ? kSolidFragment300 : kSolidFragment100;
+        break;
+      case QuadFill::Textured:
+        fragment = es3 ? kFragment300 : kFragment100;
+        break;
+      case QuadFill::Masked:
+        fragment = es3 ? kMaskedFragment300 : kMaskedFragment100;
+        break;
     }
     fs = compile(GL_FRAGMENT_SHADER, fragment);
   } catch (...) {
@@ -233,12 +241,18 @@ void QuadProgram::use(int viewportWidth, int viewportHeight) const {
 
 std::string glErrorName(GLenum error) {
   switch (error) {
-    case GL_NO_ERROR: return "GL_NO_ERROR";
-    case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
-    case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
-    case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
-    case GL_INVALID_FRAMEBUFFER_OPERATION: return "GL_INVALID_FRAMEBUFFER_OPERATION";
-    case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
+    case GL_NO_ERROR:
+      return "GL_NO_ERROR";
+    case GL_INVALID_ENUM:
+      return "GL_INVALID_ENUM";
+    case GL_INVALID_VALUE:
+      return "GL_INVALID_VALUE";
+    case GL_INVALID_OPERATION:
+      return "GL_INVALID_OPERATION";
+    case GL_INVALID_FRAMEBUFFER_OPERATION:
+      return "GL_INVALID_FRAMEBUFFER_OPERATION";
+    case GL_OUT_OF_MEMORY:
+      return "GL_OUT_OF_MEMORY";
     default: {
       char buf[32];
       std::snprintf(buf, sizeof buf, "GL error 0x%04x", error);

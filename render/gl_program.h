@@ -9,7 +9,7 @@
 namespace render {
 
 struct GlCapabilities {
-  int majorVersion = 2;      // 3 for an ES 3.x context
+  int majorVersion = 2;  // 3 for an ES 3.x context
   int maxTextureSize = 2048;
   bool npotMipmaps = false;  // mipmaps of sizes that are not powers of two
   int stencilBits = 0;       // of the bound framebuffer

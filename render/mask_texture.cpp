@@ -31,8 +31,8 @@ bool MaskTextures::copy(const kit::GreyImage& mask, const kit::SampleBox& box) {
     glPixelStorei(GL_UNPACK_ROW_LENGTH, b.width);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, box.x0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, box.y0);
-    glTexSubImage2D(GL_TEXTURE_2D, 0, box.x0, box.y0, box.width(), box.height(), format, GL_UNSIGNED_BYTE,
-                    b.pixels.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, box.x0, box.y0, box.width(), box.height(), format,
+                    GL_UNSIGNED_BYTE, b.pixels.data());
     glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
     glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
     glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
@@ -40,23 +40,25 @@ bool MaskTextures::copy(const kit::GreyImage& mask, const kit::SampleBox& box) {
     // ES 2 reads whole rows only: the box's rows are packed first.
     const std::uint8_t* rows = b.row(box.y0) + box.x0;
     if (box.width() != b.width) {
-      scratch_.resize(static_cast<std::size_t>(box.width()) * static_cast<std::size_t>(box.height()));
+      scratch_.resize(static_cast<std::size_t>(box.width()) *
+                      static_cast<std::size_t>(box.height()));
       for (int y = 0; y < box.height(); ++y)
-        std::memcpy(scratch_.data() + static_cast<std::size_t>(y) * box.width(), b.row(box.y0 + y) + box.x0,
-                    static_cast<std::size_t>(box.width()));
+        std::memcpy(scratch_.data() + static_cast<std::size_t>(y) * box.width(),
+                    b.row(box.y0 + y) + box.x0, static_cast<std::size_t>(box.width()));
       rows = scratch_.data();
     }
-    glTexSubImage2D(GL_TEXTURE_2D, 0, box.x0, box.y0, box.width(), box.height(), format, GL_UNSIGNED_BYTE,
-                    rows);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, box.x0, box.y0, box.width(), box.height(), format,
+                    GL_UNSIGNED_BYTE, rows);
   }
-  uploadedSamples_ += static_cast<std::uint64_t>(box.width()) * static_cast<std::uint64_t>(box.height());
+  uploadedSamples_ +=
+      static_cast<std::uint64_t>(box.width()) * static_cast<std::uint64_t>(box.height());
   return white;
 }
 
 MaskTextures::Texture MaskTextures::textureFor(const kit::GreyImage& mask) {
   const kit::Bitmap& b = mask.bitmap();
-  if (b.width <= 0 || b.height <= 0 || b.width > caps_.maxTextureSize || b.height > caps_.maxTextureSize ||
-      b.format != kit::PixelFormat::Gray8 ||
+  if (b.width <= 0 || b.height <= 0 || b.width > caps_.maxTextureSize ||
+      b.height > caps_.maxTextureSize || b.format != kit::PixelFormat::Gray8 ||
       b.pixels.size() < static_cast<std::size_t>(b.width) * static_cast<std::size_t>(b.height))
     return {};
   clearErrors();
@@ -74,8 +76,8 @@ MaskTextures::Texture MaskTextures::textureFor(const kit::GreyImage& mask) {
     glGenTextures(1, &e.id);
     glBindTexture(GL_TEXTURE_2D, e.id);
     const bool es3 = caps_.majorVersion >= 3;
-    glTexImage2D(GL_TEXTURE_2D, 0, es3 ? GL_R8 : GL_LUMINANCE, b.width, b.height, 0, es3 ? GL_RED : GL_LUMINANCE,
-                 GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, es3 ? GL_R8 : GL_LUMINANCE, b.width, b.height, 0,
+                 es3 ? GL_RED : GL_LUMINANCE, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);

@@ -18,21 +18,36 @@ namespace {
 
 std::string eglErrorName(EGLint error) {
   switch (error) {
-    case EGL_SUCCESS: return "EGL_SUCCESS";
-    case EGL_NOT_INITIALIZED: return "EGL_NOT_INITIALIZED";
-    case EGL_BAD_ACCESS: return "EGL_BAD_ACCESS";
-    case EGL_BAD_ALLOC: return "EGL_BAD_ALLOC";
-    case EGL_BAD_ATTRIBUTE: return "EGL_BAD_ATTRIBUTE";
-    case EGL_BAD_CONFIG: return "EGL_BAD_CONFIG";
-    case EGL_BAD_CONTEXT: return "EGL_BAD_CONTEXT";
-    case EGL_BAD_CURRENT_SURFACE: return "EGL_BAD_CURRENT_SURFACE";
-    case EGL_BAD_DISPLAY: return "EGL_BAD_DISPLAY";
-    case EGL_BAD_MATCH: return "EGL_BAD_MATCH";
-    case EGL_BAD_NATIVE_PIXMAP: return "EGL_BAD_NATIVE_PIXMAP";
-    case EGL_BAD_NATIVE_WINDOW: return "EGL_BAD_NATIVE_WINDOW";
-    case EGL_BAD_PARAMETER: return "EGL_BAD_PARAMETER";
-    case EGL_BAD_SURFACE: return "EGL_BAD_SURFACE";
-    case EGL_CONTEXT_LOST: return "EGL_CONTEXT_LOST";
+    case EGL_SUCCESS:
+      return "EGL_SUCCESS";
+    case EGL_NOT_INITIALIZED:
+      return "EGL_NOT_INITIALIZED";
+    case EGL_BAD_ACCESS:
+      return "EGL_BAD_ACCESS";
+    case EGL_BAD_ALLOC:
+      return "EGL_BAD_ALLOC";
+    case EGL_BAD_ATTRIBUTE:
+      return "EGL_BAD_ATTRIBUTE";
+    case EGL_BAD_CONFIG:
+      return "EGL_BAD_CONFIG";
+    case EGL_BAD_CONTEXT:
+      return "EGL_BAD_CONTEXT";
+    case EGL_BAD_CURRENT_SURFACE:
+      return "EGL_BAD_CURRENT_SURFACE";
+    case EGL_BAD_DISPLAY:
+      return "EGL_BAD_DISPLAY";
+    case EGL_BAD_MATCH:
+      return "EGL_BAD_MATCH";
+    case EGL_BAD_NATIVE_PIXMAP:
+      return "EGL_BAD_NATIVE_PIXMAP";
+    case EGL_BAD_NATIVE_WINDOW:
+      return "EGL_BAD_NATIVE_WINDOW";
+    case EGL_BAD_PARAMETER:
+      return "EGL_BAD_PARAMETER";
+    case EGL_BAD_SURFACE:
+      return "EGL_BAD_SURFACE";
+    case EGL_CONTEXT_LOST:
+      return "EGL_CONTEXT_LOST";
     default: {
       char buf[32];
       std::snprintf(buf, sizeof buf, "EGL error 0x%04x", error);
@@ -109,8 +124,8 @@ struct OffscreenContext::Egl {
       why = "EGL_MESA_platform_surfaceless is not offered";
       return false;
     }
-    auto getPlatformDisplay =
-        reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(eglGetProcAddress("eglGetPlatformDisplayEXT"));
+    auto getPlatformDisplay = reinterpret_cast<PFNEGLGETPLATFORMDISPLAYEXTPROC>(
+        eglGetProcAddress("eglGetPlatformDisplayEXT"));
     if (!getPlatformDisplay) {
       why = "eglGetPlatformDisplayEXT is missing";
       return false;
@@ -144,10 +159,10 @@ struct OffscreenContext::Egl {
     }
     for (const int version : {3, 2}) {
       const EGLint renderable = version == 3 ? EGL_OPENGL_ES3_BIT : EGL_OPENGL_ES2_BIT;
-      const EGLint configAttributes[] = {EGL_RENDERABLE_TYPE, renderable,
-                                         EGL_SURFACE_TYPE, surfaceless ? 0 : EGL_PBUFFER_BIT,
-                                         EGL_RED_SIZE, 8, EGL_GREEN_SIZE, 8, EGL_BLUE_SIZE, 8,
-                                         EGL_NONE};
+      const EGLint configAttributes[] = {
+          EGL_RENDERABLE_TYPE, renderable, EGL_SURFACE_TYPE, surfaceless ? 0 : EGL_PBUFFER_BIT,
+          EGL_RED_SIZE,        8,          EGL_GREEN_SIZE,   8,
+          EGL_BLUE_SIZE,       8,          EGL_NONE};
       EGLConfig config = nullptr;
       EGLint count = 0;
       if (!eglChooseConfig(display, configAttributes, &config, 1, &count) || count < 1) continue;
@@ -219,7 +234,8 @@ OffscreenContext::OffscreenContext(int width, int height)
   // Turned clips are drawn through the stencil.
   if (e.major >= 3) {
     glRenderbufferStorage(GL_RENDERBUFFER, GL_DEPTH24_STENCIL8, width, height);
-    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER, e.stencil);
+    glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_DEPTH_STENCIL_ATTACHMENT, GL_RENDERBUFFER,
+                              e.stencil);
   } else {
     glRenderbufferStorage(GL_RENDERBUFFER, GL_STENCIL_INDEX8, width, height);
     glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_STENCIL_ATTACHMENT, GL_RENDERBUFFER, e.stencil);
@@ -227,7 +243,8 @@ OffscreenContext::OffscreenContext(int width, int height)
   const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
   if (status != GL_FRAMEBUFFER_COMPLETE) {
     char buf[160];
-    std::snprintf(buf, sizeof buf, "the offscreen framebuffer of %dx%d pixels is incomplete (status 0x%04x, %s)",
+    std::snprintf(buf, sizeof buf,
+                  "the offscreen framebuffer of %dx%d pixels is incomplete (status 0x%04x, %s)",
                   width, height, status, glErrorName(glGetError()).c_str());
     throw OffscreenError(buf);
   }
@@ -254,7 +271,8 @@ std::string OffscreenContext::description() const {
 kit::Bitmap OffscreenContext::readPixels() {
   glBindFramebuffer(GL_FRAMEBUFFER, egl_->framebuffer);
   kit::Result<kit::Bitmap> read = readFramebuffer(width_, height_, FramebufferAlpha::Premultiplied);
-  if (!read) throw OffscreenError("reading the offscreen framebuffer failed: " + read.error().message);
+  if (!read)
+    throw OffscreenError("reading the offscreen framebuffer failed: " + read.error().message);
   return std::move(*read);
 }
 

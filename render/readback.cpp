@@ -35,7 +35,8 @@ kit::Result<kit::Bitmap> readFramebuffer(int width, int height, FramebufferAlpha
   const std::size_t row = static_cast<std::size_t>(width) * 4;
   std::vector<std::uint8_t> raw(row * static_cast<std::size_t>(height));
   glReadPixels(0, 0, width, height, GL_RGBA, GL_UNSIGNED_BYTE, raw.data());
-  if (const GLenum error = glGetError(); error != GL_NO_ERROR) return kit::Error{glErrorName(error)};
+  if (const GLenum error = glGetError(); error != GL_NO_ERROR)
+    return kit::Error{glErrorName(error)};
 
   // GL's first row is the bottom one.
   kit::Bitmap out = kit::Bitmap::make(width, height, kit::PixelFormat::RGBA8);
@@ -51,7 +52,8 @@ kit::Result<kit::Bitmap> readFramebuffer(int width, int height, FramebufferAlpha
       const unsigned a = dst[i + 3];
       if (a == 255) continue;
       for (int c = 0; c < 3; ++c)
-        dst[i + c] = a == 0 ? 0 : static_cast<std::uint8_t>(std::min(255u, (dst[i + c] * 255u + a / 2) / a));
+        dst[i + c] =
+            a == 0 ? 0 : static_cast<std::uint8_t>(std::min(255u, (dst[i + c] * 255u + a / 2) / a));
     }
   }
   return out;

@@ -9,9 +9,9 @@
 namespace render {
 
 enum class Sampling : unsigned char {
-  Smooth,        // bilinear from the picture itself: at most one texel a pixel
-  OneLevel,      // bilinear from the one mipmap level that fits exactly
-  Trilinear,     // between the two levels around the scale
+  Smooth,     // bilinear from the picture itself: at most one texel a pixel
+  OneLevel,   // bilinear from the one mipmap level that fits exactly
+  Trilinear,  // between the two levels around the scale
 };
 
 // For a quad over a texture of width × height texels. An affine quad has

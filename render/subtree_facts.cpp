@@ -44,11 +44,16 @@ struct Flips {
 std::optional<Flips> flipsOf(kit::ImageOrientation o) {
   using O = kit::ImageOrientation;
   switch (o) {
-    case O::Up: return Flips{false, false};
-    case O::UpMirrored: return Flips{true, false};
-    case O::DownMirrored: return Flips{false, true};
-    case O::Down: return Flips{true, true};
-    default: return std::nullopt;
+    case O::Up:
+      return Flips{false, false};
+    case O::UpMirrored:
+      return Flips{true, false};
+    case O::DownMirrored:
+      return Flips{false, true};
+    case O::Down:
+      return Flips{true, true};
+    default:
+      return std::nullopt;
   }
 }
 
@@ -85,7 +90,8 @@ bool near(double a, double b) { return std::fabs(a - b) <= kLatticeSlack; }
 Box ownExtent(const kit::View& view, const kit::ViewPresentation& p) {
   Box own;
   // A plain view draws only its background; every other kind draws inside its bounds.
-  if (p.backgroundColor.a > kNothingToDraw || typeid(view) != typeid(kit::View)) own = boxOf(p.bounds);
+  if (p.backgroundColor.a > kNothingToDraw || typeid(view) != typeid(kit::View))
+    own = boxOf(p.bounds);
   if (const auto* drawn = dynamic_cast<const kit::DrawnView*>(&view))
     for (const kit::DrawnPicture& picture : drawn->drawing()) own = own.unite(boxOf(picture.rect));
   return own;
@@ -120,7 +126,8 @@ std::optional<TileLattice> tileLatticeOf(const kit::View& view, double time) {
     const int i = static_cast<int>(k % columns), j = static_cast<int>(k / columns);
     if (!tile || tile->bitmap->get() != first->bitmap->get() || tile->w != first->w ||
         tile->h != first->h || !near(tile->x, first->x + i * first->w) ||
-        !near(tile->y, first->y + j * first->h) || tile->flips.x != (first->flips.x != (i % 2 != 0)) ||
+        !near(tile->y, first->y + j * first->h) ||
+        tile->flips.x != (first->flips.x != (i % 2 != 0)) ||
         tile->flips.y != (first->flips.y != (j % 2 != 0)))
       return std::nullopt;
   }
@@ -173,7 +180,9 @@ void SubtreeMemory::learn(const kit::View& view, double time, Entry& entry) {
 
 void SubtreeMemory::endFrame() {
   if (frame_ % 64 == 0)
-    std::erase_if(entries_, [this](const auto& e) { return e.second.lastUsedFrame + kFramesRemembered < frame_; });
+    std::erase_if(entries_, [this](const auto& e) {
+      return e.second.lastUsedFrame + kFramesRemembered < frame_;
+    });
   ++frame_;
   learnt_ = 0;
 }

@@ -80,7 +80,8 @@ TextAtlas::Slot TextAtlas::place(const kit::Bitmap& picture) {
   // The picture inside its gutter, uploaded as one block.
   std::vector<std::uint8_t> block(static_cast<std::size_t>(w) * h * 4, 0);
   for (int row = 0; row < px.height; ++row)
-    std::copy_n(px.data + static_cast<std::size_t>(row) * px.width * 4, static_cast<std::size_t>(px.width) * 4,
+    std::copy_n(px.data + static_cast<std::size_t>(row) * px.width * 4,
+                static_cast<std::size_t>(px.width) * 4,
                 block.data() + (static_cast<std::size_t>(row + kGutter) * w + kGutter) * 4);
   glBindTexture(GL_TEXTURE_2D, texture_);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);

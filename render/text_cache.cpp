@@ -4,7 +4,8 @@ namespace render {
 
 kit::BitmapRef TextCache::pictureFor(const TextStyle& style) {
   auto it = entries_.find(style);
-  if (it == entries_.end()) it = entries_.emplace(style, Entry{rasterizer_.rasterize(style), 0}).first;
+  if (it == entries_.end())
+    it = entries_.emplace(style, Entry{rasterizer_.rasterize(style), 0}).first;
   it->second.lastUsed = frame_;
   return it->second.picture;
 }

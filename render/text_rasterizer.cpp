@@ -16,10 +16,9 @@ namespace render {
 namespace {
 
 // Debian and Ubuntu first; then where other distributions put the same files.
-const char* const kRegularFont[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
-                                    "/usr/share/fonts/TTF/DejaVuSans.ttf",
-                                    "/usr/share/fonts/dejavu/DejaVuSans.ttf",
-                                    "/usr/share/fonts/dejavu-sans-fonts/DejaVuSans.ttf"};
+const char* const kRegularFont[] = {
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf", "/usr/share/fonts/TTF/DejaVuSans.ttf",
+    "/usr/share/fonts/dejavu/DejaVuSans.ttf", "/usr/share/fonts/dejavu-sans-fonts/DejaVuSans.ttf"};
 const char* const kBoldFont[] = {"/usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf",
                                  "/usr/share/fonts/TTF/DejaVuSans-Bold.ttf",
                                  "/usr/share/fonts/dejavu/DejaVuSans-Bold.ttf",
@@ -35,7 +34,11 @@ std::u32string decodeUtf8(const std::string& s) {
   out.reserve(s.size());
   for (std::size_t i = 0; i < s.size();) {
     const auto b = static_cast<unsigned char>(s[i]);
-    int extra = b < 0x80 ? 0 : (b >> 5) == 0x6 ? 1 : (b >> 4) == 0xE ? 2 : (b >> 3) == 0x1E ? 3 : -1;
+    int extra = b < 0x80           ? 0
+                : (b >> 5) == 0x6  ? 1
+                : (b >> 4) == 0xE  ? 2
+                : (b >> 3) == 0x1E ? 3
+                                   : -1;
     if (extra < 0 || i + static_cast<std::size_t>(extra) >= s.size()) {
       out.push_back(kReplacement);
       ++i;
@@ -223,7 +226,8 @@ kit::BitmapRef TextRasterizer::rasterize(const TextStyle& style) {
     // Without the bold face the text is still worth showing.
     if (fonts_->bold) face = fonts_->bold;
   }
-  if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(style.pixelSize * 64)), 72, 72) != 0)
+  if (FT_Set_Char_Size(face, 0, static_cast<FT_F26Dot6>(std::lround(style.pixelSize * 64)), 72,
+                       72) != 0)
     return nullptr;
 
   Measurer m(face);
@@ -251,7 +255,8 @@ kit::BitmapRef TextRasterizer::rasterize(const TextStyle& style) {
   // Lines past the allowed number, or past the box's height, are dropped
   // and the last one kept ends in an ellipsis.
   std::size_t keep = lines.size();
-  if (style.maxLines > 0) keep = std::min<std::size_t>(keep, static_cast<std::size_t>(style.maxLines));
+  if (style.maxLines > 0)
+    keep = std::min<std::size_t>(keep, static_cast<std::size_t>(style.maxLines));
   keep = std::min<std::size_t>(
       keep, std::max<std::size_t>(1, static_cast<std::size_t>(style.boxHeight * 64L / lineHeight)));
   if (keep < lines.size()) {
@@ -305,7 +310,8 @@ kit::BitmapRef TextRasterizer::rasterize(const TextStyle& style) {
   auto channel = [](float v) {
     return static_cast<std::uint8_t>(std::lround(std::clamp(v, 0.0f, 1.0f) * 255));
   };
-  const std::uint8_t r = channel(style.color.r), g = channel(style.color.g), b = channel(style.color.b);
+  const std::uint8_t r = channel(style.color.r), g = channel(style.color.g),
+                     b = channel(style.color.b);
   const float a = std::clamp(style.color.a, 0.0f, 1.0f);
   std::uint8_t* out = bitmap->pixels.data();
   for (std::uint8_t c : coverage) {

@@ -17,14 +17,14 @@
 namespace render {
 
 struct TextStyle {
-  std::string text;                 // UTF-8; '\n' starts a new line where lines may wrap
-  float pixelSize = 17;             // the font's em size, in pixels
+  std::string text;      // UTF-8; '\n' starts a new line where lines may wrap
+  float pixelSize = 17;  // the font's em size, in pixels
   bool bold = false;
   kit::Color color = kit::Color::black();
-  int boxWidth = 0;                 // pixels
+  int boxWidth = 0;  // pixels
   int boxHeight = 0;
   kit::TextAlignment alignment = kit::TextAlignment::Left;
-  int maxLines = 1;                 // 0: as many as the text needs
+  int maxLines = 1;  // 0: as many as the text needs
 
   friend bool operator==(const TextStyle&, const TextStyle&) = default;
 };

@@ -71,7 +71,8 @@ TextureCache::Texture TextureCache::upload(const kit::Bitmap& bitmap) const {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, mipmaps ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER,
+                  mipmaps ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
   if (mipmaps) glGenerateMipmap(GL_TEXTURE_2D);
   if (glGetError() != GL_NO_ERROR) {
     glDeleteTextures(1, &texture);

@@ -37,9 +37,11 @@ std::vector<std::uint8_t> areaAverage(const std::uint8_t* src, int sw, int sh, i
       const double x0 = x * fx, x1 = (x + 1) * fx;
       std::fill(sum.begin(), sum.end(), 0.0);
       double area = 0;
-      for (int sy = static_cast<int>(y0); sy < std::min(sh, static_cast<int>(std::ceil(y1))); ++sy) {
+      for (int sy = static_cast<int>(y0); sy < std::min(sh, static_cast<int>(std::ceil(y1)));
+           ++sy) {
         const double wy = std::min<double>(sy + 1, y1) - std::max<double>(sy, y0);
-        for (int sx = static_cast<int>(x0); sx < std::min(sw, static_cast<int>(std::ceil(x1))); ++sx) {
+        for (int sx = static_cast<int>(x0); sx < std::min(sw, static_cast<int>(std::ceil(x1)));
+             ++sx) {
           const double w = wy * (std::min<double>(sx + 1, x1) - std::max<double>(sx, x0));
           const std::uint8_t* p = src + (static_cast<std::size_t>(sy) * sw + sx) * channels;
           const double alpha = premultiplyFirst ? p[3] / 255.0 : 1.0;

@@ -29,7 +29,10 @@ void blackOutAround(const PixelRect& keep, int windowWidth, int windowHeight) {
   const int w = windowWidth, h = windowHeight;
   const int right = keep.x + keep.width, bottom = keep.y + keep.height;
   // Left, right, top, bottom; GL counts rows from the bottom.
-  const int bars[4][4] = {{0, 0, keep.x, h}, {right, 0, w - right, h}, {0, h - keep.y, w, keep.y}, {0, 0, w, h - bottom}};
+  const int bars[4][4] = {{0, 0, keep.x, h},
+                          {right, 0, w - right, h},
+                          {0, h - keep.y, w, keep.y},
+                          {0, 0, w, h - bottom}};
   for (const auto& b : bars) {
     if (b[2] <= 0 || b[3] <= 0) continue;
     glScissor(b[0], b[1], b[2], b[3]);
@@ -43,8 +46,8 @@ void copyIntoWindow(const FramebufferTarget& from, const PixelRect& to, int wind
   glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
   glDisable(GL_SCISSOR_TEST);
   const int top = windowHeight - to.y;
-  glBlitFramebuffer(0, 0, to.width, to.height, to.x, top - to.height, to.x + to.width, top, GL_COLOR_BUFFER_BIT,
-                    GL_NEAREST);
+  glBlitFramebuffer(0, 0, to.width, to.height, to.x, top - to.height, to.x + to.width, top,
+                    GL_COLOR_BUFFER_BIT, GL_NEAREST);
   glBindFramebuffer(GL_FRAMEBUFFER, 0);
 }
 

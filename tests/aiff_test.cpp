@@ -42,7 +42,8 @@ Bytes form(const char* type, std::initializer_list<Bytes> chunks) {
   return b;
 }
 
-Bytes comm(int channels, std::uint32_t frames, int bits, double rate, const char* compression = nullptr) {
+Bytes comm(int channels, std::uint32_t frames, int bits, double rate,
+           const char* compression = nullptr) {
   Bytes b;
   put(b, static_cast<std::uint16_t>(channels), 2);
   put(b, frames, 4);
@@ -87,7 +88,8 @@ TEST(Aiff, DecodesTheCommittedSounds) {
   struct Case {
     const char* name;
     std::size_t frames;
-  } cases[] = {{"Dit Hit 2.aif", 5292}, {"BellTransitionTrimmed.aif", 52920}, {"Squeak.aif", 13230}};
+  } cases[] = {
+      {"Dit Hit 2.aif", 5292}, {"BellTransitionTrimmed.aif", 52920}, {"Squeak.aif", 13230}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const kit::AiffSound s = kit::decodeAiffFile(std::string(VITRANE_RESOURCE_DIR) + "/" + c.name);
@@ -101,7 +103,8 @@ TEST(Aiff, DecodesTheCommittedSounds) {
     for (float v : s.samples) peak = std::max(peak, std::abs(v));
     EXPECT_NEAR(peak, std::pow(10, -3.0 / 20), 1e-3);
   }
-  const kit::AiffSound tick = kit::decodeAiffFile(std::string(VITRANE_RESOURCE_DIR) + "/Dit Hit 2.aif");
+  const kit::AiffSound tick =
+      kit::decodeAiffFile(std::string(VITRANE_RESOURCE_DIR) + "/Dit Hit 2.aif");
   EXPECT_EQ(tick.samples[1], -16 / 32768.f);  // 0xfff0
   EXPECT_EQ(tick.samples[3], 214 / 32768.f);  // 0x00d6
 }
@@ -118,7 +121,8 @@ TEST(Aiff, DecodesEachSampleLayout) {
   EXPECT_EQ(s.samples, (std::vector<float>{-1, 127 / 128.f, 0, 0.5f, -0.5f, 1 / 128.f}));
 
   // AIFF-C little-endian 16 bits, with SSND before COMM.
-  s = decode(form("AIFC", {ssnd({0x00, 0x40, 0x00, 0x80, 0xff, 0xff}), comm(1, 3, 16, 8000.5, "sowt")}));
+  s = decode(
+      form("AIFC", {ssnd({0x00, 0x40, 0x00, 0x80, 0xff, 0xff}), comm(1, 3, 16, 8000.5, "sowt")}));
   ASSERT_TRUE(s) << s.error;
   EXPECT_EQ(s.sampleRate, 8000.5);
   EXPECT_EQ(s.samples, (std::vector<float>{0.5f, -1, -1 / 32768.f}));
@@ -161,7 +165,8 @@ TEST(Aiff, RefusesDamagedFilesWithAReason) {
       {"not a FORM", riff, "not an AIFF"},
       {"a FORM of something else", form("WAVE", {}), "not an AIFF"},
       {"more frames than samples", form("AIFF", {comm(2, 4, 8, 22050), ssnd(samples)}), "need"},
-      {"an enormous frame count", form("AIFF", {comm(32767, 0xffffffff, 32, 22050), ssnd(samples)}), "need"},
+      {"an enormous frame count", form("AIFF", {comm(32767, 0xffffffff, 32, 22050), ssnd(samples)}),
+       "need"},
       {"no channels", form("AIFF", {comm(0, 3, 8, 22050), ssnd(samples)}), "channels"},
       {"negative channels", form("AIFF", {comm(-2, 3, 8, 22050), ssnd(samples)}), "channels"},
       {"no bits", form("AIFF", {comm(2, 3, 0, 22050), ssnd(samples)}), "bit"},
@@ -174,7 +179,8 @@ TEST(Aiff, RefusesDamagedFilesWithAReason) {
       {"compressed", form("AIFC", {comm(2, 3, 8, 22050, "ima4"), ssnd(samples)}), "compressed"},
       {"no COMM", form("AIFF", {ssnd(samples)}), "no COMM"},
       {"no SSND", form("AIFF", {comm(2, 3, 8, 22050)}), "no SSND"},
-      {"two COMMs", form("AIFF", {comm(2, 3, 8, 22050), comm(2, 3, 8, 22050), ssnd(samples)}), "two COMM"},
+      {"two COMMs", form("AIFF", {comm(2, 3, 8, 22050), comm(2, 3, 8, 22050), ssnd(samples)}),
+       "two COMM"},
   };
   for (const Case& c : cases) {
     const kit::AiffSound s = decode(c.file);
@@ -182,7 +188,8 @@ TEST(Aiff, RefusesDamagedFilesWithAReason) {
     EXPECT_NE(s.error.find(c.error), std::string::npos) << c.what << ": " << s.error;
     EXPECT_TRUE(s.samples.empty()) << c.what;
   }
-  EXPECT_NE(kit::decodeAiffFile("/nonexistent/Squeak.aif").error.find("/nonexistent/Squeak.aif"), std::string::npos);
+  EXPECT_NE(kit::decodeAiffFile("/nonexistent/Squeak.aif").error.find("/nonexistent/Squeak.aif"),
+            std::string::npos);
 }
 
 }  // namespace

@@ -16,8 +16,8 @@ namespace {
 using VC = VitraneforiPadViewController;
 
 // Screen points spread over the screen and beyond it.
-const std::vector<kit::Point> kProbes = {
-    {0, 0}, {768, 1024}, {384, 512}, {-150, 900}, {700, -80}, {1200, 1300}};
+const std::vector<kit::Point> kProbes = {{0, 0},      {768, 1024}, {384, 512},
+                                         {-150, 900}, {700, -80},  {1200, 1300}};
 
 class AnchorMoves : public apptest::LaunchedApp {
  protected:
@@ -76,7 +76,8 @@ TEST_F(AnchorMoves, ShiftRecentresTheHeadingTurnAndTheZoomPivot) {
   const kit::Point br = vc().geometry.bottomRight.anchor;
   EXPECT_EQ(vc().outlets.rotatingView->center(), (kit::Point{br.x + 2048, br.y + 2048}));
   const kit::View& telescoper = *vc().outlets.telescoperView;
-  const kit::Point zoomPivot = telescoper.superview()->convertPointToView(telescoper.center(), root());
+  const kit::Point zoomPivot =
+      telescoper.superview()->convertPointToView(telescoper.center(), root());
   EXPECT_NEAR(zoomPivot.x, 384, 1e-2);
   EXPECT_NEAR(zoomPivot.y, 512, 1e-2);
   const std::vector<kit::Point> after = onScreen(world);
@@ -99,7 +100,8 @@ TEST_F(AnchorMoves, ShiftRecentresTheHeadingTurnAndTheZoomPivot) {
 // geometry some thousands of points from their origins.
 TEST_F(AnchorMoves, ShiftLeavesThePictureWhereItIs) {
   std::mt19937 random(20240611);
-  std::uniform_real_distribution<float> angle(-std::numbers::pi_v<float>, std::numbers::pi_v<float>);
+  std::uniform_real_distribution<float> angle(-std::numbers::pi_v<float>,
+                                              std::numbers::pi_v<float>);
   std::uniform_real_distribution<float> zoom(1.0f / 6, 2.0f);
   std::uniform_real_distribution<float> x(-200, 1000), y(-200, 1250);
   constexpr float kTolerance = 0.05f;

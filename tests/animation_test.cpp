@@ -103,7 +103,7 @@ TEST_F(Animations, InnermostBlockDecidesAndCommitRestoresTheOuter) {
   view->setCenter({150, 50});
   kit::commitAnimations();
   EXPECT_EQ(kit::currentAnimation(), nullptr);
-  EXPECT_NEAR(drawnAlpha(10.1), 0.5, 1e-5);  // linear over 0.2 s
+  EXPECT_NEAR(drawnAlpha(10.1), 0.5, 1e-5);                   // linear over 0.2 s
   EXPECT_NEAR(view->presentation(10.5).center.x, 100, 1e-3);  // eased over 1 s
 }
 

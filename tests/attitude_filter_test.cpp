@@ -70,8 +70,8 @@ TEST(AttitudeFilter, GravityKeepsUnitLengthThroughRandomMotion) {
   std::normal_distribution<double> rate(0, 2), push(0, 0.3);
   ASSERT_TRUE(f.update({0, 0, -1}, {}, std::nullopt, 0));
   for (int i = 0; i < 1200; ++i) {
-    ASSERT_TRUE(f.update({push(random), push(random), -1 + push(random)}, {rate(random), rate(random), rate(random)},
-                         std::nullopt, kDt));
+    ASSERT_TRUE(f.update({push(random), push(random), -1 + push(random)},
+                         {rate(random), rate(random), rate(random)}, std::nullopt, kDt));
     ASSERT_NEAR(length(f.gravity()), 1, 0.01);
     const kit::Attitude a = f.attitude();
     ASSERT_TRUE(std::isfinite(a.yaw) && std::isfinite(a.pitch) && std::isfinite(a.roll));
@@ -137,7 +137,8 @@ TEST(AttitudeFilter, RefusesReadingsThatAreNotFinite) {
   EXPECT_FALSE(f.update({0, 0, 0}, {}, std::nullopt, 0));
   EXPECT_FALSE(f.isInitialised());
   ASSERT_TRUE(f.update({0, 0, -1}, {}, std::nullopt, 0));
-  EXPECT_FALSE(f.update({0, 0, -1}, {0, 0, std::numeric_limits<double>::infinity()}, std::nullopt, kDt));
+  EXPECT_FALSE(
+      f.update({0, 0, -1}, {0, 0, std::numeric_limits<double>::infinity()}, std::nullopt, kDt));
   EXPECT_TRUE(f.update({0, 0, -1}, {0, 0, 1}, std::nullopt, nan));  // no time passed
   EXPECT_NEAR(f.attitude().yaw, kPi / 2, 1e-12);
 }

@@ -23,8 +23,9 @@ using Outline = desktop::BirdsEyeView::Outline;
 
 constexpr double kPi = std::numbers::pi;
 constexpr float kSide = desktop::kBirdsEyePoints;
-constexpr double kScale = desktop::kBirdsEyePoints / BirdsEyeView::kSpan;  // panel points a table point
-constexpr double kInch = TabletKeyboard::kSlideStep * kScale;             // a slide, in panel points
+constexpr double kScale =
+    desktop::kBirdsEyePoints / BirdsEyeView::kSpan;            // panel points a table point
+constexpr double kInch = TabletKeyboard::kSlideStep * kScale;  // a slide, in panel points
 
 BirdsEyeView::State stateOf(const kit::SimulatedTablet& tablet) {
   BirdsEyeView::State s;
@@ -62,8 +63,8 @@ TEST(DesktopBirdsEyeLegend, NamesEveryOutlineAndMarkInsideThePanelTheSensedPivot
   s.estimatedPivot = kit::Point{300, 600};
   view.update(s);
   const auto legend = view.legend();
-  EXPECT_EQ(wordsOf(legend), (std::set<std::string>{"body", "screen", "picture", "tablet pivot", "picture pivot",
-                                                    "sensed pivot"}));
+  EXPECT_EQ(wordsOf(legend), (std::set<std::string>{"body", "screen", "picture", "tablet pivot",
+                                                    "picture pivot", "sensed pivot"}));
   const kit::Rect panel{0, 0, kSide, kSide};
   EXPECT_TRUE(inside(view.legendFrame(), panel));
   for (std::size_t i = 0; i < legend.size(); ++i) {
@@ -74,8 +75,10 @@ TEST(DesktopBirdsEyeLegend, NamesEveryOutlineAndMarkInsideThePanelTheSensedPivot
     EXPECT_GE(legend[i].frame.size.height, 9);
     for (std::size_t j = i + 1; j < legend.size(); ++j) {
       const kit::Rect a = legend[i].frame, b = legend[j].frame;
-      const bool apart = a.origin.x + a.size.width <= b.origin.x + 0.01f || b.origin.x + b.size.width <= a.origin.x + 0.01f ||
-                         a.origin.y + a.size.height <= b.origin.y + 0.01f || b.origin.y + b.size.height <= a.origin.y + 0.01f;
+      const bool apart = a.origin.x + a.size.width <= b.origin.x + 0.01f ||
+                         b.origin.x + b.size.width <= a.origin.x + 0.01f ||
+                         a.origin.y + a.size.height <= b.origin.y + 0.01f ||
+                         b.origin.y + b.size.height <= a.origin.y + 0.01f;
       EXPECT_TRUE(apart) << "overlaps " << legend[j].words;
     }
   }
@@ -96,14 +99,16 @@ TEST(DesktopBirdsEyeLegend, AFlatTabletTurningAboutItsCentreStaysClearOfIt) {
     tablet.step(step);
     view.update(stateOf(tablet));
     for (const Outline o : {Outline::Body, Outline::Screen})
-      for (const kit::Point& p : view.outline(o)) EXPECT_LT(p.y, legendTop - 2) << "after " << step << " eighths";
+      for (const kit::Point& p : view.outline(o))
+        EXPECT_LT(p.y, legendTop - 2) << "after " << step << " eighths";
   }
 }
 
 // --- Photos on the table -----------------------------------------------------------
 
 kit::ImageRef imageOf(int w, int h) {
-  return std::make_shared<kit::Image>(std::make_shared<kit::Bitmap>(kit::Bitmap::make(w, h, kit::PixelFormat::RGBA8)));
+  return std::make_shared<kit::Image>(
+      std::make_shared<kit::Bitmap>(kit::Bitmap::make(w, h, kit::PixelFormat::RGBA8)));
 }
 
 // The picture's views as the application has them: a picture view turned
@@ -144,7 +149,8 @@ TEST(DesktopBirdsEyePhotos, EachPhotoLiesWhereThePictureLaysItOnTheTable) {
     kit::Point centre;
     float scale, angle;
   };
-  const Placed placed[] = {{{2048, 2048}, 0.5f, 0.3f}, {{1700, 2300}, 0.25f, -2.0f}, {{2500, 1800}, 1.0f / 3, 1.2f}};
+  const Placed placed[] = {
+      {{2048, 2048}, 0.5f, 0.3f}, {{1700, 2300}, 0.25f, -2.0f}, {{2500, 1800}, 1.0f / 3, 1.2f}};
   for (const Placed& q : placed) p.add(q.centre, q.scale, q.angle);
 
   // The picture somewhere on the table, turned; the tablet turned and slid.
@@ -167,8 +173,8 @@ TEST(DesktopBirdsEyePhotos, EachPhotoLiesWhereThePictureLaysItOnTheTable) {
     const auto drawn = view.photoCorners(i);
     for (int k = 0; k < 4; ++k) {
       SCOPED_TRACE("photo " + std::to_string(i) + ", corner " + std::to_string(k));
-      const kit::Point table =
-          pictureToTable.apply(cornerInPicture(placed[i].centre, placed[i].scale, placed[i].angle, dx[k], dy[k]));
+      const kit::Point table = pictureToTable.apply(
+          cornerInPicture(placed[i].centre, placed[i].scale, placed[i].angle, dx[k], dy[k]));
       const kit::Point expected = view.panelPoint(table.x, table.y);
       EXPECT_NEAR(drawn[k].x, expected.x, 1.0);
       EXPECT_NEAR(drawn[k].y, expected.y, 1.0);
@@ -246,7 +252,8 @@ struct Rig {
   void at(double t) {
     tablet.step(t);
     BirdsEyeView::State s = stateOf(tablet);
-    if (const auto& slide = keys.lastSlide()) s.slide = BirdsEyeView::State::Slide{slide->from, slide->ends};
+    if (const auto& slide = keys.lastSlide())
+      s.slide = BirdsEyeView::State::Slide{slide->from, slide->ends};
     view.update(s);
   }
   double ends() const { return keys.lastSlide()->ends; }
@@ -269,7 +276,8 @@ TEST(DesktopBirdsEyeSlide, ASlideLeavesTheBodyWhereItWasAndAnArrowTheWayItWent) 
   ASSERT_TRUE(marks);
   const auto& body = r.view.outline(Outline::Body);
   const kit::TabletBody& g = r.tablet.geometry();
-  const double left = g.bodyLeft(), right = left + g.bodyWidth(), top = g.bodyTop(), bottom = top + g.bodyHeight();
+  const double left = g.bodyLeft(), right = left + g.bodyWidth(), top = g.bodyTop(),
+               bottom = top + g.bodyHeight();
   for (int k = 0; k < 4; ++k) {
     const kit::Point was = tablePoint(start, k == 0 || k == 3 ? left : right, k < 2 ? top : bottom);
     SCOPED_TRACE(k);
@@ -296,14 +304,15 @@ TEST(DesktopBirdsEyeSlide, TheArrowPointsTheWayTheTabletWentHoweverItIsTurned) {
     float x, y;  // the panel's way: y down, north up
   };
   const Case cases[] = {
-      {0, TabletKey::SlideUp, 0, -1},          // toward its top: north
-      {0, TabletKey::SlideLeft, -1, 0},        // west
-      {kPi / 2, TabletKey::SlideRight, 0, -1}, // its right points north now
-      {kPi / 2, TabletKey::SlideDown, 1, 0},   // its bottom points east
-      {kPi, TabletKey::SlideUp, 0, 1},         // upside down: its top is south
+      {0, TabletKey::SlideUp, 0, -1},           // toward its top: north
+      {0, TabletKey::SlideLeft, -1, 0},         // west
+      {kPi / 2, TabletKey::SlideRight, 0, -1},  // its right points north now
+      {kPi / 2, TabletKey::SlideDown, 1, 0},    // its bottom points east
+      {kPi, TabletKey::SlideUp, 0, 1},          // upside down: its top is south
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE("yaw " + std::to_string(c.yaw) + ", key " + std::to_string(static_cast<int>(c.key)));
+    SCOPED_TRACE("yaw " + std::to_string(c.yaw) + ", key " +
+                 std::to_string(static_cast<int>(c.key)));
     Rig r;
     if (c.yaw != 0) r.tablet.turn(c.yaw, 1);
     r.at(2);

@@ -68,9 +68,12 @@ TEST(BrowserMotionPoses, FlatAndLiftedReadAsTheSimulatedTablet) {
     void (*move)(kit::SimulatedTablet&);
   } cases[] = {
       {"flat", still(0, 0, {0, 0, 1}), [](kit::SimulatedTablet&) {}},
-      {"top", still(10, 0, {0, kS, kC}), [](kit::SimulatedTablet& t) { t.lift(TabletSide::Top, radians(10), 1); }},
-      {"right", still(0, -10, {kS, 0, kC}), [](kit::SimulatedTablet& t) { t.lift(TabletSide::Right, radians(10), 1); }},
-      {"bottom", still(-10, 0, {0, -kS, kC}), [](kit::SimulatedTablet& t) { t.lift(TabletSide::Bottom, radians(10), 1); }},
+      {"top", still(10, 0, {0, kS, kC}),
+       [](kit::SimulatedTablet& t) { t.lift(TabletSide::Top, radians(10), 1); }},
+      {"right", still(0, -10, {kS, 0, kC}),
+       [](kit::SimulatedTablet& t) { t.lift(TabletSide::Right, radians(10), 1); }},
+      {"bottom", still(-10, 0, {0, -kS, kC}),
+       [](kit::SimulatedTablet& t) { t.lift(TabletSide::Bottom, radians(10), 1); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -177,15 +180,22 @@ TEST(BrowserMotionNulls, NothingWithoutDownAndNeverANonFiniteValue) {
   in.accelerationIncludingGravity = in.acceleration = {0, 0, 0};
   EXPECT_FALSE(web::motionSampleFromBrowser(in)) << "a zero reading tells nothing";
 
-  const double kInf = std::numeric_limits<double>::infinity(), kMax = std::numeric_limits<double>::max();
+  const double kInf = std::numeric_limits<double>::infinity(),
+               kMax = std::numeric_limits<double>::max();
   const double values[] = {kNull, kInf, -kInf, kMax, -kMax, 0, 1, -45, 9.8, 1e-300, 720};
   std::mt19937 rng(7);
   auto any = [&] { return values[rng() % std::size(values)]; };
   web::BrowserMotionReadings readings;
   for (int i = 0; i < 20000; ++i) {
-    BrowserMotionInput r{any(), any(), any(), {any(), any(), any()}, {any(), any(), any()},
-                         {any(), any(), any()}, any(), i % 2 ? web::AccelerationSign::MinusZFaceUp
-                                                             : web::AccelerationSign::PlusZFaceUp};
+    BrowserMotionInput r{
+        any(),
+        any(),
+        any(),
+        {any(), any(), any()},
+        {any(), any(), any()},
+        {any(), any(), any()},
+        any(),
+        i % 2 ? web::AccelerationSign::MinusZFaceUp : web::AccelerationSign::PlusZFaceUp};
     const auto sample = web::motionSampleFromBrowser(r);
     ASSERT_TRUE(!sample || sample->isFinite()) << i;
     readings.onOrientation(r.alpha, r.beta, r.gamma);

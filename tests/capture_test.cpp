@@ -30,7 +30,8 @@ std::vector<std::string> splitLines(const std::string& text) {
 
 kit::ImageRef solidImage(int width, int height,
                          kit::ImageOrientation orientation = kit::ImageOrientation::Up) {
-  auto bitmap = std::make_shared<kit::Bitmap>(kit::Bitmap::make(width, height, kit::PixelFormat::RGBA8));
+  auto bitmap =
+      std::make_shared<kit::Bitmap>(kit::Bitmap::make(width, height, kit::PixelFormat::RGBA8));
   for (std::size_t i = 0; i < bitmap->pixels.size(); i += 4) {
     bitmap->pixels[i] = 120;
     bitmap->pixels[i + 1] = 80;
@@ -136,7 +137,10 @@ TEST_F(Capture, AnOversizedCropIsLoggedButStillBecomesTheTableAndIsSaved) {
   const auto lines = newLog();
   ASSERT_GE(lines.size(), 4u);
   EXPECT_EQ(lines[0], "CropRect at position 100,50 of size 1200,1200");
-  EXPECT_EQ(lines[1].rfind("Captured image {cropRect = [100, 50, 1200, 1200]; editedImage = <Image 1200x1200", 0), 0u)
+  EXPECT_EQ(
+      lines[1].rfind(
+          "Captured image {cropRect = [100, 50, 1200, 1200]; editedImage = <Image 1200x1200", 0),
+      0u)
       << lines[1];
   EXPECT_EQ(lines[2], "Edited image Too Big!");
   EXPECT_EQ(lines.back(), "image orientation: Up");
@@ -205,7 +209,8 @@ TEST_F(Capture, ACameraShotIsPresentedModallyUsedSavedAndItsExifLogged) {
   pick(solidImage(640, 480));
   const auto lines = newLog();
   ASSERT_GE(lines.size(), 4u);
-  EXPECT_EQ(lines[lines.size() - 2], "new photo's EXIF metadata is {\"PixelXDimension\":640,\"PixelYDimension\":480}");
+  EXPECT_EQ(lines[lines.size() - 2],
+            "new photo's EXIF metadata is {\"PixelXDimension\":640,\"PixelYDimension\":480}");
   EXPECT_EQ(lines.back(), "image orientation: Up");
   EXPECT_EQ(vc().tiles.tileHorizontalPitch, 640);
   EXPECT_EQ(saved(), 1);
@@ -277,7 +282,8 @@ TEST_F(Capture, APickWithoutAUsablePictureLeavesTheTableAndSavesNothing) {
   forgetLog();
   pick(nullptr);
   auto lines = newLog();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "The picked image is empty (0 by 0); the table stays as it is"),
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "The picked image is empty (0 by 0); the table stays as it is"),
             lines.end());
 
   // A picture of no size: a 0 × 0 bitmap.
@@ -285,7 +291,8 @@ TEST_F(Capture, APickWithoutAUsablePictureLeavesTheTableAndSavesNothing) {
   forgetLog();
   pick(std::make_shared<kit::Image>(std::make_shared<kit::Bitmap>()));
   lines = newLog();
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "The picked image is empty (0 by 0); the table stays as it is"),
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "The picked image is empty (0 by 0); the table stays as it is"),
             lines.end());
   EXPECT_EQ(vc().tiles.tileHorizontalPitch, pitchX);
   EXPECT_EQ(saved(), 0);
@@ -306,7 +313,8 @@ TEST_F(Capture, AnAlbumThatCannotBeWrittenIsLoggedAndTheTableStillChanges) {
   pick(solidImage(320, 240));
   const auto lines = newLog();
   bool logged = false;
-  for (const auto& line : lines) logged |= line.rfind("Couldn't save the photo to the album: ", 0) == 0;
+  for (const auto& line : lines)
+    logged |= line.rfind("Couldn't save the photo to the album: ", 0) == 0;
   EXPECT_TRUE(logged);
   EXPECT_EQ(vc().tiles.tileHorizontalPitch, 320);
   EXPECT_EQ(saved(), 0);
@@ -324,10 +332,12 @@ TEST_F(Capture, ANewPickReplacesOneStillOpen) {
 }
 
 TEST_F(Capture, TheCameraControllerAnswersRotationWithItsLogLines) {
-  EXPECT_TRUE(camera().shouldAutorotateToInterfaceOrientation(kit::InterfaceOrientationLandscapeLeft));
+  EXPECT_TRUE(
+      camera().shouldAutorotateToInterfaceOrientation(kit::InterfaceOrientationLandscapeLeft));
   camera().willAnimateRotationToInterfaceOrientation(kit::InterfaceOrientationLandscapeLeft, 0.3);
-  EXPECT_EQ(newLog(), (std::vector<std::string>{"Camera controller testing for rotation -- get tricky here??",
-                                                "We know we're rotating!"}));
+  EXPECT_EQ(newLog(),
+            (std::vector<std::string>{"Camera controller testing for rotation -- get tricky here??",
+                                      "We know we're rotating!"}));
   EXPECT_STREQ(capturedOrientationName(7), "Right Mirrored");
   EXPECT_STREQ(capturedOrientationName(8), "Not a valid orientation");
   EXPECT_STREQ(capturedOrientationName(-1), "Not a valid orientation");
@@ -338,7 +348,8 @@ TEST_F(Capture, ScenarioPickerLinesAnswerTheOpenPicker) {
   const fs::path dir = outDir / "scenario";
   fs::create_directories(dir);
   std::ofstream(dir / "junk.png") << "not a picture";
-  const kit::Result<void> written = kit::writePngFile(*solidImage(1300, 1250)->bitmap(), (dir / "wide.png").string());
+  const kit::Result<void> written =
+      kit::writePngFile(*solidImage(1300, 1250)->bitmap(), (dir / "wide.png").string());
   ASSERT_TRUE(written) << written.error().message;
   const std::string text =
       "action cropLibraryTile\n"
@@ -349,10 +360,12 @@ TEST_F(Capture, ScenarioPickerLinesAnswerTheOpenPicker) {
       "picker junk.png\n"
       "action takeCameraPhoto\n"
       "picker cancel\n";
-  runner.run(headless::parseScenario(text, "t.scn", dir.string(), VitraneforiPadViewController::actionNames()));
+  runner.run(headless::parseScenario(text, "t.scn", dir.string(),
+                                     VitraneforiPadViewController::actionNames()));
   const auto lines = newLog();
   EXPECT_NE(std::find(lines.begin(), lines.end(), "Edited image Too Big!"), lines.end());
-  EXPECT_NE(std::find(lines.begin(), lines.end(), "The picked image is empty (0 by 0); the table stays as it is"),
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "The picked image is empty (0 by 0); the table stays as it is"),
             lines.end());
   EXPECT_EQ(vc().tiles.tileHorizontalPitch, 1100);
   EXPECT_EQ(saved(), 1);
@@ -370,7 +383,8 @@ TEST(CaptureScenarioLines, PickerLinesAreParsedStrictly) {
   auto parse = [](const std::string& line) {
     return headless::parseScenario(line + "\n", "t.scn", "/base", {});
   };
-  const auto file = std::get<headless::PickerAnswer>(parse("picker my table.jpg crop=1,2,3.5,4").commands[0].body);
+  const auto file = std::get<headless::PickerAnswer>(
+      parse("picker my table.jpg crop=1,2,3.5,4").commands[0].body);
   EXPECT_EQ(file.kind, headless::PickerAnswer::Kind::File);
   EXPECT_EQ(file.path, "/base/my table.jpg");
   EXPECT_TRUE(file.hasCrop);
@@ -379,9 +393,11 @@ TEST(CaptureScenarioLines, PickerLinesAreParsedStrictly) {
             headless::PickerAnswer::Kind::Cancel);
   EXPECT_EQ(std::get<headless::PickerAnswer>(parse("picker dismiss").commands[0].body).kind,
             headless::PickerAnswer::Kind::Dismiss);
-  EXPECT_FALSE(std::get<headless::PickerAnswer>(parse("picker /abs/a.png").commands[0].body).hasCrop);
-  for (const char* bad : {"picker", "picker a.png crop=1,2,3", "picker a.png crop=1,2,3,", "picker a.png crop=1,2,-3,4",
-                          "picker a.png crop=x,2,3,4", "picker crop=1,2,3,4"})
+  EXPECT_FALSE(
+      std::get<headless::PickerAnswer>(parse("picker /abs/a.png").commands[0].body).hasCrop);
+  for (const char* bad :
+       {"picker", "picker a.png crop=1,2,3", "picker a.png crop=1,2,3,",
+        "picker a.png crop=1,2,-3,4", "picker a.png crop=x,2,3,4", "picker crop=1,2,3,4"})
     EXPECT_THROW(parse(bad), headless::ScenarioError) << bad;
 }
 

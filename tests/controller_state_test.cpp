@@ -56,16 +56,16 @@ TEST(PivotReasons, EachReasonSetsTheTwistFlagsItStandsFor) {
       EXPECT_EQ(p.anchorSetByTwist(), want.setByTwist);
       EXPECT_EQ(p.anchorJustSetByTwist(), want.justSetByTwist);
       EXPECT_EQ(p.currentAnchor(), (kit::Point{30, 40})) << "a reason does not move the pivot";
-      const kit::Point remembered = c.reason == Pivot::Reason::Gravity ? kit::Point{30, 40}
-                                                                        : kit::Point{1, 2};
+      const kit::Point remembered =
+          c.reason == Pivot::Reason::Gravity ? kit::Point{30, 40} : kit::Point{1, 2};
       EXPECT_EQ(p.lastGravityAnchor(), remembered);
     }
   }
 }
 
 TEST(PivotReasons, MovingKeepsTheReasonAndTheFrameEndForgetsOnlyTheFramesTwist) {
-  for (const Flags start : {Flags{false, false}, Flags{true, false}, Flags{false, true},
-                            Flags{true, true}}) {
+  for (const Flags start :
+       {Flags{false, false}, Flags{true, false}, Flags{false, true}, Flags{true, true}}) {
     Pivot p = pivotWith(start);
     ASSERT_EQ(p.anchorSetByTwist(), start.setByTwist);
     ASSERT_EQ(p.anchorJustSetByTwist(), start.justSetByTwist);

@@ -15,7 +15,8 @@
 namespace desktop {
 // For readable failures.
 void PrintTo(const PanelRect& r, std::ostream* out) {
-  *out << "{" << r.x << ", " << r.y << ", " << r.side << (r.overScreen ? ", over the screen}" : "}");
+  *out << "{" << r.x << ", " << r.y << ", " << r.side
+       << (r.overScreen ? ", over the screen}" : "}");
 }
 void PrintTo(const WindowSize& s, std::ostream* out) { *out << s.width << "x" << s.height; }
 }  // namespace desktop
@@ -122,7 +123,8 @@ TEST(DesktopBirdsEyePlacement, TheFirstWindowHasRoomForThePanelWhenTheDisplayAff
 TEST(DesktopBirdsEyePlacement, AnAffineMapIsReadOffItsPoints) {
   const kit::AffineTransform m = kit::AffineTransform::concat(
       kit::AffineTransform::makeRotation(0.7f), {1.5f, 0, 0, -1.5f, 2048, -300});
-  const kit::AffineTransform read = desktop::affineThrough([&](kit::Point p) { return m.apply(p); });
+  const kit::AffineTransform read =
+      desktop::affineThrough([&](kit::Point p) { return m.apply(p); });
   for (const kit::Point p : {kit::Point{0, 0}, kit::Point{3000, -2000}, kit::Point{-700, 1500}}) {
     EXPECT_NEAR(read.apply(p).x, m.apply(p).x, 0.01);
     EXPECT_NEAR(read.apply(p).y, m.apply(p).y, 0.01);
@@ -132,7 +134,8 @@ TEST(DesktopBirdsEyePlacement, AnAffineMapIsReadOffItsPoints) {
 // --- What the panel shows ---------------------------------------------------------
 
 constexpr float kMid = desktop::kBirdsEyePoints / 2;
-constexpr double kScale = desktop::kBirdsEyePoints / BirdsEyeView::kSpan;  // panel points a table point
+constexpr double kScale =
+    desktop::kBirdsEyePoints / BirdsEyeView::kSpan;  // panel points a table point
 
 // Screen point to the table point under it at launch (heading north, flat).
 const kit::AffineTransform kLaunchScreenToTable{1, 0, 0, -1, 0, 0};
@@ -163,8 +166,10 @@ TEST(DesktopBirdsEyeView, AtLaunchTheTabletIsCentredAndThePictureLiesOnTheScreen
   expectNear(*view.picturePivotMark(), {kMid, kMid});
   const auto& screen = view.outline(Outline::Screen);
   // North up, east right, at the panel's scale.
-  expectNear(screen[0], {static_cast<float>(kMid - 384 * kScale), static_cast<float>(kMid - 512 * kScale)});
-  expectNear(screen[2], {static_cast<float>(kMid + 384 * kScale), static_cast<float>(kMid + 512 * kScale)});
+  expectNear(screen[0],
+             {static_cast<float>(kMid - 384 * kScale), static_cast<float>(kMid - 512 * kScale)});
+  expectNear(screen[2],
+             {static_cast<float>(kMid + 384 * kScale), static_cast<float>(kMid + 512 * kScale)});
   ASSERT_TRUE(view.isOutlineShown(Outline::Picture));
   for (int i = 0; i < 4; ++i) expectNear(view.outline(Outline::Picture)[i], screen[i]);
   // The body is larger than the screen all round.
@@ -190,7 +195,8 @@ TEST(DesktopBirdsEyeView, ACounterClockwiseTurnShowsCounterClockwiseAboutAStillP
   expectNear(view.pivotMark(), {kMid, kMid});
   // The screen's top-left corner, north-west of the centre, goes south-west.
   const kit::Point topLeft = view.outline(Outline::Screen)[0];
-  expectNear(topLeft, {static_cast<float>(kMid - 512 * kScale), static_cast<float>(kMid + 384 * kScale)});
+  expectNear(topLeft,
+             {static_cast<float>(kMid - 512 * kScale), static_cast<float>(kMid + 384 * kScale)});
 }
 
 TEST(DesktopBirdsEyeView, ALiftTakesThePivotToTheRestingCornerAndTheViewGlidesAfterIt) {
@@ -268,7 +274,8 @@ TEST(DesktopBirdsEyeView, TheTilesCoverThePanelWhereverItLooks) {
   BirdsEyeView view(tablet.geometry());
   // A picture turned and shifted from the table, as after the picture's launch.
   const kit::AffineTransform pictureToTable = kit::AffineTransform::concat(
-      {1, 0, 0, 1, -2048, -2048}, kit::AffineTransform::concat(kit::AffineTransform::makeRotation(0.3f), kLaunchScreenToTable));
+      {1, 0, 0, 1, -2048, -2048},
+      kit::AffineTransform::concat(kit::AffineTransform::makeRotation(0.3f), kLaunchScreenToTable));
   view.setTable(fieldOf(1200, 900), pictureToTable);
   for (double slide : {0.0, 5000.0}) {
     tablet.slide(slide, -slide / 2, 0.5);
@@ -281,7 +288,8 @@ TEST(DesktopBirdsEyeView, TheTilesCoverThePanelWhereverItLooks) {
                                     kit::Point{255.5f, 255.5f}, kit::Point{kMid, kMid}}) {
       bool covered = false;
       for (const auto& tile : table.subviews())
-        covered = covered || tile->pointInside(tile->convertPointFromView(corner, view.root().get()));
+        covered =
+            covered || tile->pointInside(tile->convertPointFromView(corner, view.root().get()));
       EXPECT_TRUE(covered) << "slide " << slide << ", panel point " << corner.x << "," << corner.y;
     }
   }

@@ -23,7 +23,9 @@ using desktop::Letterbox;
 using kit::TouchPhase;
 
 struct RecordingSink : kit::TouchSink {
-  void touchesChanged(const std::vector<kit::Touch>& touches) override { events.push_back(touches); }
+  void touchesChanged(const std::vector<kit::Touch>& touches) override {
+    events.push_back(touches);
+  }
   std::vector<std::vector<kit::Touch>> events;
   const std::vector<kit::Touch>& last() const { return events.back(); }
 };
@@ -45,7 +47,7 @@ TEST(DesktopLetterbox, AWideWindowGetsBarsLeftAndRightOfWholePixels) {
   EXPECT_EQ(box.height, 701);
   EXPECT_EQ(box.width, 526);  // 768 × 701/1024 = 525.75
   EXPECT_EQ(box.y, 0);
-  EXPECT_EQ(box.x, 237);      // (1001 − 526) / 2, the odd pixel to the right
+  EXPECT_EQ(box.x, 237);  // (1001 − 526) / 2, the odd pixel to the right
 }
 
 TEST(DesktopLetterbox, ATallWindowGetsBarsAboveAndBelow) {
@@ -302,7 +304,7 @@ TEST(DesktopOverlays, TheMirroredFingerIsMarkedOnlyWhileTheModifierIsHeldOverThe
   mark.update(true, kit::Point{100, 200});
   ASSERT_TRUE(mark.isShown());
   EXPECT_EQ(mark.centre(), (kit::Point{668, 824}));  // through the screen's centre
-  mark.update(true, kit::Point{-5, 200});             // over the bar: no finger
+  mark.update(true, kit::Point{-5, 200});            // over the bar: no finger
   EXPECT_FALSE(mark.isShown());
   mark.update(true, std::nullopt);  // out of the window
   EXPECT_FALSE(mark.isShown());
@@ -359,7 +361,8 @@ TEST(DesktopLoopTiming, TheWaitReachesTheNextTimerRoundedUpAndNoFurther) {
   EXPECT_EQ(desktop::waitMilliseconds(10, std::nullopt, std::nullopt), 100);
   EXPECT_EQ(desktop::waitMilliseconds(10, 99, std::nullopt), 100);
   EXPECT_EQ(desktop::waitMilliseconds(10, 9.5, std::nullopt), 0);  // overdue
-  EXPECT_EQ(desktop::waitMilliseconds(10, std::nan(""), std::nullopt), 100);  // ignored, not slept on
+  EXPECT_EQ(desktop::waitMilliseconds(10, std::nan(""), std::nullopt),
+            100);  // ignored, not slept on
 }
 
 TEST(DesktopLoopTiming, AStillSceneIsDrawnOnceAndAnAnimationToItsEnd) {
@@ -495,7 +498,8 @@ TEST(DesktopOptions, AnOptionIsNeverTakenForTheValueOfTheOneBeforeIt) {
 TEST(DesktopOptions, MotionComesFromTheSensorsTheTabletOrAReplayAndCanBeRecorded) {
   using Motion = desktop::Options::Motion;
   EXPECT_EQ(desktop::parseArguments({}).options.motion, Motion::Auto);
-  auto p = desktop::parseArguments({"--motion", "iio", "--iio-root=/tmp/tree", "--record", "s.scn"});
+  auto p =
+      desktop::parseArguments({"--motion", "iio", "--iio-root=/tmp/tree", "--record", "s.scn"});
   ASSERT_EQ(p.action, Action::Run) << p.error;
   EXPECT_EQ(p.options.motion, Motion::Iio);
   EXPECT_EQ(p.options.iioRoot, "/tmp/tree");
@@ -506,14 +510,19 @@ TEST(DesktopOptions, MotionComesFromTheSensorsTheTabletOrAReplayAndCanBeRecorded
   EXPECT_EQ(p.options.motion, Motion::Replay);
   EXPECT_EQ(p.options.replayPath, "walk.scn");
   EXPECT_EQ(p.options.exitAfter, 1);
-  for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-           {"--motion", "gps"}, {"--motion", "replay"}, {"--motion"}, {"--record"}, {"--iio-root="}})
+  for (const std::vector<std::string>& bad :
+       std::vector<std::vector<std::string>>{{"--motion", "gps"},
+                                             {"--motion", "replay"},
+                                             {"--motion"},
+                                             {"--record"},
+                                             {"--iio-root="}})
     EXPECT_EQ(desktop::parseArguments(bad).action, Action::Error) << bad.back();
 }
 
 TEST(DesktopOptions, ThePicturesFolderComesFromXdgThenTheEnvironmentThenHome) {
   using desktop::choosePicturesFolder;
-  EXPECT_EQ(choosePicturesFolder("/home/ann/Bilder\n", "/elsewhere", "/home/ann"), "/home/ann/Bilder");
+  EXPECT_EQ(choosePicturesFolder("/home/ann/Bilder\n", "/elsewhere", "/home/ann"),
+            "/home/ann/Bilder");
   // xdg-user-dir answers the home folder when none is configured.
   EXPECT_EQ(choosePicturesFolder("/home/ann\n", "/elsewhere", "/home/ann/"), "/elsewhere");
   EXPECT_EQ(choosePicturesFolder(std::nullopt, "$HOME/Fotos", "/home/ann"), "/home/ann/Fotos");
@@ -584,7 +593,8 @@ TEST(DesktopInputScript, ReadsEachKindOfStep) {
 }
 
 TEST(DesktopInputScript, ShiftIsAPrefixOfTheKeysName) {
-  const auto steps = desktop::parseInputScript("0 key Shift+Up down\n0 key Up up\n0 key Shift+ down\n", "t.txt");
+  const auto steps =
+      desktop::parseInputScript("0 key Shift+Up down\n0 key Up up\n0 key Shift+ down\n", "t.txt");
   ASSERT_EQ(steps.size(), 3u);
   EXPECT_TRUE(steps[0].shift);
   EXPECT_EQ(steps[0].key, "Up");

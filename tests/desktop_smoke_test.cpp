@@ -49,7 +49,8 @@ bool onPath(const std::string& program) {
   for (size_t start = 0; start <= dirs.size();) {
     const size_t end = std::min(dirs.find(':', start), dirs.size());
     std::error_code ec;
-    if (end > start && fs::exists(fs::path(dirs.substr(start, end - start)) / program, ec)) return true;
+    if (end > start && fs::exists(fs::path(dirs.substr(start, end - start)) / program, ec))
+      return true;
     start = end + 1;
   }
   return false;
@@ -70,7 +71,8 @@ class Child {
   // extraEnv comes before the inherited environment, and the first of a
   // name wins; inherited variables named in dropped are left out.
   bool start(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
-             posix_spawn_file_actions_t* actions = nullptr, const std::vector<std::string>& dropped = {}) {
+             posix_spawn_file_actions_t* actions = nullptr,
+             const std::vector<std::string>& dropped = {}) {
     std::vector<std::string> env = extraEnv;
     for (char** e = environ; *e; ++e) {
       const std::string entry = *e;
@@ -110,7 +112,8 @@ class Child {
 class DesktopSmoke : public ::testing::Test {
  protected:
   void SetUp() override {
-    if (!kDesktopPath) GTEST_SKIP() << "vitrane (the desktop window) was not built: SDL2 or SDL2_mixer missing";
+    if (!kDesktopPath)
+      GTEST_SKIP() << "vitrane (the desktop window) was not built: SDL2 or SDL2_mixer missing";
     if (!onPath("Xvfb")) GTEST_SKIP() << "Xvfb is not installed";
     folder_.emplace("smoke");
     dir_ = folder_->path();
@@ -152,12 +155,13 @@ class DesktopSmoke : public ::testing::Test {
   bool startApp(Child& app, const std::vector<std::string>& args) {
     return startApp(app, args, environment(), {});
   }
-  bool startApp(Child& app, const std::vector<std::string>& args, const std::vector<std::string>& env,
-                const std::vector<std::string>& dropped) {
+  bool startApp(Child& app, const std::vector<std::string>& args,
+                const std::vector<std::string>& env, const std::vector<std::string>& dropped) {
     logPath_ = dir_ / "vitrane.log";
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, logPath_.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_adddup2(&actions, STDOUT_FILENO, STDERR_FILENO);
     std::vector<std::string> argv{kDesktopPath};
     argv.insert(argv.end(), args.begin(), args.end());
@@ -175,13 +179,13 @@ class DesktopSmoke : public ::testing::Test {
     std::vector<unsigned char> d{std::istreambuf_iterator<char>(in), {}};
     if (d.size() < 100) return 0;
     auto word = [&](std::size_t i) {
-      return std::uint32_t{d[4 * i]} << 24 | std::uint32_t{d[4 * i + 1]} << 16 | std::uint32_t{d[4 * i + 2]} << 8 |
-             d[4 * i + 3];
+      return std::uint32_t{d[4 * i]} << 24 | std::uint32_t{d[4 * i + 1]} << 16 |
+             std::uint32_t{d[4 * i + 2]} << 8 | d[4 * i + 3];
     };
     // XWD: a big-endian header, a colour map, then rows of 32-bit pixels
     // (blue, green, red, unused on this little-endian server).
-    const std::uint32_t headerSize = word(0), width = word(4), height = word(5), bitsPerPixel = word(11),
-                        rowBytes = word(12), colours = word(19);
+    const std::uint32_t headerSize = word(0), width = word(4), height = word(5),
+                        bitsPerPixel = word(11), rowBytes = word(12), colours = word(19);
     const std::size_t start = headerSize + colours * 12;
     if (bitsPerPixel != 32 || d.size() < start + std::size_t{rowBytes} * height) return 0;
     std::size_t count = 0;
@@ -208,14 +212,16 @@ class DesktopSmoke : public ::testing::Test {
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     std::string tail;
-    for (size_t i = lines.size() > 15 ? lines.size() - 15 : 0; i < lines.size(); ++i) tail += lines[i] + "\n";
+    for (size_t i = lines.size() > 15 ? lines.size() - 15 : 0; i < lines.size(); ++i)
+      tail += lines[i] + "\n";
     return "vitrane's last output:\n" + tail;
   }
 
   std::vector<std::string> environment() const {
     // No sound card is needed, and none is looked for; the log goes to a
     // state folder of the test's own.
-    return {"DISPLAY=" + display_, "SDL_AUDIODRIVER=dummy", "XDG_STATE_HOME=" + (dir_ / "state").string()};
+    return {"DISPLAY=" + display_, "SDL_AUDIODRIVER=dummy",
+            "XDG_STATE_HOME=" + (dir_ / "state").string()};
   }
 
   // Made in SetUp, once the test is known to run; removed after Xvfb,
@@ -226,7 +232,6 @@ class DesktopSmoke : public ::testing::Test {
   fs::path logPath_;
   std::string display_;
 };
-
 
 TEST_F(DesktopSmoke, DrawsTheScreenTakesInputAndQuitsOnItsOwn) {
   const fs::path script = dir_ / "input.txt";
@@ -243,7 +248,8 @@ TEST_F(DesktopSmoke, DrawsTheScreenTakesInputAndQuitsOnItsOwn) {
                            "1.7 key Space up\n";
   const fs::path shot = dir_ / "shot.png";
   Child app;
-  ASSERT_TRUE(startApp(app, {"--exit-after", "2", "--screenshot", shot.string(), "--script", script.string()}));
+  ASSERT_TRUE(startApp(
+      app, {"--exit-after", "2", "--screenshot", shot.string(), "--script", script.string()}));
   ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
 
   const auto image = kit::decodeImageFile(shot.string());
@@ -282,7 +288,8 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
                            "2.0 key B up\n";
   const fs::path shot = dir_ / "birds-eye.png";
   Child app;
-  ASSERT_TRUE(startApp(app, {"--exit-after", "2.3", "--screenshot", shot.string(), "--script", script.string()}));
+  ASSERT_TRUE(startApp(
+      app, {"--exit-after", "2.3", "--screenshot", shot.string(), "--script", script.string()}));
   ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
 
   const auto image = kit::decodeImageFile(shot.string());
@@ -299,13 +306,15 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
   // The legend's swatches, along the bottom edge, are the marks' colours
   // too: the marks are looked for above it.
   const int legendTop =
-      panel->y + static_cast<int>(desktop::BirdsEyeView(device::tabletBody()).legendFrame().origin.y * panel->side / desktop::kBirdsEyePoints);
+      panel->y +
+      static_cast<int>(desktop::BirdsEyeView(device::tabletBody()).legendFrame().origin.y *
+                       panel->side / desktop::kBirdsEyePoints);
   for (int y = panel->y; y < panel->y + panel->side; ++y)
     for (int x = panel->x; x < panel->x + panel->side; ++x) {
       const std::uint8_t* p = pixel(x, y);
       colours.insert(static_cast<std::uint32_t>(p[0] >> 3) << 10 | (p[1] >> 3) << 5 | (p[2] >> 3));
       if (y >= legendTop - 1) continue;
-      if (p[0] > 200 && p[1] < 60 && p[2] < 60) ++red;                  // the pivot
+      if (p[0] > 200 && p[1] < 60 && p[2] < 60) ++red;                    // the pivot
       if (p[0] > 200 && p[1] > 100 && p[1] < 180 && p[2] < 80) ++orange;  // the picture's outline
     }
   EXPECT_GE(colours.size(), 8u) << "the panel is nearly one colour";
@@ -317,8 +326,8 @@ TEST_F(DesktopSmoke, ShowsTheTableFromAboveBesideTheScreenOnceTheWindowIsWide) {
   for (int y = 0; y < b.height; ++y)
     for (int x = 0; x < b.width; ++x) {
       const bool inBar = x < 200 || x >= 800;
-      const bool nearPanel = x >= panel->x - 1 && x <= panel->x + panel->side && y >= panel->y - 1 &&
-                             y <= panel->y + panel->side;
+      const bool nearPanel = x >= panel->x - 1 && x <= panel->x + panel->side &&
+                             y >= panel->y - 1 && y <= panel->y + panel->side;
       const std::uint8_t* p = pixel(x, y);
       if (inBar && !nearPanel && (p[0] > 16 || p[1] > 16 || p[2] > 16)) ++lit;
     }
@@ -335,8 +344,9 @@ TEST_F(DesktopSmoke, ASlideIsMarkedInTheTableFromAboveForAMomentThoughTheScreenS
                              "0.6 key Shift+Right up\n";
     const fs::path shot = dir_ / "slide.png";
     Child app;
-    if (!startApp(app, {"--exit-after", std::to_string(exitAfter), "--count-frames-after", "0.7", "--motion", "sim",
-                        "--screenshot", shot.string(), "--script", script.string()}))
+    if (!startApp(app,
+                  {"--exit-after", std::to_string(exitAfter), "--count-frames-after", "0.7",
+                   "--motion", "sim", "--screenshot", shot.string(), "--script", script.string()}))
       return -1;
     if (app.waitFor(std::chrono::seconds(60)) != 0) return -1;
     const auto image = kit::decodeImageFile(shot.string());
@@ -360,7 +370,8 @@ TEST_F(DesktopSmoke, ASlideIsMarkedInTheTableFromAboveForAMomentThoughTheScreenS
 TEST_F(DesktopSmoke, TheLogGoesToTheStateFolderAndTheTerminalHearsOnlyWhatTheUserNeeds) {
   const fs::path missing = dir_ / "no-such-folder";
   Child app;
-  ASSERT_TRUE(startApp(app, {"--exit-after", "0.5", "--motion", "sim", "--library", missing.string()}));
+  ASSERT_TRUE(
+      startApp(app, {"--exit-after", "0.5", "--motion", "sim", "--library", missing.string()}));
   ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
 
   std::ifstream in(dir_ / "state" / "vitrane" / "vitrane.log");
@@ -369,13 +380,15 @@ TEST_F(DesktopSmoke, TheLogGoesToTheStateFolderAndTheTerminalHearsOnlyWhatTheUse
   EXPECT_NE(log.str().find("Tile array is "), std::string::npos) << log.str();
   const std::string terminal = output();
   EXPECT_EQ(terminal.find("Tile array is "), std::string::npos) << terminal;
-  EXPECT_NE(terminal.find("vitrane: the photo library folder " + missing.string() + " does not exist"),
-            std::string::npos)
+  EXPECT_NE(
+      terminal.find("vitrane: the photo library folder " + missing.string() + " does not exist"),
+      std::string::npos)
       << terminal;
 
   // The next session keeps this one's log beside its own.
   Child again;
-  ASSERT_TRUE(startApp(again, {"--exit-after", "0.5", "--motion", "sim", "--library", dir_.string()}));
+  ASSERT_TRUE(
+      startApp(again, {"--exit-after", "0.5", "--motion", "sim", "--library", dir_.string()}));
   ASSERT_EQ(again.waitFor(std::chrono::seconds(60)), 0) << logTail();
   EXPECT_TRUE(fs::exists(dir_ / "state" / "vitrane" / "vitrane.log.old"));
   EXPECT_EQ(output().find("photo library"), std::string::npos) << output();
@@ -407,8 +420,8 @@ TEST_F(DesktopSmoke, AStillWindowDrawsNothingAfterThePhotosAreHidden) {
                            "4.5 mouse down 240 490\n"
                            "4.6 mouse up 240 490\n";
   Child app;
-  ASSERT_TRUE(startApp(app, {"--exit-after", "7.5", "--count-frames-after", "5.5", "--motion", "sim",
-                             "--library", library.string(), "--script", script.string()}));
+  ASSERT_TRUE(startApp(app, {"--exit-after", "7.5", "--count-frames-after", "5.5", "--motion",
+                             "sim", "--library", library.string(), "--script", script.string()}));
   ASSERT_EQ(app.waitFor(std::chrono::seconds(60)), 0) << logTail();
   std::ifstream in(dir_ / "state" / "vitrane" / "vitrane.log");
   std::stringstream log;

@@ -20,8 +20,9 @@ namespace fs = std::filesystem;
 class DesktopStartup : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir = fs::temp_directory_path() / ("vitrane-startup-" + std::to_string(::getpid()) + "-" +
-                                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir = fs::temp_directory_path() /
+          ("vitrane-startup-" + std::to_string(::getpid()) + "-" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir);
     fs::create_directories(dir);
   }
@@ -39,7 +40,8 @@ class DesktopStartup : public ::testing::Test {
     return desktop::chooseMotion(options, collect());
   }
   std::optional<std::vector<desktop::InputStep>> load(const std::string& path) {
-    return desktop::loadScript(path, [](const std::string& name) { return name == "Left" || name == "W"; }, collect());
+    return desktop::loadScript(
+        path, [](const std::string& name) { return name == "Left" || name == "W"; }, collect());
   }
   static desktop::Options replaying(const std::string& path) {
     desktop::Options o;
@@ -105,7 +107,8 @@ TEST_F(DesktopStartup, WithoutSensorsAutoFallsBackToTheKeyboardButIioFails) {
   EXPECT_EQ(said[0].rfind("motion from the simulated tablet on the keyboard (", 0), 0u) << said[0];
   EXPECT_EQ(said[0].back(), ')');
 
-  const std::string why = said[0].substr(said[0].find('(') + 1, said[0].size() - said[0].find('(') - 2);
+  const std::string why =
+      said[0].substr(said[0].find('(') + 1, said[0].size() - said[0].find('(') - 2);
   EXPECT_FALSE(why.empty());
 
   // Asked for by name, the sensors' absence stops the start with the same reason.
@@ -129,7 +132,8 @@ TEST_F(DesktopStartup, AReplayThatCannotBeReadOrParsedStopsTheStartWithWhy) {
 }
 
 TEST_F(DesktopStartup, AReplayPlaysItsMotionLines) {
-  auto choice = choose(replaying(file("turn.scn", "motion rate.z=0.5\nframes 12\nmotion rate.z=0\n")));
+  auto choice =
+      choose(replaying(file("turn.scn", "motion rate.z=0.5\nframes 12\nmotion rate.z=0\n")));
   ASSERT_TRUE(choice);
   ASSERT_NE(choice->replay, nullptr);
   EXPECT_EQ(choice->live.get(), choice->replay);
@@ -161,7 +165,8 @@ TEST_F(DesktopStartup, ARecordingReplaysWithTheFlatPivotModeItWasMadeWith) {
     EXPECT_EQ(choice->flatPivotEstimate, !estimate);
   }
   // The last line that says is the mode.
-  auto choice = choose(replaying(file("both.scn", "flat-pivot estimate\nflat-pivot centre\nframes 1\n")));
+  auto choice =
+      choose(replaying(file("both.scn", "flat-pivot estimate\nflat-pivot centre\nframes 1\n")));
   ASSERT_TRUE(choice);
   EXPECT_FALSE(choice->flatPivotEstimate);
   EXPECT_FALSE(choose(replaying(file("bad-pivot.scn", "flat-pivot sideways\n"))));

@@ -72,10 +72,9 @@ TEST_F(DiagnosticsMeter, EachLineShowsItsOwnValue) {
   c.updateMeters();
   EXPECT_EQ(lines(), (std::vector<std::string>{
                          "dTime:12.5 msec", "accelX:1.23", "accelY:-2.50",
-                         "Distance this gesture:42.3 pts", "velX:3.25", "velY:-4.50",
-                         "posX:10.75", "posY:-11.00", "Anchor radius:123.46",
-                         "Anchor angle:-90º", "Yaw:20º,Pit:-3º,Rol:6º",
-                         "Degrees per sec:-57º", "omegaSquared:1.00",
+                         "Distance this gesture:42.3 pts", "velX:3.25", "velY:-4.50", "posX:10.75",
+                         "posY:-11.00", "Anchor radius:123.46", "Anchor angle:-90º",
+                         "Yaw:20º,Pit:-3º,Rol:6º", "Degrees per sec:-57º", "omegaSquared:1.00",
                          // 964.92 × sin 0.1 / 132 and 1254 × |sin −0.05| / 132
                          "rollHeight:0.73", "pitchHeight:0.47", "totalHeight:0.87"}));
 }

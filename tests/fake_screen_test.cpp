@@ -46,7 +46,8 @@ class FakeScreen : public apptest::LaunchedApp {
   // darkens exactly its rectangle.
   void startWithSolidBrush() {
     vc().showFakeScreen();
-    fake().updateRubbingImages(fake().revealedImage(), solidImage(80, 80, kit::PixelFormat::Gray8, 0));
+    fake().updateRubbingImages(fake().revealedImage(),
+                               solidImage(80, 80, kit::PixelFormat::Gray8, 0));
     forgetLog();
   }
   void pan(GestureState state, kit::Point p, int touches = 1) {
@@ -152,7 +153,8 @@ TEST_F(FakeScreen, TheScreenGoesOnlyWhenTheRubbedBoxIsLargerThanThreeQuartersOfI
   EXPECT_FALSE(fake().isHidden());
   // A fraction more whose whole-number part is the same: still not.
   pan(GestureState::Changed, {768, 868.0006f});
-  ASSERT_EQ(static_cast<long>(fake().rubbedRect.size.width * fake().rubbedRect.size.height), 589824);
+  ASSERT_EQ(static_cast<long>(fake().rubbedRect.size.width * fake().rubbedRect.size.height),
+            589824);
   EXPECT_GT(fake().rubbedRect.size.width * fake().rubbedRect.size.height, 589824.0f);
   EXPECT_FALSE(fake().isHidden());
   EXPECT_TRUE(newLog().empty());
@@ -261,9 +263,10 @@ Rgba pixel(const kit::Bitmap& b, int x, int y) {
   const int d = std::max({std::abs(actual.r - expected.r), std::abs(actual.g - expected.g),
                           std::abs(actual.b - expected.b), std::abs(actual.a - expected.a)});
   if (d <= tolerance) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "(" << actual.r << "," << actual.g << "," << actual.b << ","
-                                       << actual.a << ") instead of (" << expected.r << "," << expected.g
-                                       << "," << expected.b << "," << expected.a << ")";
+  return ::testing::AssertionFailure()
+         << "(" << actual.r << "," << actual.g << "," << actual.b << "," << actual.a
+         << ") instead of (" << expected.r << "," << expected.g << "," << expected.b << ","
+         << expected.a << ")";
 }
 
 TEST_F(FakeScreen, TheSnapshotShowsTheTableThroughWhatWasRubbedAndThePictureElsewhere) {
@@ -283,7 +286,8 @@ TEST_F(FakeScreen, TheSnapshotShowsTheTableThroughWhatWasRubbedAndThePictureElse
   // Elsewhere, the fake home screen as it is stored.
   const kit::Bitmap& picture = *fake().revealedImage()->bitmap();
   ASSERT_EQ(picture.format, kit::PixelFormat::RGBA8);
-  for (const auto& [x, y] : {std::pair{600, 800}, std::pair{100, 300}, std::pair{700, 1000}, std::pair{300, 680}}) {
+  for (const auto& [x, y] :
+       {std::pair{600, 800}, std::pair{100, 300}, std::pair{700, 1000}, std::pair{300, 680}}) {
     const std::uint8_t* p = picture.row(y) + x * 4;
     EXPECT_TRUE(near(pixel(shot, x, y), {p[0], p[1], p[2], 255})) << x << "," << y;
   }
@@ -338,8 +342,8 @@ TEST_P(MaskedScene, ThePictureShowsWhereTheMaskIsWhiteAndWhatIsBehindWhereItIsBl
   tap({60, 60});
   out = draw();
   EXPECT_TRUE(near(pixel(out, 60, 60), blue));
-  EXPECT_TRUE(near(pixel(out, 14, 14), blue));   // the square's corner
-  EXPECT_TRUE(near(pixel(out, 8, 8), white));    // outside it
+  EXPECT_TRUE(near(pixel(out, 14, 14), blue));  // the square's corner
+  EXPECT_TRUE(near(pixel(out, 8, 8), white));   // outside it
   EXPECT_TRUE(near(pixel(out, 200, 200), white));
   // A second stamp updates the texture in place.
   tap({190, 190});
@@ -386,6 +390,8 @@ TEST_P(MaskedScene, AStampUploadsItsRectangleAndNotTheWholeMask) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Gles, MaskedScene, ::testing::Values(3, 2),
-                         [](const ::testing::TestParamInfo<int>& v) { return "Es" + std::to_string(v.param); });
+                         [](const ::testing::TestParamInfo<int>& v) {
+                           return "Es" + std::to_string(v.param);
+                         });
 
 }  // namespace

@@ -29,7 +29,9 @@ const kit::Point kSensor{801, 396}, kCentre{384, 512};
 // The screen's corners and a point two inches left of the screen.
 const kit::Point kPivots[] = {{0, 0}, {768, 0}, {0, 1024}, {768, 1024}, {-264, 512}};
 
-double distance(kit::Point a, kit::Point b) { return std::hypot(double(a.x) - b.x, double(a.y) - b.y); }
+double distance(kit::Point a, kit::Point b) {
+  return std::hypot(double(a.x) - b.x, double(a.y) - b.y);
+}
 
 // Feeds an estimator the readings of a flat quarter turn at `rate` (rad/s)
 // about `pivot`, from half a second of lying still, and answers its
@@ -126,11 +128,11 @@ TEST(FlatPivotEstimate, TheVerdictKeepsThePivotUnlessTheEstimateIsClearlyElsewhe
   };
   EXPECT_EQ(verdict({0, 1024}, 6), Kind::Move);
   EXPECT_EQ(verdict({0, 1024}, 6, 3), Kind::Unknown);
-  EXPECT_EQ(verdict({0, 1024}, 45), Kind::Unknown);         // over 0.3 inch
-  EXPECT_EQ(verdict({-4000, 512}, 6), Kind::TooFar);        // beyond the table
-  EXPECT_EQ(verdict({790, 420}, 6), Kind::TooNear);         // under the finger on the sensor
-  EXPECT_EQ(verdict({384 + 70, 512}, 6), Kind::AtPivot);    // within a finger of the centre
-  EXPECT_EQ(verdict({384 + 90, 512}, 35), Kind::AtPivot);   // within three uncertainties
+  EXPECT_EQ(verdict({0, 1024}, 45), Kind::Unknown);        // over 0.3 inch
+  EXPECT_EQ(verdict({-4000, 512}, 6), Kind::TooFar);       // beyond the table
+  EXPECT_EQ(verdict({790, 420}, 6), Kind::TooNear);        // under the finger on the sensor
+  EXPECT_EQ(verdict({384 + 70, 512}, 6), Kind::AtPivot);   // within a finger of the centre
+  EXPECT_EQ(verdict({384 + 90, 512}, 35), Kind::AtPivot);  // within three uncertainties
   EXPECT_EQ(verdict({384 + 90, 512}, 6), Kind::Move);
   PivotEstimate broken;
   broken.nonFinite = true;
@@ -181,9 +183,9 @@ std::string errorOf(const std::string& text) {
 }
 
 TEST(FlatPivotSettings, ScenarioLinesAndTheWindowsOption) {
-  const headless::Scenario s =
-      parse("flat-pivot estimate\ntablet-noise seed=9 gyro=0.002 accel=0.01 bias=-0.001\n"
-            "tablet hold 1\n");
+  const headless::Scenario s = parse(
+      "flat-pivot estimate\ntablet-noise seed=9 gyro=0.002 accel=0.01 bias=-0.001\n"
+      "tablet hold 1\n");
   ASSERT_EQ(s.commands.size(), 3u);
   EXPECT_TRUE(s.commands[0].isConfiguration());
   EXPECT_EQ(std::get<headless::FlatPivot>(s.commands[0].body).mode, FlatPivotMode::Estimate);
@@ -199,12 +201,14 @@ TEST(FlatPivotSettings, ScenarioLinesAndTheWindowsOption) {
       {"tablet hold 1\nflat-pivot estimate\n", "t.scn:2: \"flat-pivot\" is configuration"},
       {"tablet-noise accel=0.01\n", "t.scn:1: expected: tablet-noise accel=G gyro=RAD_S"},
       {"tablet-noise accel=0.01 gyro=-1\n", "t.scn:1: bad gyro \"-1\": a standard deviation"},
-      {"tablet-noise accel=0.01 gyro=0 accel=0\n", "t.scn:1: tablet-noise key \"accel\" given twice"},
+      {"tablet-noise accel=0.01 gyro=0 accel=0\n",
+       "t.scn:1: tablet-noise key \"accel\" given twice"},
       {"tablet-noise accel=1e9 gyro=0\n", "t.scn:1: bad accel \"1e9\": at most 10"},
       {"tablet-noise accel=0 gyro=0 drift=1\n", "t.scn:1: unknown tablet-noise key \"drift\""},
       {"tablet-noise accel=0 gyro=0 seed=-1\n", "t.scn:1: bad seed \"-1\""},
   };
-  for (const auto& [text, error] : bad) EXPECT_EQ(errorOf(text).rfind(error, 0), 0u) << errorOf(text);
+  for (const auto& [text, error] : bad)
+    EXPECT_EQ(errorOf(text).rfind(error, 0), 0u) << errorOf(text);
 
   EXPECT_FALSE(desktop::parseArguments({}).options.flatPivotEstimate);
   EXPECT_TRUE(desktop::parseArguments({"--flat-pivot", "estimate"}).options.flatPivotEstimate);
@@ -217,7 +221,7 @@ TEST(FlatPivotSettings, ScenarioLinesAndTheWindowsOption) {
 
 struct Outcome {
   std::string log;
-  std::vector<double> illusions;  // the means
+  std::vector<double> illusions;       // the means
   std::vector<std::string> flatLines;  // the mode's own lines
 };
 
@@ -229,7 +233,8 @@ Outcome run(const std::string& text) {
   std::istringstream in(r.log);
   for (std::string line; std::getline(in, line);) {
     double mean = 0, max = 0;
-    if (std::sscanf(line.c_str(), "ILLUSION %lf %lf", &mean, &max) == 2) r.illusions.push_back(mean);
+    if (std::sscanf(line.c_str(), "ILLUSION %lf %lf", &mean, &max) == 2)
+      r.illusions.push_back(mean);
     if (line.rfind("Flat turn", 0) == 0) r.flatLines.push_back(line);
   }
   return r;
@@ -254,14 +259,16 @@ TEST(FlatPivotMode, OffItChangesNothingAndOnItKeepsCornerTurnsOnTheTable) {
     for (const double seconds : {1.05, 2.05}) {  // 90 and 45 degrees a second
       for (const kit::Point pivot : kPivots) {
         const Outcome off = run(noise + quarterTurn(pivot, seconds));
-        const Outcome on = run(std::string("flat-pivot estimate\n") + noise + quarterTurn(pivot, seconds));
+        const Outcome on =
+            run(std::string("flat-pivot estimate\n") + noise + quarterTurn(pivot, seconds));
         ASSERT_EQ(on.illusions.size(), 1u);
         EXPECT_GT(off.illusions[0], 900);
         EXPECT_LT(on.illusions[0], *noise ? 40 : 10) << noise << pivot.x << "," << pivot.y;
         EXPECT_EQ(on.flatLines.size(), 1u) << on.log;
       }
       // About the centre the estimate cannot be told from the pivot in force.
-      const Outcome on = run(std::string("flat-pivot estimate\n") + noise + quarterTurn(kCentre, seconds));
+      const Outcome on =
+          run(std::string("flat-pivot estimate\n") + noise + quarterTurn(kCentre, seconds));
       EXPECT_EQ(on.illusions, std::vector<double>{0});
       ASSERT_EQ(on.flatLines.size(), 1u);
       EXPECT_NE(on.flatLines[0].find("of the pivot in force; the pivot stays"), std::string::npos);
@@ -284,7 +291,8 @@ TEST(FlatPivotMode, SlowAndLiftedTurnsAreLeftAsTheyWere) {
 TEST(FlatPivotMode, AfterALiftTheTabletLaidFlatIsFollowedToo) {
   // Once a gravity pivot has been taken no flat turn starts without the
   // mode; with it, the lying tablet's turns are followed all the same.
-  const std::string turns = "tablet lift right 5deg 0.5\ntablet lower 0.5\n" + quarterTurn({0, 1024}, 1.05);
+  const std::string turns =
+      "tablet lift right 5deg 0.5\ntablet lower 0.5\n" + quarterTurn({0, 1024}, 1.05);
   EXPECT_GT(run(turns).illusions[0], 900);
   EXPECT_LT(run("flat-pivot estimate\n" + turns).illusions[0], 10);
 }
@@ -294,7 +302,8 @@ TEST(FlatPivotMode, TurnsThatCannotBeToldLeaveThePivotWithOneLineSayingWhy) {
     std::string turns, why;
   };
   const Case cases[] = {
-      {"motion rate.z=0.6\nframes 3\nmotion rate.z=0\nframes 30\n", "too short or too slow to tell"},
+      {"motion rate.z=0.6\nframes 3\nmotion rate.z=0\nframes 30\n",
+       "too short or too slow to tell"},
       {"motion rate.z=1e200 accel=1e200,0,-1\nframes 20\nmotion rate.z=0 accel=0,0,-1\nframes 30\n",
        "not finite numbers"},
       {"tablet turn 90deg 1.05 about=-5000,512\ntablet hold 0.5\n", "beyond the table"},
@@ -353,10 +362,13 @@ class FlatPivotFrames : public ::testing::Test {
     for (const kit::Point s : {kit::Point{0, 0}, {768, 0}, {0, 1024}, {768, 1024}, kCentre}) {
       const auto w = back.apply(s.x, s.y);
       const auto was = before.picture.apply(w.x, w.y);
-      const kit::Point arm{static_cast<float>(was.x - before.pivot.x), static_cast<float>(was.y - before.pivot.y)};
-      const kit::Point turned = now.heading.applyToVector(before.heading.inverted().applyToVector(arm));
+      const kit::Point arm{static_cast<float>(was.x - before.pivot.x),
+                           static_cast<float>(was.y - before.pivot.y)};
+      const kit::Point turned =
+          now.heading.applyToVector(before.heading.inverted().applyToVector(arm));
       const auto is = now.picture.apply(w.x, w.y);
-      most = std::max(most, std::hypot(is.x - before.pivot.x - turned.x, is.y - before.pivot.y - turned.y));
+      most = std::max(
+          most, std::hypot(is.x - before.pivot.x - turned.x, is.y - before.pivot.y - turned.y));
     }
     return most;
   }

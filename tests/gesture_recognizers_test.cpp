@@ -32,8 +32,10 @@ class Taps : public ::testing::Test {
   SameViewDelegate delegate;
   ActionLog singleLog, twiceLog;
   std::shared_ptr<kit::View> table = bench.addView({0, 0, 768, 1024});
-  std::shared_ptr<TapGestureRecognizer> single = recognizer<TapGestureRecognizer>(singleLog, bench.clock);
-  std::shared_ptr<TapGestureRecognizer> twice = recognizer<TapGestureRecognizer>(twiceLog, bench.clock);
+  std::shared_ptr<TapGestureRecognizer> single =
+      recognizer<TapGestureRecognizer>(singleLog, bench.clock);
+  std::shared_ptr<TapGestureRecognizer> twice =
+      recognizer<TapGestureRecognizer>(twiceLog, bench.clock);
 };
 
 TEST_F(Taps, EachTapOfADoubleTapIsAlsoASingleTap) {
@@ -109,7 +111,8 @@ class LongPress : public ::testing::Test {
   }
   TouchBench bench;
   ActionLog log;
-  std::shared_ptr<LongPressGestureRecognizer> press = recognizer<LongPressGestureRecognizer>(log, bench.clock);
+  std::shared_ptr<LongPressGestureRecognizer> press =
+      recognizer<LongPressGestureRecognizer>(log, bench.clock);
 };
 
 TEST_F(LongPress, BeginsExactlyAtItsDurationThenFollowsAndEndsAtTheLift) {
@@ -122,7 +125,8 @@ TEST_F(LongPress, BeginsExactlyAtItsDurationThenFollowsAndEndsAtTheLift) {
   // Once begun, it may wander far.
   bench.move(1, {260, 200});
   bench.up(1);
-  EXPECT_EQ(log.states, (std::vector{GestureState::Began, GestureState::Changed, GestureState::Ended}));
+  EXPECT_EQ(log.states,
+            (std::vector{GestureState::Began, GestureState::Changed, GestureState::Ended}));
   EXPECT_FLOAT_EQ(press->locationInView(nullptr).x, 260);
   EXPECT_EQ(press->state(), GestureState::Possible);
 }

@@ -141,7 +141,8 @@ TEST(GreyBitmapContext, SnapshotsKeepTheirSamplesAndTellWhatChangedSinceAnEarlie
   EXPECT_EQ(c.makeImage()->generation(), second->generation());
 
   // Past what it remembers, a snapshot admits it cannot tell.
-  for (std::size_t i = 0; i <= GreyBitmapContext::kRememberedDrawings; ++i) c.fillRect({0, 0, 1, 1});
+  for (std::size_t i = 0; i <= GreyBitmapContext::kRememberedDrawings; ++i)
+    c.fillRect({0, 0, 1, 1});
   const kit::GreyImageRef late = c.makeImage();
   EXPECT_FALSE(late->changedSince(second->generation()));
   EXPECT_EQ(late->changedSince(late->generation() - 1), (SampleBox{0, 0, 1, 1}));

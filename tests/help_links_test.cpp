@@ -127,7 +127,8 @@ TEST(DesktopOpener, SpawnsTheOpenerWithTheAddressAsOneArgument) {
 TEST(DesktopOpener, ALinkNoProgramCouldOpenIsToldOnceItsOpenerHasFinished) {
   const testing_files::TempFolder folder("failing-opener");
   const fs::path& dir = folder.path();
-  std::ofstream(dir / "xdg-open") << "#!/bin/sh\ncase \"$1\" in *good*) exit 0;; *) exit 3;; esac\n";
+  std::ofstream(dir / "xdg-open")
+      << "#!/bin/sh\ncase \"$1\" in *good*) exit 0;; *) exit 3;; esac\n";
   fs::permissions(dir / "xdg-open", fs::perms::owner_all);
   const char* oldPath = std::getenv("PATH");
   const std::string savedPath = oldPath ? oldPath : "";
@@ -147,7 +148,8 @@ TEST(DesktopOpener, ALinkNoProgramCouldOpenIsToldOnceItsOpenerHasFinished) {
   }
   EXPECT_EQ(failed, std::vector<std::string>{"https://bad.example/"});
   EXPECT_TRUE(links.failedAmong(desktop::reapChildren()).empty());
-  EXPECT_EQ(desktop::linkFailureText("https://bad.example/"), "No browser could open https://bad.example/");
+  EXPECT_EQ(desktop::linkFailureText("https://bad.example/"),
+            "No browser could open https://bad.example/");
 }
 
 TEST(DesktopNotice, ALineShowsForItsTimeAndANewOneStartsTheTimeAgain) {

@@ -32,7 +32,9 @@ class FakeIio : public ::testing::Test {
     fs::create_directories(root / "run/udev/data");
   }
 
-  fs::path device(int n) const { return root / "sys/bus/iio/devices" / ("iio:device" + std::to_string(n)); }
+  fs::path device(int n) const {
+    return root / "sys/bus/iio/devices" / ("iio:device" + std::to_string(n));
+  }
   void write(const fs::path& file, const std::string& text) {
     fs::create_directories(file.parent_path());
     std::ofstream(file) << text << "\n";
@@ -45,7 +47,8 @@ class FakeIio : public ::testing::Test {
   }
   // A sensor with per-channel raw files and a shared scale (and offset).
   void addSensor(int n, const std::string& channel, double scale, double offset = 0) {
-    for (const char* axis : {"x", "y", "z"}) write(device(n) / ("in_" + channel + "_" + axis + "_raw"), "0");
+    for (const char* axis : {"x", "y", "z"})
+      write(device(n) / ("in_" + channel + "_" + axis + "_raw"), "0");
     write(device(n) / ("in_" + channel + "_scale"), std::to_string(scale));
     if (offset != 0) write(device(n) / ("in_" + channel + "_offset"), std::to_string(offset));
   }
@@ -137,7 +140,8 @@ TEST_F(FakeIio, UdevsMountMatrixWinsOverSysfsForTheAccelerometersChip) {
   addImu(0);
   write(device(0) / "dev", "240:0");
   write(device(0) / "in_accel_mount_matrix", "0, 1, 0; -1, 0, 0; 0, 0, 1");
-  write(root / "run/udev/data/c240:0", "S:iio:device0\nE:ACCEL_MOUNT_MATRIX=-1, 0, 0; 0, -1, 0; 0, 0, 1\nG:x");
+  write(root / "run/udev/data/c240:0",
+        "S:iio:device0\nE:ACCEL_MOUNT_MATRIX=-1, 0, 0; 0, -1, 0; 0, 0, 1\nG:x");
   const auto devices = kit::scanIioDevices(paths());
   ASSERT_EQ(devices.size(), 1u);
   EXPECT_EQ(devices[0].accel->mountFrom, "udev");
@@ -285,7 +289,8 @@ TEST(IioScanElements, TypesDecodeWithShiftSignAndEndianness) {
   ASSERT_TRUE(u);
   const std::uint8_t big[2] = {0x01, 0x02};
   EXPECT_EQ(kit::decodeScanElement(*u, big), 258);
-  for (const char* bad : {"", "le:s16", "xx:s16/16>>0", "le:s17/12>>0", "le:s16/24>>0", "le:s16/16>>16"})
+  for (const char* bad :
+       {"", "le:s16", "xx:s16/16>>0", "le:s17/12>>0", "le:s16/24>>0", "le:s16/16>>16"})
     EXPECT_FALSE(kit::parseScanType(bad)) << bad;
 
   // Each element at a multiple of its size; the record a multiple of the largest.
@@ -321,7 +326,8 @@ class FakeIioBuffer : public FakeIio {
   }
   // Records of 24 bytes: six s16 values, padding, the time in ns.
   void writeRecords(int n, int count, kit::Vector3 accelG, kit::Vector3 gyro, double start) {
-    std::ofstream out(root / "dev" / ("iio:device" + std::to_string(n)), std::ios::binary | std::ios::app);
+    std::ofstream out(root / "dev" / ("iio:device" + std::to_string(n)),
+                      std::ios::binary | std::ios::app);
     for (int k = 0; k < count; ++k) {
       std::uint8_t r[24] = {};
       const double v[6] = {-accelG.x * kG * 100, -accelG.y * kG * 100, -accelG.z * kG * 100,

@@ -29,7 +29,8 @@ Bitmap noise(int w, int h, PixelFormat format, unsigned seed) {
 Bitmap gradient(int w, int h) {
   Bitmap b = Bitmap::make(w, h, PixelFormat::RGBA8);
   for (int i = 0; i < w * h; ++i) {
-    const std::uint8_t rgba[4] = {static_cast<std::uint8_t>(i % w * 255 / w), static_cast<std::uint8_t>(i / w * 255 / h), 128, 255};
+    const std::uint8_t rgba[4] = {static_cast<std::uint8_t>(i % w * 255 / w),
+                                  static_cast<std::uint8_t>(i / w * 255 / h), 128, 255};
     std::copy(rgba, rgba + 4, &b.pixels[static_cast<std::size_t>(i) * 4]);
   }
   return b;
@@ -42,8 +43,8 @@ const std::map<char, std::array<int, 3>> kColors = {{'A', {255, 0, 0}},   {'B', 
                                                     {'E', {0, 255, 255}}, {'F', {255, 0, 255}}};
 
 Bitmap blocks(const std::vector<std::string>& rows, int size = 16) {
-  Bitmap b = Bitmap::make(static_cast<int>(rows[0].size()) * size, static_cast<int>(rows.size()) * size,
-                          PixelFormat::RGBA8);
+  Bitmap b = Bitmap::make(static_cast<int>(rows[0].size()) * size,
+                          static_cast<int>(rows.size()) * size, PixelFormat::RGBA8);
   for (int y = 0; y < b.height; ++y)
     for (int x = 0; x < b.width; ++x) {
       const auto& c = kColors.at(rows[y / size][x / size]);
@@ -61,7 +62,8 @@ std::vector<std::string> readBlocks(const Bitmap& b, int size = 16) {
       const std::uint8_t* p = b.row(by * size + size / 2) + (bx * size + size / 2) * 4;
       char best = '?';
       for (const auto& [letter, c] : kColors)
-        if (std::abs(p[0] - c[0]) + std::abs(p[1] - c[1]) + std::abs(p[2] - c[2]) < 60) best = letter;
+        if (std::abs(p[0] - c[0]) + std::abs(p[1] - c[1]) + std::abs(p[2] - c[2]) < 60)
+          best = letter;
       rows[static_cast<std::size_t>(by)] += best;
     }
   return rows;
@@ -106,8 +108,10 @@ Bytes craftPng(std::uint32_t w, std::uint32_t h, std::uint8_t depth, std::uint8_
                             {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
   const int plain[1][4] = {{0, 0, 1, 1}};
   const std::size_t bpp = static_cast<std::size_t>(interlacedBpp);
-  for (const auto& [x0, y0, dx, dy] : interlacedBpp ? std::span<const int[4]>(passes) : std::span<const int[4]>(plain))
-    for (std::uint32_t y = y0; y < std::min<std::size_t>(h, rows.size()) && static_cast<std::uint32_t>(x0) < w; y += dy) {
+  for (const auto& [x0, y0, dx, dy] :
+       interlacedBpp ? std::span<const int[4]>(passes) : std::span<const int[4]>(plain))
+    for (std::uint32_t y = y0;
+         y < std::min<std::size_t>(h, rows.size()) && static_cast<std::uint32_t>(x0) < w; y += dy) {
       raw.push_back(0);
       if (!interlacedBpp) raw.insert(raw.end(), rows[y].begin(), rows[y].end());
       for (std::uint32_t x = x0; interlacedBpp && x < w; x += dx)
@@ -122,7 +126,8 @@ Bytes craftPng(std::uint32_t w, std::uint32_t h, std::uint8_t depth, std::uint8_
   Bytes ihdr;
   putU32(ihdr, w);
   putU32(ihdr, h);
-  ihdr.insert(ihdr.end(), {depth, colorType, 0, 0, static_cast<std::uint8_t>(interlacedBpp ? 1 : 0)});
+  ihdr.insert(ihdr.end(),
+              {depth, colorType, 0, 0, static_cast<std::uint8_t>(interlacedBpp ? 1 : 0)});
   appendChunk(png, "IHDR", ihdr);
   for (const auto& [type, data] : extra) appendChunk(png, type, data);
   appendChunk(png, "IDAT", idat);
@@ -134,7 +139,8 @@ Bytes craftPng(std::uint32_t w, std::uint32_t h, std::uint8_t depth, std::uint8_
 Bytes withSegment(const Bytes& jpeg, std::uint8_t marker, const Bytes& body) {
   Bytes out(jpeg.begin(), jpeg.begin() + 2);
   const std::size_t length = body.size() + 2;
-  out.insert(out.end(), {0xFF, marker, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length)});
+  out.insert(out.end(), {0xFF, marker, static_cast<std::uint8_t>(length >> 8),
+                         static_cast<std::uint8_t>(length)});
   out.insert(out.end(), body.begin(), body.end());
   out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
   return out;
@@ -154,14 +160,22 @@ struct Exif {
     bytes.insert(bytes.end(), {big ? hi : lo, big ? lo : hi});
     return *this;
   }
-  Exif& u32(std::uint32_t v) { return big ? u16(v >> 16).u16(v & 0xFFFF) : u16(v & 0xFFFF).u16(v >> 16); }
+  Exif& u32(std::uint32_t v) {
+    return big ? u16(v >> 16).u16(v & 0xFFFF) : u16(v & 0xFFFF).u16(v >> 16);
+  }
   Exif& entry(std::uint32_t tag, std::uint32_t type, std::uint32_t count, std::uint32_t value) {
     u16(tag).u16(type).u32(count);
     return type == 3 ? u16(value).u16(0) : u32(value);
   }
   // As a camera writes it: IFD0 with a Make tag before the orientation.
   static Bytes typical(bool big, std::uint32_t orientation) {
-    return Exif(big).u32(8).u16(2).entry(0x010F, 2, 4, 0x41626300).entry(0x0112, 3, 1, orientation).u32(0).bytes;
+    return Exif(big)
+        .u32(8)
+        .u16(2)
+        .entry(0x010F, 2, 4, 0x41626300)
+        .entry(0x0112, 3, 1, orientation)
+        .u32(0)
+        .bytes;
   }
 };
 
@@ -169,13 +183,16 @@ struct TempDir {
   testing_files::TempFolder folder{"image-codec"};
   const fs::path& path = folder.path();
   std::string write(const std::string& name, const Bytes& data) const {
-    std::ofstream(path / name, std::ios::binary).write(reinterpret_cast<const char*>(data.data()),
-                                                       static_cast<std::streamsize>(data.size()));
+    std::ofstream(path / name, std::ios::binary)
+        .write(reinterpret_cast<const char*>(data.data()),
+               static_cast<std::streamsize>(data.size()));
     return (path / name).string();
   }
 };
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 TEST(ImageCodec, FilesAreKnownByContentAndFailuresExplained) {
   const Bytes png = pngOf(noise(2, 2, PixelFormat::RGBA8, 1));
@@ -185,13 +202,16 @@ TEST(ImageCodec, FilesAreKnownByContentAndFailuresExplained) {
   TempDir dir;
   const auto text = decodeImageFile(dir.write("holiday.jpg", {'h', 'e', 'l', 'l', 'o', '\n'}));
   EXPECT_FALSE(text);
-  EXPECT_TRUE(contains(text.error().message, "not a JPEG, PNG, WebP, HEIC or AVIF")) << text.error().message;
+  EXPECT_TRUE(contains(text.error().message, "not a JPEG, PNG, WebP, HEIC or AVIF"))
+      << text.error().message;
   EXPECT_TRUE(decodeImageFile(dir.write("really-a-png.jpg", png)));
 
   const auto missing = decodeImageFile((dir.path / "nothing.png").string());
-  EXPECT_TRUE(contains(missing.error().message, "nothing.png") && contains(missing.error().message, "No such file"))
+  EXPECT_TRUE(contains(missing.error().message, "nothing.png") &&
+              contains(missing.error().message, "No such file"))
       << missing.error().message;
-  EXPECT_EQ(decodeImageFile(dir.path.string()).error().message, dir.path.string() + " is a folder, not an image file");
+  EXPECT_EQ(decodeImageFile(dir.path.string()).error().message,
+            dir.path.string() + " is a folder, not an image file");
   const std::string empty = dir.write("empty.png", {});
   EXPECT_EQ(decodeImageFile(empty).error().message, empty + " is empty");
 }
@@ -230,7 +250,8 @@ TEST(ImageCodec, RoundTrips) {
 
   Bitmap shortBuffer = Bitmap::make(10, 10, PixelFormat::RGBA8);
   shortBuffer.pixels.pop_back();
-  EXPECT_EQ(encodePng(shortBuffer).error().message, "bitmap's pixel buffer is smaller than its size");
+  EXPECT_EQ(encodePng(shortBuffer).error().message,
+            "bitmap's pixel buffer is smaller than its size");
   EXPECT_FALSE(encodeJpeg(shortBuffer, 90));
 }
 
@@ -243,17 +264,28 @@ TEST(ImageCodec, PngVarietiesBecomeRgbaOrGray) {
     Bytes pixels;
   };
   const Case cases[] = {
-      {"palette + tRNS", craftPng(2, 1, 8, 3, {{0, 2}}, {{"PLTE", plte}, {"tRNS", {128}}}), PixelFormat::RGBA8,
+      {"palette + tRNS",
+       craftPng(2, 1, 8, 3, {{0, 2}}, {{"PLTE", plte}, {"tRNS", {128}}}),
+       PixelFormat::RGBA8,
        {255, 0, 0, 128, 0, 0, 255, 255}},
-      {"2-bit palette", craftPng(3, 1, 2, 3, {{0b10'01'00'00}}, {{"PLTE", plte}}), PixelFormat::RGBA8,
+      {"2-bit palette",
+       craftPng(3, 1, 2, 3, {{0b10'01'00'00}}, {{"PLTE", plte}}),
+       PixelFormat::RGBA8,
        {0, 0, 255, 255, 0, 255, 0, 255, 255, 0, 0, 255}},
       {"1-bit grey", craftPng(4, 1, 1, 0, {{0b1011'0000}}), PixelFormat::Gray8, {255, 0, 255, 255}},
-      {"16-bit grey", craftPng(2, 1, 16, 0, {{0xFF, 0xFF, 0x80, 0x80}}), PixelFormat::Gray8, {255, 128}},
-      {"grey + key", craftPng(2, 1, 8, 0, {{9, 200}}, {{"tRNS", {0, 9}}}), PixelFormat::RGBA8,
+      {"16-bit grey",
+       craftPng(2, 1, 16, 0, {{0xFF, 0xFF, 0x80, 0x80}}),
+       PixelFormat::Gray8,
+       {255, 128}},
+      {"grey + key",
+       craftPng(2, 1, 8, 0, {{9, 200}}, {{"tRNS", {0, 9}}}),
+       PixelFormat::RGBA8,
        {9, 9, 9, 0, 200, 200, 200, 255}},
       {"grey + alpha", craftPng(1, 1, 8, 4, {{10, 20}}), PixelFormat::RGBA8, {10, 10, 10, 20}},
       {"RGB", craftPng(1, 1, 8, 2, {{1, 2, 3}}), PixelFormat::RGBA8, {1, 2, 3, 255}},
-      {"16-bit RGBA", craftPng(1, 1, 16, 6, {{0xFF, 0xFF, 0, 0, 0x80, 0x80, 0xFF, 0xFF}}), PixelFormat::RGBA8,
+      {"16-bit RGBA",
+       craftPng(1, 1, 16, 6, {{0xFF, 0xFF, 0, 0, 0x80, 0x80, 0xFF, 0xFF}}),
+       PixelFormat::RGBA8,
        {255, 0, 128, 255}},
   };
   for (const Case& c : cases) {
@@ -265,15 +297,21 @@ TEST(ImageCodec, PngVarietiesBecomeRgbaOrGray) {
   // An odd size leaves some interlace passes partly empty.
   const Bitmap picture = noise(9, 7, PixelFormat::RGBA8, 3);
   std::vector<Bytes> rows;
-  for (int y = 0; y < 7; ++y) rows.emplace_back(picture.row(y), picture.row(y) + picture.rowBytes());
-  EXPECT_EQ(decode(craftPng(9, 7, 8, 6, rows, {}, 4))->bitmap->pixels, picture.pixels) << "interlaced";
+  for (int y = 0; y < 7; ++y)
+    rows.emplace_back(picture.row(y), picture.row(y) + picture.rowBytes());
+  EXPECT_EQ(decode(craftPng(9, 7, 8, 6, rows, {}, 4))->bitmap->pixels, picture.pixels)
+      << "interlaced";
 }
 
 TEST(ImageCodec, ExifOrientationBecomesTheFlag) {
-  const std::map<int, ImageOrientation> flags = {
-      {1, ImageOrientation::Up},           {2, ImageOrientation::UpMirrored},    {3, ImageOrientation::Down},
-      {4, ImageOrientation::DownMirrored}, {5, ImageOrientation::LeftMirrored}, {6, ImageOrientation::Right},
-      {7, ImageOrientation::RightMirrored}, {8, ImageOrientation::Left}};
+  const std::map<int, ImageOrientation> flags = {{1, ImageOrientation::Up},
+                                                 {2, ImageOrientation::UpMirrored},
+                                                 {3, ImageOrientation::Down},
+                                                 {4, ImageOrientation::DownMirrored},
+                                                 {5, ImageOrientation::LeftMirrored},
+                                                 {6, ImageOrientation::Right},
+                                                 {7, ImageOrientation::RightMirrored},
+                                                 {8, ImageOrientation::Left}};
   const Bytes plain = jpegOf(gradient(32, 16));
   for (const auto& [tag, flag] : flags) {
     const auto written = decode(jpegOf(gradient(32, 16), 90, tag));
@@ -281,22 +319,27 @@ TEST(ImageCodec, ExifOrientationBecomesTheFlag) {
     EXPECT_EQ(written->orientation, flag) << tag;
     EXPECT_EQ(written->bitmap->width, 32) << "pixels stay as stored";
     for (bool big : {false, true})
-      EXPECT_EQ(decode(withSegment(plain, 0xE1, Exif::typical(big, tag)))->orientation, flag) << tag << big;
+      EXPECT_EQ(decode(withSegment(plain, 0xE1, Exif::typical(big, tag)))->orientation, flag)
+          << tag << big;
   }
   for (std::uint32_t outOfRange : {0u, 9u, 0xFFFFu})
-    EXPECT_EQ(decode(withSegment(plain, 0xE1, Exif::typical(true, outOfRange)))->orientation, ImageOrientation::Up);
+    EXPECT_EQ(decode(withSegment(plain, 0xE1, Exif::typical(true, outOfRange)))->orientation,
+              ImageOrientation::Up);
   // XMP shares the APP1 marker; an Exif segment after it still counts.
   const Bytes xmp = {'h', 't', 't', 'p', ':', '/', '/', 'n', 's', 0};
-  EXPECT_EQ(decode(withSegment(withSegment(plain, 0xE1, Exif::typical(false, 6)), 0xE1, xmp))->orientation,
+  EXPECT_EQ(decode(withSegment(withSegment(plain, 0xE1, Exif::typical(false, 6)), 0xE1, xmp))
+                ->orientation,
             ImageOrientation::Right);
 
   // Hostile offsets and counts are ignored, never followed.
-  std::vector<Bytes> hostile = {{'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0}, {'E', 'x', 'i', 'f', 0, 0, 'X', 'X', 0, 42, 0, 0, 0, 8}};
+  std::vector<Bytes> hostile = {{'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0},
+                                {'E', 'x', 'i', 'f', 0, 0, 'X', 'X', 0, 42, 0, 0, 0, 8}};
   for (bool big : {false, true}) {
     hostile.push_back(Exif(big).u32(0xFFFFFFF0).bytes);
     hostile.push_back(Exif(big).u32(9).u16(0).bytes);
     hostile.push_back(Exif(big).u32(8).u16(0xFFFF).entry(0x010F, 2, 1, 0).bytes);
-    hostile.push_back(Exif(big).u32(8).u16(1).entry(0x010F, 2, 1, 0).u32(8).bytes);  // IFD chain loops
+    hostile.push_back(
+        Exif(big).u32(8).u16(1).entry(0x010F, 2, 1, 0).u32(8).bytes);  // IFD chain loops
     hostile.push_back(Exif(big).u32(8).u16(1).entry(0x0112, 3, 1, 6).bytes);
     hostile.back().resize(hostile.back().size() - 6);  // entry cut short
     hostile.push_back(Exif(big).u32(8).u16(1).entry(0x0112, 3, 0, 6).u32(0).bytes);
@@ -312,8 +355,9 @@ TEST(ImageCodec, ExifOrientationBecomesTheFlag) {
 TEST(ImageCodec, OrientationAppliedToPixelsGivesTheUprightPicture) {
   // How a camera would store the scene {"ABC", "DEF"} for each EXIF tag.
   const std::map<int, std::vector<std::string>> stored = {
-      {1, {"ABC", "DEF"}},     {2, {"CBA", "FED"}},     {3, {"FED", "CBA"}},     {4, {"DEF", "ABC"}},
-      {5, {"AD", "BE", "CF"}}, {6, {"CF", "BE", "AD"}}, {7, {"FC", "EB", "DA"}}, {8, {"DA", "EB", "FC"}}};
+      {1, {"ABC", "DEF"}},     {2, {"CBA", "FED"}},     {3, {"FED", "CBA"}},
+      {4, {"DEF", "ABC"}},     {5, {"AD", "BE", "CF"}}, {6, {"CF", "BE", "AD"}},
+      {7, {"FC", "EB", "DA"}}, {8, {"DA", "EB", "FC"}}};
   for (const auto& [tag, layout] : stored) {
     const Bytes jpeg = jpegOf(blocks(layout), 95, tag);
     EXPECT_EQ(readBlocks(*decode(jpeg)->bitmap), layout) << tag;
@@ -328,10 +372,12 @@ TEST(ImageCodec, DamagedInputFailsAndNeverCrashes) {
   EXPECT_FALSE(decodeImage(nullptr, 0));
   EXPECT_FALSE(decode({}).error().message.empty());
   std::mt19937 rng(42);
-  for (const Bytes& prefix : {Bytes{}, Bytes{0xFF, 0xD8, 0xFF}, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}})
+  for (const Bytes& prefix :
+       {Bytes{}, Bytes{0xFF, 0xD8, 0xFF}, Bytes{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'}})
     for (int trial = 0; trial < 20; ++trial) {
       Bytes data = prefix;
-      for (std::size_t i = rng() % 2000; i > 0; --i) data.push_back(static_cast<std::uint8_t>(rng()));
+      for (std::size_t i = rng() % 2000; i > 0; --i)
+        data.push_back(static_cast<std::uint8_t>(rng()));
       EXPECT_FALSE(decode(data).error().message.empty());
     }
 
@@ -339,7 +385,8 @@ TEST(ImageCodec, DamagedInputFailsAndNeverCrashes) {
   const Bytes png = pngOf(noise(40, 30, PixelFormat::RGBA8, 6));
   for (const Bytes* file : {&jpeg, &png}) {
     const std::size_t n = file->size();
-    for (std::size_t cut : {std::size_t{1}, std::size_t{12}, std::size_t{40}, n / 4, n / 2, n - 12, n - 2, n - 1}) {
+    for (std::size_t cut :
+         {std::size_t{1}, std::size_t{12}, std::size_t{40}, n / 4, n / 2, n - 12, n - 2, n - 1}) {
       const auto r = decodeImage(file->data(), cut);
       EXPECT_FALSE(r) << (file == &jpeg ? "JPEG" : "PNG") << " cut at " << cut << " of " << n;
       EXPECT_FALSE(r.error().message.empty());
@@ -370,7 +417,8 @@ TEST(ImageCodec, DamagedInputFailsAndNeverCrashes) {
 TEST(ImageCodec, SizeLimitsAreCheckedFromTheHeader) {
   const auto start = std::chrono::steady_clock::now();
   const auto png = decode(craftPng(60000, 60000, 8, 6, {Bytes(16, 0)}));
-  EXPECT_TRUE(contains(png.error().message, "60000 x 60000") && contains(png.error().message, "limit"))
+  EXPECT_TRUE(contains(png.error().message, "60000 x 60000") &&
+              contains(png.error().message, "limit"))
       << png.error().message;
   // Filling 14 GB would take far longer, or fail as "out of memory".
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
@@ -391,9 +439,10 @@ TEST(ImageCodec, FitWithinKeepsAspectAndNeverEnlarges) {
     int fittedW, fittedH;
   };
   const Case cases[] = {
-      {400, 300, {100, 100}, 100, 75},  {300, 400, {100, 100}, 75, 100}, {100, 100, {500, 500}, 100, 100},
-      {400, 300, {0, 150}, 200, 150},   {400, 300, {123, 1000}, 123, 92},  // libjpeg's eighths miss it
-      {400, 300, {100.6f, 1000}, 100, 75},                                  // rounding stays inside
+      {400, 300, {100, 100}, 100, 75},     {300, 400, {100, 100}, 75, 100},
+      {100, 100, {500, 500}, 100, 100},    {400, 300, {0, 150}, 200, 150},
+      {400, 300, {123, 1000}, 123, 92},     // libjpeg's eighths miss it
+      {400, 300, {100.6f, 1000}, 100, 75},  // rounding stays inside
   };
   for (const Case& c : cases) {
     // Left half red, right half blue: the reduced picture must still be.
@@ -407,7 +456,8 @@ TEST(ImageCodec, FitWithinKeepsAspectAndNeverEnlarges) {
     for (const Bytes& file : {pngOf(picture), jpegOf(picture)}) {
       const auto r = decode(file, {.fitWithin = c.box});
       ASSERT_TRUE(r) << r.error().message;
-      const std::string what = std::to_string(c.w) + "x" + std::to_string(c.h) + " in " + describe(c.box);
+      const std::string what =
+          std::to_string(c.w) + "x" + std::to_string(c.h) + " in " + describe(c.box);
       ASSERT_EQ(r->bitmap->width, c.fittedW) << what;
       ASSERT_EQ(r->bitmap->height, c.fittedH) << what;
       const std::uint8_t* left = r->bitmap->row(c.fittedH / 2) + (c.fittedW / 4) * 4;
@@ -430,7 +480,8 @@ TEST(ImageCodec, FitWithinKeepsAspectAndNeverEnlarges) {
   Bitmap gray = Bitmap::make(4, 4, PixelFormat::Gray8);
   std::fill(gray.pixels.begin(), gray.pixels.end(), 200);
   gray.pixels[0] = 0;
-  EXPECT_EQ(decode(pngOf(gray), {.fitWithin = {2, 2}})->bitmap->pixels, (Bytes{150, 200, 200, 200}));
+  EXPECT_EQ(decode(pngOf(gray), {.fitWithin = {2, 2}})->bitmap->pixels,
+            (Bytes{150, 200, 200, 200}));
 }
 
 // A plain PNG is reduced as its rows arrive, an interlaced one after it is
@@ -448,8 +499,10 @@ TEST(ImageCodec, PngReducedRowByRowMatchesTheWholePictureReduced) {
       const auto a = decode(plain, {.fitWithin = box});
       const auto b = decode(interlaced, {.fitWithin = box});
       ASSERT_TRUE(a && b) << a.error().message << b.error().message;
-      EXPECT_EQ(std::pair(a->bitmap->width, a->bitmap->height), std::pair(b->bitmap->width, b->bitmap->height));
-      EXPECT_EQ(a->bitmap->pixels, b->bitmap->pixels) << (rgba ? "RGBA " : "grey ") << describe(box);
+      EXPECT_EQ(std::pair(a->bitmap->width, a->bitmap->height),
+                std::pair(b->bitmap->width, b->bitmap->height));
+      EXPECT_EQ(a->bitmap->pixels, b->bitmap->pixels)
+          << (rgba ? "RGBA " : "grey ") << describe(box);
     }
   }
   // Cut off halfway through its rows: still a failure, not half a picture.

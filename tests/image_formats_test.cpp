@@ -25,15 +25,20 @@ DecodeOptions fitting(float w, float h) {
   return o;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // Colour of the pixel at (x, y), within tolerance of the expected one.
-::testing::AssertionResult near(const Bitmap& b, int x, int y, int r, int g, int bl, int tolerance = 24) {
+::testing::AssertionResult near(const Bitmap& b, int x, int y, int r, int g, int bl,
+                                int tolerance = 24) {
   const std::uint8_t* p = b.row(y) + x * 4;
-  if (std::abs(p[0] - r) <= tolerance && std::abs(p[1] - g) <= tolerance && std::abs(p[2] - bl) <= tolerance)
+  if (std::abs(p[0] - r) <= tolerance && std::abs(p[1] - g) <= tolerance &&
+      std::abs(p[2] - bl) <= tolerance)
     return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "pixel (" << x << "," << y << ") is " << int(p[0]) << "," << int(p[1])
-                                       << "," << int(p[2]) << ", expected " << r << "," << g << "," << bl;
+  return ::testing::AssertionFailure()
+         << "pixel (" << x << "," << y << ") is " << int(p[0]) << "," << int(p[1]) << ","
+         << int(p[2]) << ", expected " << r << "," << g << "," << bl;
 }
 
 // Red at the left edge, green at the bottom: where the corners went says
@@ -45,7 +50,8 @@ void expectUprightGradient(const Bitmap& b) {
 }
 
 bool heifEncoders() {
-  return phototest::canEncodeHeif(heif_compression_HEVC) && phototest::canEncodeHeif(heif_compression_AV1);
+  return phototest::canEncodeHeif(heif_compression_HEVC) &&
+         phototest::canEncodeHeif(heif_compression_AV1);
 }
 
 TEST(ImageFormats, KnownByTheirFirstBytesAndNamed) {
@@ -53,12 +59,12 @@ TEST(ImageFormats, KnownByTheirFirstBytesAndNamed) {
   EXPECT_EQ(sniffImageFormat(webp.data(), webp.size()), ImageFormat::WebP);
   EXPECT_EQ(sniffImageFormat(webp.data(), 11), ImageFormat::Unknown);
   // An ISO media file that is no picture (a video) is not taken for one.
-  const Bytes mp4 = {0, 0, 0, 24, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm', 0, 0, 2, 0,
-                     'i', 's', 'o', 'm', 'm', 'p', '4', '1'};
+  const Bytes mp4 = {0, 0, 0, 24, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm',
+                     0, 0, 2, 0,  'i', 's', 'o', 'm', 'm', 'p', '4', '1'};
   EXPECT_EQ(sniffImageFormat(mp4.data(), mp4.size()), ImageFormat::Unknown);
   // The codec is named among the compatible brands, after a generic major one.
-  const Bytes avifBrands = {0, 0, 0, 28, 'f', 't', 'y', 'p', 'm', 'i', 'f', '1', 0, 0, 0, 0,
-                            'm', 'i', 'f', '1', 'm', 'i', 'a', 'f', 'a', 'v', 'i', 'f'};
+  const Bytes avifBrands = {0, 0, 0,   28,  'f', 't', 'y', 'p', 'm', 'i', 'f', '1', 0,   0,
+                            0, 0, 'm', 'i', 'f', '1', 'm', 'i', 'a', 'f', 'a', 'v', 'i', 'f'};
   EXPECT_EQ(sniffImageFormat(avifBrands.data(), avifBrands.size()), ImageFormat::Avif);
   EXPECT_STREQ(imageFormatName(ImageFormat::Heic), "HEIC");
   EXPECT_TRUE(canDecodeImageFormat(ImageFormat::WebP));
@@ -114,7 +120,8 @@ TEST(ImageFormats, WebpExifOrientationBecomesTheFlagOrIsTurnedIntoThePixels) {
 TEST(ImageFormats, AnimatedWebpShowsItsFirstFrameHoweverManyFollow) {
   // The first frame covers only the canvas's right half: the rest is clear.
   const Bytes partial = phototest::animatedWebp(
-      64, 32, {{phototest::solid(32, 32, 200, 0, 0), 32, 0}, {phototest::solid(64, 32, 0, 0, 200), 0, 0}});
+      64, 32,
+      {{phototest::solid(32, 32, 200, 0, 0), 32, 0}, {phototest::solid(64, 32, 0, 0, 200), 0, 0}});
   for (float side : {0.0f, 16.0f}) {
     const auto first = decode(partial, fitting(side, side));
     ASSERT_TRUE(first) << first.error().message;
@@ -147,8 +154,8 @@ TEST(ImageFormats, WebpThatLiesOrIsDamagedFailsWithTheReason) {
   // before a canvas is taken, however small its frames.
   DecodeOptions limited;
   limited.maxPixels = 100'000'000;
-  const auto huge =
-      decode(phototest::animatedWebp(16000, 16000, {{phototest::solid(16, 16, 1, 2, 3), 0, 0}}), limited);
+  const auto huge = decode(
+      phototest::animatedWebp(16000, 16000, {{phototest::solid(16, 16, 1, 2, 3), 0, 0}}), limited);
   EXPECT_FALSE(huge);
   EXPECT_TRUE(contains(huge.error().message, "image is 16000 x 16000 pixels, more than the limit"))
       << huge.error().message;
@@ -173,8 +180,10 @@ TEST(ImageFormats, WebpThatLiesOrIsDamagedFailsWithTheReason) {
     for (int k = 0; k < 4; ++k)
       damaged[12 + rng() % (damaged.size() - 12)] ^= static_cast<std::uint8_t>(1 + rng() % 255);
     const auto r = decode(damaged);
-    if (r) EXPECT_GT(r->bitmap->width, 0);
-    else EXPECT_FALSE(r.error().message.empty());
+    if (r)
+      EXPECT_GT(r->bitmap->width, 0);
+    else
+      EXPECT_FALSE(r.error().message.empty());
   }
 }
 
@@ -205,7 +214,7 @@ TEST(ImageFormats, HeicAndAvifDecodeUprightToDisplaySize) {
   const auto deep = decodeImageFile(std::string(VITRANE_TEST_DATA) + "/formats/icon-10bit.avif");
   ASSERT_TRUE(deep) << deep.error().message;
   const auto icon = decodeImageFile(std::string(VITRANE_RESOURCE_DIR) +
-                                            "/icons/hicolor/64x64/apps/com.quillfen.Vitrane.png");
+                                    "/icons/hicolor/64x64/apps/com.quillfen.Vitrane.png");
   ASSERT_TRUE(icon) << icon.error().message;
   ASSERT_EQ(deep->bitmap->width, 64);
   ASSERT_EQ(deep->bitmap->height, 64);
@@ -258,17 +267,22 @@ TEST(ImageFormats, HeifWithoutItsCodecOrOverTheLimitOrDamagedFailsWithTheReason)
   limited.maxPixels = 64 * 47;
   const auto huge = decode(heic, limited);
   EXPECT_FALSE(huge);
-  EXPECT_TRUE(contains(huge.error().message, "image is 64 x 48 pixels, more than the limit")) << huge.error().message;
+  EXPECT_TRUE(contains(huge.error().message, "image is 64 x 48 pixels, more than the limit"))
+      << huge.error().message;
 
   for (std::size_t cut = 1; cut < heic.size(); cut += heic.size() / 40 + 1)
-    EXPECT_FALSE(decode(Bytes(heic.begin(), heic.begin() + static_cast<long>(cut)))) << "cut at " << cut;
+    EXPECT_FALSE(decode(Bytes(heic.begin(), heic.begin() + static_cast<long>(cut))))
+        << "cut at " << cut;
   std::mt19937 rng(11);
   for (int i = 0; i < 60; ++i) {
     Bytes damaged = heic;
-    for (int k = 0; k < 4; ++k) damaged[rng() % damaged.size()] ^= static_cast<std::uint8_t>(1 + rng() % 255);
+    for (int k = 0; k < 4; ++k)
+      damaged[rng() % damaged.size()] ^= static_cast<std::uint8_t>(1 + rng() % 255);
     const auto r = decode(damaged);
-    if (r) EXPECT_GT(r->bitmap->width, 0);
-    else EXPECT_FALSE(r.error().message.empty());
+    if (r)
+      EXPECT_GT(r->bitmap->width, 0);
+    else
+      EXPECT_FALSE(r.error().message.empty());
   }
 }
 

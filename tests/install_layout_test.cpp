@@ -23,13 +23,15 @@ TEST(InstallLayout, ResourcesAreFoundBesideTheProgramOnlyWhenTheInterfaceFileIsT
   EXPECT_EQ(kit::Bundle::installedResourceDir(program.string()), "");  // someone else's folder
 
   std::ofstream(prefix / "share" / "vitrane" / "MainInterface.json") << "{}";
-  EXPECT_EQ(kit::Bundle::installedResourceDir(program.string()), (prefix / "share" / "vitrane").string());
+  EXPECT_EQ(kit::Bundle::installedResourceDir(program.string()),
+            (prefix / "share" / "vitrane").string());
 }
 
 TEST(InstallLayout, ProgramsRunFromTheBuildTreeUseTheSourceResources) {
   // The test program lies in the build folder, with no share/vitrane beside it.
   EXPECT_EQ(kit::Bundle::installedResourceDir(), "");
-  EXPECT_TRUE(fs::is_regular_file(fs::path(kit::Bundle::defaultResourceDir()) / "MainInterface.json"));
+  EXPECT_TRUE(
+      fs::is_regular_file(fs::path(kit::Bundle::defaultResourceDir()) / "MainInterface.json"));
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ struct Owner {
   std::vector<View*> pressedBy;
 
   std::vector<OutletBinding> outlets() {
-    return {bindOutlet("photo", photo), bindOutlet("caption", caption), bindOutlet("toggle", toggle)};
+    return {bindOutlet("photo", photo), bindOutlet("caption", caption),
+            bindOutlet("toggle", toggle)};
   }
   ActionResolver actions() {
     return [this](const std::string& name) -> Button::Action {
@@ -186,20 +187,23 @@ TEST(InterfaceLoader, ReportsEachFaultWithItsPlaceInTheFile) {
   auto withPhoto = [&](const std::string& node) { return inTree(photo + ", " + node); };
   const std::string second = "Main.json: view.subviews[2].subviews[1]";
   const std::pair<std::string, std::string> cases[] = {
-      {inTree(R"({"class": "ImagView", "frame": [0, 0, 1, 1]})"), at + ": unknown class \"ImagView\""},
+      {inTree(R"({"class": "ImagView", "frame": [0, 0, 1, 1]})"),
+       at + ": unknown class \"ImagView\""},
       {inTree(R"({"class": "View", "outlet": "offsetVeiw", "frame": [0, 0, 1, 1]})"),
        at + ": unknown outlet \"offsetVeiw\""},
       {withPhoto(R"({"class": "ImageView", "outlet": "photo", "frame": [0, 0, 1, 1]})"),
        second + ": outlet \"photo\" is already connected at view.subviews[2].subviews[0]"},
       {inTree(R"({"class": "Label", "outlet": "photo", "frame": [0, 0, 1, 1]})"),
        at + ": outlet \"photo\" needs an ImageView, not a Label"},
-      {inTree(R"({"class": "View", "frame": [0, 0, 1, 1]})"), "Main.json: outlet \"photo\" is not connected"},
+      {inTree(R"({"class": "View", "frame": [0, 0, 1, 1]})"),
+       "Main.json: outlet \"photo\" is not connected"},
       // The action fails after the outlet was found: still nothing assigned.
       {withPhoto(R"({"class": "Button", "frame": [0, 0, 1, 1], "action": "toggleTaped"})"),
        second + ".action: unknown action \"toggleTaped\""},
       {withPhoto(R"({"class": "Label", "frame": [0, 0, 1, 1], "action": "toggleTapped"})"),
        second + ".action: actions are sent only by buttons, not by a Label"},
-      {withPhoto(R"({"class": "View", "fram": [0, 0, 1, 1]})"), second + ": unknown key \"fram\" for a View"},
+      {withPhoto(R"({"class": "View", "fram": [0, 0, 1, 1]})"),
+       second + ": unknown key \"fram\" for a View"},
       {withPhoto(R"({"class": "View", "frame": [0, 0, 1, 1], "text": "x"})"),
        second + ": unknown key \"text\" for a View"},
       {withPhoto(R"({"class": "View", "frame": [0, 0, 1, 1], "frame": [0, 0, 2, 2]})"),
@@ -209,7 +213,8 @@ TEST(InterfaceLoader, ReportsEachFaultWithItsPlaceInTheFile) {
        second + ".frame: expected [x, y, width, height], found [0,0,1]"},
       {withPhoto(R"({"class": "View", "frame": [0, "0", 1, 1]})"),
        second + ".frame[1]: expected a number, found \"0\""},
-      {withPhoto(R"({"class": "View", "frame": [0, 0, -1, 1]})"), second + ".frame: negative size in [0,0,-1,1]"},
+      {withPhoto(R"({"class": "View", "frame": [0, 0, -1, 1]})"),
+       second + ".frame: negative size in [0,0,-1,1]"},
       {withPhoto(R"({"class": "View", "frame": [2e6, 0, 1, 1]})"),
        second + ".frame[0]: expected a number from -1000000 to 1000000, found 2000000.0"},
       {withPhoto(R"({"class": "View", "frame": [0, 0, 1, 1], "alpha": 1.5})"),
@@ -231,14 +236,17 @@ TEST(InterfaceLoader, ReportsEachFaultWithItsPlaceInTheFile) {
 }
 
 TEST(InterfaceLoader, SyntaxErrorsGiveTheParserPosition) {
-  const std::string message = loadError("{\"format\": \"vitrane-interface/1\",\n \"view\": {\"class\" \"View\"}}");
-  EXPECT_TRUE(message.starts_with("Main.json: parse error at line 2, column 24: syntax error")) << message;
+  const std::string message =
+      loadError("{\"format\": \"vitrane-interface/1\",\n \"view\": {\"class\" \"View\"}}");
+  EXPECT_TRUE(message.starts_with("Main.json: parse error at line 2, column 24: syntax error"))
+      << message;
 }
 
 // Views nested n deep, the deepest carrying the owner's photo outlet.
 std::string chain(int n) {
   std::string node = R"({"class": "ImageView", "outlet": "photo", "frame": [0, 0, 1, 1]})";
-  for (int i = 1; i < n; ++i) node = R"({"class": "View", "frame": [0, 0, 1, 1], "subviews": [)" + node + "]}";
+  for (int i = 1; i < n; ++i)
+    node = R"({"class": "View", "frame": [0, 0, 1, 1], "subviews": [)" + node + "]}";
   return R"({"format": "vitrane-interface/1", "view": )" + node + "}";
 }
 
@@ -248,7 +256,8 @@ TEST(InterfaceLoader, RefusesTreesDeeperThanSixtyFourLevels) {
   for (int i = 1; i < 65; ++i) path += ".subviews[0]";
   EXPECT_EQ(loadError(chain(65)), "Main.json: " + path + ": views nest deeper than 64 levels");
   // Far deeper JSON stops at the parser, whatever it holds.
-  const std::string arrays = R"({"format": "vitrane-interface/1", "_": )" + std::string(100000, '[');
+  const std::string arrays =
+      R"({"format": "vitrane-interface/1", "_": )" + std::string(100000, '[');
   EXPECT_TRUE(loadError(arrays).find("nested deeper than 512 levels") != std::string::npos);
 }
 
@@ -267,7 +276,8 @@ TEST(InterfaceLoader, LoadsFilesAndReportsUnreadableOnes) {
       loader.loadFile(bad.string(), {}, {});
       ADD_FAILURE() << bad << " loaded";
     } catch (const InterfaceError& e) {
-      EXPECT_TRUE(std::string(e.what()).starts_with(bad.string() + ": cannot read the file")) << e.what();
+      EXPECT_TRUE(std::string(e.what()).starts_with(bad.string() + ": cannot read the file"))
+          << e.what();
     }
   }
 }

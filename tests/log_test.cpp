@@ -24,14 +24,18 @@ TEST(LogFormat, MessagesTheApplicationWrites) {
   EXPECT_EQ(formatLog("The device's upper left corner is at %1.0f,%1.0f", {-98.46, -115.0}),
             "The device's upper left corner is at -98,-115");
   EXPECT_EQ(formatLog("Tile array is %d by %d", {18, 18}), "Tile array is 18 by 18");
-  EXPECT_EQ(formatLog("Stopped turning, rate %1.2f¬∫/frame below %1.2f¬∫", {0.0955, 0.19098593294620514}),
-            "Stopped turning, rate 0.10¬∫/frame below 0.19¬∫");
+  EXPECT_EQ(
+      formatLog("Stopped turning, rate %1.2f¬∫/frame below %1.2f¬∫", {0.0955, 0.19098593294620514}),
+      "Stopped turning, rate 0.10¬∫/frame below 0.19¬∫");
   EXPECT_EQ(formatLog(" to topLeft=%1.1fº, topRight=%1.1fº", {12.34, -0.04}),
             " to topLeft=12.3º, topRight=-0.0º");
-  EXPECT_EQ(formatLog("Group PropertyName is %@", {std::string("Tabletop")}), "Group PropertyName is Tabletop");
+  EXPECT_EQ(formatLog("Group PropertyName is %@", {std::string("Tabletop")}),
+            "Group PropertyName is Tabletop");
   EXPECT_EQ(formatLog("%d photos panning", {2}), "2 photos panning");
-  EXPECT_EQ(formatLog("Continuing velocity of %1.2f,%1.2f", {5.0f, 0.0f}), "Continuing velocity of 5.00,0.00");
-  EXPECT_EQ(formatLog("Requested Scale %1.1f is out of range", {2.01}), "Requested Scale 2.0 is out of range");
+  EXPECT_EQ(formatLog("Continuing velocity of %1.2f,%1.2f", {5.0f, 0.0f}),
+            "Continuing velocity of 5.00,0.00");
+  EXPECT_EQ(formatLog("Requested Scale %1.1f is out of range", {2.01}),
+            "Requested Scale 2.0 is out of range");
   EXPECT_EQ(formatLog("Group is %@", {Group{}}), "Group is <Group 3 photos>");
 }
 
@@ -75,10 +79,12 @@ TEST(LogFormat, NonFiniteDoublesPrintAsPrintfDoes) {
 }
 
 TEST(LogFormat, FlagsWidthAndPrecision) {
-  EXPECT_EQ(formatLog("[%5d][%-5d][%05d][%+d][% d]", {42, 42, 42, 42, 42}), "[   42][42   ][00042][+42][ 42]");
+  EXPECT_EQ(formatLog("[%5d][%-5d][%05d][%+d][% d]", {42, 42, 42, 42, 42}),
+            "[   42][42   ][00042][+42][ 42]");
   EXPECT_EQ(formatLog("[%05.1f][%+.2f][%#x][%#o][%.3d]", {3.14159, 2.0, 255, 8, 7}),
             "[003.1][+2.00][0xff][010][007]");
-  EXPECT_EQ(formatLog("[%6s][%-6s][%.2s][%.0s]", {"ab", "ab", "abc", "abc"}), "[    ab][ab    ][ab][]");
+  EXPECT_EQ(formatLog("[%6s][%-6s][%.2s][%.0s]", {"ab", "ab", "abc", "abc"}),
+            "[    ab][ab    ][ab][]");
   // Precision never leaves half a character behind.
   EXPECT_EQ(formatLog("[%.2s][%.3s]", {"aºb", "aºb"}), "[a][aº]");
   // Flags C leaves undefined for a conversion are dropped, not passed on.
@@ -134,7 +140,8 @@ TEST(LogSink, CaptureCollectsMessagesAndRestoresThePreviousSink) {
       EXPECT_EQ(inner.lines(), std::vector<std::string>{"inner"});
     }
     kit::log("%d photos panning", 2);
-    EXPECT_EQ(capture.lines(), (std::vector<std::string>{"Tile array is 18 by 18", "2 photos panning"}));
+    EXPECT_EQ(capture.lines(),
+              (std::vector<std::string>{"Tile array is 18 by 18", "2 photos panning"}));
   }
   kit::log("after");
   kit::setLogSink({});

@@ -63,8 +63,8 @@ TEST_F(AlbumFolder, EverySaveMakesANewFileAndNeverReplacesOne) {
   EXPECT_EQ(readFile(dir / "Vitrane 0001.jpg"), "keep me");
   EXPECT_EQ(readFile(dir / "Vitrane 0007.jpg"), "and me");
   // Nothing else is left behind: no temporary files.
-  EXPECT_EQ(names(), (std::set<std::string>{"Vitrane 0001.jpg", "Vitrane 0007.jpg", "Vitrane 0008.jpg",
-                                            "Vitrane 0009.jpg"}));
+  EXPECT_EQ(names(), (std::set<std::string>{"Vitrane 0001.jpg", "Vitrane 0007.jpg",
+                                            "Vitrane 0008.jpg", "Vitrane 0009.jpg"}));
   EXPECT_EQ(album.savedCount(), 2);
 }
 
@@ -84,8 +84,8 @@ TEST_F(AlbumFolder, AFailedSaveSaysWhyAndLeavesNoFile) {
   kit::SavedPhotosAlbum blocked((dir / "plain file" / "album").string());
   const auto refused = blocked.save(*numberedImage(8, 8));
   ASSERT_FALSE(refused);
-  EXPECT_TRUE(
-      refused.error().message.starts_with("cannot make the folder " + (dir / "plain file" / "album").string() + ": "))
+  EXPECT_TRUE(refused.error().message.starts_with("cannot make the folder " +
+                                                  (dir / "plain file" / "album").string() + ": "))
       << refused.error().message;
   EXPECT_EQ(blocked.savedCount(), 0);
 
@@ -98,14 +98,17 @@ TEST_F(AlbumFolder, AFailedSaveSaysWhyAndLeavesNoFile) {
 
 TEST(AlbumDefaultFolder, ThePicturesFolderComesFromTheUserDirsFile) {
   using kit::SavedPhotosAlbum;
-  EXPECT_EQ(SavedPhotosAlbum::picturesDirFromUserDirs("XDG_PICTURES_DIR=\"$HOME/Bilder\"\n", "/home/ann"),
-            "/home/ann/Bilder");
+  EXPECT_EQ(
+      SavedPhotosAlbum::picturesDirFromUserDirs("XDG_PICTURES_DIR=\"$HOME/Bilder\"\n", "/home/ann"),
+      "/home/ann/Bilder");
   EXPECT_EQ(SavedPhotosAlbum::picturesDirFromUserDirs(
-                "# XDG_PICTURES_DIR=\"/nope\"\nXDG_MUSIC_DIR=\"$HOME/Music\"\n  XDG_PICTURES_DIR=\"/srv/pics\"\n",
+                "# XDG_PICTURES_DIR=\"/nope\"\nXDG_MUSIC_DIR=\"$HOME/Music\"\n  "
+                "XDG_PICTURES_DIR=\"/srv/pics\"\n",
                 "/home/ann"),
             "/srv/pics");
-  EXPECT_EQ(SavedPhotosAlbum::picturesDirFromUserDirs("XDG_PICTURES_DIR=\"$HOME/My \\\"Pics\\\"\"", "/h"),
-            "/h/My \"Pics\"");
+  EXPECT_EQ(
+      SavedPhotosAlbum::picturesDirFromUserDirs("XDG_PICTURES_DIR=\"$HOME/My \\\"Pics\\\"\"", "/h"),
+      "/h/My \"Pics\"");
   // Relative paths, unquoted values and $HOMEWARD are not the format.
   EXPECT_FALSE(SavedPhotosAlbum::picturesDirFromUserDirs("XDG_PICTURES_DIR=\"Pictures\"", "/h"));
   EXPECT_FALSE(SavedPhotosAlbum::picturesDirFromUserDirs("XDG_PICTURES_DIR=$HOME/Pictures", "/h"));
@@ -122,7 +125,8 @@ TEST(AlbumDefaultFolder, FallsBackToPicturesInTheHomeFolder) {
   const std::string savedConfig = oldConfig ? oldConfig : "";
   setenv("HOME", home.c_str(), 1);
   setenv("XDG_CONFIG_HOME", (home / "cfg").c_str(), 1);
-  EXPECT_EQ(kit::SavedPhotosAlbum::defaultFolder("Vitrane"), (home / "Pictures" / "Vitrane").string());
+  EXPECT_EQ(kit::SavedPhotosAlbum::defaultFolder("Vitrane"),
+            (home / "Pictures" / "Vitrane").string());
   std::ofstream(home / "cfg" / "user-dirs.dirs") << "XDG_PICTURES_DIR=\"$HOME/Fotos\"\n";
   EXPECT_EQ(kit::SavedPhotosAlbum::defaultFolder("Vitrane"), (home / "Fotos" / "Vitrane").string());
   setenv("HOME", oldHome.c_str(), 1);
@@ -204,8 +208,10 @@ struct RecordingDelegate : kit::ImagePickerDelegate {
 TEST(Picker, AnswersItsDelegateAndIsOpenOnlyWhileShown) {
   kit::ImagePickerServices services;
   services.camera = nullptr;
-  EXPECT_FALSE(kit::ImagePickerController::isSourceTypeAvailable(services, kit::ImagePickerSourceType::Camera));
-  EXPECT_TRUE(kit::ImagePickerController::isSourceTypeAvailable(services, kit::ImagePickerSourceType::PhotoLibrary));
+  EXPECT_FALSE(kit::ImagePickerController::isSourceTypeAvailable(
+      services, kit::ImagePickerSourceType::Camera));
+  EXPECT_TRUE(kit::ImagePickerController::isSourceTypeAvailable(
+      services, kit::ImagePickerSourceType::PhotoLibrary));
 
   RecordingDelegate delegate;
   auto picker = std::make_shared<kit::ImagePickerController>(services);

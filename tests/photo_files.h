@@ -39,10 +39,12 @@ inline kit::Bitmap gradient(int width, int height) {
 inline void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
   std::filesystem::create_directories(path.parent_path());
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
-inline std::vector<std::uint8_t> jpegBytes(int width, int height, int exifOrientation = 0, int quality = 85) {
+inline std::vector<std::uint8_t> jpegBytes(int width, int height, int exifOrientation = 0,
+                                           int quality = 85) {
   return kit::encodeJpeg(gradient(width, height), quality, exifOrientation).valueOr({});
 }
 
@@ -50,7 +52,8 @@ inline std::vector<std::uint8_t> pngBytes(int width, int height) {
   return kit::encodePng(gradient(width, height)).valueOr({});
 }
 
-inline void writeJpeg(const std::filesystem::path& path, int width, int height, int exifOrientation = 0) {
+inline void writeJpeg(const std::filesystem::path& path, int width, int height,
+                      int exifOrientation = 0) {
   writeBytes(path, jpegBytes(width, height, exifOrientation));
 }
 

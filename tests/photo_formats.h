@@ -23,8 +23,9 @@ using Bytes = std::vector<std::uint8_t>;
 inline Bytes webpBytes(const kit::Bitmap& rgba, bool lossless = false, float quality = 90) {
   std::uint8_t* out = nullptr;
   const int stride = static_cast<int>(rgba.rowBytes());
-  const std::size_t size = lossless ? WebPEncodeLosslessRGBA(rgba.pixels.data(), rgba.width, rgba.height, stride, &out)
-                                    : WebPEncodeRGBA(rgba.pixels.data(), rgba.width, rgba.height, stride, quality, &out);
+  const std::size_t size =
+      lossless ? WebPEncodeLosslessRGBA(rgba.pixels.data(), rgba.width, rgba.height, stride, &out)
+               : WebPEncodeRGBA(rgba.pixels.data(), rgba.width, rgba.height, stride, quality, &out);
   Bytes bytes(out, out + size);
   WebPFree(out);
   return bytes;
@@ -50,7 +51,9 @@ inline Bytes webpChunk(const char* fourcc, const Bytes& payload) {
 }
 
 // The image chunk (VP8 or VP8L) of a simple WebP file.
-inline Bytes webpImageChunk(const Bytes& simpleFile) { return Bytes(simpleFile.begin() + 12, simpleFile.end()); }
+inline Bytes webpImageChunk(const Bytes& simpleFile) {
+  return Bytes(simpleFile.begin() + 12, simpleFile.end());
+}
 
 inline Bytes webpFile(const std::vector<Bytes>& chunks) {
   Bytes body{'W', 'E', 'B', 'P'};
@@ -75,8 +78,9 @@ constexpr std::uint8_t kWebpAlpha = 0x10, kWebpExif = 0x08, kWebpAnimation = 0x0
 inline Bytes webpWithExif(const kit::Bitmap& rgba, int orientation, bool jpegStyleHeader = false) {
   Bytes exif;
   if (jpegStyleHeader) exif = {'E', 'x', 'i', 'f', 0, 0};
-  const Bytes tiff = {'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1,
-                      0, static_cast<std::uint8_t>(orientation), 0, 0, 0, 0, 0, 0};
+  const Bytes tiff = {'M',  'M',  0, 42, 0, 0, 0, 8, 0, 1,
+                      0x01, 0x12, 0, 3,  0, 0, 0, 1, 0, static_cast<std::uint8_t>(orientation),
+                      0,    0,    0, 0,  0, 0};
   exif.insert(exif.end(), tiff.begin(), tiff.end());
   return webpFile({vp8x(kWebpExif | kWebpAlpha, static_cast<std::uint32_t>(rgba.width),
                         static_cast<std::uint32_t>(rgba.height)),
@@ -89,7 +93,8 @@ struct WebpFrame {
 };
 
 inline Bytes animatedWebp(int canvasWidth, int canvasHeight, const std::vector<WebpFrame>& frames) {
-  std::vector<Bytes> chunks{vp8x(kWebpAnimation | kWebpAlpha, static_cast<std::uint32_t>(canvasWidth),
+  std::vector<Bytes> chunks{vp8x(kWebpAnimation | kWebpAlpha,
+                                 static_cast<std::uint32_t>(canvasWidth),
                                  static_cast<std::uint32_t>(canvasHeight))};
   chunks.push_back(webpChunk("ANIM", Bytes{0, 0, 0, 0, 0, 0}));
   for (const WebpFrame& f : frames) {
@@ -107,7 +112,8 @@ inline Bytes animatedWebp(int canvasWidth, int canvasHeight, const std::vector<W
   return webpFile(chunks);
 }
 
-inline kit::Bitmap solid(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b, std::uint8_t a = 255) {
+inline kit::Bitmap solid(int width, int height, std::uint8_t r, std::uint8_t g, std::uint8_t b,
+                         std::uint8_t a = 255) {
   kit::Bitmap bm = kit::Bitmap::make(width, height, kit::PixelFormat::RGBA8);
   for (int i = 0; i < width * height; ++i) {
     std::uint8_t* p = &bm.pixels[static_cast<std::size_t>(i) * 4];
@@ -196,7 +202,8 @@ inline Bytes heifBytes(const kit::Bitmap& rgba, const HeifOptions& options = {},
   }
   heif_encoder_set_lossy_quality(encoder, 90);
   if (options.codec == heif_compression_AV1) heif_encoder_set_parameter(encoder, "speed", "9");
-  if (options.codec == heif_compression_HEVC) heif_encoder_set_parameter(encoder, "preset", "ultrafast");
+  if (options.codec == heif_compression_HEVC)
+    heif_encoder_set_parameter(encoder, "preset", "ultrafast");
   heif_image* image = heifImage(rgba, options.bitDepth);
   heif_encoding_options* encoding = heif_encoding_options_alloc();
   encoding->image_orientation = options.orientation;
@@ -205,7 +212,8 @@ inline Bytes heifBytes(const kit::Bitmap& rgba, const HeifOptions& options = {},
     if (options.thumbnailSide > 0) {
       heif_image* source = thumbnailPixels ? heifImage(*thumbnailPixels, options.bitDepth) : image;
       heif_image_handle* thumb = nullptr;
-      heif_context_encode_thumbnail(ctx, source, handle, encoder, encoding, options.thumbnailSide, &thumb);
+      heif_context_encode_thumbnail(ctx, source, handle, encoder, encoding, options.thumbnailSide,
+                                    &thumb);
       if (thumb) heif_image_handle_release(thumb);
       if (source != image) heif_image_release(source);
     }

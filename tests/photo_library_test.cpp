@@ -52,15 +52,18 @@ class PhotoLibraryTest : public ::testing::Test {
           events.push_back("album " + group->valueForProperty(kit::AssetsGroup::kPropertyName));
           group->enumerateAssetsUsingBlock(assetBlock);
         },
-        [this](const kit::PhotoLibraryError& error) { events.push_back("failure " + error.description()); });
+        [this](const kit::PhotoLibraryError& error) {
+          events.push_back("failure " + error.description());
+        });
     library.reset();  // the enumeration keeps it alive
     platform.backgroundQueue().settle();
     return events;
   }
 
   bool logHas(const std::string& text) const {
-    return std::any_of(log.lines().begin(), log.lines().end(),
-                       [&](const std::string& line) { return line.find(text) != std::string::npos; });
+    return std::any_of(log.lines().begin(), log.lines().end(), [&](const std::string& line) {
+      return line.find(text) != std::string::npos;
+    });
   }
 
   TempFolder folder;
@@ -83,8 +86,8 @@ TEST_F(PhotoLibraryTest, AlbumsAndPhotosComeInNameOrderWithEachAlbumsPhotosBefor
 
   EXPECT_EQ(enumerate(), (std::vector<std::string>{
                              "album a-album", "photo a-album/z.png", "end of album",  //
-                             "album b-album", "photo b-album/10.jpg", "photo b-album/2.png", "end of album",
-                             "album c-empty", "end of album", "end"}));
+                             "album b-album", "photo b-album/10.jpg", "photo b-album/2.png",
+                             "end of album", "album c-empty", "end of album", "end"}));
   EXPECT_EQ(representations[0]->description(), "<AssetRepresentation a-album/z.png PNG>");
   EXPECT_EQ(representations[1]->description(), "<AssetRepresentation b-album/10.jpg JPEG>");
 }
@@ -133,7 +136,8 @@ TEST_F(PhotoLibraryTest, ImagesAreDisplaySizedUprightAndNeverEnlarged) {
 }
 
 TEST_F(PhotoLibraryTest, PhotosAreDecodedAheadOnlyWhileTheCallerTakesThem) {
-  for (int i = 0; i < 25; ++i) phototest::writePng(folder / ("album/" + std::to_string(100 + i) + ".png"), 16, 12);
+  for (int i = 0; i < 25; ++i)
+    phototest::writePng(folder / ("album/" + std::to_string(100 + i) + ".png"), 16, 12);
   phototest::writePng(folder / "second/a.png", 16, 12);
   enumerate(/*take=*/10);
   ASSERT_EQ(representations.size(), 26u);
@@ -166,8 +170,9 @@ TEST_F(PhotoLibraryTest, BadFilesAndFoldersArePassedOverWithALogLine) {
   phototest::writePng(folder / "album/9-good.png", 8, 6);
   std::filesystem::create_symlink(".", folder / "self");  // an album that is the library
 
-  EXPECT_EQ(enumerate(), (std::vector<std::string>{"album album", "photo album/9-good.png", "end of album",
-                                                   "album self", "end of album", "end"}));
+  EXPECT_EQ(enumerate(),
+            (std::vector<std::string>{"album album", "photo album/9-good.png", "end of album",
+                                      "album self", "end of album", "end"}));
   EXPECT_TRUE(logHas("passing over album/1-empty.jpg: the file is empty"));
   EXPECT_TRUE(logHas("passing over album/2-truncated.jpg: JPEG"));
   EXPECT_TRUE(logHas("passing over album/3-huge.png: PNG: image is 60000 x 60000 pixels"));
@@ -182,7 +187,8 @@ TEST_F(PhotoLibraryTest, UnreadableAlbumIsPassedOverAndUnreadableLibraryFails) {
   phototest::writePng(folder / "open/a.png", 8, 6);
   std::filesystem::permissions(folder / "closed", std::filesystem::perms::none);
   folder.restorePermissionsOf(folder / "closed");
-  EXPECT_EQ(enumerate(), (std::vector<std::string>{"album open", "photo open/a.png", "end of album", "end"}));
+  EXPECT_EQ(enumerate(),
+            (std::vector<std::string>{"album open", "photo open/a.png", "end of album", "end"}));
   EXPECT_TRUE(logHas("passing over album closed: Permission denied"));
 
   events.clear();
@@ -195,7 +201,8 @@ TEST_F(PhotoLibraryTest, UnreadableAlbumIsPassedOverAndUnreadableLibraryFails) {
 
 TEST_F(PhotoLibraryTest, RefusedAccessFailsAndMissingFolderIsAnEmptyLibrary) {
   platform.photoLibrarySource().refused = true;
-  EXPECT_EQ(enumerate(), (std::vector<std::string>{"failure User denied access to the photo library"}));
+  EXPECT_EQ(enumerate(),
+            (std::vector<std::string>{"failure User denied access to the photo library"}));
 
   events.clear();
   platform.photoLibrarySource().refused = false;
@@ -205,8 +212,10 @@ TEST_F(PhotoLibraryTest, RefusedAccessFailsAndMissingFolderIsAnEmptyLibrary) {
 }
 
 TEST_F(PhotoLibraryTest, ShuttingDownDuringAnEnumerationIsClean) {
-  for (int i = 0; i < 5; ++i) phototest::writePng(folder / ("album/" + std::to_string(i) + ".png"), 64, 48);
-  auto platform2 = std::make_unique<kit::Platform>(clock, motion, kit::Bundle::defaultResourceDir());
+  for (int i = 0; i < 5; ++i)
+    phototest::writePng(folder / ("album/" + std::to_string(i) + ".png"), 64, 48);
+  auto platform2 =
+      std::make_unique<kit::Platform>(clock, motion, kit::Bundle::defaultResourceDir());
   platform2->photoLibrarySource().root = folder.path().string();
   int calls = 0;
   auto library = std::make_shared<kit::AssetsLibrary>(*platform2);
@@ -214,7 +223,8 @@ TEST_F(PhotoLibraryTest, ShuttingDownDuringAnEnumerationIsClean) {
       kit::kAssetsGroupAlbum,
       [&](const std::shared_ptr<kit::AssetsGroup>& group) {
         ++calls;
-        if (group) group->enumerateAssetsUsingBlock([&](const std::shared_ptr<kit::Asset>&) { ++calls; });
+        if (group)
+          group->enumerateAssetsUsingBlock([&](const std::shared_ptr<kit::Asset>&) { ++calls; });
       },
       [](const kit::PhotoLibraryError&) {});
   platform2->backgroundQueue().step();  // the album, its photos with it

@@ -20,7 +20,8 @@ TEST(DesktopPhotoLibrary, UserDirsFileGivesThePicturesFolder) {
 
   std::istringstream none("XDG_MUSIC_DIR=\"$HOME/Music\"\n#XDG_PICTURES_DIR=\"/x\"\n");
   EXPECT_FALSE(desktop::picturesFolderFromUserDirs(none));
-  EXPECT_EQ(desktop::choosePicturesFolder(std::nullopt, nullptr, "/home/ann"), "/home/ann/Pictures");
+  EXPECT_EQ(desktop::choosePicturesFolder(std::nullopt, nullptr, "/home/ann"),
+            "/home/ann/Pictures");
 }
 
 TEST(DesktopPhotoLibrary, LibraryOptionNamesTheFolder) {

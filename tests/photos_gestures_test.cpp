@@ -109,7 +109,8 @@ TEST_F(PieceGestureTest, AFastReleaseKeepsDriftingAndASlowOneDoesNot) {
   const kit::Point grabbed = onScreen(piece, {0, 0});
   drag(piece, {384, 512}, {30, -10}, {600, 0});
   EXPECT_EQ(piece.velocityPerFrame, (kit::Point{5, 0}));
-  EXPECT_EQ(newLog(), (std::vector<std::string>{"1 photos panning", "Continuing velocity of 5.00,0.00"}));
+  EXPECT_EQ(newLog(),
+            (std::vector<std::string>{"1 photos panning", "Continuing velocity of 5.00,0.00"}));
   // The piece followed the finger on the screen.
   EXPECT_NEAR(onScreen(piece, {0, 0}).x - grabbed.x, 30, 1e-3);
   EXPECT_NEAR(onScreen(piece, {0, 0}).y - grabbed.y, -10, 1e-3);
@@ -263,7 +264,8 @@ TEST_F(PieceGestureTest, ASmallSurfaceSwappedOntoAPieceIsEnlargedToAWidthOf1024)
 
 TEST_F(PieceGestureTest, SwappingAQuarterTurnedPhotoSaysItFlops) {
   MovingImageView& piece = addPiece({384, 512});
-  piece.setImage(std::make_shared<kit::Image>(piece.image()->bitmap(), kit::ImageOrientation::Right));
+  piece.setImage(
+      std::make_shared<kit::Image>(piece.image()->bitmap(), kit::ImageOrientation::Right));
   forgetLog();
   auto& press = recogniser<kit::LongPressGestureRecognizer>(piece);
   press.setTouches({384, 512}, 1);

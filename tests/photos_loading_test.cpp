@@ -63,7 +63,8 @@ class PhotoLoadTest : public ::testing::Test {
 };
 
 TEST_F(PhotoLoadTest, TenOfTwentyFivePhotosArePlacedWithIndicesZeroToNineThenTheLayerIsShown) {
-  for (int i = 0; i < 25; ++i) phototest::writePng(folder / ("Album/p" + std::to_string(10 + i) + ".png"), 40, 30);
+  for (int i = 0; i < 25; ++i)
+    phototest::writePng(folder / ("Album/p" + std::to_string(10 + i) + ".png"), 40, 30);
   launch();
   request();
   const auto log = newLines();
@@ -73,14 +74,19 @@ TEST_F(PhotoLoadTest, TenOfTwentyFivePhotosArePlacedWithIndicesZeroToNineThenThe
   for (const auto& l : log)
     if (l.rfind("Adding the ", 0) == 0) adding.push_back(l);
   ASSERT_EQ(adding.size(), 10u);
-  for (int i = 0; i < 10; ++i) EXPECT_EQ(adding[i], "Adding the " + std::to_string(i) + "'th wandering image");
+  for (int i = 0; i < 10; ++i)
+    EXPECT_EQ(adding[i], "Adding the " + std::to_string(i) + "'th wandering image");
 
   // The lines of one photo, in their order, and the album's around them.
-  auto at = [&](const std::string& text) { return std::find(log.begin(), log.end(), text) - log.begin(); };
-  EXPECT_LT(at("Group PropertyName is Album"), at("Asset representation is <AssetRepresentation Album/p10.png PNG>"));
+  auto at = [&](const std::string& text) {
+    return std::find(log.begin(), log.end(), text) - log.begin();
+  };
+  EXPECT_LT(at("Group PropertyName is Album"),
+            at("Asset representation is <AssetRepresentation Album/p10.png PNG>"));
   EXPECT_EQ(at("Adding the 0'th wandering image") + 1, at("Frame is 40.0x30.0"));
   // An album's photos arrive inside its group callback, before its count.
-  EXPECT_LT(at("Asset representation is <AssetRepresentation Album/p19.png PNG>"), at("1 groups enumerated"));
+  EXPECT_LT(at("Asset representation is <AssetRepresentation Album/p19.png PNG>"),
+            at("1 groups enumerated"));
   EXPECT_EQ(count(log, "Asset representation is "), 10);
   EXPECT_EQ(count(log, "Album photo coordinates are shift of "), 10);
   EXPECT_LT(at("Asset representation is <AssetRepresentation Album/p19.png PNG>"),
@@ -125,7 +131,8 @@ TEST_F(PhotoLoadTest, OfSixtyAlbumsTheFirstFiftyAreLookedIntoAndAllSixtyCounted)
 }
 
 TEST_F(PhotoLoadTest, DropsTakeTheirPlaceScaleHeadingAndSpinFromTheRandomSourceInOrder) {
-  for (int i = 0; i < 10; ++i) phototest::writePng(folder / ("A/" + std::to_string(i) + ".png"), 60, 40);
+  for (int i = 0; i < 10; ++i)
+    phototest::writePng(folder / ("A/" + std::to_string(i) + ".png"), 60, 40);
   launch(/*seed=*/99);
   const kit::Point table = vc().outlets.tableTopView->center();
   request();
@@ -140,13 +147,15 @@ TEST_F(PhotoLoadTest, DropsTakeTheirPlaceScaleHeadingAndSpinFromTheRandomSourceI
     const std::uint32_t a = random.next(), b = random.next(), c = random.next(), d = random.next();
     const std::uint32_t e = random.next(), f = random.next();
     const double dx = 2.0 * (a % 800) - 800, dy = 2.0 * (b % 800) - 800;
-    EXPECT_EQ(piece->center(), (kit::Point{static_cast<float>(table.x + dx), static_cast<float>(table.y + dy)}));
+    EXPECT_EQ(piece->center(),
+              (kit::Point{static_cast<float>(table.x + dx), static_cast<float>(table.y + dy)}));
     EXPECT_GE(dx, -800);
     EXPECT_LE(dx, 798);
     EXPECT_EQ(piece->yawRadians, static_cast<float>((d % 360) * std::numbers::pi / 180));
     const kit::AffineTransform t = piece->transform();
     EXPECT_NEAR(std::hypot(t.a, t.b), 1.0 / (2 + c % 3), 1e-6);
-    EXPECT_NEAR(std::atan2(t.b, t.a), std::remainder(piece->yawRadians, 2 * std::numbers::pi), 1e-5);
+    EXPECT_NEAR(std::atan2(t.b, t.a), std::remainder(piece->yawRadians, 2 * std::numbers::pi),
+                1e-5);
     if (f % 4 == 1) {
       EXPECT_EQ(piece->radiansPerFrame, 0);
       ++resting;
@@ -187,8 +196,10 @@ TEST_F(PhotoLoadTest, AfterALoadTheButtonHidesAndShowsThePhotos) {
 }
 
 TEST_F(PhotoLoadTest, ASecondRequestDuringALoadResetsTheCountsAndItsEndChangesNothing) {
-  for (int i = 0; i < 4; ++i) phototest::writePng(folder / ("A/p" + std::to_string(10 + i) + ".png"), 8, 6);
-  for (int i = 0; i < 25; ++i) phototest::writePng(folder / ("B/p" + std::to_string(10 + i) + ".png"), 8, 6);
+  for (int i = 0; i < 4; ++i)
+    phototest::writePng(folder / ("A/p" + std::to_string(10 + i) + ".png"), 8, 6);
+  for (int i = 0; i < 25; ++i)
+    phototest::writePng(folder / ("B/p" + std::to_string(10 + i) + ".png"), 8, 6);
   launch();
   vc().wanderInPhotos();
   kit::BackgroundQueue& queue = runner.platform()->backgroundQueue();
@@ -219,13 +230,15 @@ TEST_F(PhotoLoadTest, ARefusedLibraryOnlyLogsAndTheNextRequestTriesAgain) {
   runner.launch();
   newLines();
   request();
-  EXPECT_EQ(newLines(), (std::vector<std::string>{"The error User denied access to the photo library"}));
+  EXPECT_EQ(newLines(),
+            (std::vector<std::string>{"The error User denied access to the photo library"}));
   EXPECT_TRUE(vc().outlets.waitSpinner->isAnimating());
   EXPECT_FALSE(vc().outlets.waitSpinner->isHidden());
   EXPECT_FALSE(vc().photos.loadedPhotos);
   EXPECT_FALSE(vc().photos.showingPhotos);
   request();
-  EXPECT_EQ(newLines(), (std::vector<std::string>{"The error User denied access to the photo library"}));
+  EXPECT_EQ(newLines(),
+            (std::vector<std::string>{"The error User denied access to the photo library"}));
 }
 
 TEST_F(PhotoLoadTest, ALibraryWithoutPhotosCompletesLikeAnyOther) {
@@ -254,19 +267,25 @@ TEST_F(PhotoLoadTest, BadFilesAmongThePhotosArePassedOver) {
 }
 
 TEST_F(PhotoLoadTest, ALibraryOfEveryFormatPlacesTenPhotosAtDisplaySize) {
-  if (!phototest::canEncodeHeif(heif_compression_HEVC) || !phototest::canEncodeHeif(heif_compression_AV1))
+  if (!phototest::canEncodeHeif(heif_compression_HEVC) ||
+      !phototest::canEncodeHeif(heif_compression_AV1))
     GTEST_SKIP() << "libheif has no HEVC or AV1 encoder here";
   // Two albums, eleven photos, five formats; large ones to be reduced.
   phototest::writeJpeg(folder / "Beach/1.jpg", 1600, 1200);
   phototest::writePng(folder / "Beach/2.png", 300, 200);
   phototest::writeBytes(folder / "Beach/3.webp", phototest::webpBytes(1600, 1200));
   phototest::writeBytes(folder / "Beach/4.heic", phototest::heifBytes(640, 480));
-  phototest::writeBytes(folder / "Beach/5.avif", phototest::heifBytes(640, 480, {heif_compression_AV1}));
-  phototest::writeBytes(folder / "Beach/6.webp", phototest::webpWithExif(phototest::gradient(160, 80), 6));
-  phototest::writeBytes(folder / "Town/t1-turned.HEIC", phototest::heifBytes(phototest::gradient(96, 64),
-                                                                      {heif_compression_HEVC, 8, heif_orientation_rotate_90_cw}));
+  phototest::writeBytes(folder / "Beach/5.avif",
+                        phototest::heifBytes(640, 480, {heif_compression_AV1}));
+  phototest::writeBytes(folder / "Beach/6.webp",
+                        phototest::webpWithExif(phototest::gradient(160, 80), 6));
+  phototest::writeBytes(
+      folder / "Town/t1-turned.HEIC",
+      phototest::heifBytes(phototest::gradient(96, 64),
+                           {heif_compression_HEVC, 8, heif_orientation_rotate_90_cw}));
   std::filesystem::create_directories(folder / "Town");
-  std::filesystem::copy_file(std::string(VITRANE_TEST_DATA) + "/formats/icon-10bit.avif", folder / "Town/t2.avif");
+  std::filesystem::copy_file(std::string(VITRANE_TEST_DATA) + "/formats/icon-10bit.avif",
+                             folder / "Town/t2.avif");
   phototest::writeBytes(folder / "Town/t3.webp", phototest::webpBytes(120, 90, /*lossless*/ true));
   phototest::writeJpeg(folder / "Town/t4.jpg", 100, 100);
   phototest::writeBytes(folder / "Town/t5.webp", phototest::webpBytes(50, 50));
@@ -275,7 +294,9 @@ TEST_F(PhotoLoadTest, ALibraryOfEveryFormatPlacesTenPhotosAtDisplaySize) {
   const auto log = newLines();
   ASSERT_EQ(pieces().size(), 10u);
   EXPECT_EQ(count(log, "Photo library: passing over"), 0);
-  auto has = [&](const std::string& line) { return std::find(log.begin(), log.end(), line) != log.end(); };
+  auto has = [&](const std::string& line) {
+    return std::find(log.begin(), log.end(), line) != log.end();
+  };
   EXPECT_TRUE(has("Asset representation is <AssetRepresentation Beach/3.webp WebP>"));
   EXPECT_TRUE(has("Asset representation is <AssetRepresentation Beach/4.heic HEIC>"));
   EXPECT_TRUE(has("Asset representation is <AssetRepresentation Town/t2.avif AVIF>"));
@@ -286,16 +307,26 @@ TEST_F(PhotoLoadTest, ALibraryOfEveryFormatPlacesTenPhotosAtDisplaySize) {
     sizes.push_back(piece->image()->size());
   }
   // Display-sized, upright (the EXIF-turned WebP and the HEIC stored on its side).
-  EXPECT_EQ(sizes, (std::vector<kit::Size>{{768, 576}, {300, 200}, {768, 576}, {640, 480}, {640, 480},
-                                           {80, 160}, {64, 96}, {64, 64}, {120, 90}, {100, 100}}));
+  EXPECT_EQ(sizes, (std::vector<kit::Size>{{768, 576},
+                                           {300, 200},
+                                           {768, 576},
+                                           {640, 480},
+                                           {640, 480},
+                                           {80, 160},
+                                           {64, 96},
+                                           {64, 64},
+                                           {120, 90},
+                                           {100, 100}}));
 }
 
 TEST_F(PhotoLoadTest, PhotosThatCannotBeShownArePassedOverWithTheirReasonAndTheRestPlaced) {
-  if (!phototest::canEncodeHeif(heif_compression_HEVC)) GTEST_SKIP() << "libheif has no HEVC encoder here";
+  if (!phototest::canEncodeHeif(heif_compression_HEVC))
+    GTEST_SKIP() << "libheif has no HEVC encoder here";
   const phototest::Bytes still = phototest::webpImageChunk(phototest::webpBytes(64, 48));
   phototest::writeBytes(folder / "A/1-unknown-codec.heic",
                         phototest::withFourcc(phototest::heifBytes(64, 48), "hvc1", "vvc1"));
-  phototest::writeBytes(folder / "A/2-lies.webp", phototest::webpFile({phototest::vp8x(0, 16000, 16000), still}));
+  phototest::writeBytes(folder / "A/2-lies.webp",
+                        phototest::webpFile({phototest::vp8x(0, 16000, 16000), still}));
   phototest::writeBytes(folder / "A/3-cut.webp", [] {
     phototest::Bytes b = phototest::webpBytes(64, 48);
     b.resize(b.size() / 2);
@@ -308,7 +339,8 @@ TEST_F(PhotoLoadTest, PhotosThatCannotBeShownArePassedOverWithTheirReasonAndTheR
   EXPECT_EQ(pieces()[0]->image()->size(), (kit::Size{64, 48}));
   const auto log = newLines();
   auto line = [&](const std::string& start) {
-    const auto it = std::find_if(log.begin(), log.end(), [&](const std::string& l) { return l.rfind(start, 0) == 0; });
+    const auto it = std::find_if(log.begin(), log.end(),
+                                 [&](const std::string& l) { return l.rfind(start, 0) == 0; });
     return it == log.end() ? std::string() : *it;
   };
   EXPECT_NE(line("Photo library: passing over A/1-unknown-codec.heic: HEIC: "), "");
@@ -321,21 +353,26 @@ TEST_F(PhotoLoadTest, TheScenarioFormatsLibraryLinesAndStateDumpShowThePieces) {
   std::ostringstream scenarioOut;
   headless::Runner scenarioRunner{{}, scenarioOut};
   headless::Scenario scenario = headless::parseScenario(
-      "library " + folder.path().string() + "\nseed 5\naction wanderInPhotos\nframes 2\ndump\nprobe piece:0 0 0\n",
+      "library " + folder.path().string() +
+          "\nseed 5\naction wanderInPhotos\nframes 2\ndump\nprobe piece:0 0 0\n",
       "test.scn", folder.path().string(), VitraneforiPadViewController::actionNames());
   scenarioRunner.run(scenario);
   const auto output = apptest::splitLines(scenarioOut.str());
-  const auto state = std::find_if(output.begin(), output.end(), [](const std::string& l) { return l.rfind("STATE ", 0) == 0; });
+  const auto state = std::find_if(output.begin(), output.end(),
+                                  [](const std::string& l) { return l.rfind("STATE ", 0) == 0; });
   ASSERT_NE(state, output.end());
   const nlohmann::json dump = nlohmann::json::parse(state->substr(6));
   ASSERT_EQ(dump["pieces"].size(), 1u);
   const nlohmann::json& piece = dump["pieces"][0];
-  for (const char* key : {"center", "bounds", "transform", "velocityPerFrame", "radiansPerFrame", "prevRotation",
-                          "yawRadians", "imageSize", "imageOrientation"})
+  for (const char* key : {"center", "bounds", "transform", "velocityPerFrame", "radiansPerFrame",
+                          "prevRotation", "yawRadians", "imageSize", "imageOrientation"})
     EXPECT_TRUE(piece.contains(key)) << key;
   EXPECT_EQ(piece["imageSize"], nlohmann::json::parse("[20, 10]"));
   EXPECT_EQ(piece["imageOrientation"], 0);
-  EXPECT_EQ(std::count_if(output.begin(), output.end(), [](const std::string& l) { return l.rfind("PROBE piece:0 0 0 ", 0) == 0; }), 1);
+  EXPECT_EQ(
+      std::count_if(output.begin(), output.end(),
+                    [](const std::string& l) { return l.rfind("PROBE piece:0 0 0 ", 0) == 0; }),
+      1);
 }
 
 }  // namespace

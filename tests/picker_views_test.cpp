@@ -42,8 +42,8 @@ std::uint8_t red(int i) { return static_cast<std::uint8_t>(20 + 7 * i); }
 
 class Recorder : public kit::ImagePickerDelegate {
  public:
-  void imagePickerControllerDidFinishPickingMediaWithInfo(kit::ImagePickerController&,
-                                                          const kit::ImagePickerInfo& info) override {
+  void imagePickerControllerDidFinishPickingMediaWithInfo(
+      kit::ImagePickerController&, const kit::ImagePickerInfo& info) override {
     finished.push_back(info);
   }
   void imagePickerControllerDidCancel(kit::ImagePickerController&) override { ++cancels; }
@@ -60,7 +60,8 @@ class PickerViews : public ::testing::Test {
     fs::create_directories(folder / ".hidden");
     for (int i = 0; i < kPhotos; ++i) {
       const Size s = photoSize(i);
-      kit::Bitmap b = kit::Bitmap::make(static_cast<int>(s.width), static_cast<int>(s.height), kit::PixelFormat::RGBA8);
+      kit::Bitmap b = kit::Bitmap::make(static_cast<int>(s.width), static_cast<int>(s.height),
+                                        kit::PixelFormat::RGBA8);
       for (std::size_t p = 0; p < b.pixels.size(); p += 4) {
         b.pixels[p] = red(i);
         b.pixels[p + 1] = 200;
@@ -284,7 +285,9 @@ TEST_F(PickerViews, CancelInTheCropStepIsThePickersCancel) {
 }
 
 TEST_F(PickerViews, AFileThatCannotBeReadPicksNothing) {
-  services.libraryPhotoPaths = [] { return std::vector<std::string>{(folder / "Album" / "notes.txt").string()}; };
+  services.libraryPhotoPaths = [] {
+    return std::vector<std::string>{(folder / "Album" / "notes.txt").string()};
+  };
   openLibrary(false, {600, 800});
   tap(cellCentre(0));
   EXPECT_TRUE(recorder.finished.empty());
@@ -302,7 +305,8 @@ TEST_F(PickerViews, AnEmptyLibrarySaysSoAndWhereItsPhotosWouldComeFrom) {
   const kit::Label* note = pickerView().emptyLibraryNote();
   ASSERT_NE(note, nullptr);
   EXPECT_EQ(note->text(),
-            "No photos in the photo library\n\nPictures in /home/someone/Pictures and its folders show here.");
+            "No photos in the photo library\n\nPictures in /home/someone/Pictures and its folders "
+            "show here.");
   EXPECT_EQ(note->superview(), &pickerView());
   EXPECT_GT(note->frame().size.width, 0);
   EXPECT_LE(note->frame().maxX(), pickerView().bounds().size.width);
@@ -360,10 +364,12 @@ TEST_F(PickerViews, FingersOnTheWindowPickAndCropThroughTheApplication) {
   runner.platform()->photoLibrarySource().root = folder.string();
   VitraneforiPadViewController& vc = *runner.controller();
   auto run = [&](const std::string& text) {
-    runner.run(headless::parseScenario(text, "t.scn", folder.string(), VitraneforiPadViewController::actionNames()));
+    runner.run(headless::parseScenario(text, "t.scn", folder.string(),
+                                       VitraneforiPadViewController::actionNames()));
   };
   auto tapLine = [](Point p) {
-    return "touch down 1 " + std::to_string(p.x) + " " + std::to_string(p.y) + "\nframes 6\ntouch up 1\nframes 6\n";
+    return "touch down 1 " + std::to_string(p.x) + " " + std::to_string(p.y) +
+           "\nframes 6\ntouch up 1\nframes 6\n";
   };
   run("library .\naction cropLibraryTile\nframes 2\n");
   ASSERT_TRUE(vc.scene.cameraController->popover);
@@ -376,7 +382,8 @@ TEST_F(PickerViews, FingersOnTheWindowPickAndCropThroughTheApplication) {
   run(tapLine(use.convertPointToView({use.bounds().midX(), use.bounds().midY()}, nullptr)));
   EXPECT_FALSE(vc.scene.cameraController->popover);
   EXPECT_EQ(vc.tiles.tileHorizontalPitch, 200);
-  EXPECT_NE(out.str().find("CropRect at position 50,0 of size 200,200"), std::string::npos) << out.str().substr(out.str().size() > 600 ? out.str().size() - 600 : 0);
+  EXPECT_NE(out.str().find("CropRect at position 50,0 of size 200,200"), std::string::npos)
+      << out.str().substr(out.str().size() > 600 ? out.str().size() - 600 : 0);
 
   run("action useLibraryPhoto\nframes 2\n");
   ASSERT_TRUE(vc.scene.cameraController->popover);

@@ -32,7 +32,8 @@ Bytes pattern(std::size_t size, std::uint8_t seed) {
 
 void put(const fs::path& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
 }
 
 Bytes contents(const fs::path& path) {
@@ -42,7 +43,8 @@ Bytes contents(const fs::path& path) {
 
 std::vector<std::string> namesIn(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(entry.path().filename().string());
   return names;
 }
 
@@ -150,10 +152,11 @@ TEST(ReadWholeFile, TheCheckSeesTheFileBeforeItIsReadAndMayRefuseIt) {
   testing_files::TempFolder dir("posix-io");
   put(dir / "five", pattern(5, 0));
   FileFacts seen;
-  auto refused = readWholeFile((dir / "five").string(), [&](const FileFacts& facts) -> Result<void> {
-    seen = facts;
-    return Error{"too long for us"};
-  });
+  auto refused =
+      readWholeFile((dir / "five").string(), [&](const FileFacts& facts) -> Result<void> {
+        seen = facts;
+        return Error{"too long for us"};
+      });
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error().message, "too long for us");
   EXPECT_TRUE(seen.regular);
@@ -242,11 +245,13 @@ TEST(WriteFileAtomically, AFailedWriteLeavesTheOldFileWhole) {
   ASSERT_GE(child, 0);
   if (child == 0) {
     ::signal(SIGXFSZ, SIG_IGN);
-    const struct rlimit limit{4096, 4096};
+    const struct rlimit limit { 4096, 4096 };
     ::setrlimit(RLIMIT_FSIZE, &limit);
     const Result<void> written = writeFileAtomically(target.string(), pattern(100'000, 4));
-    const bool told = !written && written.error().message.starts_with("cannot write " + target.string() + ".tmp.") &&
-                      written.error().message.ends_with(": File too large");
+    const bool told =
+        !written &&
+        written.error().message.starts_with("cannot write " + target.string() + ".tmp.") &&
+        written.error().message.ends_with(": File too large");
     ::_exit(told ? 0 : 1);
   }
   int status = 0;

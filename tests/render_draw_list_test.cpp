@@ -154,8 +154,8 @@ TEST(DrawListWalk, CornersFollowAnchorsTransformsAndTheRootPlacement) {
   const auto quads = quadsOf(build(*root, s), QuadSource::Solid);
   ASSERT_EQ(quads.size(), 1u);
   const Rect b = inner->bounds();
-  const Point corners[4] = {{b.minX(), b.minY()}, {b.maxX(), b.minY()}, {b.maxX(), b.maxY()},
-                            {b.minX(), b.maxY()}};
+  const Point corners[4] = {
+      {b.minX(), b.minY()}, {b.maxX(), b.minY()}, {b.maxX(), b.maxY()}, {b.minX(), b.maxY()}};
   for (int i = 0; i < 4; ++i) {
     const Point inRoot = inner->convertPointToView(corners[i], root.get());
     expectPoint(quads[0].corners[i], {30 + 2 * inRoot.x, 40 + 2 * inRoot.y}, 2e-3f);
@@ -167,7 +167,9 @@ TEST(DrawListWalk, CornersFollowAnchorsTransformsAndTheRootPlacement) {
 // Where a displayed point lands in the stored rows, by interpolating the
 // corner coordinates as the rasteriser does.
 Point storedPointFor(const std::array<Point, 4>& uv, float x, float y) {
-  auto lerp = [](Point a, Point b, float t) { return Point{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t}; };
+  auto lerp = [](Point a, Point b, float t) {
+    return Point{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
+  };
   return lerp(lerp(uv[0], uv[1], x), lerp(uv[3], uv[2], x), y);
 }
 
@@ -202,8 +204,10 @@ TEST(DrawListPictures, EveryOrientationShowsThePixelsAsTheDecoderTurnsThemUprigh
         const float x = (bx * 8 + 4.0f) / w, y = (by * 8 + 4.0f) / h;
         const Point s = storedPointFor(uv, x, y);
         const int sx = static_cast<int>(s.x * 32), sy = static_cast<int>(s.y * 16);
-        const int expected = shown->bitmap->row(by * 8 + 4)[(bx * 8 + 4) * shown->bitmap->bytesPerPixel()];
-        EXPECT_NEAR(stored.row(sy)[sx * 4], expected, 6) << "flag " << flag << " block " << bx << "," << by;
+        const int expected =
+            shown->bitmap->row(by * 8 + 4)[(bx * 8 + 4) * shown->bitmap->bytesPerPixel()];
+        EXPECT_NEAR(stored.row(sy)[sx * 4], expected, 6)
+            << "flag " << flag << " block " << bx << "," << by;
       }
   }
   // The platform's own words for one of them: Left shows the stored
@@ -299,10 +303,11 @@ class DrawListTileField : public apptest::LaunchedApp {
     for (const auto& tile : vc().outlets.seamlessTiles->subviews()) {
       const Rect b = tile->bounds();
       float x0 = 1e9f, y0 = 1e9f, x1 = -1e9f, y1 = -1e9f;
-      for (Point p : {Point{b.minX(), b.minY()}, Point{b.maxX(), b.minY()}, Point{b.maxX(), b.maxY()},
-                      Point{b.minX(), b.maxY()}}) {
+      for (Point p : {Point{b.minX(), b.minY()}, Point{b.maxX(), b.minY()},
+                      Point{b.maxX(), b.maxY()}, Point{b.minX(), b.maxY()}}) {
         const Point q = tile->convertPointToView(p, nullptr);
-        x0 = std::min(x0, q.x), y0 = std::min(y0, q.y), x1 = std::max(x1, q.x), y1 = std::max(y1, q.y);
+        x0 = std::min(x0, q.x), y0 = std::min(y0, q.y), x1 = std::max(x1, q.x),
+        y1 = std::max(y1, q.y);
       }
       n += x0 < 768 && x1 > 0 && y0 < 1024 && y1 > 0;
     }
@@ -312,7 +317,8 @@ class DrawListTileField : public apptest::LaunchedApp {
 
 // The number of tiles a MirroredTiles quad spans.
 int tilesIn(const Quad& q) {
-  return static_cast<int>(std::lround((q.texCoords[2].x - q.texCoords[0].x) * (q.texCoords[2].y - q.texCoords[0].y)));
+  return static_cast<int>(
+      std::lround((q.texCoords[2].x - q.texCoords[0].x) * (q.texCoords[2].y - q.texCoords[0].y)));
 }
 
 TEST_F(DrawListTileField, TheTilesOverTheScreenAreOneQuadAndTheRestAreNotLookedAt) {

@@ -58,14 +58,16 @@ Rgba pixel(const kit::Bitmap& b, int x, int y) {
 }
 
 int channelDifference(Rgba p, Rgba q) {
-  return std::max({std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b), std::abs(p.a - q.a)});
+  return std::max(
+      {std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b), std::abs(p.a - q.a)});
 }
 
 ::testing::AssertionResult near(Rgba actual, Rgba expected, int tolerance = 2) {
   if (channelDifference(actual, expected) <= tolerance) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "(" << actual.r << "," << actual.g << "," << actual.b << ","
-                                       << actual.a << ") instead of (" << expected.r << "," << expected.g
-                                       << "," << expected.b << "," << expected.a << ")";
+  return ::testing::AssertionFailure()
+         << "(" << actual.r << "," << actual.g << "," << actual.b << "," << actual.a
+         << ") instead of (" << expected.r << "," << expected.g << "," << expected.b << ","
+         << expected.a << ")";
 }
 
 bool updatingGoldens() {
@@ -179,7 +181,8 @@ TEST_F(RenderGolden, MirroredTilesMeetWithoutASeam) {
   // Not merely a flat picture: the two columns beside the edge differ from
   // columns further off.
   int textured = 0;
-  for (int y = 30; y < 1010; ++y) textured += !near(pixel(*shot, ex, y), pixel(*shot, ex + 40, y), 8);
+  for (int y = 30; y < 1010; ++y)
+    textured += !near(pixel(*shot, ex, y), pixel(*shot, ex + 40, y), 8);
   EXPECT_GT(textured, 100);
 }
 
@@ -254,7 +257,8 @@ TEST_P(GlScene, TheOrientationFlagTurnsThePictureTheRightWay) {
   auto b = std::make_shared<kit::Bitmap>(kit::Bitmap::make(2, 2, kit::PixelFormat::RGBA8));
   b->pixels = {255, 0, 0, 255, 0, 255, 0, 255, 0, 0, 255, 255, 255, 255, 255, 255};
   auto v = imageView({0, 0, kSize, kSize}, b, kit::ImageOrientation::Left);
-  const Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, white{255, 255, 255, 255};
+  const Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255},
+      white{255, 255, 255, 255};
   kit::Bitmap out = draw();
   // A quarter turn counter-clockwise: the right column becomes the top row.
   EXPECT_TRUE(near(pixel(out, 4, 4), green));
@@ -325,7 +329,8 @@ TEST_P(GlScene, TextsShareOneTextureAndOneCallAndLookAsEachAlone) {
     return l;
   };
   const std::vector<std::tuple<kit::Rect, const char*, kit::Color>> texts = {
-      {{2, 2, 60, 16}, "Show", {0, 0, 0, 1}}, {{2, 22, 60, 16}, "Photos", {0.8f, 0, 0, 1}},
+      {{2, 2, 60, 16}, "Show", {0, 0, 0, 1}},
+      {{2, 22, 60, 16}, "Photos", {0.8f, 0, 0, 1}},
       {{2, 42, 60, 16}, "Wq", {0, 0, 0.8f, 1}}};
   for (const auto& [frame, text, colour] : texts) label(frame, text, colour);
   const kit::Bitmap together = draw();
@@ -351,8 +356,8 @@ TEST_P(GlScene, OneTextureABitmapSharedByItsViewsAndGoneWithIt) {
   auto lone = imageView({0, 40, 8, 8}, filled(8, 8, {0, 0, 255, 255}));
   draw();
   const render::FrameStats first = compositor->lastFrameStats();
-  EXPECT_EQ(first.quadsDrawn, 10);   // with the root's background
-  EXPECT_EQ(first.drawCalls, 3);     // background, the eight tiles, the lone one
+  EXPECT_EQ(first.quadsDrawn, 10);  // with the root's background
+  EXPECT_EQ(first.drawCalls, 3);    // background, the eight tiles, the lone one
   lone->setImage(nullptr);
   const kit::Bitmap out = draw();
   EXPECT_EQ(compositor->lastFrameStats().texturesAlive, first.texturesAlive - 1);
@@ -402,13 +407,15 @@ TEST_P(GlScene, AFieldOfMirroredTilesIsOneDrawShowingEachTileTheRightWayRound) {
   auto field = std::make_shared<kit::View>(kit::Rect{0, 0, kSize, kSize});
   for (int j = 0; j < 8; ++j)
     for (int i = 0; i < 8; ++i) {
-      auto tile = std::make_shared<kit::ImageView>(std::make_shared<kit::Image>(b, byParity[i % 2 + 2 * (j % 2)]));
+      auto tile = std::make_shared<kit::ImageView>(
+          std::make_shared<kit::Image>(b, byParity[i % 2 + 2 * (j % 2)]));
       tile->setFrame({i * 8.0f, j * 8.0f, 8, 8});
       field->addSubview(tile);
     }
   root->addSubview(field);
   root->setClipsToBounds(true);  // a clip round the whole viewport hides nothing
-  const Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255}, white{255, 255, 255, 255};
+  const Rgba red{255, 0, 0, 255}, green{0, 255, 0, 255}, blue{0, 0, 255, 255},
+      white{255, 255, 255, 255};
   const kit::Bitmap out = draw();
   const render::FrameStats stats = compositor->lastFrameStats();
   EXPECT_EQ(stats.drawCalls, 1);
@@ -431,6 +438,8 @@ TEST_P(GlScene, AFieldOfMirroredTilesIsOneDrawShowingEachTileTheRightWayRound) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Gles, GlScene, ::testing::Values(3, 2),
-                         [](const ::testing::TestParamInfo<int>& v) { return "Es" + std::to_string(v.param); });
+                         [](const ::testing::TestParamInfo<int>& v) {
+                           return "Es" + std::to_string(v.param);
+                         });
 
 }  // namespace

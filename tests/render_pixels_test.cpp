@@ -65,7 +65,8 @@ TEST(TexturePixels, PicturesTooLargeAreAveragedDownKeepingTheirShape) {
     ASSERT_EQ(t.owned[i + 3], 128) << i;
   }
   // A sliver keeps at least one pixel across.
-  const render::TexturePixels sliver = render::prepareTexturePixels(rgba(5000, 1, 1, 2, 3, 255), 1000);
+  const render::TexturePixels sliver =
+      render::prepareTexturePixels(rgba(5000, 1, 1, 2, 3, 255), 1000);
   EXPECT_EQ(sliver.width, 1000);
   EXPECT_EQ(sliver.height, 1);
   EXPECT_EQ(sliver.owned[1], 2);

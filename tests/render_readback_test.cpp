@@ -47,11 +47,13 @@ class Readback : public ::testing::Test {
 
 TEST_F(Readback, RowsComeTopFirstWithColourMadeStraightOrAlphaMadeOpaque) {
   paintTopAndBottom(6, 4, 1);
-  const kit::Bitmap straight = *render::readFramebuffer(6, 4, render::FramebufferAlpha::Premultiplied);
+  const kit::Bitmap straight =
+      *render::readFramebuffer(6, 4, render::FramebufferAlpha::Premultiplied);
   ASSERT_EQ(straight.width, 6);
   ASSERT_EQ(straight.height, 4);
   EXPECT_EQ(at(straight, 0, 0), (std::array<int, 4>{255, 0, 0, 255}));
-  EXPECT_EQ(at(straight, 5, 3), (std::array<int, 4>{128, 255, 0, 128}));  // 64 and 128 over an alpha of 128
+  EXPECT_EQ(at(straight, 5, 3),
+            (std::array<int, 4>{128, 255, 0, 128}));  // 64 and 128 over an alpha of 128
 
   const kit::Bitmap opaque = *render::readFramebuffer(6, 4, render::FramebufferAlpha::Meaningless);
   EXPECT_EQ(at(opaque, 0, 0), (std::array<int, 4>{255, 0, 0, 255}));
@@ -64,7 +66,8 @@ TEST_F(Readback, RowsComeTopFirstWithColourMadeStraightOrAlphaMadeOpaque) {
 TEST_F(Readback, APendingErrorFailsTheRead) {
   glBindTexture(GL_TEXTURE_2D, 0);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_RGBA);  // not a filter: GL_INVALID_ENUM
-  const kit::Result<kit::Bitmap> refused = render::readFramebuffer(6, 4, render::FramebufferAlpha::Meaningless);
+  const kit::Result<kit::Bitmap> refused =
+      render::readFramebuffer(6, 4, render::FramebufferAlpha::Meaningless);
   ASSERT_FALSE(refused);
   EXPECT_EQ(refused.error().message, "GL_INVALID_ENUM");
   EXPECT_TRUE(render::readFramebuffer(6, 4, render::FramebufferAlpha::Meaningless));

@@ -16,7 +16,8 @@ using render::Sampling;
 render::Quad square(double side, double angle, float tiles = 1) {
   const double c = std::cos(angle) * side, s = std::sin(angle) * side;
   render::Quad q;
-  q.corners = {kit::Point{10, 10}, {static_cast<float>(10 + c), static_cast<float>(10 + s)},
+  q.corners = {kit::Point{10, 10},
+               {static_cast<float>(10 + c), static_cast<float>(10 + s)},
                {static_cast<float>(10 + c - s), static_cast<float>(10 + s + c)},
                {static_cast<float>(10 - s), static_cast<float>(10 + c)}};
   q.texCoords = {kit::Point{0, 0}, {tiles, 0}, {tiles, tiles}, {0, tiles}};
@@ -25,15 +26,18 @@ render::Quad square(double side, double angle, float tiles = 1) {
 
 TEST(RenderSampling, AtMostATexelAPixelReadsThePictureItself) {
   EXPECT_EQ(render::samplingFor(square(256, 0), 256, 256), Sampling::Smooth);
-  EXPECT_EQ(render::samplingFor(square(512, 0.5), 256, 256), Sampling::Smooth);  // magnified, turned
+  EXPECT_EQ(render::samplingFor(square(512, 0.5), 256, 256),
+            Sampling::Smooth);  // magnified, turned
 }
 
 TEST(RenderSampling, AnEvenScaleOfAPowerOfTwoReadsOneLevel) {
   const double turn = std::numbers::pi / 6;
-  EXPECT_EQ(render::samplingFor(square(64, turn), 256, 256), Sampling::OneLevel);       // a quarter
-  EXPECT_EQ(render::samplingFor(square(96, turn, 3), 128, 128), Sampling::OneLevel);    // three tiles at a quarter
-  EXPECT_EQ(render::samplingFor(square(128, 0), 256, 256), Sampling::OneLevel);         // a half
-  EXPECT_EQ(render::samplingFor(square(64.5, turn), 256, 256), Sampling::OneLevel);     // within the slack
+  EXPECT_EQ(render::samplingFor(square(64, turn), 256, 256), Sampling::OneLevel);  // a quarter
+  EXPECT_EQ(render::samplingFor(square(96, turn, 3), 128, 128),
+            Sampling::OneLevel);  // three tiles at a quarter
+  EXPECT_EQ(render::samplingFor(square(128, 0), 256, 256), Sampling::OneLevel);  // a half
+  EXPECT_EQ(render::samplingFor(square(64.5, turn), 256, 256),
+            Sampling::OneLevel);  // within the slack
 }
 
 TEST(RenderSampling, ScalesBetweenLevelsAndUnevenScalesBlendTwoLevels) {

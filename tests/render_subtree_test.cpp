@@ -43,8 +43,9 @@ std::vector<Quad> quadsOf(const DrawList& list, QuadSource source) {
 }
 
 ImageOrientation mirrored(int column, int row) {
-  static constexpr ImageOrientation kByParity[4] = {ImageOrientation::Up, ImageOrientation::UpMirrored,
-                                                     ImageOrientation::DownMirrored, ImageOrientation::Down};
+  static constexpr ImageOrientation kByParity[4] = {
+      ImageOrientation::Up, ImageOrientation::UpMirrored, ImageOrientation::DownMirrored,
+      ImageOrientation::Down};
   return kByParity[(column % 2) + 2 * (row % 2)];
 }
 
@@ -68,7 +69,8 @@ struct Field {
       }
   }
   kit::ImageView& tile(int i, int j) {
-    return static_cast<kit::ImageView&>(*holder->subviews()[static_cast<std::size_t>(j * columns + i)]);
+    return static_cast<kit::ImageView&>(
+        *holder->subviews()[static_cast<std::size_t>(j * columns + i)]);
   }
 };
 
@@ -147,18 +149,28 @@ TEST(TileLattice, AnythingThatIsNotSuchAFieldIsDrawnTileByTile) {
          f.tile(1, 1).setImage(std::make_shared<kit::Image>(f.bitmap, ImageOrientation::Up));
        }},
       {"a tile turned a quarter",
-       [](Field& f) { f.tile(0, 0).setImage(std::make_shared<kit::Image>(f.bitmap, ImageOrientation::Left)); }},
+       [](Field& f) {
+         f.tile(0, 0).setImage(std::make_shared<kit::Image>(f.bitmap, ImageOrientation::Left));
+       }},
       {"a tile of another bitmap",
        [](Field& f) {
          f.tile(2, 1).setImage(std::make_shared<kit::Image>(
              std::make_shared<const kit::Bitmap>(kit::Bitmap::make(4, 2, kit::PixelFormat::RGBA8)),
              mirrored(2, 1)));
        }},
-      {"a tile off the lattice", [](Field& f) { f.tile(3, 2).setCenter({36, 12.6f}); }},
+      {"a tile off the lattice",
+       [](Field& f) {
+         f.tile(3, 2).setCenter({36, 12.6f});
+       }},
       {"a tile half transparent", [](Field& f) { f.tile(0, 1).setAlpha(0.5f); }},
-      {"a tile with a background", [](Field& f) { f.tile(0, 1).setBackgroundColor({1, 0, 0, 1}); }},
-      {"a tile turned", [](Field& f) { f.tile(1, 0).setTransform(kit::AffineTransform::makeRotation(0.1f)); }},
-      {"a tile with a subview", [](Field& f) { f.tile(1, 0).addSubview(std::make_shared<kit::View>()); }},
+      {"a tile with a background",
+       [](Field& f) {
+         f.tile(0, 1).setBackgroundColor({1, 0, 0, 1});
+       }},
+      {"a tile turned",
+       [](Field& f) { f.tile(1, 0).setTransform(kit::AffineTransform::makeRotation(0.1f)); }},
+      {"a tile with a subview",
+       [](Field& f) { f.tile(1, 0).addSubview(std::make_shared<kit::View>()); }},
       {"a label among them",
        [](Field& f) {
          auto label = std::make_shared<kit::Label>();
@@ -232,7 +244,8 @@ TEST(SubtreeMemory, MovingViewsAreDrawnWhereTheyAreAtTheFramesTime) {
     SCOPED_TRACE(t);
     same(t);
     ASSERT_EQ(quadsOf(list, QuadSource::MirroredTiles).size(), 1u);
-    EXPECT_FLOAT_EQ(quadsOf(list, QuadSource::MirroredTiles)[0].corners[0].x, 10 + 50 * std::min(1.0, t - 10));
+    EXPECT_FLOAT_EQ(quadsOf(list, QuadSource::MirroredTiles)[0].corners[0].x,
+                    10 + 50 * std::min(1.0, t - 10));
   }
   clock.set(12);
   {
@@ -267,16 +280,34 @@ TEST(ViewRevisions, AChangeRenumbersTheViewsWhoseDrawingItTouches) {
   };
   // Which of root, middle, leaf must have a new number after each change.
   const std::vector<std::tuple<const char*, std::function<void()>, bool, bool, bool>> changes = {
-      {"the leaf's centre", [&] { leaf->setCenter({5, 5}); }, true, true, false},
+      {"the leaf's centre",
+       [&] {
+         leaf->setCenter({5, 5});
+       },
+       true, true, false},
       {"the leaf's alpha", [&] { leaf->setAlpha(0.5f); }, true, true, false},
       {"the leaf hidden", [&] { leaf->setHidden(true); }, true, true, false},
-      {"the leaf's anchor point", [&] { leaf->setAnchorPoint({0, 0}); }, true, true, false},
-      {"the leaf's transform", [&] { leaf->setTransform(kit::AffineTransform::makeScale(2, 2)); }, true, true, false},
+      {"the leaf's anchor point",
+       [&] {
+         leaf->setAnchorPoint({0, 0});
+       },
+       true, true, false},
+      {"the leaf's transform", [&] { leaf->setTransform(kit::AffineTransform::makeScale(2, 2)); },
+       true, true, false},
       {"the leaf's picture", [&] { leaf->setImage(nullptr); }, true, true, true},
-      {"the leaf's bounds", [&] { leaf->setBounds({0, 0, 3, 3}); }, true, true, true},
-      {"the leaf's background", [&] { leaf->setBackgroundColor({1, 0, 0, 1}); }, true, true, true},
+      {"the leaf's bounds",
+       [&] {
+         leaf->setBounds({0, 0, 3, 3});
+       },
+       true, true, true},
+      {"the leaf's background",
+       [&] {
+         leaf->setBackgroundColor({1, 0, 0, 1});
+       },
+       true, true, true},
       {"the leaf asked to be drawn again", [&] { leaf->setNeedsDisplay(); }, true, true, true},
-      {"the middle's subviews", [&] { middle->addSubview(std::make_shared<kit::View>()); }, true, true, false},
+      {"the middle's subviews", [&] { middle->addSubview(std::make_shared<kit::View>()); }, true,
+       true, false},
       {"the middle clipping", [&] { middle->setClipsToBounds(true); }, true, true, false},
       {"the leaf taken away", [&] { leaf->removeFromSuperview(); }, true, true, false},
   };

@@ -75,7 +75,8 @@ TEST_F(TextAtlasTest, OnceFullItEmptiesAndFillsAgainButNotEveryFrame) {
     if (!atlas->slotFor(keep.back()).texture) break;
     ++placed;
   }
-  EXPECT_EQ(placed, 2 * (TextAtlas::kSide / 102));  // two a shelf, shelves of 102 texels with the gutters
+  EXPECT_EQ(placed,
+            2 * (TextAtlas::kSide / 102));  // two a shelf, shelves of 102 texels with the gutters
   // Full: nothing more goes in this frame, not even what is small.
   EXPECT_EQ(atlas->slotFor(picture(4, 4)).texture, 0u);
   // What one frame showed filled it: it stays as it is for a while rather

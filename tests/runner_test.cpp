@@ -80,7 +80,8 @@ class RunnerTest : public ::testing::Test {
     for (auto& a : all) argv.push_back(a.data());
     argv.push_back(nullptr);
     pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, VITRANE_RUN_PATH, &actions, nullptr, argv.data(), environ);
+    const int spawned =
+        posix_spawn(&pid, VITRANE_RUN_PATH, &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     Result r;
     if (spawned != 0) {
@@ -191,25 +192,26 @@ TEST_F(RunnerTest, ActionsReachTheController) {
 TEST_F(RunnerTest, ProbeFollowsTheHeadingTheRightWayRound) {
   const Result r = runText(
       "motion yaw=180deg rate.z=1.5\n"  // a quarter turn counter-clockwise
-      "frames 1\n"                       // the first frame leaves the heading alone
+      "frames 1\n"                      // the first frame leaves the heading alone
       "probe tableTopView 2148 2048\n"
       "frames 1\n"
       "probe tableTopView 2048 2048\n"
       "probe tableTopView 2148 2048\n"
-      "motion yaw=0 rate.z=0\n"          // a quarter turn clockwise from the start
+      "motion yaw=0 rate.z=0\n"  // a quarter turn clockwise from the start
       "frames 1\n"
       "probe tableTopView 2148 2048\n");
   ASSERT_EQ(r.status, 0) << r.err;
   // The table point 100 right of the pivot: unturned, then turned clockwise
   // on screen (down, y growing downward), then counter-clockwise (up).
-  EXPECT_EQ(r.lines("PROBE "), (std::vector<std::string>{"PROBE tableTopView 2148 2048 484 512",
-                                                   "PROBE tableTopView 2048 2048 384 512",
-                                                   "PROBE tableTopView 2148 2048 384 612",
-                                                   "PROBE tableTopView 2148 2048 384 412"}));
+  EXPECT_EQ(r.lines("PROBE "),
+            (std::vector<std::string>{
+                "PROBE tableTopView 2148 2048 484 512", "PROBE tableTopView 2048 2048 384 512",
+                "PROBE tableTopView 2148 2048 384 612", "PROBE tableTopView 2148 2048 384 412"}));
 }
 
 TEST_F(RunnerTest, MalformedScenariosExit2AndRunNothingPastTheBadLine) {
-  const std::string path = scenario("bad.scn", "frames 1\ndump\n\n# next is wrong\nmotion yaw=abc\ndump\n");
+  const std::string path =
+      scenario("bad.scn", "frames 1\ndump\n\n# next is wrong\nmotion yaw=abc\ndump\n");
   const Result r = run({path});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.err, path + ":5: bad yaw \"abc\": not a number\n");
@@ -223,7 +225,8 @@ TEST_F(RunnerTest, MalformedScenariosExit2AndRunNothingPastTheBadLine) {
 
   const Result badFingers = runText("frames 1\ntap 100 100\npress 100 100 -1\ndump\n");
   EXPECT_EQ(badFingers.status, 2);
-  EXPECT_EQ(badFingers.err.rfind((dir_ / "s.scn").string() + ":3: bad seconds", 0), 0u) << badFingers.err;
+  EXPECT_EQ(badFingers.err.rfind((dir_ / "s.scn").string() + ":3: bad seconds", 0), 0u)
+      << badFingers.err;
   EXPECT_TRUE(badFingers.states().empty());
 }
 
@@ -268,13 +271,17 @@ TEST_F(RunnerTest, CommandLineAndFileFailures) {
 // promises (0 without one).
 std::vector<std::string> pngChunks(const fs::path& file, std::uint32_t& frames) {
   std::ifstream in(file, std::ios::binary);
-  std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<std::uint8_t> b((std::istreambuf_iterator<char>(in)),
+                              std::istreambuf_iterator<char>());
   std::vector<std::string> types;
   frames = 0;
-  auto u32 = [&](std::size_t at) { return std::uint32_t{b[at]} << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3]; };
+  auto u32 = [&](std::size_t at) {
+    return std::uint32_t{b[at]} << 24 | b[at + 1] << 16 | b[at + 2] << 8 | b[at + 3];
+  };
   for (std::size_t at = 8; at + 12 <= b.size();) {
     const std::uint32_t length = u32(at);
-    types.emplace_back(b.begin() + static_cast<long>(at) + 4, b.begin() + static_cast<long>(at) + 8);
+    types.emplace_back(b.begin() + static_cast<long>(at) + 4,
+                       b.begin() + static_cast<long>(at) + 8);
     if (types.back() == "acTL") frames = u32(at + 8);
     at += 12 + std::size_t{length};
   }
@@ -284,8 +291,9 @@ std::vector<std::string> pngChunks(const fs::path& file, std::uint32_t& frames) 
 TEST_F(RunnerTest, MovieLinesMakeAnAnimatedPngThatAnEndOrTheScenarioEndWrites) {
   const fs::path out = dir_ / "movies";
   const Result r = run({"--out", out.string(),
-                        scenario("m.scn", "frames 1\nmovie a.png every=4 width=48\nframes 8\nmovie end\n"
-                                          "movie sub/b.png\nframes 13\n")});
+                        scenario("m.scn",
+                                 "frames 1\nmovie a.png every=4 width=48\nframes 8\nmovie end\n"
+                                 "movie sub/b.png\nframes 13\n")});
   ASSERT_EQ(r.status, 0) << r.err;
   std::uint32_t frames = 0;
   const auto a = pngChunks(out / "a.png", frames);
@@ -303,18 +311,22 @@ TEST_F(RunnerTest, MovieLinesMakeAnAnimatedPngThatAnEndOrTheScenarioEndWrites) {
 
   const Result stray = run({"--out", out.string(), scenario("e.scn", "frames 1\nmovie end\n")});
   EXPECT_EQ(stray.status, 2);
-  EXPECT_NE(stray.err.find("e.scn:2: movie end with no movie running"), std::string::npos) << stray.err;
+  EXPECT_NE(stray.err.find("e.scn:2: movie end with no movie running"), std::string::npos)
+      << stray.err;
 }
 
 TEST_F(RunnerTest, DemoScenarioRunsCleanlyAndLeavesItsPictures) {
-  const fs::path demo = fs::path(VITRANE_TEST_DATA).parent_path().parent_path() / "examples" / "demo.scn";
+  const fs::path demo =
+      fs::path(VITRANE_TEST_DATA).parent_path().parent_path() / "examples" / "demo.scn";
   const fs::path out = dir_ / "demo";
   const Result r = run({"--out", out.string(), demo.string()});
-  for (const char* name : {"1-launch.png", "2-table.png", "3-turned-50deg.png", "4-turned-90deg.png"})
+  for (const char* name :
+       {"1-launch.png", "2-table.png", "3-turned-50deg.png", "4-turned-90deg.png"})
     EXPECT_TRUE(kit::decodeImageFile((out / name).string())) << name;
   std::uint32_t frames = 0;
   pngChunks(out / "5-quarter-turn.png", frames);
-  EXPECT_EQ(frames, 31u);  // the turn and the stop after it: 246 frames, one in eight, and the first
+  EXPECT_EQ(frames,
+            31u);  // the turn and the stop after it: 246 frames, one in eight, and the first
   EXPECT_LT(fs::file_size(out / "5-quarter-turn.png"), 4'000'000u);
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");

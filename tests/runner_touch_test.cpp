@@ -27,11 +27,12 @@ std::string parseError(const std::string& text) {
 }
 
 TEST(RunnerTouchLines, EveryFingerLineParsesAndBadOnesNameTheirLine) {
-  EXPECT_EQ(parse("touch down 3 10 20\ntouch move 3 11 20\ntouch up 3\ntouch cancel 4\n"
-                  "tap 1 2\ndoubletap 1 2\npress 1 2 0.5\ndrag 1 2 3 4 0.5\ndrag 1 2 3 4 0 fingers=10\n"
-                  "twist 384 512 100 90deg 0.5\npinch 384 512 100 50 1\nbutton takePhotoButton\n")
-                .commands.size(),
-            12u);
+  EXPECT_EQ(
+      parse("touch down 3 10 20\ntouch move 3 11 20\ntouch up 3\ntouch cancel 4\n"
+            "tap 1 2\ndoubletap 1 2\npress 1 2 0.5\ndrag 1 2 3 4 0.5\ndrag 1 2 3 4 0 fingers=10\n"
+            "twist 384 512 100 90deg 0.5\npinch 384 512 100 50 1\nbutton takePhotoButton\n")
+          .commands.size(),
+      12u);
   EXPECT_EQ(parseError("tap 1 2\ndrag 1 2 3 4 0.5 fingers=11\n").rfind("t.scn:2: ", 0), 0u);
   EXPECT_EQ(parseError("drag 1 2 3 4 0.5 fingers=0\n").rfind("t.scn:1: ", 0), 0u);
   // A count that is not a number is a bad line like any other.
@@ -114,7 +115,8 @@ TEST_F(RunnerFingers, DragFlicksAtItsSpeedAndPinchScalesByTheRatioOfRadii) {
   std::vector<Call> panCalls, pinchCalls;
   kit::Point velocity;
   double scaled = 1;
-  add<kit::PanGestureRecognizer>(panCalls, [&](kit::PanGestureRecognizer& p) { velocity = p.velocityInView(nullptr); });
+  add<kit::PanGestureRecognizer>(
+      panCalls, [&](kit::PanGestureRecognizer& p) { velocity = p.velocityInView(nullptr); });
   add<kit::PinchGestureRecognizer>(pinchCalls, [&](kit::PinchGestureRecognizer& p) {
     scaled *= p.scale;
     p.scale = 1;
@@ -156,8 +158,9 @@ TEST_F(RunnerFingers, TapsAndPressesTakeTheirTimeAndFireTheirRecognizers) {
 TEST_F(RunnerFingers, RawTouchLinesPassOnAsWrittenAndNonsenseDoesNoHarm) {
   std::vector<Call> calls;
   auto pan = add<kit::PanGestureRecognizer>(calls);
-  play("touch up 9\ntouch move 8 10 10\ntouch down 1 100 600\ntouch down 1 100 600\n"
-       "touch move 1 200 600\ntouch cancel 1\ntouch up 1\n");
+  play(
+      "touch up 9\ntouch move 8 10 10\ntouch down 1 100 600\ntouch down 1 100 600\n"
+      "touch move 1 200 600\ntouch cancel 1\ntouch up 1\n");
   ASSERT_EQ(calls.size(), 2u);
   EXPECT_EQ(calls[0].state, GestureState::Began);
   EXPECT_EQ(calls[1].state, GestureState::Cancelled);

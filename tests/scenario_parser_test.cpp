@@ -92,8 +92,9 @@ TEST(ScenarioParser, AnglesAndRatesApplyToTheCurrentSample) {
 }
 
 TEST(ScenarioParser, LibraryFoldersAreRelativeToTheScenario) {
-  const Scenario s = parse("library photos/albums # mine\nlibrary /abs/lib\nlibrary ../My Photos\n"
-                           "library refused\n");
+  const Scenario s = parse(
+      "library photos/albums # mine\nlibrary /abs/lib\nlibrary ../My Photos\n"
+      "library refused\n");
   EXPECT_EQ(std::get<LibraryFolder>(s.commands[0].body).path, "/scenes/photos/albums");
   EXPECT_EQ(std::get<LibraryFolder>(s.commands[1].body).path, "/abs/lib");
   EXPECT_EQ(std::get<LibraryFolder>(s.commands[2].body).path, "/My Photos");

@@ -141,9 +141,7 @@ class SceneSetupWithout : public ::testing::Test {
         std::make_unique<headless::Runner>(headless::RunnerOptions{.resourceDir = dir_}, out_);
     runner_->launch();
   }
-  void TearDown() override {
-    runner_.reset();
-  }
+  void TearDown() override { runner_.reset(); }
   std::ostringstream out_;
   testing_files::TempFolder folder_{"scene-setup"};
   fs::path dir_;

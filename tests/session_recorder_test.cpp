@@ -53,8 +53,10 @@ TEST(SessionRecorder, WritesChangedKeysRunsOfFramesAndTouchesBetweenThem) {
   // where it last moved and one that lifts elsewhere.
   const double t = 10 + 4 * kFrame + 0.002;
   r.touches(t, {{0, kit::TouchPhase::Began, {100.5f, 200}, t}});
-  r.touches(t, {{0, kit::TouchPhase::Moved, {101, 0.1f}, t}, {1, kit::TouchPhase::Began, {5, 6}, t}});
-  r.touches(t, {{0, kit::TouchPhase::Ended, {101, 0.1f}, t}, {1, kit::TouchPhase::Stationary, {5, 6}, t}});
+  r.touches(t,
+            {{0, kit::TouchPhase::Moved, {101, 0.1f}, t}, {1, kit::TouchPhase::Began, {5, 6}, t}});
+  r.touches(t, {{0, kit::TouchPhase::Ended, {101, 0.1f}, t},
+                {1, kit::TouchPhase::Stationary, {5, 6}, t}});
   r.touches(t, {{1, kit::TouchPhase::Ended, {7, 6}, t}});
   // An action taken live after frame 5 fell due (the loop had not fired
   // it yet) still comes before it, as it did live.
@@ -97,8 +99,8 @@ TEST(SessionRecorder, ConfigurationComesFirstAndParsesAsTheRunnersOwn) {
   }
   const std::string text = out.str();
   EXPECT_LT(text.find("flat-pivot estimate\n"), text.find("frames"));
-  EXPECT_NO_THROW(
-      headless::parseScenario(text, "recorded.scn", ".", VitraneforiPadViewController::actionNames()));
+  EXPECT_NO_THROW(headless::parseScenario(text, "recorded.scn", ".",
+                                          VitraneforiPadViewController::actionNames()));
 }
 
 TEST(SessionRecorder, NumbersReadBackAsTheSameBits) {
@@ -138,8 +140,8 @@ TEST(MotionReplay, PlaysMotionLinesOnTheScenariosTime) {
   EXPECT_EQ(replay.sample(3 + 2 * kFrame + 0.51)->attitude.pitch, 0.1);
   EXPECT_EQ(replay.sample(100)->gravity.y, -0.0998);
 
-  for (const char* bad : {"frames 2\nmotion yaw=north\n", "frames 2\nmotion spin=1\n", "x\nwait -1\n",
-                          "# c\nframes 1.5\n"}) {
+  for (const char* bad : {"frames 2\nmotion yaw=north\n", "frames 2\nmotion spin=1\n",
+                          "x\nwait -1\n", "# c\nframes 1.5\n"}) {
     try {
       desktop::ReplayMotionSource r(bad, "bad.scn");
       ADD_FAILURE() << "accepted: " << bad;
@@ -199,7 +201,8 @@ TEST(SessionRecording, ARecordedSessionReplaysToTheSameLogAndState) {
     }
     recorder.finish();
     liveLog = capture.lines();
-    liveState = headless::stateDump(*app.viewController, platform, accelerometer.deliveries(), clock.now());
+    liveState =
+        headless::stateDump(*app.viewController, platform, accelerometer.deliveries(), clock.now());
     ASSERT_GT(accelerometer.deliveries(), 300u);
   }
   ASSERT_FALSE(liveLog.empty());
@@ -210,8 +213,8 @@ TEST(SessionRecording, ARecordedSessionReplaysToTheSameLogAndState) {
   headless::Runner runner({}, out);
   runner.run(scenario);
   EXPECT_EQ(splitLines(out.str()), liveLog) << recording.str();
-  nlohmann::json replayState =
-      headless::stateDump(*runner.controller(), *runner.platform(), runner.framesDelivered(), runner.clock().now());
+  nlohmann::json replayState = headless::stateDump(*runner.controller(), *runner.platform(),
+                                                   runner.framesDelivered(), runner.clock().now());
   // When the clock was read differs: live, after the frame fell due.
   for (nlohmann::json* state : {&liveState, &replayState}) {
     state->erase("time");

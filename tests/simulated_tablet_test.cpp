@@ -120,9 +120,9 @@ TEST(SimulatedTabletConventions, EachLiftTiltsAsTheApplicationReadsItAndRestsOnT
     kit::Point pivot;         // the application's gravity corner
   };
   const Case cases[] = {
-      {TabletSide::Top, 1, 0, kBottomRight},     {TabletSide::Bottom, -1, 0, kTopRight},
-      {TabletSide::Left, 0, 1, kBottomRight},    {TabletSide::Right, 0, -1, kBottomLeft},
-      {TabletSide::TopLeft, 1, 1, kBottomRight}, {TabletSide::TopRight, 1, -1, kBottomLeft},
+      {TabletSide::Top, 1, 0, kBottomRight},      {TabletSide::Bottom, -1, 0, kTopRight},
+      {TabletSide::Left, 0, 1, kBottomRight},     {TabletSide::Right, 0, -1, kBottomLeft},
+      {TabletSide::TopLeft, 1, 1, kBottomRight},  {TabletSide::TopRight, 1, -1, kBottomLeft},
       {TabletSide::BottomLeft, -1, 1, kTopRight}, {TabletSide::BottomRight, -1, -1, kTopLeft},
   };
   auto sign = [](double v) { return v > 1e-12 ? 1 : v < -1e-12 ? -1 : 0; };
@@ -357,12 +357,11 @@ TEST_P(SensorAgreesWithTheBody, AccelerometerAndGyro) {
     const Vector3 felt = inDevice({(x2.x - 2 * x1.x + x0.x) / h2, (x2.y - 2 * x1.y + x0.y) / h2,
                                    (x2.z - 2 * x1.z + x0.z) / h2},
                                   axes);
-    const Vector3 read{(s.gravity.x - s.acceleration.x) * kG,
-                       (s.gravity.y - s.acceleration.y) * kG,
+    const Vector3 read{(s.gravity.x - s.acceleration.x) * kG, (s.gravity.y - s.acceleration.y) * kG,
                        (s.gravity.z - s.acceleration.z) * kG};
     EXPECT_TRUE(near(read, felt, 0.1 + 1e-5 * length(felt)))
-        << t << ": read " << read.x << "," << read.y << "," << read.z << " moved " << felt.x
-        << "," << felt.y << "," << felt.z;
+        << t << ": read " << read.x << "," << read.y << "," << read.z << " moved " << felt.x << ","
+        << felt.y << "," << felt.z;
 
     // dR/dt = [ω]× R: how the axes turn into each other gives ω in device axes.
     const Axes a0 = axesOf(poses[1]), a2 = axesOf(poses[3]);
@@ -370,43 +369,43 @@ TEST_P(SensorAgreesWithTheBody, AccelerometerAndGyro) {
     const Vector3 omega{dot(dy, axes.z) / (2 * hg), dot(dz, axes.x) / (2 * hg),
                         dot(dx, axes.y) / (2 * hg)};
     EXPECT_TRUE(near(s.rotationRate, omega, 1e-6))
-        << t << ": read " << s.rotationRate.x << "," << s.rotationRate.y << ","
-        << s.rotationRate.z << " turned " << omega.x << "," << omega.y << "," << omega.z;
+        << t << ": read " << s.rotationRate.x << "," << s.rotationRate.y << "," << s.rotationRate.z
+        << " turned " << omega.x << "," << omega.y << "," << omega.z;
     EXPECT_NEAR(s.gravity.z, -axes.z.z, 1e-12);
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Moves, SensorAgreesWithTheBody,
-    ::testing::Values(
-        SensorCase{"FlatTurnAboutTheCentre", [](SimulatedTablet& t) { t.turn(kPi / 2, 1); }, 0.003,
-                   1.1},
-        SensorCase{"FlatTurnAboutACorner",
-                   [](SimulatedTablet& t) { t.turn(-kPi / 3, 0.7, kTopRight); }, 0.003, 0.8},
-        SensorCase{"LiftedTurnAboutTheRestingCorner",
-                   [](SimulatedTablet& t) {
-                     t.lift(TabletSide::BottomLeft, 0.3, 0.2);
-                     t.turn(1, 0.5);
-                   },
-                   0.003, 0.8},
-        SensorCase{"CornerLiftAndLower",
-                   [](SimulatedTablet& t) {
-                     t.lift(TabletSide::TopLeft, 0.4, 0.3);
-                     t.lower(0.3);
-                   },
-                   0.003, 0.7},
-        SensorCase{"SlideWhileTurned",
-                   [](SimulatedTablet& t) {
-                     t.turn(2, 0.2);
-                     t.slide(-300, 120, 0.4);
-                   },
-                   0.003, 0.7},
-        SensorCase{"SteadyTurnLifted",
-                   [](SimulatedTablet& t) {
-                     t.lift(TabletSide::Right, 0.2, 0.1);
-                     t.turnAtRate(1.5);
-                   },
-                   0.003, 0.5}),
+    ::testing::Values(SensorCase{"FlatTurnAboutTheCentre",
+                                 [](SimulatedTablet& t) { t.turn(kPi / 2, 1); }, 0.003, 1.1},
+                      SensorCase{"FlatTurnAboutACorner",
+                                 [](SimulatedTablet& t) { t.turn(-kPi / 3, 0.7, kTopRight); },
+                                 0.003, 0.8},
+                      SensorCase{"LiftedTurnAboutTheRestingCorner",
+                                 [](SimulatedTablet& t) {
+                                   t.lift(TabletSide::BottomLeft, 0.3, 0.2);
+                                   t.turn(1, 0.5);
+                                 },
+                                 0.003, 0.8},
+                      SensorCase{"CornerLiftAndLower",
+                                 [](SimulatedTablet& t) {
+                                   t.lift(TabletSide::TopLeft, 0.4, 0.3);
+                                   t.lower(0.3);
+                                 },
+                                 0.003, 0.7},
+                      SensorCase{"SlideWhileTurned",
+                                 [](SimulatedTablet& t) {
+                                   t.turn(2, 0.2);
+                                   t.slide(-300, 120, 0.4);
+                                 },
+                                 0.003, 0.7},
+                      SensorCase{"SteadyTurnLifted",
+                                 [](SimulatedTablet& t) {
+                                   t.lift(TabletSide::Right, 0.2, 0.1);
+                                   t.turnAtRate(1.5);
+                                 },
+                                 0.003, 0.5}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(SimulatedTabletSensor, ASteadyTurnPullsTheSensorTowardItsPivot) {

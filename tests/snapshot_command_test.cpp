@@ -63,8 +63,10 @@ int runWithoutGl(const fs::path& dir, const std::string& scenario) {
   argv.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 1, (dir / "stdout").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr").c_str(),
+                                   O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
   const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
@@ -75,8 +77,9 @@ int runWithoutGl(const fs::path& dir, const std::string& scenario) {
 }
 
 TEST(SnapshotCommand, NamesMustBePngAndStayInsideTheOutputFolder) {
-  const Scenario s = parse("frames 1\nsnapshot shots/first one.png  # spaces are part of the name\n"
-                           "snapshot a/../b.PNG\nsnapshot /tmp/elsewhere.png\n");
+  const Scenario s = parse(
+      "frames 1\nsnapshot shots/first one.png  # spaces are part of the name\n"
+      "snapshot a/../b.PNG\nsnapshot /tmp/elsewhere.png\n");
   ASSERT_EQ(s.commands.size(), 4u);
   EXPECT_EQ(std::get<headless::Snapshot>(s.commands[1].body).path, "shots/first one.png");
   EXPECT_EQ(std::get<headless::Snapshot>(s.commands[2].body).path, "a/../b.PNG");
@@ -88,7 +91,8 @@ TEST(SnapshotCommand, NamesMustBePngAndStayInsideTheOutputFolder) {
             "t.scn:1: bad snapshot file \"a/../../up.png\": it would leave the output folder");
   EXPECT_EQ(errorOf("snapshot picture.jpg\n"),
             "t.scn:1: bad snapshot file \"picture.jpg\": the name must end in .png");
-  EXPECT_EQ(errorOf("snapshot shots/\n"), "t.scn:1: bad snapshot file \"shots/\": the name must end in .png");
+  EXPECT_EQ(errorOf("snapshot shots/\n"),
+            "t.scn:1: bad snapshot file \"shots/\": the name must end in .png");
   EXPECT_EQ(errorOf("snapshot\n"), "t.scn:1: expected: snapshot FILE.png");
 }
 
@@ -105,7 +109,8 @@ TEST(SnapshotCommand, PicturesGoUnderTheOutputFolderWhichIsMadeWhenMissing) {
       runner.run(parse("frames 2\nsnapshot shots/a.png\nwait 0.5\nsnapshot b.png\n"));
     } catch (const std::runtime_error& e) {
       // Only a missing GL context is a reason to skip; other failures fail.
-      if (std::string(e.what()).find("no OpenGL ES context") != std::string::npos) GTEST_SKIP() << e.what();
+      if (std::string(e.what()).find("no OpenGL ES context") != std::string::npos)
+        GTEST_SKIP() << e.what();
       FAIL() << e.what();
     }
   }
@@ -134,7 +139,8 @@ TEST(SnapshotCommand, WithoutGlOnlySnapshotsFailAndTheyFailWithTheirLine) {
     GTEST_SKIP() << "this system's EGL does not take its drivers from LIBGL_DRIVERS_PATH";
   }
   EXPECT_EQ(status, 1);
-  EXPECT_NE(err.find("vitrane-run: " + (dir / "s.scn").string() + ":2: snapshot a.png: no OpenGL ES context"),
+  EXPECT_NE(err.find("vitrane-run: " + (dir / "s.scn").string() +
+                     ":2: snapshot a.png: no OpenGL ES context"),
             std::string::npos)
       << err;
   EXPECT_EQ(slurp(dir / "stdout").find("STATE "), std::string::npos);  // nothing ran past it

@@ -77,7 +77,8 @@ fs::path makeLibrary(const fs::path& dir) {
   for (int i = 0; i < 10 && !photos.empty(); ++i) {
     char name[32];
     std::snprintf(name, sizeof name, "%02d.jpg", i);
-    fs::copy_file(photos[i % photos.size()], library / "Soak" / name, fs::copy_options::overwrite_existing);
+    fs::copy_file(photos[i % photos.size()], library / "Soak" / name,
+                  fs::copy_options::overwrite_existing);
   }
   return library;
 }
@@ -85,7 +86,9 @@ fs::path makeLibrary(const fs::path& dir) {
 // The session, the same every time for a given length.
 std::string soakScenario(int minutes, const fs::path& library) {
   std::mt19937 random(20261208);
-  auto uniform = [&](double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(random); };
+  auto uniform = [&](double lo, double hi) {
+    return std::uniform_real_distribution<double>(lo, hi)(random);
+  };
   auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
 
   std::ostringstream s;
@@ -115,13 +118,13 @@ std::string soakScenario(int minutes, const fs::path& library) {
           break;
         case 1:
           seconds = uniform(0.2, 0.8);
-          s << "pinch " << x << ' ' << y << ' ' << uniform(30, 250) << ' ' << uniform(30, 250) << ' '
-            << seconds << '\n';
+          s << "pinch " << x << ' ' << y << ' ' << uniform(30, 250) << ' ' << uniform(30, 250)
+            << ' ' << seconds << '\n';
           break;
         case 2:  // a flick
           seconds = 0.08;
-          s << "drag " << x << ' ' << y << ' ' << x + uniform(-300, 300) << ' ' << y + uniform(-300, 300)
-            << ' ' << seconds << '\n';
+          s << "drag " << x << ' ' << y << ' ' << x + uniform(-300, 300) << ' '
+            << y + uniform(-300, 300) << ' ' << seconds << '\n';
           break;
         case 3:
           seconds = uniform(0.3, 1.5);
@@ -147,7 +150,8 @@ std::string soakScenario(int minutes, const fs::path& library) {
         case 8: {
           const int frames = 10 + pick(50);
           seconds = frames / 120.0;
-          s << "motion rate.z=" << uniform(-1, 1) << '\n' << "frames " << frames << '\n'
+          s << "motion rate.z=" << uniform(-1, 1) << '\n'
+            << "frames " << frames << '\n'
             << "motion rate.z=0\n";
           break;
         }
@@ -183,7 +187,8 @@ void expectFinite(const json& value, const std::string& where, int& faults) {
   if (value.is_null()) {
     if (faults++ < 5) ADD_FAILURE() << "non-finite value at " << where;
   } else if (value.is_number_float()) {
-    if (!std::isfinite(value.get<double>()) && faults++ < 5) ADD_FAILURE() << "non-finite at " << where;
+    if (!std::isfinite(value.get<double>()) && faults++ < 5)
+      ADD_FAILURE() << "non-finite at " << where;
   } else if (value.is_object()) {
     for (const auto& [key, item] : value.items()) expectFinite(item, where + "." + key, faults);
   } else if (value.is_array()) {
@@ -212,9 +217,11 @@ TEST(Soak, PhotosAndGesturesForMinutesStayBoundedAndFinite) {
   posix_spawn_file_actions_addclose(&actions, pipeFds[0]);
   posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, (dir / "stderr.txt").c_str(),
                                    O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  const std::string runPath = VITRANE_RUN_PATH, scenarioPath = scenario.string(), outPath = dir.string();
+  const std::string runPath = VITRANE_RUN_PATH, scenarioPath = scenario.string(),
+                    outPath = dir.string();
   std::vector<char*> argv{const_cast<char*>(runPath.c_str()), const_cast<char*>("--out"),
-                          const_cast<char*>(outPath.c_str()), const_cast<char*>(scenarioPath.c_str()), nullptr};
+                          const_cast<char*>(outPath.c_str()),
+                          const_cast<char*>(scenarioPath.c_str()), nullptr};
   // glibc raises its mmap threshold the first time a large block is freed
   // and from then on keeps freed picture-sized blocks (3 MB each) in the
   // heap as it sees fit, so resident memory wanders by a picture or two
@@ -261,7 +268,8 @@ TEST(Soak, PhotosAndGesturesForMinutesStayBoundedAndFinite) {
       const double zoom = std::sqrt(a * a + c * c);
       lowestZoom = std::min(lowestZoom, zoom);
       highestZoom = std::max(highestZoom, zoom);
-      EXPECT_TRUE(zoom >= kMinZoom * (1 - 1e-5) && zoom <= kMaxZoom * (1 + 1e-5)) << at << ": zoom " << zoom;
+      EXPECT_TRUE(zoom >= kMinZoom * (1 - 1e-5) && zoom <= kMaxZoom * (1 + 1e-5))
+          << at << ": zoom " << zoom;
     }
   };
 
@@ -269,7 +277,8 @@ TEST(Soak, PhotosAndGesturesForMinutesStayBoundedAndFinite) {
   bool sampledThisDump = false;
   char chunk[4096];
   for (;;) {
-    for (std::size_t end; (end = pending.find('\n')) != std::string::npos; pending.erase(0, end + 1)) {
+    for (std::size_t end; (end = pending.find('\n')) != std::string::npos;
+         pending.erase(0, end + 1)) {
       if (pending.rfind("STATE ", 0) != 0) continue;
       if (!sampledThisDump) rss.push_back(residentKb(pid));
       checkDump(pending.substr(0, end));
@@ -311,9 +320,11 @@ TEST(Soak, PhotosAndGesturesForMinutesStayBoundedAndFinite) {
   if (!kSanitized) {
     EXPECT_LT(highest - settled, kMaxGrowthKb) << "resident memory grew from " << settled << " kB";
   }
-  std::printf("soak: %d virtual minutes, resident %ld kB after the first, at most %ld kB later, last %ld kB; "
-              "zoom %.3f..%.3f\n",
-              minutes, settled, highest, rss.back(), lowestZoom, highestZoom);
+  std::printf(
+      "soak: %d virtual minutes, resident %ld kB after the first, at most %ld kB later, last %ld "
+      "kB; "
+      "zoom %.3f..%.3f\n",
+      minutes, settled, highest, rss.back(), lowestZoom, highestZoom);
 }
 
 }  // namespace

@@ -17,14 +17,16 @@ class TempFolder {
   // a leftover folder was. The folder is new and empty: mkdtemp never picks
   // one that exists, so tests running side by side never share one.
   explicit TempFolder(const std::string& name = "test") {
-    std::string pattern = (std::filesystem::temp_directory_path() / ("vitrane-" + name + "-XXXXXX")).string();
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / ("vitrane-" + name + "-XXXXXX")).string();
     if (::mkdtemp(pattern.data())) path_ = pattern;
   }
   ~TempFolder() {
     if (path_.empty()) return;
     std::error_code ignored;
     // Put back what a test took away, or the folder could not be removed.
-    for (const auto& p : restore_) std::filesystem::permissions(p, std::filesystem::perms::owner_all, ignored);
+    for (const auto& p : restore_)
+      std::filesystem::permissions(p, std::filesystem::perms::owner_all, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
   TempFolder(const TempFolder&) = delete;

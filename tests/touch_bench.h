@@ -65,9 +65,7 @@ class FixedDelegate : public kit::GestureRecognizerDelegate {
 
 class TouchBench {
  public:
-  TouchBench() {
-    root->setFrame({0, 0, 768, 1024});
-  }
+  TouchBench() { root->setFrame({0, 0, 768, 1024}); }
 
   // Moves the clock to t, firing every timer due by then in time order.
   void at(double t) {
@@ -82,7 +80,9 @@ class TouchBench {
   void down(int id, Point p) { send(id, TouchPhase::Began, p); }
   void move(int id, Point p) { send(id, TouchPhase::Moved, p); }
   void up(int id) { send(id, TouchPhase::Ended, fingers_.count(id) ? fingers_[id] : Point{}); }
-  void cancel(int id) { send(id, TouchPhase::Cancelled, fingers_.count(id) ? fingers_[id] : Point{}); }
+  void cancel(int id) {
+    send(id, TouchPhase::Cancelled, fingers_.count(id) ? fingers_[id] : Point{});
+  }
 
   // One event as given, stamped with the current time unless it has one.
   void raw(std::vector<kit::Touch> touches) { dispatcher.touchesChanged(touches); }

@@ -28,7 +28,8 @@ class PressAndPan : public ::testing::Test {
   FixedDelegate no{false};
   ActionLog pressLog, panLog;
   std::shared_ptr<kit::View> view = bench.addView({0, 0, 768, 1024});
-  std::shared_ptr<LongPressGestureRecognizer> press = recognizer<LongPressGestureRecognizer>(pressLog, bench.clock);
+  std::shared_ptr<LongPressGestureRecognizer> press =
+      recognizer<LongPressGestureRecognizer>(pressLog, bench.clock);
   std::shared_ptr<PanGestureRecognizer> pan = recognizer<PanGestureRecognizer>(panLog, bench.clock);
 };
 
@@ -38,8 +39,8 @@ TEST_F(PressAndPan, AHeldPressKeepsThePanFromBeginning) {
   bench.move(1, {400, 300});
   bench.move(1, {500, 300});
   bench.up(1);
-  EXPECT_EQ(pressLog.states,
-            (std::vector{GestureState::Began, GestureState::Changed, GestureState::Changed, GestureState::Ended}));
+  EXPECT_EQ(pressLog.states, (std::vector{GestureState::Began, GestureState::Changed,
+                                          GestureState::Changed, GestureState::Ended}));
   EXPECT_TRUE(panLog.states.empty());
   EXPECT_EQ(pan->state(), GestureState::Possible);
 }
@@ -222,7 +223,8 @@ TEST_F(BadInput, ARepeatedDownOfALiveFingerIsAMove) {
 
 TEST_F(BadInput, FingersBeyondTenAreIgnoredToTheirEnd) {
   std::vector<kit::Touch> eleven;
-  for (int id = 0; id < 11; ++id) eleven.push_back({id, TouchPhase::Began, {50.0f + id * 40, 500}, 0});
+  for (int id = 0; id < 11; ++id)
+    eleven.push_back({id, TouchPhase::Began, {50.0f + id * 40, 500}, 0});
   bench.raw(eleven);
   EXPECT_EQ(bench.dispatcher.liveTouchCount(), 10u);
   EXPECT_EQ(bench.dispatcher.hitView(10), nullptr);

@@ -96,9 +96,9 @@ TEST_F(WorldGestures, PinchLogsItsTouchesAndItsEnd) {
   forgetLog();
   pinchStep(1.5);
   pinchStep(1.2, kit::GestureState::Ended);
-  const std::vector<std::string> expected = {
-      "Number of pan touches is 2", "At pinch end:", "Frame is 4096.0x4096.0",
-      "Bounds is 4096x4096", "ContentScaleFactor is 1.0"};
+  const std::vector<std::string> expected = {"Number of pan touches is 2",
+                                             "At pinch end:", "Frame is 4096.0x4096.0",
+                                             "Bounds is 4096x4096", "ContentScaleFactor is 1.0"};
   const auto lines = newLog();
   // The frame is that of the zoomed telescoper: 1.5 × its bounds.
   ASSERT_EQ(lines.size(), expected.size());

@@ -27,10 +27,12 @@ int main(int argc, char** argv) {
   write("lossy.webp", webpBytes(24, 16));
   write("lossless_alpha.webp", webpBytes(solid(12, 8, 10, 200, 30, 100), true));
   write("exif6.webp", webpWithExif(gradient(16, 8), 6));
-  write("animated.webp", animatedWebp(16, 16, {{solid(8, 8, 200, 0, 0), 8, 0}, {solid(16, 16, 0, 0, 200), 0, 0}}));
+  write("animated.webp",
+        animatedWebp(16, 16, {{solid(8, 8, 200, 0, 0), 8, 0}, {solid(16, 16, 0, 0, 200), 0, 0}}));
   write("small.heic", heifBytes(16, 12));
   write("deep10.heic", heifBytes(16, 12, {heif_compression_HEVC, 10}));
-  write("turned.heic", heifBytes(gradient(16, 8), {heif_compression_HEVC, 8, heif_orientation_rotate_90_cw}));
+  write("turned.heic",
+        heifBytes(gradient(16, 8), {heif_compression_HEVC, 8, heif_orientation_rotate_90_cw}));
   write("small.avif", heifBytes(16, 12, {heif_compression_AV1}));
   return 0;
 }

@@ -109,7 +109,8 @@ void VitraneforiPadViewController::panPiece(kit::GestureRecognizer& recognizer) 
     if (std::sqrt(vx * vx + vy * vy) / kFramesPerSecond >= 1) {
       piece->velocityPerFrame = {static_cast<float>(vx / kFramesPerSecond),
                                  static_cast<float>(vy / kFramesPerSecond)};
-      kit::log("Continuing velocity of %1.2f,%1.2f", piece->velocityPerFrame.x, piece->velocityPerFrame.y);
+      kit::log("Continuing velocity of %1.2f,%1.2f", piece->velocityPerFrame.x,
+               piece->velocityPerFrame.y);
     } else {
       piece->velocityPerFrame = {0, 0};
     }

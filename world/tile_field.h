@@ -5,11 +5,18 @@
 struct TileField {
   int tileHorizontalPitch = 0, tileVerticalPitch = 0;
 
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("tileHorizontalPitch", s.tileHorizontalPitch);
     v("tileVerticalPitch", s.tileVerticalPitch);
   }

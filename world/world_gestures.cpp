@@ -33,8 +33,7 @@ void VitraneforiPadViewController::adjustTableAnchorPointForGestureRecognizer(
   const kit::Rect bounds = stretcher.bounds();
   // Moving the anchor and the centre together leaves the picture in place;
   // later turns of the stretcher act about the touch.
-  stretcher.setAnchorPoint(
-      {inStretcher.x / bounds.size.width, inStretcher.y / bounds.size.height});
+  stretcher.setAnchorPoint({inStretcher.x / bounds.size.width, inStretcher.y / bounds.size.height});
   stretcher.setCenter(inSuperview);
 }
 

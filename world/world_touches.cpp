@@ -6,8 +6,7 @@
 
 void VitraneforiPadViewController::handlePanFrom(kit::GestureRecognizer& recognizer) {
   auto& pan = static_cast<kit::PanGestureRecognizer&>(recognizer);
-  if (pan.state() != kit::GestureState::Began && pan.state() != kit::GestureState::Changed)
-    return;
+  if (pan.state() != kit::GestureState::Began && pan.state() != kit::GestureState::Changed) return;
   // Increments only: the world has no fling and stops with the fingers.
   const kit::View* space = outlets.telescoperView->superview();
   const kit::Point t = pan.translationInView(space);
@@ -26,8 +25,9 @@ void VitraneforiPadViewController::longPressMenu(kit::GestureRecognizer& recogni
     showInstructionsPanel();
 }
 
-bool VitraneforiPadViewController::gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
-    kit::GestureRecognizer& recognizer, kit::GestureRecognizer& other) {
+bool VitraneforiPadViewController::
+    gestureRecognizerShouldRecognizeSimultaneouslyWithGestureRecognizer(
+        kit::GestureRecognizer& recognizer, kit::GestureRecognizer& other) {
   // The world's press runs alone, so holding still is never also a drag.
   const bool eitherIsPress = dynamic_cast<kit::LongPressGestureRecognizer*>(&recognizer) ||
                              dynamic_cast<kit::LongPressGestureRecognizer*>(&other);

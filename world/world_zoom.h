@@ -7,11 +7,18 @@ struct WorldZoom {
   // The overview's zoom factor.
   double longShotScale = 0;
 
-  template <class V> void visit(V&& v) { fields(*this, v); }
-  template <class V> void visit(V&& v) const { fields(*this, v); }
+  template <class V>
+  void visit(V&& v) {
+    fields(*this, v);
+  }
+  template <class V>
+  void visit(V&& v) const {
+    fields(*this, v);
+  }
 
  private:
-  template <class Self, class V> static void fields(Self& s, V& v) {
+  template <class Self, class V>
+  static void fields(Self& s, V& v) {
     v("isUnityScale", s.isUnityScale);
     v("longShot", s.longShot);
     v("longShotScale", s.longShotScale);

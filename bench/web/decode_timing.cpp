@@ -22,7 +22,9 @@ double medianMs(int runs, const std::function<void()>& work) {
   for (int i = 0; i < runs; ++i) {
     const auto start = std::chrono::steady_clock::now();
     work();
-    times.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    times.push_back(
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+            .count());
   }
   std::sort(times.begin(), times.end());
   return times[times.size() / 2];
@@ -78,7 +80,8 @@ int main(int argc, char** argv) {
   const double photoFull = medianMs(3, [&] { decode(photo, {}); });
   std::printf(
       "{\"texture_jpeg_1200x900_ms\": %.2f, \"texture_png_1200x900_ms\": %.2f, "
-      "\"photo_12mp_display_sized_ms\": %.2f, \"photo_12mp_full_size_ms\": %.2f, \"all_decoded\": %s}\n",
+      "\"photo_12mp_display_sized_ms\": %.2f, \"photo_12mp_full_size_ms\": %.2f, \"all_decoded\": "
+      "%s}\n",
       woodJpeg, woodPngMs, photoDisplay, photoFull, ok ? "true" : "false");
   return ok ? 0 : 1;
 }

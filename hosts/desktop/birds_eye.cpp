@@ -63,7 +63,8 @@ WindowSize initialWindowSize(int usableWidth, int usableHeight) {
   // Room for the panel and its margins in both bars, as the screen stays centred.
   const double wideW = screenW + 2 * (kBirdsEyePoints + 2 * kBirdsEyeMarginPoints);
   auto size = [](double w, double h, double scale) {
-    return WindowSize{std::max(1, static_cast<int>(w * scale)), std::max(1, static_cast<int>(h * scale))};
+    return WindowSize{std::max(1, static_cast<int>(w * scale)),
+                      std::max(1, static_cast<int>(h * scale))};
   };
   // Of a display of unknown size, no more than the screen itself is asked.
   if (usableWidth <= 0 || usableHeight <= 0) return size(screenW, screenH, 1);
@@ -80,7 +81,12 @@ WindowSize initialWindowSize(int usableWidth, int usableHeight) {
 kit::AffineTransform affineThrough(const std::function<kit::Point(kit::Point)>& f) {
   constexpr float kApart = 1000;
   const kit::Point o = f({0, 0}), x = f({kApart, 0}), y = f({0, kApart});
-  return {(x.x - o.x) / kApart, (x.y - o.y) / kApart, (y.x - o.x) / kApart, (y.y - o.y) / kApart, o.x, o.y};
+  return {(x.x - o.x) / kApart,
+          (x.y - o.y) / kApart,
+          (y.x - o.x) / kApart,
+          (y.y - o.y) / kApart,
+          o.x,
+          o.y};
 }
 
 // --- The panel's views -------------------------------------------------------------
@@ -110,9 +116,11 @@ constexpr float kArrowLine = 3, kArrowShadow = 5, kArrowHead = 6;
 // The legend: two rows of three entries on a dark strip, in type small
 // enough to leave the table its room yet readable at the panel's size.
 const kit::Color kLegendBackground{0, 0, 0, 0.55f};
-constexpr float kLegendFont = 8.5f, kLegendRow = 11, kLegendPad = 2, kSwatchWidth = 12, kSwatchGap = 3;
+constexpr float kLegendFont = 8.5f, kLegendRow = 11, kLegendPad = 2, kSwatchWidth = 12,
+                kSwatchGap = 3;
 
-std::shared_ptr<kit::View> plainView(const kit::Rect& frame, kit::Color colour = kit::Color::clear()) {
+std::shared_ptr<kit::View> plainView(const kit::Rect& frame,
+                                     kit::Color colour = kit::Color::clear()) {
   auto v = std::make_shared<kit::View>(frame);
   v->setBackgroundColor(colour);
   v->setUserInteractionEnabled(false);
@@ -133,12 +141,14 @@ void placeLine(kit::View& line, kit::Point a, kit::Point b, float width) {
 void placeAffine(kit::View& v, const kit::Rect& bounds, const kit::AffineTransform& m) {
   v.setBounds(bounds);
   const kit::Point anchor = v.anchorPoint();
-  v.setCenter(m.apply({bounds.origin.x + anchor.x * bounds.size.width, bounds.origin.y + anchor.y * bounds.size.height}));
+  v.setCenter(m.apply({bounds.origin.x + anchor.x * bounds.size.width,
+                       bounds.origin.y + anchor.y * bounds.size.height}));
   v.setTransform({m.a, m.b, m.c, m.d, 0, 0});
 }
 
 // Four lines joining four corners, in `parent`'s coordinates.
-void addOutline(kit::View& parent, kit::Color colour, float width, const std::array<kit::Point, 4>& corners) {
+void addOutline(kit::View& parent, kit::Color colour, float width,
+                const std::array<kit::Point, 4>& corners) {
   for (int i = 0; i < 4; ++i) {
     auto edge = plainView({0, 0, width, width}, colour);
     placeLine(*edge, corners[i], corners[(i + 1) % 4], width);
@@ -156,7 +166,8 @@ std::vector<TablePhoto> photosOnTable(const kit::View& layer, const kit::View& p
   if (layer.isHidden() || layer.alpha() < kit::kMinShownAlpha) return photos;
   for (const auto& view : layer.subviews()) {
     const auto* photo = dynamic_cast<const kit::ImageView*>(view.get());
-    if (!photo || !photo->image() || photo->isHidden() || photo->alpha() < kit::kMinShownAlpha) continue;
+    if (!photo || !photo->image() || photo->isHidden() || photo->alpha() < kit::kMinShownAlpha)
+      continue;
     const kit::AffineTransform toPicture =
         affineThrough([&](kit::Point p) { return photo->convertPointToView(p, &picture); });
     photos.push_back({photo->image(), photo->bounds(), toPicture});
@@ -226,7 +237,8 @@ void BirdsEyeView::makeLegend() {
   const float column = (kSide - 2 - 2 * kLegendPad) / kColumns;
   const float mid = kLegendRow / 2;
   auto entry = [&](int index, const std::string& words) {
-    const float x = kLegendPad + (index % kColumns) * column, y = kLegendPad + (index / kColumns) * kLegendRow;
+    const float x = kLegendPad + (index % kColumns) * column,
+                y = kLegendPad + (index / kColumns) * kLegendRow;
     auto v = plainView({x, y, column, kLegendRow});
     auto label = std::make_shared<kit::Label>();
     label->setFrame({kSwatchWidth + kSwatchGap, 0, column - kSwatchWidth - kSwatchGap, kLegendRow});
@@ -247,9 +259,12 @@ void BirdsEyeView::makeLegend() {
   line(*entry(1, "screen"), kScreenColour, kScreenLine);
   line(*entry(2, "picture"), kPictureColour, kPictureLine);
   auto pivot = entry(3, "tablet pivot");
-  pivot->addSubview(plainView({kSwatchWidth / 2 - kPivotSize / 2 - 1, mid - kPivotSize / 2 - 1, kPivotSize + 2, kPivotSize + 2},
+  pivot->addSubview(plainView({kSwatchWidth / 2 - kPivotSize / 2 - 1, mid - kPivotSize / 2 - 1,
+                               kPivotSize + 2, kPivotSize + 2},
                               {0, 0, 0, 0.8f}));
-  pivot->addSubview(plainView({kSwatchWidth / 2 - kPivotSize / 2, mid - kPivotSize / 2, kPivotSize, kPivotSize}, kPivotColour));
+  pivot->addSubview(
+      plainView({kSwatchWidth / 2 - kPivotSize / 2, mid - kPivotSize / 2, kPivotSize, kPivotSize},
+                kPivotColour));
   const float c = kSwatchWidth / 2, d = 4.5f, e = 3.5f;
   addOutline(*entry(4, "picture pivot"), kPictureColour, 1.5f,
              {kit::Point{c, mid - d}, {c + d, mid}, {c, mid + d}, {c - d, mid}});
@@ -291,7 +306,8 @@ void BirdsEyeView::placeQuad(Quad& q, const std::array<kit::Point, 4>& corners) 
   for (int i = 0; i < 4; ++i) placeLine(*q.edges[i], corners[i], corners[(i + 1) % 4], q.width);
 }
 
-void BirdsEyeView::setTable(std::optional<TileField> field, const kit::AffineTransform& pictureToTable) {
+void BirdsEyeView::setTable(std::optional<TileField> field,
+                            const kit::AffineTransform& pictureToTable) {
   if (field == field_ && pictureToTable == pictureToTable_) return;
   field_ = std::move(field);
   pictureToTable_ = pictureToTable;
@@ -302,15 +318,16 @@ void BirdsEyeView::setTable(std::optional<TileField> field, const kit::AffineTra
 
 kit::Point BirdsEyeView::panelPoint(double x, double y) const {
   const double k = kSide / kSpan;
-  return {static_cast<float>((x - centreX_) * k + kSide / 2), static_cast<float>(-(y - centreY_) * k + kSide / 2)};
+  return {static_cast<float>((x - centreX_) * k + kSide / 2),
+          static_cast<float>(-(y - centreY_) * k + kSide / 2)};
 }
 
 void BirdsEyeView::follow(double x, double y, double time) {
   const double elapsed = placed_ ? time - time_ : 0;
   // The first time, and after a pause long enough to have arrived, it is there.
   const double way = !placed_ || !(elapsed < 20 * kGlideSeconds) ? 1
-                     : elapsed > 0                                 ? 1 - std::exp(-elapsed / kGlideSeconds)
-                                                                   : 0;
+                     : elapsed > 0 ? 1 - std::exp(-elapsed / kGlideSeconds)
+                                   : 0;
   centreX_ += (x - centreX_) * way;
   centreY_ += (y - centreY_) * way;
   time_ = placed_ ? std::max(time_, time) : time;
@@ -320,7 +337,10 @@ void BirdsEyeView::follow(double x, double y, double time) {
 void BirdsEyeView::layTiles() {
   // Picture points to panel points, through the table.
   const double k = kSide / kSpan;
-  const kit::AffineTransform tableToPanel{static_cast<float>(k), 0, 0, static_cast<float>(-k),
+  const kit::AffineTransform tableToPanel{static_cast<float>(k),
+                                          0,
+                                          0,
+                                          static_cast<float>(-k),
                                           static_cast<float>(kSide / 2 - centreX_ * k),
                                           static_cast<float>(kSide / 2 + centreY_ * k)};
   const kit::AffineTransform m = kit::AffineTransform::concat(pictureToTable_, tableToPanel);
@@ -337,23 +357,27 @@ void BirdsEyeView::layTiles() {
   const kit::AffineTransform back = m.inverted();
   constexpr double kFar = std::numeric_limits<double>::infinity();
   double x0 = kFar, y0 = kFar, x1 = -kFar, y1 = -kFar;
-  for (const kit::Point c : {kit::Point{0, 0}, kit::Point{kSide, 0}, kit::Point{kSide, kSide}, kit::Point{0, kSide}}) {
+  for (const kit::Point c :
+       {kit::Point{0, 0}, kit::Point{kSide, 0}, kit::Point{kSide, kSide}, kit::Point{0, kSide}}) {
     const kit::Point p = back.apply(c);
     x0 = std::min<double>(x0, p.x), x1 = std::max<double>(x1, p.x);
     y0 = std::min<double>(y0, p.y), y1 = std::max<double>(y1, p.y);
   }
   const TileField& f = *field_;
-  const std::array<int, 4> range{floorDiv(x0 - f.origin.x, f.pitchX), floorDiv(x1 - f.origin.x, f.pitchX),
-                                 floorDiv(y0 - f.origin.y, f.pitchY), floorDiv(y1 - f.origin.y, f.pitchY)};
+  const std::array<int, 4> range{
+      floorDiv(x0 - f.origin.x, f.pitchX), floorDiv(x1 - f.origin.x, f.pitchX),
+      floorDiv(y0 - f.origin.y, f.pitchY), floorDiv(y1 - f.origin.y, f.pitchY)};
   if (range == tileRange_) return;
   tileRange_ = range;
   table_->removeAllSubviews();
-  const long long count = (static_cast<long long>(range[1]) - range[0] + 1) * (static_cast<long long>(range[3]) - range[2] + 1);
+  const long long count = (static_cast<long long>(range[1]) - range[0] + 1) *
+                          (static_cast<long long>(range[3]) - range[2] + 1);
   if (count > kMostTiles) return;
   for (int row = range[2]; row <= range[3]; ++row)
     for (int column = range[0]; column <= range[1]; ++column) {
       auto tile = std::make_shared<kit::ImageView>(f.faces[parity(column) + 2 * parity(row)]);
-      tile->setFrame({f.origin.x + column * f.pitchX, f.origin.y + row * f.pitchY, f.pitchX, f.pitchY});
+      tile->setFrame(
+          {f.origin.x + column * f.pitchX, f.origin.y + row * f.pitchY, f.pitchX, f.pitchY});
       tile->setUserInteractionEnabled(false);
       table_->addSubview(std::move(tile));
     }
@@ -376,7 +400,8 @@ void BirdsEyeView::update(const State& s) {
   picture_.layer->setHidden(!s.pictureScreenToTable);
   if (s.pictureScreenToTable) {
     auto shown = [&](double sx, double sy) {
-      const kit::Point p = s.pictureScreenToTable->apply({static_cast<float>(sx), static_cast<float>(sy)});
+      const kit::Point p =
+          s.pictureScreenToTable->apply({static_cast<float>(sx), static_cast<float>(sy)});
       return panelPoint(p.x, p.y);
     };
     placeQuad(picture_, {shown(0, 0), shown(w, 0), shown(w, h), shown(0, h)});
@@ -387,14 +412,17 @@ void BirdsEyeView::update(const State& s) {
   if (s.picturePivot) {
     const kit::Point c = under(s.picturePivot->x, s.picturePivot->y);
     const float d = kPicturePivotRadius;
-    placeQuad(pictureMark_, {kit::Point{c.x, c.y - d}, {c.x + d, c.y}, {c.x, c.y + d}, {c.x - d, c.y}});
+    placeQuad(pictureMark_,
+              {kit::Point{c.x, c.y - d}, {c.x + d, c.y}, {c.x, c.y + d}, {c.x - d, c.y}});
   }
   estimateMark_.layer->setHidden(!s.estimatedPivot);
   estimateEntry_->setHidden(!s.estimatedPivot);
   if (s.estimatedPivot) {
     const kit::Point c = under(s.estimatedPivot->x, s.estimatedPivot->y);
     const float d = kEstimateRadius;
-    placeQuad(estimateMark_, {kit::Point{c.x - d, c.y - d}, {c.x + d, c.y - d}, {c.x + d, c.y + d}, {c.x - d, c.y + d}});
+    placeQuad(
+        estimateMark_,
+        {kit::Point{c.x - d, c.y - d}, {c.x + d, c.y - d}, {c.x + d, c.y + d}, {c.x - d, c.y + d}});
   }
 }
 
@@ -425,9 +453,9 @@ void BirdsEyeView::placeSlideMarks(const State& s) {
     slide_ = State::Slide{run ? slide_->from : s.slide->from, s.slide->ends};
   }
   const double age = slide_ ? s.time - slide_->ends : 0;
-  const double strength =
-      std::clamp((kSlideMarkSeconds - age) / kSlideFadeSeconds, 0.0, 1.0);
-  changesUntil_ = slide_ ? slide_->ends + kSlideMarkSeconds : -std::numeric_limits<double>::infinity();
+  const double strength = std::clamp((kSlideMarkSeconds - age) / kSlideFadeSeconds, 0.0, 1.0);
+  changesUntil_ =
+      slide_ ? slide_->ends + kSlideMarkSeconds : -std::numeric_limits<double>::infinity();
   if (!slide_ || !(strength > 0)) {
     slideMarks_.reset();
     slideLayer_->setHidden(true);
@@ -440,14 +468,17 @@ void BirdsEyeView::placeSlideMarks(const State& s) {
     const kit::Vector3 t = pose.tablePointUnder(p.x, p.y);
     return kit::Point{static_cast<float>(t.x), static_cast<float>(t.y)};
   };
-  const kit::AffineTransform wasToPanel =
-      affineThrough([&](kit::Point p) { const kit::Point t = tableAt(from, p); return panelPoint(t.x, t.y); });
+  const kit::AffineTransform wasToPanel = affineThrough([&](kit::Point p) {
+    const kit::Point t = tableAt(from, p);
+    return panelPoint(t.x, t.y);
+  });
   const kit::Rect body{static_cast<float>(g.bodyLeft()), static_cast<float>(g.bodyTop()),
                        static_cast<float>(g.bodyWidth()), static_cast<float>(g.bodyHeight())};
   placeAffine(*ghost_, body, wasToPanel);
-  const float l = body.origin.x, t = body.origin.y, r = l + body.size.width, b = t + body.size.height;
-  placeQuad(ghostOutline_, {wasToPanel.apply({l, t}), wasToPanel.apply({r, t}), wasToPanel.apply({r, b}),
-                            wasToPanel.apply({l, b})});
+  const float l = body.origin.x, t = body.origin.y, r = l + body.size.width,
+              b = t + body.size.height;
+  placeQuad(ghostOutline_, {wasToPanel.apply({l, t}), wasToPanel.apply({r, t}),
+                            wasToPanel.apply({r, b}), wasToPanel.apply({l, b})});
 
   // The arrow runs from the body's leading edge where it was to where that
   // point of the body is now, beside the pivot marks in the middle rather
@@ -476,13 +507,15 @@ void BirdsEyeView::placeSlideMarks(const State& s) {
   if (inches < 0.05)
     std::snprintf(words, sizeof words, "sliding from the yellow outline");
   else
-    std::snprintf(words, sizeof words, "slid %g in from the yellow outline", std::round(inches * 10) / 10);
+    std::snprintf(words, sizeof words, "slid %g in from the yellow outline",
+                  std::round(inches * 10) / 10);
   marks.caption = words;
   caption_->setText(marks.caption);
   const kit::Point edgeWas = tableAt(from, edge), edgeNow = tableAt(s.pose, edge);
   marks.from = panelPoint(edgeWas.x, edgeWas.y);
   marks.to = panelPoint(edgeNow.x, edgeNow.y);
-  const float dx = marks.to.x - marks.from.x, dy = marks.to.y - marks.from.y, drawn = std::hypot(dx, dy);
+  const float dx = marks.to.x - marks.from.x, dy = marks.to.y - marks.from.y,
+              drawn = std::hypot(dx, dy);
   arrowLayer_->setHidden(!(drawn > 0.5f));
   if (drawn > 0.5f) {
     const float ux = dx / drawn, uy = dy / drawn, head = std::min(kArrowHead, 0.8f * drawn);
@@ -523,9 +556,12 @@ std::optional<BirdsEyeView::SlideMarks> BirdsEyeView::slideMarks() const { retur
 
 const std::array<kit::Point, 4>& BirdsEyeView::outline(Outline which) const {
   switch (which) {
-    case Outline::Body: return body_.corners;
-    case Outline::Screen: return screen_.corners;
-    case Outline::Picture: break;
+    case Outline::Body:
+      return body_.corners;
+    case Outline::Screen:
+      return screen_.corners;
+    case Outline::Picture:
+      break;
   }
   return picture_.corners;
 }

@@ -54,9 +54,9 @@ struct PanelRect {
 // bars are too narrow, Hidden hides it whatever the room.
 enum class BirdsEyeMode { Auto, Shown, Hidden };
 
-inline constexpr float kBirdsEyePoints = 256;      // the panel's side at the screen's scale
+inline constexpr float kBirdsEyePoints = 256;       // the panel's side at the screen's scale
 inline constexpr float kBirdsEyeMarginPoints = 12;  // from the screen and the window's edges
-inline constexpr int kSmallestPanelBeside = 120;   // pixels: smaller is not worth the room
+inline constexpr int kSmallestPanelBeside = 120;    // pixels: smaller is not worth the room
 inline constexpr int kSmallestPanelOver = 48;
 
 // In the bar right of the screen (a wide window) or below it (a tall one),
@@ -165,7 +165,9 @@ class BirdsEyeView {
   // Panel points of a table point, as the last update placed the view.
   kit::Point panelPoint(double tableX, double tableY) const;
   kit::Point panelPoint(const kit::Vector3& p) const { return panelPoint(p.x, p.y); }
-  kit::Point viewCentre() const { return {static_cast<float>(centreX_), static_cast<float>(centreY_)}; }
+  kit::Point viewCentre() const {
+    return {static_cast<float>(centreX_), static_cast<float>(centreY_)};
+  }
 
   // What is drawn, in panel points, for checking: the corners of each
   // outline in the order top-left, top-right, bottom-right, bottom-left of
@@ -191,7 +193,7 @@ class BirdsEyeView {
   struct SlideMarks {
     std::array<kit::Point, 4> body;  // as outline(Outline::Body)
     kit::Point from, to;
-    float strength = 0;  // 1 while it is fresh, down to 0 as it fades
+    float strength = 0;   // 1 while it is fresh, down to 0 as it fades
     std::string caption;  // along the top edge: how far, and what the yellow outline is
   };
   std::optional<SlideMarks> slideMarks() const;
@@ -226,7 +228,7 @@ class BirdsEyeView {
 
   kit::TabletBody geometry_;
   std::shared_ptr<kit::View> root_;
-  std::shared_ptr<kit::View> table_;  // in picture coordinates
+  std::shared_ptr<kit::View> table_;        // in picture coordinates
   std::shared_ptr<kit::View> photosLayer_;  // in picture coordinates too
   std::vector<std::shared_ptr<kit::ImageView>> photos_;
   std::shared_ptr<kit::View> legend_;

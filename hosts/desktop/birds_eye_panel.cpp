@@ -36,8 +36,10 @@ std::optional<TileField> tileFieldOf(const VitraneforiPadViewController& vc) {
   }
   // Whole periods of the pattern off, so that the field's recentring under
   // the screen, a period at a time, leaves this unchanged.
-  const kit::Point o = field.convertPointToView(tiles[0]->frame().origin, vc.outlets.stretcherView.get());
-  f.origin = {o.x - 2 * pitchX * std::floor(o.x / (2 * pitchX)), o.y - 2 * pitchY * std::floor(o.y / (2 * pitchY))};
+  const kit::Point o =
+      field.convertPointToView(tiles[0]->frame().origin, vc.outlets.stretcherView.get());
+  f.origin = {o.x - 2 * pitchX * std::floor(o.x / (2 * pitchX)),
+              o.y - 2 * pitchY * std::floor(o.y / (2 * pitchY))};
   f.pitchX = pitchX;
   f.pitchY = pitchY;
   return f;
@@ -52,17 +54,20 @@ BirdsEyePanel::BirdsEyePanel() {
     compositor_ = std::make_unique<render::Compositor>();
     target_ = std::make_unique<render::FramebufferTarget>();
   } else {
-    std::fprintf(stderr, "vitrane: the table seen from above needs OpenGL ES 3; this context has less\n");
+    std::fprintf(stderr,
+                 "vitrane: the table seen from above needs OpenGL ES 3; this context has less\n");
   }
 }
 
-void BirdsEyePanel::launched(const VitraneforiPadViewController& vc, const kit::SimulatedTablet& tablet) {
+void BirdsEyePanel::launched(const VitraneforiPadViewController& vc,
+                             const kit::SimulatedTablet& tablet) {
   const kit::TabletPose pose = tablet.pose();
   const kit::AffineTransform screenToTable = affineThrough([&](kit::Point s) {
     const kit::Vector3 t = pose.tablePointUnder(s.x, s.y);
     return kit::Point{static_cast<float>(t.x), static_cast<float>(t.y)};
   });
-  pictureToTable_ = kit::AffineTransform::concat(toScreen(*vc.outlets.stretcherView), screenToTable);
+  pictureToTable_ =
+      kit::AffineTransform::concat(toScreen(*vc.outlets.stretcherView), screenToTable);
   view_ = std::make_unique<BirdsEyeView>(tablet.geometry());
 }
 
@@ -70,15 +75,19 @@ void BirdsEyePanel::toggle(int drawableWidth, int drawableHeight) {
   mode_ = toggledBirdsEye(mode_, drawableWidth, drawableHeight);
 }
 
-bool BirdsEyePanel::changes(const kit::SimulatedTablet& tablet, double now, int drawableWidth, int drawableHeight) {
-  if (tablet.isMoving()) tabletMovesEnd_ = tablet.movesEnd();
-  else tabletMovesEnd_ = std::min(tabletMovesEnd_, tablet.now());
+bool BirdsEyePanel::changes(const kit::SimulatedTablet& tablet, double now, int drawableWidth,
+                            int drawableHeight) {
+  if (tablet.isMoving())
+    tabletMovesEnd_ = tablet.movesEnd();
+  else
+    tabletMovesEnd_ = std::min(tabletMovesEnd_, tablet.now());
   if (!view_ || !placeBirdsEye(drawableWidth, drawableHeight, mode_)) return false;
   return now < tabletMovesEnd_ + 5 * BirdsEyeView::kGlideSeconds || now < view_->changesUntil();
 }
 
 void BirdsEyePanel::draw(const VitraneforiPadViewController& vc, const kit::SimulatedTablet& tablet,
-                         const TabletKeyboard& keys, double now, int drawableWidth, int drawableHeight) {
+                         const TabletKeyboard& keys, double now, int drawableWidth,
+                         int drawableHeight) {
   const auto panel = placeBirdsEye(drawableWidth, drawableHeight, mode_);
   if (!panel || !compositor_ || !view_) return;
   view_->setTable(tileFieldOf(vc), pictureToTable_);
@@ -88,13 +97,16 @@ void BirdsEyePanel::draw(const VitraneforiPadViewController& vc, const kit::Simu
   state.pivot = tablet.defaultPivot();
   state.picturePivot = vc.pivot.currentAnchor();
   state.estimatedPivot = vc.estimatedFlatPivot();
-  state.pictureScreenToTable = kit::AffineTransform::concat(toScreen(*vc.outlets.stretcherView).inverted(), pictureToTable_);
+  state.pictureScreenToTable =
+      kit::AffineTransform::concat(toScreen(*vc.outlets.stretcherView).inverted(), pictureToTable_);
   state.photos = photosOnTable(*vc.outlets.photosLayerView, *vc.outlets.stretcherView);
-  if (const auto& slide = keys.lastSlide()) state.slide = BirdsEyeView::State::Slide{slide->from, slide->ends};
+  if (const auto& slide = keys.lastSlide())
+    state.slide = BirdsEyeView::State::Slide{slide->from, slide->ends};
   view_->update(state);
 
   if (!target_->bind(panel->side, panel->side)) {
-    std::fprintf(stderr, "vitrane: no framebuffer for the table seen from above; it stays hidden\n");
+    std::fprintf(stderr,
+                 "vitrane: no framebuffer for the table seen from above; it stays hidden\n");
     compositor_.reset();
     return;
   }

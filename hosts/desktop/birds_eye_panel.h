@@ -33,12 +33,13 @@ class BirdsEyePanel {
   // Whether the panel changes where the application's views may not: a
   // slide moves nothing on the screen, and the panel's view glides after
   // the tablet and fades a slide's marks after it has stopped.
-  bool changes(const kit::SimulatedTablet& tablet, double now, int drawableWidth, int drawableHeight);
+  bool changes(const kit::SimulatedTablet& tablet, double now, int drawableWidth,
+               int drawableHeight);
 
   // Into the window's framebuffer, over the frame drawn there, where it
   // has room.
-  void draw(const VitraneforiPadViewController& vc, const kit::SimulatedTablet& tablet, const TabletKeyboard& keys,
-            double now, int drawableWidth, int drawableHeight);
+  void draw(const VitraneforiPadViewController& vc, const kit::SimulatedTablet& tablet,
+            const TabletKeyboard& keys, double now, int drawableWidth, int drawableHeight);
 
  private:
   std::unique_ptr<render::Compositor> compositor_;

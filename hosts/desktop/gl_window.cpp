@@ -26,8 +26,9 @@ std::optional<GlWindow> GlWindow::open(std::string& error) {
   SDL_GL_SetAttribute(SDL_GL_BLUE_SIZE, 8);
   SDL_GL_SetAttribute(SDL_GL_STENCIL_SIZE, 8);
   const WindowSize size = displayedWindowSize();
-  SDL_Window* window = SDL_CreateWindow("Vitrane", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.width,
-                                        size.height, SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+  SDL_Window* window = SDL_CreateWindow(
+      "Vitrane", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, size.width, size.height,
+      SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
   if (!window) {
     error = std::string("cannot open a window: ") + SDL_GetError();
     return std::nullopt;
@@ -39,7 +40,8 @@ std::optional<GlWindow> GlWindow::open(std::string& error) {
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, major);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 0);
     if (SDL_GLContext context = SDL_GL_CreateContext(window)) return GlWindow(window, context);
-    failures += std::string(failures.empty() ? "" : "; ") + "ES " + std::to_string(major) + ".0: " + SDL_GetError();
+    failures += std::string(failures.empty() ? "" : "; ") + "ES " + std::to_string(major) +
+                ".0: " + SDL_GetError();
   }
   SDL_DestroyWindow(window);
   error = "no OpenGL ES context (" + failures + ")";
@@ -47,7 +49,8 @@ std::optional<GlWindow> GlWindow::open(std::string& error) {
 }
 
 GlWindow::GlWindow(GlWindow&& other) noexcept
-    : window_(std::exchange(other.window_, nullptr)), context_(std::exchange(other.context_, nullptr)) {}
+    : window_(std::exchange(other.window_, nullptr)),
+      context_(std::exchange(other.context_, nullptr)) {}
 
 GlWindow& GlWindow::operator=(GlWindow&& other) noexcept {
   if (this != &other) {
@@ -71,7 +74,8 @@ bool GlWindow::syncToDisplay() { return SDL_GL_SetSwapInterval(1) == 0; }
 
 int GlWindow::refreshRate() const {
   SDL_DisplayMode mode;
-  if (SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0) return mode.refresh_rate;
+  if (SDL_GetWindowDisplayMode(window_, &mode) == 0 && mode.refresh_rate > 0)
+    return mode.refresh_rate;
   return 60;
 }
 

@@ -18,8 +18,12 @@ void HostLoop::handleEvent(const SDL_Event& e, bool mirror) {
       break;
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE: quit_ = true; break;
-        case SDL_WINDOWEVENT_LEAVE: mouseInWindow_ = false; break;
+        case SDL_WINDOWEVENT_CLOSE:
+          quit_ = true;
+          break;
+        case SDL_WINDOWEVENT_LEAVE:
+          mouseInWindow_ = false;
+          break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
           // The key-up and button-up events of whatever is held now will go
           // to another window.
@@ -28,11 +32,15 @@ void HostLoop::handleEvent(const SDL_Event& e, bool mirror) {
           break;
         // Resized, moved to a display of another density, shown, exposed:
         // the pixels may have changed under the same size.
-        default: updateGeometry(); break;
+        default:
+          updateGeometry();
+          break;
       }
       break;
     case SDL_KEYDOWN:
-    case SDL_KEYUP: handleKey(e.key, mirror, t); break;
+    case SDL_KEYUP:
+      handleKey(e.key, mirror, t);
+      break;
     case SDL_MOUSEBUTTONDOWN:
       if (e.button.which == SDL_TOUCH_MOUSEID || e.button.button != SDL_BUTTON_LEFT) break;
       mouseX_ = static_cast<float>(e.button.x);
@@ -66,7 +74,8 @@ void HostLoop::handleEvent(const SDL_Event& e, bool mirror) {
       needsDraw_ = true;
       break;
     }
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -94,7 +103,9 @@ void HostLoop::handleKey(const SDL_KeyboardEvent& key, bool mirror, double t) {
 void HostLoop::pressTabletKey(TabletKey key, double t, bool repeat) {
   if (motion_.live) {
     if (!keysIgnoredSaid_)
-      std::fprintf(stderr, "vitrane: the keys move the simulated tablet, which is not in use (--motion sim)\n");
+      std::fprintf(
+          stderr,
+          "vitrane: the keys move the simulated tablet, which is not in use (--motion sim)\n");
     keysIgnoredSaid_ = true;
     return;
   }
@@ -117,7 +128,8 @@ void HostLoop::replayDueSteps() {
       window_.resize(step.width, step.height);
       continue;
     }
-    if (const auto scripted = sdlEventFor(step, *touches_)) handleEvent(scripted->event, scripted->mirror);
+    if (const auto scripted = sdlEventFor(step, *touches_))
+      handleEvent(scripted->event, scripted->mirror);
   }
 }
 

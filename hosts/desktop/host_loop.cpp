@@ -14,8 +14,9 @@
 
 namespace desktop {
 
-HostLoop::HostLoop(const Options& options, GlWindow& window, bool vsync, std::vector<InputStep> script,
-                   MotionChoice motion, std::unique_ptr<SessionRecording> recording)
+HostLoop::HostLoop(const Options& options, GlWindow& window, bool vsync,
+                   std::vector<InputStep> script, MotionChoice motion,
+                   std::unique_ptr<SessionRecording> recording)
     : options_(options),
       window_(window),
       vsync_(vsync),
@@ -26,9 +27,9 @@ HostLoop::HostLoop(const Options& options, GlWindow& window, bool vsync, std::ve
   // The live source the platform reads: the sensors, a replay or the
   // keyboard's tablet, seen through the recording when there is one.
   kit::MotionSource& live = motion_.live ? *motion_.live : static_cast<kit::MotionSource&>(tablet_);
-  platform_ = std::make_unique<kit::Platform>(clock_, recording_ ? recording_->watchMotion(live) : live,
-                                              options.resourceDir.empty() ? kit::Bundle::defaultResourceDir()
-                                                                          : options.resourceDir);
+  platform_ = std::make_unique<kit::Platform>(
+      clock_, recording_ ? recording_->watchMotion(live) : live,
+      options.resourceDir.empty() ? kit::Bundle::defaultResourceDir() : options.resourceDir);
   platform_->sounds().player = [this](const std::string& path) { sounds_.play(path); };
   platform_->application().urlOpener = [this](const std::string& url) {
     if (links_.open(url)) return true;
@@ -51,7 +52,8 @@ void HostLoop::launch() {
   compositor_ = std::make_unique<render::Compositor>();
   panel_ = std::make_unique<BirdsEyePanel>();
   app_ = std::make_unique<VitraneforiPadAppDelegate>(*platform_);
-  app_->viewController->flatPivotMode = motion_.flatPivotEstimate ? FlatPivotMode::Estimate : FlatPivotMode::Centre;
+  app_->viewController->flatPivotMode =
+      motion_.flatPivotEstimate ? FlatPivotMode::Estimate : FlatPivotMode::Centre;
   app_->applicationDidFinishLaunchingWithOptions();
   platform_->runLoop().drainMainQueue();
   keyHint_.addTo(*app_->window);
@@ -87,7 +89,8 @@ int HostLoop::run() {
     loop.fireDueTimers();
     loop.drainMainQueue();
     answerCameraPicker();
-    for (const std::string& url : links_.failedAmong(reapChildren())) notice_->show(linkFailureText(url));
+    for (const std::string& url : links_.failedAmong(reapChildren()))
+      notice_->show(linkFailureText(url));
     updateOverlays();
     if (redraw_.isStale()) needsDraw_ = true;
     if (panelChanges()) needsDraw_ = true;
@@ -101,7 +104,8 @@ int HostLoop::run() {
 int HostLoop::finish() {
   if (touches_) touches_->cancelAll(clock_.now());
   if (options_.countFramesAfter)
-    std::fprintf(stderr, "vitrane: %d frames drawn from %g s on\n", framesCounted_, *options_.countFramesAfter);
+    std::fprintf(stderr, "vitrane: %d frames drawn from %g s on\n", framesCounted_,
+                 *options_.countFramesAfter);
   int status = options_.screenshotPath.empty() || writeScreenshot() ? 0 : 1;
   std::string error;
   if (recording_ && !recording_->finish(error)) {
@@ -163,7 +167,8 @@ bool HostLoop::panelChanges() {
 // and of a recording, as it is the runner's.
 void HostLoop::startMotionClock() {
   const kit::Accelerometer& a = platform_->accelerometer();
-  const double start = a.nextDeliveryTime() ? *a.nextDeliveryTime() - a.updateInterval() : clock_.now();
+  const double start =
+      a.nextDeliveryTime() ? *a.nextDeliveryTime() - a.updateInterval() : clock_.now();
   if (motion_.replay) motion_.replay->setOrigin(start);
   if (recording_) recording_->begin(start);
 }
@@ -189,7 +194,8 @@ void HostLoop::draw() {
   // ends there, so whatever was drawn beside the screen is blacked out.
   render::blackOutAround({box.x, box.y, box.width, box.height}, drawableWidth_, drawableHeight_);
   if (!motion_.live)
-    panel_->draw(*app_->viewController, tablet_, keys_, clock_.now(), drawableWidth_, drawableHeight_);
+    panel_->draw(*app_->viewController, tablet_, keys_, clock_.now(), drawableWidth_,
+                 drawableHeight_);
 }
 
 void HostLoop::present() {
@@ -213,13 +219,14 @@ bool HostLoop::writeScreenshot() {
     return false;
   }
   draw();  // leaves the window's framebuffer bound
-  const kit::Result<kit::Bitmap> shot =
-      render::readFramebuffer(drawableWidth_, drawableHeight_, render::FramebufferAlpha::Meaningless);
+  const kit::Result<kit::Bitmap> shot = render::readFramebuffer(
+      drawableWidth_, drawableHeight_, render::FramebufferAlpha::Meaningless);
   if (!shot) {
     std::fprintf(stderr, "vitrane: no screenshot: the frame could not be read back\n");
     return false;
   }
-  if (const kit::Result<void> written = kit::writePngFile(*shot, options_.screenshotPath); !written) {
+  if (const kit::Result<void> written = kit::writePngFile(*shot, options_.screenshotPath);
+      !written) {
     std::fprintf(stderr, "vitrane: cannot write %s: %s\n", options_.screenshotPath.c_str(),
                  written.error().message.c_str());
     return false;

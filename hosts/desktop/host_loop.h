@@ -41,8 +41,8 @@ class HostLoop {
  public:
   // recording: where the session is written, if anywhere. The window's
   // context is current, and the window outlives the loop.
-  HostLoop(const Options& options, GlWindow& window, bool vsync, std::vector<InputStep> script, MotionChoice motion,
-           std::unique_ptr<SessionRecording> recording);
+  HostLoop(const Options& options, GlWindow& window, bool vsync, std::vector<InputStep> script,
+           MotionChoice motion, std::unique_ptr<SessionRecording> recording);
   HostLoop(const HostLoop&) = delete;
   HostLoop& operator=(const HostLoop&) = delete;
   // The application goes before the compositors and the context they draw

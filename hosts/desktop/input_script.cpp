@@ -37,7 +37,8 @@ std::vector<InputStep> parseInputScript(const std::string& text, const std::stri
     if (w.empty()) continue;
 
     InputStep step;
-    if (!parseNumber(w[0], step.time) || step.time < 0) throw fail("a time in seconds must come first");
+    if (!parseNumber(w[0], step.time) || step.time < 0)
+      throw fail("a time in seconds must come first");
     if (step.time < lastTime) throw fail("times must not go down");
     lastTime = step.time;
     if (w.size() < 2) throw fail("nothing to do at this time");
@@ -83,13 +84,15 @@ std::vector<InputStep> parseInputScript(const std::string& text, const std::stri
       step.kind = InputStep::Kind::Finger;
       step.action = action(2);
       double n = 0;
-      if (!parseNumber(w[3], n) || n < 0 || n > 9 || n != std::floor(n)) throw fail("a finger is numbered 0 to 9");
+      if (!parseNumber(w[3], n) || n < 0 || n > 9 || n != std::floor(n))
+        throw fail("a finger is numbered 0 to 9");
       step.finger = static_cast<int>(n);
       step.location = point(4);
     } else if (kind == "window") {
       double width = 0, height = 0;
       if (w.size() != 4 || !parseNumber(w[2], width) || !parseNumber(w[3], height) || width < 1 ||
-          height < 1 || width > 16384 || height > 16384 || width != std::floor(width) || height != std::floor(height))
+          height < 1 || width > 16384 || height > 16384 || width != std::floor(width) ||
+          height != std::floor(height))
         throw fail("expected: SECONDS window W H, whole numbers from 1 to 16384");
       step.kind = InputStep::Kind::Window;
       step.width = static_cast<int>(width);

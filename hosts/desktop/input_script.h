@@ -27,11 +27,11 @@ struct InputStep {
   double time = 0;
   Kind kind = Kind::Quit;
   Action action = Action::Down;
-  std::string key;      // Key
-  bool shift = false;   // Key: held with Shift
-  kit::Point location;  // Mouse, Finger
-  bool mirror = false;  // Mouse
-  int finger = 0;       // Finger
+  std::string key;            // Key
+  bool shift = false;         // Key: held with Shift
+  kit::Point location;        // Mouse, Finger
+  bool mirror = false;        // Mouse
+  int finger = 0;             // Finger
   int width = 0, height = 0;  // Window
 };
 

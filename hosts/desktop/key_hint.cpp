@@ -23,7 +23,8 @@ constexpr float kLineWidth = 80;
 
 std::shared_ptr<kit::View> hintPanel(const char* name, const char* text, int lines, float width) {
   const float height = static_cast<float>(lines) * kLineHeight + 2 * kPadding;
-  auto panel = std::make_shared<kit::View>(kit::Rect{kMargin, 1024 - kMargin - height, width, height});
+  auto panel =
+      std::make_shared<kit::View>(kit::Rect{kMargin, 1024 - kMargin - height, width, height});
   panel->setName(name);
   panel->setBackgroundColor({0, 0, 0, 0.6f});
   panel->setUserInteractionEnabled(false);
@@ -41,7 +42,8 @@ std::shared_ptr<kit::View> hintPanel(const char* name, const char* text, int lin
 
 std::shared_ptr<kit::View> makeKeyHint() { return hintPanel("keyHint", kText, kLines, kWidth); }
 
-KeyHint::KeyHint() : list_(makeKeyHint()), line_(hintPanel("keyHintLine", "H: keys", 1, kLineWidth)) {
+KeyHint::KeyHint()
+    : list_(makeKeyHint()), line_(hintPanel("keyHintLine", "H: keys", 1, kLineWidth)) {
   apply();
 }
 
@@ -66,7 +68,9 @@ void KeyHint::setScreenCovered(bool covered) {
   apply();
 }
 
-KeyHint::Shown KeyHint::shown() const { return listWanted_ && !covered_ ? Shown::List : Shown::Line; }
+KeyHint::Shown KeyHint::shown() const {
+  return listWanted_ && !covered_ ? Shown::List : Shown::Line;
+}
 
 void KeyHint::apply() {
   const bool list = shown() == Shown::List;

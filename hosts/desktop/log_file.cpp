@@ -12,7 +12,8 @@ namespace desktop {
 namespace fs = std::filesystem;
 
 std::string defaultLogPath(const char* xdgStateHome, const char* home) {
-  if (xdgStateHome && xdgStateHome[0] == '/') return std::string(xdgStateHome) + "/vitrane/vitrane.log";
+  if (xdgStateHome && xdgStateHome[0] == '/')
+    return std::string(xdgStateHome) + "/vitrane/vitrane.log";
   if (home && home[0] == '/') return std::string(home) + "/.local/state/vitrane/vitrane.log";
   return {};
 }

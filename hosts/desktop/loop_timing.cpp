@@ -17,8 +17,8 @@ void SteppedClock::beginStep() {
   lastStep_ = now();
 }
 
-int waitMilliseconds(double now, std::optional<double> nextTimer, std::optional<double> nextHostEvent,
-                     double maxWait) {
+int waitMilliseconds(double now, std::optional<double> nextTimer,
+                     std::optional<double> nextHostEvent, double maxWait) {
   double wait = maxWait;
   // Written as comparisons so that a NaN never replaces the wait.
   if (nextTimer && *nextTimer - now < wait) wait = *nextTimer - now;

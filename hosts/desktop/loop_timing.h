@@ -45,8 +45,8 @@ class SteppedClock final : public kit::Clock {
 // than nothing, never more than maxWait (so a signal's flag is seen soon),
 // in whole milliseconds rounded up so the wait never ends just before the
 // timer is due and spins. A time that is not a number is left out.
-int waitMilliseconds(double now, std::optional<double> nextTimer, std::optional<double> nextHostEvent,
-                     double maxWait = 0.1);
+int waitMilliseconds(double now, std::optional<double> nextTimer,
+                     std::optional<double> nextHostEvent, double maxWait = 0.1);
 
 // Whether the picture on screen may be out of date: a view changed since it
 // was drawn, an animation was still running when it was drawn, or something

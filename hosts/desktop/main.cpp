@@ -42,8 +42,8 @@ bool openLog(const Options& options, std::unique_ptr<LogFile>& logFile) {
   }
   // Nothing is lost: the log stays on the terminal.
   if (!logFile)
-    std::fprintf(stderr, "vitrane: the log goes to the terminal: %s%s%s\n", path.c_str(), path.empty() ? "" : ": ",
-                 why.c_str());
+    std::fprintf(stderr, "vitrane: the log goes to the terminal: %s%s%s\n", path.c_str(),
+                 path.empty() ? "" : ": ", why.c_str());
   return true;
 }
 
@@ -52,7 +52,9 @@ int runInWindow(const Options& options, GlWindow& window) {
   // Some drivers cannot follow the display; the loop paces itself then.
   const bool vsync = window.syncToDisplay();
   auto motion = chooseMotion(options, say);
-  auto isKeyName = [](const std::string& name) { return SDL_GetKeyFromName(name.c_str()) != SDLK_UNKNOWN; };
+  auto isKeyName = [](const std::string& name) {
+    return SDL_GetKeyFromName(name.c_str()) != SDLK_UNKNOWN;
+  };
   auto script = loadScript(options.scriptPath, isKeyName, say);
   if (!script || !motion) return 1;
   std::unique_ptr<SessionRecording> recording;
@@ -65,7 +67,8 @@ int runInWindow(const Options& options, GlWindow& window) {
     }
   }
   try {
-    HostLoop host(options, window, vsync, std::move(*script), std::move(*motion), std::move(recording));
+    HostLoop host(options, window, vsync, std::move(*script), std::move(*motion),
+                  std::move(recording));
     host.launch();
     return host.run();
   } catch (const std::exception& e) {
@@ -81,7 +84,8 @@ int runApplication(Options options) {
   std::unique_ptr<LogFile> logFile;
   if (!openLog(options, logFile)) return 1;
   if (options.libraryDir.empty()) options.libraryDir = defaultPicturesFolder();
-  if (const std::string problem = libraryFolderProblem(options.libraryDir); !problem.empty()) say(problem);
+  if (const std::string problem = libraryFolderProblem(options.libraryDir); !problem.empty())
+    say(problem);
 
   std::string error;
   std::optional<SdlVideo> video = SdlVideo::start(error);

@@ -14,7 +14,8 @@ namespace {
 kit::ImageRef ringImage() {
   constexpr int kPixels = static_cast<int>(2 * MirrorMark::kSide);
   constexpr float kOuter = kPixels / 2.0f - 1, kWidth = 6, kRim = 2;
-  auto bitmap = std::make_shared<kit::Bitmap>(kit::Bitmap::make(kPixels, kPixels, kit::PixelFormat::RGBA8));
+  auto bitmap =
+      std::make_shared<kit::Bitmap>(kit::Bitmap::make(kPixels, kPixels, kit::PixelFormat::RGBA8));
   for (int y = 0; y < kPixels; ++y)
     for (int x = 0; x < kPixels; ++x) {
       const float r = std::hypot(x + 0.5f - kPixels / 2.0f, y + 0.5f - kPixels / 2.0f);
@@ -30,7 +31,9 @@ kit::ImageRef ringImage() {
   return std::make_shared<kit::Image>(bitmap, kit::ImageOrientation::Up, 2);
 }
 
-bool onScreen(kit::Point p) { return p.x >= 0 && p.y >= 0 && p.x <= kScreenWidth && p.y <= kScreenHeight; }
+bool onScreen(kit::Point p) {
+  return p.x >= 0 && p.y >= 0 && p.x <= kScreenWidth && p.y <= kScreenHeight;
+}
 
 }  // namespace
 

@@ -15,7 +15,8 @@ std::optional<MotionChoice> replayOf(const Options& options, const Say& say) {
   }
   MotionChoice choice;
   try {
-    auto replay = std::make_unique<ReplayMotionSource>(std::string(bytes->begin(), bytes->end()), options.replayPath);
+    auto replay = std::make_unique<ReplayMotionSource>(std::string(bytes->begin(), bytes->end()),
+                                                       options.replayPath);
     choice.replay = replay.get();
     choice.live = std::move(replay);
   } catch (const ReplayError& e) {
@@ -25,7 +26,8 @@ std::optional<MotionChoice> replayOf(const Options& options, const Say& say) {
   // The picture turns as it did in the session recorded, unless the
   // command line says otherwise.
   const std::optional<bool> recorded = choice.replay->flatPivotEstimate();
-  choice.flatPivotEstimate = recorded && !options.flatPivotChosen ? *recorded : options.flatPivotEstimate;
+  choice.flatPivotEstimate =
+      recorded && !options.flatPivotChosen ? *recorded : options.flatPivotEstimate;
   return choice;
 }
 
@@ -37,10 +39,12 @@ std::optional<MotionChoice> chooseMotion(const Options& options, const Say& say)
   MotionChoice choice;
   choice.flatPivotEstimate = options.flatPivotEstimate;
   if (options.motion == Motion::Simulated) return choice;
-  const kit::IioPaths paths = options.iioRoot.empty() ? kit::IioPaths{} : kit::IioPaths::underRoot(options.iioRoot);
+  const kit::IioPaths paths =
+      options.iioRoot.empty() ? kit::IioPaths{} : kit::IioPaths::underRoot(options.iioRoot);
   auto iio = kit::IioMotionSource::open(paths, {});
   if (iio) {
-    if (options.motion == Motion::Auto) say("motion from the IIO sensors: " + (*iio)->description());
+    if (options.motion == Motion::Auto)
+      say("motion from the IIO sensors: " + (*iio)->description());
     choice.live = std::move(*iio);
     return choice;
   }

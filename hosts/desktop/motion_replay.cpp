@@ -33,7 +33,8 @@ class Reader {
 
   double angle(const std::string& s, const char* what) const {
     if (s.size() > 3 && s.compare(s.size() - 3, 3, "deg") == 0) {
-      const double r = number(std::string_view(s).substr(0, s.size() - 3), what) * std::numbers::pi / 180;
+      const double r =
+          number(std::string_view(s).substr(0, s.size() - 3), what) * std::numbers::pi / 180;
       if (!std::isfinite(r)) fail(std::string("bad ") + what + " \"" + s + "\"");
       return r;
     }
@@ -44,7 +45,8 @@ class Reader {
     std::vector<std::string> parts;
     std::istringstream in(s);
     for (std::string p; std::getline(in, p, ',');) parts.push_back(p);
-    if (parts.size() != 3 || s.back() == ',') fail(std::string("bad ") + what + " \"" + s + "\": expected X,Y,Z");
+    if (parts.size() != 3 || s.back() == ',')
+      fail(std::string("bad ") + what + " \"" + s + "\": expected X,Y,Z");
     return {number(parts[0], what), number(parts[1], what), number(parts[2], what)};
   }
 
@@ -79,14 +81,22 @@ ReplayMotionSource::ReplayMotionSource(const std::string& text, const std::strin
         if (eq == std::string::npos || eq == 0 || eq + 1 == w[i].size())
           r.fail("bad motion setting \"" + w[i] + "\": expected KEY=VALUE");
         const std::string key = w[i].substr(0, eq), value = w[i].substr(eq + 1);
-        if (key == "yaw") current.attitude.yaw = r.angle(value, "yaw");
-        else if (key == "pitch") current.attitude.pitch = r.angle(value, "pitch");
-        else if (key == "roll") current.attitude.roll = r.angle(value, "roll");
-        else if (key == "rate") current.rotationRate = r.vector(value, "rate");
-        else if (key == "rate.z") current.rotationRate.z = r.number(value, "rate.z");
-        else if (key == "gravity") current.gravity = r.vector(value, "gravity");
-        else if (key == "accel") current.acceleration = r.vector(value, "accel");
-        else r.fail("unknown motion key \"" + key + "\"");
+        if (key == "yaw")
+          current.attitude.yaw = r.angle(value, "yaw");
+        else if (key == "pitch")
+          current.attitude.pitch = r.angle(value, "pitch");
+        else if (key == "roll")
+          current.attitude.roll = r.angle(value, "roll");
+        else if (key == "rate")
+          current.rotationRate = r.vector(value, "rate");
+        else if (key == "rate.z")
+          current.rotationRate.z = r.number(value, "rate.z");
+        else if (key == "gravity")
+          current.gravity = r.vector(value, "gravity");
+        else if (key == "accel")
+          current.acceleration = r.vector(value, "accel");
+        else
+          r.fail("unknown motion key \"" + key + "\"");
       }
       changes_.push_back({time, current});
     } else if (w[0] == "frames") {
@@ -96,7 +106,8 @@ ReplayMotionSource::ReplayMotionSource(const std::string& text, const std::strin
       frames += static_cast<long long>(n);
       time = interval * static_cast<double>(frames);
     } else if (w[0] == "flat-pivot") {
-      if (w.size() != 2 || (w[1] != "estimate" && w[1] != "centre")) r.fail("expected: flat-pivot estimate|centre");
+      if (w.size() != 2 || (w[1] != "estimate" && w[1] != "centre"))
+        r.fail("expected: flat-pivot estimate|centre");
       flatPivotEstimate_ = w[1] == "estimate";
     } else if (w[0] == "wait") {
       if (w.size() != 2) r.fail("expected: wait SECONDS");

@@ -26,7 +26,8 @@ class ReplayError : public std::runtime_error {
 class ReplayMotionSource final : public kit::MotionSource {
  public:
   // Throws ReplayError.
-  ReplayMotionSource(const std::string& text, const std::string& fileName, double frameInterval = 1.0 / 120);
+  ReplayMotionSource(const std::string& text, const std::string& fileName,
+                     double frameInterval = 1.0 / 120);
 
   // The live clock's time that stands for the scenario's time 0.
   void setOrigin(double t) { origin_ = t; }

@@ -27,7 +27,8 @@ void Notice::show(const std::string& text) {
   label_->setText(text);
   panel_->setHidden(false);
   loop_.invalidateTimer(hideTimer_);
-  hideTimer_ = loop_.scheduleTimer(loop_.clock().now() + kSeconds, [this] { panel_->setHidden(true); });
+  hideTimer_ =
+      loop_.scheduleTimer(loop_.clock().now() + kSeconds, [this] { panel_->setHidden(true); });
 }
 
 }  // namespace desktop

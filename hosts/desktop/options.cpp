@@ -143,7 +143,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
       // The next argument is an option of its own, not this one's value
       // ("--library --exit-after 1"): a value that starts with '-' goes
       // after '=' ("--library=-photos"), except "-" alone.
-      if (i + 1 >= args.size() || looksLikeOption(args[i + 1])) return fail(name + " needs a value");
+      if (i + 1 >= args.size() || looksLikeOption(args[i + 1]))
+        return fail(name + " needs a value");
       value = args[++i];
     }
     if (value.empty()) return fail(name + " needs a value");
@@ -172,8 +173,10 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
       }
     } else {
       double seconds = 0;
-      if (!parseSeconds(value, seconds)) return fail(name + " needs a number of seconds, not " + value);
-      (name == "--exit-after" ? result.options.exitAfter : result.options.countFramesAfter) = seconds;
+      if (!parseSeconds(value, seconds))
+        return fail(name + " needs a number of seconds, not " + value);
+      (name == "--exit-after" ? result.options.exitAfter : result.options.countFramesAfter) =
+          seconds;
     }
   }
   return result;
@@ -181,7 +184,8 @@ ParsedArguments parseArguments(const std::vector<std::string>& args) {
 
 std::string choosePicturesFolder(const std::optional<std::string>& xdgUserDirAnswer,
                                  const char* xdgPicturesDirVariable, const char* home) {
-  const std::string homeDir = home && isAbsolute(home) ? withoutTrailingSlashes(home) : std::string();
+  const std::string homeDir =
+      home && isAbsolute(home) ? withoutTrailingSlashes(home) : std::string();
   auto usable = [&](std::string path) -> std::string {
     while (!path.empty() && (path.back() == '\n' || path.back() == '\r')) path.pop_back();
     // user-dirs.dirs writes "$HOME/Pictures"; a shell would have expanded it.
@@ -205,8 +209,10 @@ std::optional<std::string> picturesFolderFromUserDirs(std::istream& userDirs) {
     static const std::string kKey = "XDG_PICTURES_DIR=";
     if (line.compare(start, kKey.size(), kKey) != 0) continue;
     std::string value = line.substr(start + kKey.size());
-    while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r')) value.pop_back();
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t' || value.back() == '\r'))
+      value.pop_back();
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
     found = value;  // the last assignment wins, as in the shell
   }
   return found;
@@ -214,13 +220,17 @@ std::optional<std::string> picturesFolderFromUserDirs(std::istream& userDirs) {
 
 std::string libraryFolderProblem(const std::string& folder) {
   constexpr const char* kConsequence = "; Show Photos and Use a Library Photo will find no photos";
-  if (folder.empty()) return std::string("no photo library folder is known (no --library and no home folder)") + kConsequence;
+  if (folder.empty())
+    return std::string("no photo library folder is known (no --library and no home folder)") +
+           kConsequence;
   std::error_code ec;
   const auto status = std::filesystem::status(folder, ec);
   if (status.type() == std::filesystem::file_type::not_found)
     return "the photo library folder " + folder + " does not exist" + kConsequence;
-  if (ec) return "the photo library folder " + folder + " cannot be read: " + ec.message() + kConsequence;
-  if (!std::filesystem::is_directory(status)) return "the photo library " + folder + " is not a folder" + kConsequence;
+  if (ec)
+    return "the photo library folder " + folder + " cannot be read: " + ec.message() + kConsequence;
+  if (!std::filesystem::is_directory(status))
+    return "the photo library " + folder + " is not a folder" + kConsequence;
   return {};
 }
 

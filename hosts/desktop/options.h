@@ -9,21 +9,21 @@
 namespace desktop {
 
 struct Options {
-  std::string libraryDir;    // the photo library's folder; empty: the user's pictures
-  std::string resourceDir;   // empty: the built-in folder
+  std::string libraryDir;           // the photo library's folder; empty: the user's pictures
+  std::string resourceDir;          // empty: the built-in folder
   std::optional<double> exitAfter;  // seconds of running, then a clean exit
   // At exit, say how many frames were drawn from this many seconds on: a
   // still window draws none.
   std::optional<double> countFramesAfter;
-  std::string screenshotPath;       // PNG of the last frame, written at exit
-  std::string scriptPath;           // input to replay
+  std::string screenshotPath;  // PNG of the last frame, written at exit
+  std::string scriptPath;      // input to replay
   // Where motion comes from: the machine's IIO sensors when it has an
   // accelerometer and a gyroscope (Auto), else the keyboard's tablet.
   enum class Motion { Auto, Iio, Simulated, Replay };
   Motion motion = Motion::Auto;
-  std::string replayPath;   // the scenario whose motion lines Replay plays
-  std::string iioRoot;      // a tree standing for the root the sensors are read under; empty: /
-  std::string recordPath;   // the session written here as a scenario
+  std::string replayPath;  // the scenario whose motion lines Replay plays
+  std::string iioRoot;     // a tree standing for the root the sensors are read under; empty: /
+  std::string recordPath;  // the session written here as a scenario
   // A flat tablet's picture turns about the point its sensors say it turns
   // about (--flat-pivot estimate), not about the screen centre (centre).
   bool flatPivotEstimate = false;

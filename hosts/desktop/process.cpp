@@ -59,7 +59,8 @@ std::vector<FinishedProgram> reapChildren() {
   return finished;
 }
 
-std::optional<std::string> captureOutput(const std::vector<std::string>& argv, std::size_t maxBytes) {
+std::optional<std::string> captureOutput(const std::vector<std::string>& argv,
+                                         std::size_t maxBytes) {
   if (argv.empty() || argv[0].empty()) return std::nullopt;
   int fds[2];
   if (pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
@@ -86,7 +87,8 @@ std::optional<std::string> captureOutput(const std::vector<std::string>& argv, s
     if (n <= 0) break;
     // Keep reading past the limit: a writer blocked on a full pipe would
     // never exit.
-    if (out.size() < maxBytes) out.append(buf, std::min(static_cast<std::size_t>(n), maxBytes - out.size()));
+    if (out.size() < maxBytes)
+      out.append(buf, std::min(static_cast<std::size_t>(n), maxBytes - out.size()));
   }
   close(fds[0]);
   const int status = waitForExit(pid);

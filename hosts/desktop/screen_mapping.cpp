@@ -30,8 +30,10 @@ void TouchMapper::setGeometry(const WindowGeometry& geometry) {
 kit::Point TouchMapper::screenPointFromWindow(float x, float y) const {
   if (letterbox_.isEmpty() || geometry_.windowWidth <= 0 || geometry_.windowHeight <= 0)
     return {-1, -1};  // off the screen: nothing can be touched in a minimised window
-  const float px = x * static_cast<float>(geometry_.drawableWidth) / static_cast<float>(geometry_.windowWidth);
-  const float py = y * static_cast<float>(geometry_.drawableHeight) / static_cast<float>(geometry_.windowHeight);
+  const float px =
+      x * static_cast<float>(geometry_.drawableWidth) / static_cast<float>(geometry_.windowWidth);
+  const float py =
+      y * static_cast<float>(geometry_.drawableHeight) / static_cast<float>(geometry_.windowHeight);
   return {(px - static_cast<float>(letterbox_.x)) / letterbox_.pixelsPerPoint,
           (py - static_cast<float>(letterbox_.y)) / letterbox_.pixelsPerPoint};
 }
@@ -46,14 +48,17 @@ kit::Point TouchMapper::windowPointFromScreen(kit::Point p) const {
     return {-1, -1};
   const float px = p.x * letterbox_.pixelsPerPoint + static_cast<float>(letterbox_.x);
   const float py = p.y * letterbox_.pixelsPerPoint + static_cast<float>(letterbox_.y);
-  return {px * static_cast<float>(geometry_.windowWidth) / static_cast<float>(geometry_.drawableWidth),
-          py * static_cast<float>(geometry_.windowHeight) / static_cast<float>(geometry_.drawableHeight)};
+  return {
+      px * static_cast<float>(geometry_.windowWidth) / static_cast<float>(geometry_.drawableWidth),
+      py * static_cast<float>(geometry_.windowHeight) /
+          static_cast<float>(geometry_.drawableHeight)};
 }
 
 kit::Point TouchMapper::normalisedPointFromScreen(kit::Point p) const {
   const kit::Point w = windowPointFromScreen(p);
   if (geometry_.windowWidth <= 0 || geometry_.windowHeight <= 0) return {-1, -1};
-  return {w.x / static_cast<float>(geometry_.windowWidth), w.y / static_cast<float>(geometry_.windowHeight)};
+  return {w.x / static_cast<float>(geometry_.windowWidth),
+          w.y / static_cast<float>(geometry_.windowHeight)};
 }
 
 bool TouchMapper::isOnScreen(kit::Point p) const {
@@ -68,7 +73,8 @@ kit::Point TouchMapper::clampToScreen(kit::Point p) const {
 }
 
 TouchMapper::Active* TouchMapper::find(const Key& key) {
-  auto it = std::find_if(active_.begin(), active_.end(), [&](const Active& a) { return a.key == key; });
+  auto it =
+      std::find_if(active_.begin(), active_.end(), [&](const Active& a) { return a.key == key; });
   return it == active_.end() ? nullptr : &*it;
 }
 
@@ -122,7 +128,8 @@ void TouchMapper::fingerDown(std::int64_t device, std::int64_t finger, float x, 
   deliver(t);
 }
 
-void TouchMapper::fingerMoved(std::int64_t device, std::int64_t finger, float x, float y, double t) {
+void TouchMapper::fingerMoved(std::int64_t device, std::int64_t finger, float x, float y,
+                              double t) {
   if (!find({Source::Finger, device, finger})) return;
   move({Source::Finger, device, finger}, screenPointFromNormalised(x, y));
   deliver(t);
@@ -165,7 +172,8 @@ void TouchMapper::mouseUp(float x, float y, double t) {
   mouseDown_ = false;
   end({Source::Mouse}, screenPointFromWindow(x, y), kit::TouchPhase::Ended);
   if (find({Source::MouseMirror}))
-    end({Source::MouseMirror}, mirroredPoint(find({Source::Mouse})->location), kit::TouchPhase::Ended);
+    end({Source::MouseMirror}, mirroredPoint(find({Source::Mouse})->location),
+        kit::TouchPhase::Ended);
   deliver(t);
 }
 

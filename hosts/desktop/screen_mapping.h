@@ -44,9 +44,9 @@ struct WindowGeometry {
 kit::Point mirroredPoint(kit::Point p);
 
 // Turns finger and mouse events into touches and hands each change to a
-// sink (the kit's touch delivery, kit::TouchDispatcher, in the application). A finger or a press that starts outside the screen (on the bars
-// beside it) is ignored to its end; one that starts on it and strays off
-// is held at the screen's edge, as a finger is by the glass's rim.
+// sink (the kit's touch delivery, kit::TouchDispatcher, in the application). A finger or a press
+// that starts outside the screen (on the bars beside it) is ignored to its end; one that starts on
+// it and strays off is held at the screen's edge, as a finger is by the glass's rim.
 class TouchMapper {
  public:
   explicit TouchMapper(kit::TouchSink& sink) : sink_(sink) {}

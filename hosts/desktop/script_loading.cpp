@@ -4,8 +4,8 @@
 
 namespace desktop {
 
-std::optional<std::vector<InputStep>> loadScript(const std::string& path, const KeyNameCheck& isKeyName,
-                                                 const Say& say) {
+std::optional<std::vector<InputStep>> loadScript(const std::string& path,
+                                                 const KeyNameCheck& isKeyName, const Say& say) {
   if (path.empty()) return std::vector<InputStep>{};
   const auto bytes = kit::readToEnd(path);
   if (!bytes) {
@@ -13,7 +13,8 @@ std::optional<std::vector<InputStep>> loadScript(const std::string& path, const 
     return std::nullopt;
   }
   try {
-    std::vector<InputStep> steps = parseInputScript(std::string(bytes->begin(), bytes->end()), path);
+    std::vector<InputStep> steps =
+        parseInputScript(std::string(bytes->begin(), bytes->end()), path);
     for (const InputStep& step : steps)
       if (step.kind == InputStep::Kind::Key && !isKeyName(step.key)) {
         say(path + ": no key is called \"" + step.key + "\"");

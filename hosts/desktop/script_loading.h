@@ -17,7 +17,7 @@ using KeyNameCheck = std::function<bool(const std::string&)>;
 
 // The steps of the file at path (none for no path); nothing, with why said,
 // when it cannot be read, a line is malformed or names no key.
-std::optional<std::vector<InputStep>> loadScript(const std::string& path, const KeyNameCheck& isKeyName,
-                                                 const Say& say);
+std::optional<std::vector<InputStep>> loadScript(const std::string& path,
+                                                 const KeyNameCheck& isKeyName, const Say& say);
 
 }  // namespace desktop

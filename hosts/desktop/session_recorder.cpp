@@ -13,12 +13,14 @@ namespace {
 // runner delivers a frame whose time is that close before the line.
 constexpr double kBeforeNextFrame = 1e-7;
 
-bool same(const kit::Vector3& a, const kit::Vector3& b) { return a.x == b.x && a.y == b.y && a.z == b.z; }
+bool same(const kit::Vector3& a, const kit::Vector3& b) {
+  return a.x == b.x && a.y == b.y && a.z == b.z;
+}
 
 bool sameReading(const kit::MotionSample& a, const kit::MotionSample& b) {
   return a.attitude.yaw == b.attitude.yaw && a.attitude.pitch == b.attitude.pitch &&
-         a.attitude.roll == b.attitude.roll && same(a.rotationRate, b.rotationRate) && same(a.gravity, b.gravity) &&
-         same(a.acceleration, b.acceleration);
+         a.attitude.roll == b.attitude.roll && same(a.rotationRate, b.rotationRate) &&
+         same(a.gravity, b.gravity) && same(a.acceleration, b.acceleration);
 }
 
 // The runner's sample before any motion line: flat and still at yaw π/2.
@@ -88,7 +90,9 @@ void SessionRecorder::flushFrames() {
 
 void SessionRecorder::writeMotion(const kit::MotionSample& s) {
   std::string line;
-  auto vector = [](const kit::Vector3& v) { return number(v.x) + "," + number(v.y) + "," + number(v.z); };
+  auto vector = [](const kit::Vector3& v) {
+    return number(v.x) + "," + number(v.y) + "," + number(v.z);
+  };
   if (s.attitude.yaw != written_.attitude.yaw) line += " yaw=" + number(s.attitude.yaw);
   if (s.attitude.pitch != written_.attitude.pitch) line += " pitch=" + number(s.attitude.pitch);
   if (s.attitude.roll != written_.attitude.roll) line += " roll=" + number(s.attitude.roll);
@@ -128,7 +132,8 @@ void SessionRecorder::touches(double t, const std::vector<kit::Touch>& touches) 
   for (const kit::Touch& touch : touches) {
     const std::string id = std::to_string(touch.id);
     switch (touch.phase) {
-      case kit::TouchPhase::Stationary: break;
+      case kit::TouchPhase::Stationary:
+        break;
       case kit::TouchPhase::Began:
         out_ << "touch down " << id << " " << point(touch.location) << "\n";
         fingers_[touch.id] = touch.location;

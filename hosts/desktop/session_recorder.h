@@ -84,7 +84,8 @@ class SessionRecorder {
 // (the runner's starting one before any), as the replay does.
 class RecordingMotionSource final : public kit::MotionSource {
  public:
-  RecordingMotionSource(kit::MotionSource& live, SessionRecorder& recorder) : live_(live), recorder_(recorder) {}
+  RecordingMotionSource(kit::MotionSource& live, SessionRecorder& recorder)
+      : live_(live), recorder_(recorder) {}
   bool isDeviceMotionAvailable() const override { return live_.isDeviceMotionAvailable(); }
   std::optional<kit::MotionSample> sample(double t) override;
   std::optional<kit::MotionSample> accelerometerSample(double due) override;
@@ -98,7 +99,8 @@ class RecordingMotionSource final : public kit::MotionSource {
 // Hands touches on, then tells the recorder.
 class RecordingTouchSink final : public kit::TouchSink {
  public:
-  RecordingTouchSink(kit::TouchSink& next, SessionRecorder& recorder) : next_(next), recorder_(recorder) {}
+  RecordingTouchSink(kit::TouchSink& next, SessionRecorder& recorder)
+      : next_(next), recorder_(recorder) {}
   void touchesChanged(const std::vector<kit::Touch>& touches) override;
 
  private:

@@ -2,14 +2,16 @@
 
 namespace desktop {
 
-std::unique_ptr<SessionRecording> SessionRecording::open(const std::string& path, bool flatPivotEstimate,
+std::unique_ptr<SessionRecording> SessionRecording::open(const std::string& path,
+                                                         bool flatPivotEstimate,
                                                          std::string& error) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   if (!file) {
     error = "cannot write " + path;
     return nullptr;
   }
-  return std::unique_ptr<SessionRecording>(new SessionRecording(std::move(file), path, flatPivotEstimate));
+  return std::unique_ptr<SessionRecording>(
+      new SessionRecording(std::move(file), path, flatPivotEstimate));
 }
 
 SessionRecording::SessionRecording(std::ofstream file, std::string path, bool flatPivotEstimate)

@@ -41,7 +41,8 @@ void SoundPlayer::play(const std::string& path) {
   auto it = chunks_.find(path);
   if (it == chunks_.end()) {
     Mix_Chunk* chunk = Mix_LoadWAV(path.c_str());
-    if (!chunk) std::fprintf(stderr, "vitrane: cannot play %s (%s)\n", path.c_str(), Mix_GetError());
+    if (!chunk)
+      std::fprintf(stderr, "vitrane: cannot play %s (%s)\n", path.c_str(), Mix_GetError());
     it = chunks_.emplace(path, chunk).first;
   }
   if (it->second) Mix_PlayChannel(-1, it->second, 0);

@@ -28,10 +28,18 @@ void TabletKeyboard::press(TabletKey key, double t, bool repeat) {
       if (!repeat) layFlat();
       break;
     // Screen points: y runs down, toward the bottom edge.
-    case TabletKey::SlideLeft: slide(-kSlideStep, 0, repeat); break;
-    case TabletKey::SlideRight: slide(kSlideStep, 0, repeat); break;
-    case TabletKey::SlideUp: slide(0, -kSlideStep, repeat); break;
-    case TabletKey::SlideDown: slide(0, kSlideStep, repeat); break;
+    case TabletKey::SlideLeft:
+      slide(-kSlideStep, 0, repeat);
+      break;
+    case TabletKey::SlideRight:
+      slide(kSlideStep, 0, repeat);
+      break;
+    case TabletKey::SlideUp:
+      slide(0, -kSlideStep, repeat);
+      break;
+    case TabletKey::SlideDown:
+      slide(0, kSlideStep, repeat);
+      break;
   }
 }
 
@@ -49,7 +57,8 @@ void TabletKeyboard::releaseAll(double t) {
 }
 
 void TabletKeyboard::steer() {
-  const double rate = ((held(TabletKey::TurnLeft) ? 1 : 0) - (held(TabletKey::TurnRight) ? 1 : 0)) * kTurnRate;
+  const double rate =
+      ((held(TabletKey::TurnLeft) ? 1 : 0) - (held(TabletKey::TurnRight) ? 1 : 0)) * kTurnRate;
   if (rate == turning_) return;
   turning_ = rate;
   tablet_.turnAtRate(rate);

@@ -6,8 +6,8 @@
 namespace headless {
 
 Affine2 Affine2::then(const Affine2& n) const {
-  return {a * n.a + b * n.c,          a * n.b + b * n.d,          c * n.a + d * n.c,
-          c * n.b + d * n.d,          tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
+  return {a * n.a + b * n.c, a * n.b + b * n.d,          c * n.a + d * n.c,
+          c * n.b + d * n.d, tx * n.a + ty * n.c + n.tx, tx * n.b + ty * n.d + n.ty};
 }
 
 Affine2 Affine2::inverted() const {

@@ -45,11 +45,10 @@ class IllusionMeter {
   bool hasLaunch() const { return recorded_; }
 
   // Over the screen's four corners and its centre.
-  IllusionFigures measure(const kit::View& picture, const kit::TabletPose& pose,
-                          double screenWidth, double screenHeight) const;
+  IllusionFigures measure(const kit::View& picture, const kit::TabletPose& pose, double screenWidth,
+                          double screenHeight) const;
   // The error at one screen point, in points.
-  double errorAt(const kit::View& picture, const kit::TabletPose& pose, double sx,
-                 double sy) const;
+  double errorAt(const kit::View& picture, const kit::TabletPose& pose, double sx, double sy) const;
 
  private:
   Affine2 launchPictureToScreen_;

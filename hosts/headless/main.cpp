@@ -78,7 +78,8 @@ int main(int argc, char** argv) {
   const kit::Result<std::string> text = readScenarioText(scenarioPath);
   if (!text) {
     const std::string what = scenarioPath == "-" ? "standard input" : scenarioPath;
-    std::fprintf(stderr, "vitrane-run: cannot read %s: %s\n", what.c_str(), text.error().message.c_str());
+    std::fprintf(stderr, "vitrane-run: cannot read %s: %s\n", what.c_str(),
+                 text.error().message.c_str());
     return 1;
   }
   std::string baseDir = ".";
@@ -103,7 +104,8 @@ int main(int argc, char** argv) {
   }
   // Output lost to a full disk is a failed run, not a clean one.
   if (!std::cout.flush()) {
-    std::fprintf(stderr, "vitrane-run: cannot write the output: %s\n", kit::errnoText(errno).c_str());
+    std::fprintf(stderr, "vitrane-run: cannot write the output: %s\n",
+                 kit::errnoText(errno).c_str());
     return 1;
   }
   return 0;

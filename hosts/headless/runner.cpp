@@ -119,7 +119,8 @@ void Runner::launch() {
   platform_->application().urlOpener = [this](const std::string&) { return openUrlSucceeds_; };
   kit::ImagePickerServices& pickers = platform_->imagePickers();
   pickers.camera = cameraAvailable_ ? std::make_shared<ScriptedCamera>() : nullptr;
-  pickers.savedPhotosAlbum().setFolder((std::filesystem::path(options_.outDir) / kAlbumFolder).string());
+  pickers.savedPhotosAlbum().setFolder(
+      (std::filesystem::path(options_.outDir) / kAlbumFolder).string());
   if (seed_) platform_->random().seed(*seed_);
   platform_->photoLibrarySource() = library_;
   app_ = std::make_unique<VitraneforiPadAppDelegate>(*platform_);
@@ -146,7 +147,8 @@ void Runner::advanceTo(double t) {
     if (*next > clock_.now()) clock_.set(*next);
     loop.fireNextTimerDueBy(*next);
     // Frames run by `wait` as well as by `frames` are in the movie.
-    if (movie_ && framesDelivered() >= movie_->lastPicture + static_cast<std::uint64_t>(movie_->movie.every)) {
+    if (movie_ && framesDelivered() >=
+                      movie_->lastPicture + static_cast<std::uint64_t>(movie_->movie.every)) {
       settle();
       movieFrame();
     }
@@ -180,7 +182,8 @@ void Runner::movieFrame() {
   movie_->lastPicture = framesDelivered();
   if (movie_->pictures.size() >= kMaxMoviePictures)
     throw std::runtime_error("movie " + movie_->movie.path + ": more than " +
-                             std::to_string(kMaxMoviePictures) + " pictures; end it sooner or take fewer");
+                             std::to_string(kMaxMoviePictures) +
+                             " pictures; end it sooner or take fewer");
   const float width = static_cast<float>(movie_->movie.width);
   movie_->pictures.push_back(kit::fittedBitmap(snapshot(), kit::Size{width, 0}));
 }
@@ -200,7 +203,8 @@ void Runner::finishMovie() {
   const auto every = static_cast<int>(std::min<long long>(recording.movie.every, 0xFFFF));
   const auto bytes = kit::encodeAnimatedPng(recording.pictures, every, 120);
   if (!bytes) throw fail(bytes.error().message);
-  if (auto written = kit::writeFileAtomically(file.string(), *bytes); !written) throw fail(written.error().message);
+  if (auto written = kit::writeFileAtomically(file.string(), *bytes); !written)
+    throw fail(written.error().message);
 }
 
 void Runner::applyMotion(const MotionChange& c) {
@@ -226,11 +230,13 @@ void Runner::execute(const Command& command, const std::string& file) {
           advanceTo(clock_.now() + body.seconds);
         } else if constexpr (std::is_same_v<T, SendAction>) {
           const auto action = controller()->actionNamed(body.name);
-          if (!action) throw ScenarioError(file, command.line, "unknown action \"" + body.name + "\"");
+          if (!action)
+            throw ScenarioError(file, command.line, "unknown action \"" + body.name + "\"");
           action(nullptr);
           settle();
         } else if constexpr (std::is_same_v<T, Dump>) {
-          printLine("STATE " + stateDump(*controller(), *platform_, framesDelivered(), clock_.now()).dump());
+          printLine("STATE " +
+                    stateDump(*controller(), *platform_, framesDelivered(), clock_.now()).dump());
         } else if constexpr (std::is_same_v<T, TabletLine>) {
           tablet_.run(body, *this, file, command.line);
         } else if constexpr (std::is_same_v<T, TouchLine>) {
@@ -243,7 +249,8 @@ void Runner::execute(const Command& command, const std::string& file) {
           for (const auto& [outlet, view] : controller()->outletViews())
             if (outlet == body.outlet) button = dynamic_cast<kit::Button*>(view);
           if (!button)
-            throw ScenarioError(file, command.line, "no button \"" + body.outlet + "\" among the outlets");
+            throw ScenarioError(file, command.line,
+                                "no button \"" + body.outlet + "\" among the outlets");
           button->sendActions();
           settle();
         } else if constexpr (std::is_same_v<T, IllusionLine>) {
@@ -273,8 +280,8 @@ void Runner::execute(const Command& command, const std::string& file) {
         } else if constexpr (std::is_same_v<T, Probe>) {
           const kit::View* view = findProbeView(*controller(), body.view);
           if (!view)
-            throw ScenarioError(file, command.line, "no view \"" + body.view +
-                                                        "\" (an outlet name, or piece:N)");
+            throw ScenarioError(file, command.line,
+                                "no view \"" + body.view + "\" (an outlet name, or piece:N)");
           const kit::Point p = view->convertPointToView(
               {static_cast<float>(body.x), static_cast<float>(body.y)}, nullptr);
           printLine("PROBE " + body.view + " " + body.xText + " " + body.yText + " " +
@@ -294,11 +301,13 @@ void Runner::answerPicker(const PickerAnswer& answer, const std::string& file, i
     case PickerAnswer::Kind::Dismiss: {
       kit::PopoverController* popover = picker->presentingPopover();
       if (!popover)
-        throw ScenarioError(file, line, "the open picker is not in a popover (picker cancel closes the camera)");
+        throw ScenarioError(
+            file, line, "the open picker is not in a popover (picker cancel closes the camera)");
       popover->dismissByUser();
       return;
     }
-    case PickerAnswer::Kind::File: break;
+    case PickerAnswer::Kind::File:
+      break;
   }
   // A file that cannot be read is handed over as no picture, for the
   // application to refuse; why goes to standard error.
@@ -321,7 +330,8 @@ namespace {
 // counted from 9:41 in the morning.
 std::string virtualStatusBarClock(double seconds) {
   const long long minutes = 9 * 60 + 41 + static_cast<long long>(std::floor(seconds / 60));
-  return render::statusBarClockText(static_cast<int>(minutes / 60 % 24), static_cast<int>(minutes % 60));
+  return render::statusBarClockText(static_cast<int>(minutes / 60 % 24),
+                                    static_cast<int>(minutes % 60));
 }
 }  // namespace
 

@@ -24,7 +24,7 @@ class OffscreenContext;
 namespace headless {
 
 struct RunnerOptions {
-  bool trace = false;       // prefix log lines with the frames delivered so far
+  bool trace = false;        // prefix log lines with the frames delivered so far
   std::string outDir = ".";  // where snapshots go, and the album's folder "saved-photos"
   std::string resourceDir;   // empty: the default
 };

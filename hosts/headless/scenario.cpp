@@ -87,8 +87,7 @@ MotionChange parseMotion(const LineParser& p, const std::vector<std::string>& wo
     else if (key == "accel")
       change.accel = p.vector(value, "accel");
     else
-      p.fail("unknown motion key \"" + key +
-             "\" (yaw, pitch, roll, rate, rate.z, gravity, accel)");
+      p.fail("unknown motion key \"" + key + "\" (yaw, pitch, roll, rate, rate.z, gravity, accel)");
   }
   return change;
 }
@@ -151,8 +150,11 @@ TabletNoiseLine parseTabletNoise(const LineParser& p, const std::vector<std::str
     if (eq == std::string::npos || eq == 0 || eq + 1 == w.size())
       p.fail("bad tablet-noise setting \"" + w + "\": " + usage);
     const std::string key = w.substr(0, eq), value = w.substr(eq + 1);
-    bool* seen = key == "accel" ? &accel : key == "gyro" ? &gyro : key == "bias" ? &bias
-               : key == "seed"  ? &seed  : nullptr;
+    bool* seen = key == "accel"  ? &accel
+                 : key == "gyro" ? &gyro
+                 : key == "bias" ? &bias
+                 : key == "seed" ? &seed
+                                 : nullptr;
     if (!seen) p.fail("unknown tablet-noise key \"" + key + "\" (accel, gyro, bias, seed)");
     if (*seen) p.fail("tablet-noise key \"" + key + "\" given twice");
     *seen = true;
@@ -239,9 +241,8 @@ double parseScenarioAngle(const std::string& text, const char* what, const std::
   if (text.size() > 3 && text.compare(text.size() - 3, 3, "deg") == 0) {
     // A huge finite number of degrees can still overflow on conversion; an
     // infinite yaw would make the sensors drop every later sample unseen.
-    const double radians =
-        parseScenarioNumber(text.substr(0, text.size() - 3), what, file, line) *
-        std::numbers::pi / 180;
+    const double radians = parseScenarioNumber(text.substr(0, text.size() - 3), what, file, line) *
+                           std::numbers::pi / 180;
     if (!std::isfinite(radians))
       throw ScenarioError(file, line, std::string("bad ") + what + " \"" + text + "\": not finite");
     return radians;
@@ -320,8 +321,8 @@ Scenario parseScenario(const std::string& text, const std::string& fileName,
       command.body = Dump{};
     } else if (verb == "probe") {
       p.expectWords(words, 4, "probe VIEW X Y");
-      command.body = Probe{words[1], words[2], words[3], p.number(words[2], "x"),
-                           p.number(words[3], "y")};
+      command.body =
+          Probe{words[1], words[2], words[3], p.number(words[2], "x"), p.number(words[3], "y")};
     } else if (verb == "tablet") {
       command.body = tabletLines.parseTablet(words, scenario.file, lineNumber);
     } else if (verb == "illusion") {

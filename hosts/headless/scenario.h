@@ -25,14 +25,24 @@ class ScenarioError : public std::runtime_error {
 // Configuration (before anything else runs).
 struct DeviceMotionUnavailable {};
 struct CameraUnavailable {};
-struct LibraryFolder { std::string path; };  // resolved against the scenario's folder
+struct LibraryFolder {
+  std::string path;
+};  // resolved against the scenario's folder
 struct LibraryRefused {};
-struct Seed { std::uint32_t value; };
-struct OpenUrl { bool succeeds; };
+struct Seed {
+  std::uint32_t value;
+};
+struct OpenUrl {
+  bool succeeds;
+};
 // Which point a flat tablet's picture turns about.
-struct FlatPivot { FlatPivotMode mode; };
+struct FlatPivot {
+  FlatPivotMode mode;
+};
 // The noise the simulated tablet's sensors add.
-struct TabletNoiseLine { kit::TabletNoise noise; };
+struct TabletNoiseLine {
+  kit::TabletNoise noise;
+};
 
 // Motion and time.
 struct MotionChange {
@@ -40,20 +50,28 @@ struct MotionChange {
   std::optional<kit::Vector3> rate, gravity, accel;
   std::optional<double> rateZ;
 };
-struct Frames { long long count; };
-struct Wait { double seconds; };
+struct Frames {
+  long long count;
+};
+struct Wait {
+  double seconds;
+};
 
 // Application and observation.
-struct SendAction { std::string name; };
+struct SendAction {
+  std::string name;
+};
 struct Dump {};
 struct Probe {
-  std::string view;   // an outlet name, or piece:N
+  std::string view;          // an outlet name, or piece:N
   std::string xText, yText;  // as written, echoed in the answer
   double x, y;
 };
 // A PNG of the screen as drawn now. path is as written: relative paths are
 // taken under the runner's output folder and cannot climb out of it.
-struct Snapshot { std::string path; };
+struct Snapshot {
+  std::string path;
+};
 // An animated PNG of the screen while frames run: begun by `movie FILE.png
 // [every=N] [width=W]` (a picture every N frames, reduced to W points
 // wide), written at `movie end` or at the scenario's end.
@@ -72,11 +90,11 @@ struct PickerAnswer {
   double cropX = 0, cropY = 0, cropWidth = 0, cropHeight = 0;
 };
 
-using CommandBody = std::variant<DeviceMotionUnavailable, CameraUnavailable, LibraryFolder,
-                                 LibraryRefused, Seed, OpenUrl, FlatPivot, TabletNoiseLine,
-                                 MotionChange, Frames, Wait,
-                                 SendAction, Dump, Probe, TabletLine, IllusionLine, Snapshot,
-                                 PickerAnswer, TouchLine, ButtonLine, Movie>;
+using CommandBody =
+    std::variant<DeviceMotionUnavailable, CameraUnavailable, LibraryFolder, LibraryRefused, Seed,
+                 OpenUrl, FlatPivot, TabletNoiseLine, MotionChange, Frames, Wait, SendAction, Dump,
+                 Probe, TabletLine, IllusionLine, Snapshot, PickerAnswer, TouchLine, ButtonLine,
+                 Movie>;
 
 struct Command {
   int line;

@@ -37,7 +37,8 @@ json pieceJson(const kit::View& piece) {
   if (const auto* image = dynamic_cast<const kit::ImageView*>(&piece)) {
     const kit::ImageRef& picture = image->image();
     j["imageSize"] = picture ? kit::toJson(picture->size()) : json(nullptr);
-    j["imageOrientation"] = picture ? json(static_cast<int>(picture->orientation())) : json(nullptr);
+    j["imageOrientation"] =
+        picture ? json(static_cast<int>(picture->orientation())) : json(nullptr);
   }
   return j;
 }

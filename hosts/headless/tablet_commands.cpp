@@ -80,11 +80,21 @@ constexpr const char* kUsage =
 void queueMove(kit::SimulatedTablet& tablet, const TabletLine& line, double interval) {
   const double seconds = static_cast<double>(line.frames) * interval;
   switch (line.kind) {
-    case TabletLine::Kind::Turn: tablet.turn(line.angle, seconds, line.about); break;
-    case TabletLine::Kind::Lift: tablet.lift(line.side, line.angle, seconds); break;
-    case TabletLine::Kind::Lower: tablet.lower(seconds); break;
-    case TabletLine::Kind::Slide: tablet.slide(line.dx, line.dy, seconds); break;
-    case TabletLine::Kind::Hold: tablet.hold(seconds); break;
+    case TabletLine::Kind::Turn:
+      tablet.turn(line.angle, seconds, line.about);
+      break;
+    case TabletLine::Kind::Lift:
+      tablet.lift(line.side, line.angle, seconds);
+      break;
+    case TabletLine::Kind::Lower:
+      tablet.lower(seconds);
+      break;
+    case TabletLine::Kind::Slide:
+      tablet.slide(line.dx, line.dy, seconds);
+      break;
+    case TabletLine::Kind::Hold:
+      tablet.hold(seconds);
+      break;
   }
 }
 
@@ -102,8 +112,7 @@ TabletLine TabletLineParser::parseTablet(const std::vector<std::string>& words,
     t.angle = w.bounded(w.angle(w[2], "angle"), kMostRadians, w[2], "angle");
     t.frames = w.frames(w[3], false);
     if (w.size() == 5) {
-      if (w[4].rfind("about=", 0) != 0)
-        w.fail("bad setting \"" + w[4] + "\": expected about=X,Y");
+      if (w[4].rfind("about=", 0) != 0) w.fail("bad setting \"" + w[4] + "\": expected about=X,Y");
       t.about = w.point(w[4].substr(6), "pivot");
     }
   } else if (what == "lift") {
@@ -152,8 +161,9 @@ IllusionLine TabletLineParser::parseIllusion(const std::vector<std::string>& wor
   const Words w(words, file, line);
   if (w.size() != 1) w.fail("expected: illusion");
   if (!anyTabletLine_)
-    w.fail("illusion needs tablet lines first: it compares the picture with the simulated "
-           "tablet's table");
+    w.fail(
+        "illusion needs tablet lines first: it compares the picture with the simulated "
+        "tablet's table");
   return {};
 }
 

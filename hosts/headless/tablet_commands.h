@@ -32,9 +32,9 @@ class Runner;
 
 struct TabletLine {
   enum class Kind { Turn, Lift, Lower, Slide, Hold } kind = Kind::Hold;
-  double angle = 0;           // radians (turn, lift)
-  double dx = 0, dy = 0;      // screen points of the tablet's own axes (slide)
-  std::optional<kit::Point> about;  // turn
+  double angle = 0;                              // radians (turn, lift)
+  double dx = 0, dy = 0;                         // screen points of the tablet's own axes (slide)
+  std::optional<kit::Point> about;               // turn
   kit::TabletSide side = kit::TabletSide::Left;  // lift
   long long frames = 0;
 };
@@ -49,8 +49,7 @@ class TabletLineParser {
  public:
   // words: the line split at blanks, words[0] being "tablet" or "illusion".
   // Throw ScenarioError.
-  TabletLine parseTablet(const std::vector<std::string>& words, const std::string& file,
-                         int line);
+  TabletLine parseTablet(const std::vector<std::string>& words, const std::string& file, int line);
   IllusionLine parseIllusion(const std::vector<std::string>& words, const std::string& file,
                              int line) const;
 

@@ -29,7 +29,9 @@ class Words {
   Words(const std::vector<std::string>& words, const std::string& file, int line)
       : words_(words), file_(file), line_(line) {}
 
-  [[noreturn]] void fail(const std::string& message) const { throw ScenarioError(file_, line_, message); }
+  [[noreturn]] void fail(const std::string& message) const {
+    throw ScenarioError(file_, line_, message);
+  }
 
   void expect(size_t n, const char* usage) const {
     if (words_.size() != n) fail(std::string("expected: ") + usage);
@@ -37,13 +39,15 @@ class Words {
 
   double number(size_t i, const char* what) const {
     const double v = parseScenarioNumber(words_[i], what, file_, line_);
-    if (std::fabs(v) > kFarthest) fail(std::string("bad ") + what + " \"" + words_[i] + "\": too large");
+    if (std::fabs(v) > kFarthest)
+      fail(std::string("bad ") + what + " \"" + words_[i] + "\": too large");
     return v;
   }
 
   double distance(size_t i, const char* what) const {
     const double v = number(i, what);
-    if (v < 0) fail(std::string("bad ") + what + " \"" + words_[i] + "\": a distance is not negative");
+    if (v < 0)
+      fail(std::string("bad ") + what + " \"" + words_[i] + "\": a distance is not negative");
     return v;
   }
 
@@ -66,8 +70,9 @@ class Words {
 
   int id(size_t i) const {
     const std::string& text = words_[i];
-    const bool digits = !text.empty() && text.size() <= 9 &&
-                        std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+    const bool digits =
+        !text.empty() && text.size() <= 9 &&
+        std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
     if (!digits) fail("bad touch id \"" + text + "\": expected a whole number, 0 or more");
     return std::stoi(text);
   }
@@ -88,7 +93,8 @@ kit::Point lerp(kit::Point a, kit::Point b, double u) {
 kit::Point still(const TouchLine& line, int, double) { return line.at; }
 
 kit::Point dragged(const TouchLine& line, int finger, double u) {
-  const float offset = (static_cast<float>(finger) - static_cast<float>(line.fingers - 1) / 2) * kFingerSpacing;
+  const float offset =
+      (static_cast<float>(finger) - static_cast<float>(line.fingers - 1) / 2) * kFingerSpacing;
   const kit::Point p = lerp(line.at, line.to, u);
   return {p.x + offset, p.y};
 }
@@ -173,7 +179,8 @@ TouchLine parseTouchLine(const std::vector<std::string>& words, const std::strin
   return t;
 }
 
-ButtonLine parseButtonLine(const std::vector<std::string>& words, const std::string& file, int line) {
+ButtonLine parseButtonLine(const std::vector<std::string>& words, const std::string& file,
+                           int line) {
   const Words w(words, file, line);
   w.expect(2, "button OUTLET");
   return {words[1]};
@@ -187,19 +194,37 @@ void TouchDriver::run(const TouchLine& line, Runner& runner) {
   const auto known = down_.find(line.id);
   const kit::Point last = known != down_.end() ? known->second : line.at;
   switch (line.kind) {
-    case Kind::Down: send(runner, {{line.id, kit::TouchPhase::Began, line.at, now}}); break;
-    case Kind::Move: send(runner, {{line.id, kit::TouchPhase::Moved, line.at, now}}); break;
-    case Kind::Up: send(runner, {{line.id, kit::TouchPhase::Ended, last, now}}); break;
-    case Kind::Cancel: send(runner, {{line.id, kit::TouchPhase::Cancelled, last, now}}); break;
-    case Kind::Tap: gesture(runner, line, 1, now, kTapSeconds, still); break;
+    case Kind::Down:
+      send(runner, {{line.id, kit::TouchPhase::Began, line.at, now}});
+      break;
+    case Kind::Move:
+      send(runner, {{line.id, kit::TouchPhase::Moved, line.at, now}});
+      break;
+    case Kind::Up:
+      send(runner, {{line.id, kit::TouchPhase::Ended, last, now}});
+      break;
+    case Kind::Cancel:
+      send(runner, {{line.id, kit::TouchPhase::Cancelled, last, now}});
+      break;
+    case Kind::Tap:
+      gesture(runner, line, 1, now, kTapSeconds, still);
+      break;
     case Kind::DoubleTap:
       gesture(runner, line, 1, now, kTapSeconds, still);
       gesture(runner, line, 1, now + kDoubleTapSpacing, kTapSeconds, still);
       break;
-    case Kind::Press: gesture(runner, line, 1, now, line.seconds, still); break;
-    case Kind::Drag: gesture(runner, line, line.fingers, now, line.seconds, dragged); break;
-    case Kind::Twist: gesture(runner, line, 2, now, line.seconds, twisted); break;
-    case Kind::Pinch: gesture(runner, line, 2, now, line.seconds, pinched); break;
+    case Kind::Press:
+      gesture(runner, line, 1, now, line.seconds, still);
+      break;
+    case Kind::Drag:
+      gesture(runner, line, line.fingers, now, line.seconds, dragged);
+      break;
+    case Kind::Twist:
+      gesture(runner, line, 2, now, line.seconds, twisted);
+      break;
+    case Kind::Pinch:
+      gesture(runner, line, 2, now, line.seconds, pinched);
+      break;
   }
 }
 
@@ -216,7 +241,8 @@ void TouchDriver::gesture(Runner& runner, const TouchLine& line, int fingers, do
   double end = start + seconds;
   auto placed = [&](double u, kit::TouchPhase phase, double t) {
     std::vector<kit::Touch> touches;
-    for (int i = 0; i < fingers; ++i) touches.push_back({ids[i], phase, path(line, i, std::clamp(u, 0.0, 1.0)), t});
+    for (int i = 0; i < fingers; ++i)
+      touches.push_back({ids[i], phase, path(line, i, std::clamp(u, 0.0, 1.0)), t});
     return touches;
   };
   if (start > runner.clock().now()) {

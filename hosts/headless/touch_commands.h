@@ -26,14 +26,14 @@ class Runner;
 struct TouchLine {
   enum class Kind { Down, Move, Up, Cancel, Tap, DoubleTap, Press, Drag, Twist, Pinch };
   Kind kind = Kind::Tap;
-  int id = 0;           // touch lines
-  kit::Point at;        // touch, tap, doubletap, press; twist and pinch centre; drag start
-  kit::Point to;        // drag end
-  double seconds = 0;   // press, drag, twist, pinch
-  double radius = 0;    // twist; pinch start
-  double radius2 = 0;   // pinch end
-  double angle = 0;     // twist, radians, clockwise on screen
-  int fingers = 1;      // drag
+  int id = 0;          // touch lines
+  kit::Point at;       // touch, tap, doubletap, press; twist and pinch centre; drag start
+  kit::Point to;       // drag end
+  double seconds = 0;  // press, drag, twist, pinch
+  double radius = 0;   // twist; pinch start
+  double radius2 = 0;  // pinch end
+  double angle = 0;    // twist, radians, clockwise on screen
+  int fingers = 1;     // drag
 };
 
 struct ButtonLine {
@@ -42,7 +42,8 @@ struct ButtonLine {
 
 // words: the line split at blanks. Throw ScenarioError (FILE:LINE).
 TouchLine parseTouchLine(const std::vector<std::string>& words, const std::string& file, int line);
-ButtonLine parseButtonLine(const std::vector<std::string>& words, const std::string& file, int line);
+ButtonLine parseButtonLine(const std::vector<std::string>& words, const std::string& file,
+                           int line);
 
 // The fingers on the runner's screen.
 class TouchDriver {

@@ -27,7 +27,7 @@ constexpr double kLongestIntervalMs = 100;
 // Beyond what any device reads (a hundred g, a hundred turns a second, an
 // angle past a whole turn): such a reading is a fault, and arithmetic on it
 // can overflow on its way to the application.
-constexpr double kMostAcceleration = 1000;  // m/s²
+constexpr double kMostAcceleration = 1000;   // m/s²
 constexpr double kMostRotationRate = 36000;  // deg/s
 constexpr double kMostAngle = 720;           // degrees
 
@@ -39,7 +39,9 @@ constexpr double kUprightCosine = 0.1;
 // Pitch this close to ±π/2 leaves yaw and roll one angle between them.
 constexpr double kGimbalLock = 1e-9;
 
-bool finite(const Vector3& v) { return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z); }
+bool finite(const Vector3& v) {
+  return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
 double dot(const Vector3& a, const Vector3& b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
 Vector3 scaled(const Vector3& v, double s) { return {v.x * s, v.y * s, v.z * s}; }
 Vector3 plus(const Vector3& a, const Vector3& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
@@ -66,7 +68,8 @@ struct Tilt {
 // Down in device axes, one g long, from the accelerometer's vectors.
 std::optional<Vector3> gravityFromAccelerometer(const BrowserMotionInput& in) {
   // The kit's accelerometer reads -1 on z face up.
-  const double toKit = (in.accelerationSign == AccelerationSign::PlusZFaceUp ? -1 : 1) / kStandardGravity;
+  const double toKit =
+      (in.accelerationSign == AccelerationSign::PlusZFaceUp ? -1 : 1) / kStandardGravity;
   auto direction = [](const Vector3& v) -> std::optional<Vector3> {
     const double length = std::sqrt(dot(v, v));
     if (!finite(v) || !std::isfinite(length) || length < kShortestGravity) return std::nullopt;
@@ -75,7 +78,8 @@ std::optional<Vector3> gravityFromAccelerometer(const BrowserMotionInput& in) {
   const BrowserVector& all = in.accelerationIncludingGravity;
   const BrowserVector& user = in.acceleration;
   if (all.isFinite() && user.isFinite())
-    if (auto g = direction(scaled({all.x - user.x, all.y - user.y, all.z - user.z}, toKit))) return g;
+    if (auto g = direction(scaled({all.x - user.x, all.y - user.y, all.z - user.z}, toKit)))
+      return g;
   if (all.isFinite()) return direction(scaled({all.x, all.y, all.z}, toKit));
   return std::nullopt;
 }
@@ -104,7 +108,9 @@ double alphaRate(const BrowserRotationRate& rate, const std::optional<Tilt>& til
 
 }  // namespace
 
-bool BrowserVector::isFinite() const { return std::isfinite(x) && std::isfinite(y) && std::isfinite(z); }
+bool BrowserVector::isFinite() const {
+  return std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+}
 
 bool BrowserRotationRate::isFinite() const {
   return std::isfinite(alpha) && std::isfinite(beta) && std::isfinite(gamma);
@@ -144,7 +150,8 @@ std::optional<kit::MotionSample> motionSampleFromBrowser(const BrowserMotionInpu
                          ? toScreen * scaled({rate.beta, rate.gamma, rate.alpha}, kRadiansPerDegree)
                          : Vector3{};
 
-  const double toKit = (in.accelerationSign == AccelerationSign::PlusZFaceUp ? -1 : 1) / kStandardGravity;
+  const double toKit =
+      (in.accelerationSign == AccelerationSign::PlusZFaceUp ? -1 : 1) / kStandardGravity;
   const BrowserVector& all = in.accelerationIncludingGravity;
   const BrowserVector& user = in.acceleration;
   if (all.isFinite())
@@ -158,7 +165,9 @@ std::optional<kit::MotionSample> motionSampleFromBrowser(const BrowserMotionInpu
   return out;
 }
 
-BrowserMotionReadings::BrowserMotionReadings(AccelerationSign sign) { input_.accelerationSign = sign; }
+BrowserMotionReadings::BrowserMotionReadings(AccelerationSign sign) {
+  input_.accelerationSign = sign;
+}
 
 void BrowserMotionReadings::setAccelerationSign(AccelerationSign sign) {
   input_.accelerationSign = sign;
@@ -178,11 +187,14 @@ void BrowserMotionReadings::onMotion(const BrowserVector& acceleration,
                                      const BrowserVector& accelerationIncludingGravity,
                                      const BrowserRotationRate& rotationRate, double intervalMs) {
   auto usable = [](const BrowserVector& v) {
-    return plausible(v.x, kMostAcceleration) && plausible(v.y, kMostAcceleration) && plausible(v.z, kMostAcceleration);
+    return plausible(v.x, kMostAcceleration) && plausible(v.y, kMostAcceleration) &&
+           plausible(v.z, kMostAcceleration);
   };
   if (usable(acceleration)) input_.acceleration = acceleration;
-  if (usable(accelerationIncludingGravity)) input_.accelerationIncludingGravity = accelerationIncludingGravity;
-  if (plausible(rotationRate.alpha, kMostRotationRate) && plausible(rotationRate.beta, kMostRotationRate) &&
+  if (usable(accelerationIncludingGravity))
+    input_.accelerationIncludingGravity = accelerationIncludingGravity;
+  if (plausible(rotationRate.alpha, kMostRotationRate) &&
+      plausible(rotationRate.beta, kMostRotationRate) &&
       plausible(rotationRate.gamma, kMostRotationRate)) {
     input_.rotationRate = rotationRate;
     if (!alphaLive_ && std::isfinite(intervalMs) && intervalMs > 0) {

@@ -60,7 +60,7 @@ struct BrowserRotationRate {
 // The latest of everything the browser said; kNoReading for null.
 struct BrowserMotionInput {
   double alpha = kNoReading, beta = kNoReading, gamma = kNoReading;  // degrees
-  BrowserVector acceleration;                  // without gravity
+  BrowserVector acceleration;                                        // without gravity
   BrowserVector accelerationIncludingGravity;
   BrowserRotationRate rotationRate;
   double screenAngle = 0;  // degrees; rounded to the nearest quarter turn
@@ -102,7 +102,8 @@ class BrowserMotionReadings {
   // says nothing and is passed over.
   void onOrientation(double alpha, double beta, double gamma);
   // A devicemotion event; interval in milliseconds.
-  void onMotion(const BrowserVector& acceleration, const BrowserVector& accelerationIncludingGravity,
+  void onMotion(const BrowserVector& acceleration,
+                const BrowserVector& accelerationIncludingGravity,
                 const BrowserRotationRate& rotationRate, double intervalMs);
   // screen.orientation.angle, degrees.
   void setScreenAngle(double degrees);

@@ -4,7 +4,8 @@ namespace web {
 
 std::optional<kit::MotionSample> BrowserMotionSource::sample(double t) {
   State next = state_;
-  std::optional<kit::MotionSample> sensed = readings_.hasSensors() ? readings_.latest() : std::nullopt;
+  std::optional<kit::MotionSample> sensed =
+      readings_.hasSensors() ? readings_.latest() : std::nullopt;
   if (sensed)
     next = State::Sensors;
   else if (state_ == State::Waiting && t - startTime_ >= kSensorGrace)

@@ -18,7 +18,8 @@ class BrowserMotionSource final : public kit::MotionSource {
   // How long the sensors have to speak before the tablet takes over.
   static constexpr double kSensorGrace = 1.0;
 
-  BrowserMotionSource(BrowserMotionReadings& readings, kit::SimulatedTablet& tablet, double startTime)
+  BrowserMotionSource(BrowserMotionReadings& readings, kit::SimulatedTablet& tablet,
+                      double startTime)
       : readings_(readings), tablet_(tablet), startTime_(startTime) {}
 
   std::optional<kit::MotionSample> sample(double t) override;

@@ -23,8 +23,10 @@ EM_JS(void, vitrane_page_ready, (), {
 
 EM_JS(void, vitrane_page_failed, (const char* why), {
   const text = UTF8ToString(why);
-  if (globalThis.vitranePage && vitranePage.failed) vitranePage.failed(text);
-  else console.error(text);
+  if (globalThis.vitranePage && vitranePage.failed)
+    vitranePage.failed(text);
+  else
+    console.error(text);
 });
 
 extern "C" {
@@ -33,13 +35,16 @@ EMSCRIPTEN_KEEPALIVE void vitrane_frame() {
   if (host) host->frame();
 }
 
-EMSCRIPTEN_KEEPALIVE void vitrane_resize(double cssWidth, double cssHeight, int pixelWidth, int pixelHeight) {
+EMSCRIPTEN_KEEPALIVE void vitrane_resize(double cssWidth, double cssHeight, int pixelWidth,
+                                         int pixelHeight) {
   if (host) host->resize(cssWidth, cssHeight, pixelWidth, pixelHeight);
 }
 
-EMSCRIPTEN_KEEPALIVE void vitrane_pointer(int action, int id, int isMouse, double x, double y, int mirror) {
+EMSCRIPTEN_KEEPALIVE void vitrane_pointer(int action, int id, int isMouse, double x, double y,
+                                          int mirror) {
   if (!host || action < 0 || action > 3) return;
-  host->pointer(static_cast<web::WebHost::PointerAction>(action), id, isMouse != 0, x, y, mirror != 0);
+  host->pointer(static_cast<web::WebHost::PointerAction>(action), id, isMouse != 0, x, y,
+                mirror != 0);
 }
 
 EMSCRIPTEN_KEEPALIVE void vitrane_cancel_touches() {
@@ -56,10 +61,12 @@ EMSCRIPTEN_KEEPALIVE void vitrane_orientation(double alpha, double beta, double 
   if (host) host->motionReadings().onOrientation(alpha, beta, gamma);
 }
 
-EMSCRIPTEN_KEEPALIVE void vitrane_motion(double ax, double ay, double az, double gx, double gy, double gz,
-                                         double rateAlpha, double rateBeta, double rateGamma,
-                                         double intervalMs) {
-  if (host) host->motionReadings().onMotion({ax, ay, az}, {gx, gy, gz}, {rateAlpha, rateBeta, rateGamma}, intervalMs);
+EMSCRIPTEN_KEEPALIVE void vitrane_motion(double ax, double ay, double az, double gx, double gy,
+                                         double gz, double rateAlpha, double rateBeta,
+                                         double rateGamma, double intervalMs) {
+  if (host)
+    host->motionReadings().onMotion({ax, ay, az}, {gx, gy, gz}, {rateAlpha, rateBeta, rateGamma},
+                                    intervalMs);
 }
 
 EMSCRIPTEN_KEEPALIVE void vitrane_screen_angle(double degrees) {

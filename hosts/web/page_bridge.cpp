@@ -8,15 +8,18 @@
 // every call then does nothing, and the log falls back to the console.
 EM_JS(void, vitrane_console_line, (const char* line), {
   const text = UTF8ToString(line);
-  if (globalThis.vitranePage && vitranePage.log) vitranePage.log(text);
-  else console.log(text);
+  if (globalThis.vitranePage && vitranePage.log)
+    vitranePage.log(text);
+  else
+    console.log(text);
 });
 
-EM_JS(void, vitrane_register_sound, (const char* name, int channels, double rate, const float* samples, int count), {
-  if (!globalThis.vitranePage || !vitranePage.registerSound) return;
-  const copy = HEAPF32.slice(samples >> 2, (samples >> 2) + count);
-  vitranePage.registerSound(UTF8ToString(name), channels, rate, copy);
-});
+EM_JS(void, vitrane_register_sound,
+      (const char* name, int channels, double rate, const float* samples, int count), {
+        if (!globalThis.vitranePage || !vitranePage.registerSound) return;
+        const copy = HEAPF32.slice(samples >> 2, (samples >> 2) + count);
+        vitranePage.registerSound(UTF8ToString(name), channels, rate, copy);
+      });
 
 EM_JS(void, vitrane_play_sound, (const char* name), {
   if (globalThis.vitranePage && vitranePage.playSound) vitranePage.playSound(UTF8ToString(name));

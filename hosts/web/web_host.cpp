@@ -36,9 +36,12 @@ std::optional<desktop::TabletKey> tabletKeyFor(const std::string& code, bool shi
 
 MotionOrigin originOf(BrowserMotionSource::State state) {
   switch (state) {
-    case BrowserMotionSource::State::Sensors: return MotionOrigin::Sensors;
-    case BrowserMotionSource::State::SimulatedTablet: return MotionOrigin::SimulatedTablet;
-    case BrowserMotionSource::State::Waiting: break;
+    case BrowserMotionSource::State::Sensors:
+      return MotionOrigin::Sensors;
+    case BrowserMotionSource::State::SimulatedTablet:
+      return MotionOrigin::SimulatedTablet;
+    case BrowserMotionSource::State::Waiting:
+      break;
   }
   return MotionOrigin::Waiting;
 }
@@ -54,18 +57,22 @@ FlatPivotMode flatPivotModeOfPage() {
   const std::string asked = pageParameter("flat-pivot");
   if (asked.empty()) return FlatPivotMode::Centre;
   if (auto mode = flatPivotModeNamed(asked)) return *mode;
-  std::fprintf(stderr, "vitrane: flat-pivot is estimate or centre, not '%s'; centre it is\n", asked.c_str());
+  std::fprintf(stderr, "vitrane: flat-pivot is estimate or centre, not '%s'; centre it is\n",
+               asked.c_str());
   return FlatPivotMode::Centre;
 }
 
 }  // namespace
 
-WebHost::WebHost(const char* canvasSelector) : canvas_(canvasSelector), platform_(clock_, motion_, kResourceFolder) {
+WebHost::WebHost(const char* canvasSelector)
+    : canvas_(canvasSelector), platform_(clock_, motion_, kResourceFolder) {
   kit::setLogSink([](const std::string& line) { consoleLine(line); });
   platform_.sounds().player = [this](const std::string& path) { sounds_.play(path); };
   platform_.application().urlOpener = [](const std::string& url) { return openLink(url); };
   platform_.photoLibrarySource().root = kLibraryFolder;
-  platform_.photoLibrarySource().prepare = [this](std::function<void()> ready) { prepareLibrary(std::move(ready)); };
+  platform_.photoLibrarySource().prepare = [this](std::function<void()> ready) {
+    prepareLibrary(std::move(ready));
+  };
   kit::ImagePickerServices& pickers = platform_.imagePickers();
   pickers.camera = camera_;
   pickers.savedPhotosAlbum().setFolder(kSavedPhotosFolder);
@@ -152,7 +159,8 @@ void WebHost::draw() {
     compositor_->draw(*app_->window, settings);
   } catch (const render::RenderError& e) {
     // A context lost mid-frame reports errors; its restoration redraws.
-    if (!emscripten_is_webgl_context_lost(context_)) kit::log("Drawing failed: %@", std::string(e.what()));
+    if (!emscripten_is_webgl_context_lost(context_))
+      kit::log("Drawing failed: %@", std::string(e.what()));
     return;
   }
   // The world reaches beyond the screen; the glass ends at its edges.
@@ -199,20 +207,36 @@ void WebHost::pointer(PointerAction action, int id, bool isMouse, double x, doub
   const float fx = static_cast<float>(x), fy = static_cast<float>(y);
   if (isMouse) {
     switch (action) {
-      case PointerAction::Down: touches_->mouseDown(fx, fy, mirror, t); break;
-      case PointerAction::Move: touches_->mouseMoved(fx, fy, mirror, t); break;
-      case PointerAction::Up: touches_->mouseUp(fx, fy, t); break;
-      case PointerAction::Cancel: touches_->cancelAll(t); break;
+      case PointerAction::Down:
+        touches_->mouseDown(fx, fy, mirror, t);
+        break;
+      case PointerAction::Move:
+        touches_->mouseMoved(fx, fy, mirror, t);
+        break;
+      case PointerAction::Up:
+        touches_->mouseUp(fx, fy, t);
+        break;
+      case PointerAction::Cancel:
+        touches_->cancelAll(t);
+        break;
     }
   } else {
     // The mapper takes fingers normalised over the window, as SDL gives them.
     const float nx = static_cast<float>(x / std::max(1.0, cssWidth_));
     const float ny = static_cast<float>(y / std::max(1.0, cssHeight_));
     switch (action) {
-      case PointerAction::Down: touches_->fingerDown(0, id, nx, ny, t); break;
-      case PointerAction::Move: touches_->fingerMoved(0, id, nx, ny, t); break;
-      case PointerAction::Up: touches_->fingerUp(0, id, nx, ny, t); break;
-      case PointerAction::Cancel: touches_->cancelAll(t); break;
+      case PointerAction::Down:
+        touches_->fingerDown(0, id, nx, ny, t);
+        break;
+      case PointerAction::Move:
+        touches_->fingerMoved(0, id, nx, ny, t);
+        break;
+      case PointerAction::Up:
+        touches_->fingerUp(0, id, nx, ny, t);
+        break;
+      case PointerAction::Cancel:
+        touches_->cancelAll(t);
+        break;
     }
   }
   platform_.runLoop().drainMainQueue();
@@ -230,7 +254,8 @@ void WebHost::cancelTouches() {
 void WebHost::key(bool down, const std::string& code, bool shift, bool repeat) {
   const double t = clock_.now();
   if (!down && (code == "ArrowLeft" || code == "ArrowRight")) {
-    keys_.release(code == "ArrowLeft" ? desktop::TabletKey::TurnLeft : desktop::TabletKey::TurnRight, t);
+    keys_.release(
+        code == "ArrowLeft" ? desktop::TabletKey::TurnLeft : desktop::TabletKey::TurnRight, t);
     return;
   }
   const auto tabletKey = tabletKeyFor(code, shift);
@@ -268,7 +293,8 @@ void WebHost::answerPickers() {
   if (picker == askedPicker_) return;
   askedPicker_ = picker;
   if (!picker) return;
-  chooseFiles(picker->sourceType() == kit::ImagePickerSourceType::Camera ? FileChoice::Camera : FileChoice::Photo);
+  chooseFiles(picker->sourceType() == kit::ImagePickerSourceType::Camera ? FileChoice::Camera
+                                                                         : FileChoice::Photo);
 }
 
 void WebHost::photoChosen(const std::string& path, const std::string& name) {
@@ -336,7 +362,8 @@ void WebHost::contextRestored() {
 
 std::string WebHost::stateJson() {
   if (!app_) return "{}";
-  return headless::stateDump(*app_->viewController, platform_, platform_.accelerometer().deliveries(), clock_.now())
+  return headless::stateDump(*app_->viewController, platform_,
+                             platform_.accelerometer().deliveries(), clock_.now())
       .dump();
 }
 

@@ -105,7 +105,8 @@ class WebHost {
   std::unique_ptr<kit::TouchDispatcher> sink_;
   std::unique_ptr<desktop::TouchMapper> touches_;
   double cssWidth_ = desktop::kScreenWidth, cssHeight_ = desktop::kScreenHeight;
-  int pixelWidth_ = static_cast<int>(desktop::kScreenWidth), pixelHeight_ = static_cast<int>(desktop::kScreenHeight);
+  int pixelWidth_ = static_cast<int>(desktop::kScreenWidth),
+      pixelHeight_ = static_cast<int>(desktop::kScreenHeight);
   bool needsDraw_ = true;
   bool firstFrameShown_ = false;
   desktop::RedrawWatch redraw_;

@@ -13,10 +13,12 @@ void WebSounds::play(const std::string& path) {
     if (!sound) {
       // Said once; the sound stays silent, as a missing one does.
       unplayable_.insert(path);
-      std::fprintf(stderr, "vitrane: cannot play the sound %s: %s\n", path.c_str(), sound.error.c_str());
+      std::fprintf(stderr, "vitrane: cannot play the sound %s: %s\n", path.c_str(),
+                   sound.error.c_str());
       return;
     }
-    registerSound(path, sound.channels, sound.sampleRate, sound.samples.data(), sound.samples.size());
+    registerSound(path, sound.channels, sound.sampleRate, sound.samples.data(),
+                  sound.samples.size());
     registered_.insert(path);
   }
   playSound(path);
