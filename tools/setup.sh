@@ -17,6 +17,8 @@ packages=(
   libsdl2-dev libsdl2-mixer-dev xvfb xauth
   # the reference renderer the drawing benchmark compares against
   libcairo2-dev
+  # the code's layout, checked by a test (tools/format.sh)
+  clang-format
 )
 # Extras for the tools that are not part of the build and test run:
 #   tools/setup.sh fuzz    clang and its libFuzzer/sanitizer runtimes (tools/fuzz.sh)
