@@ -38,16 +38,7 @@ struct ControllerOutlets {
   kit::ViewRef screenView, tapTrackerView, iPhoneInnardsView, rubMaskView;
   std::shared_ptr<kit::ImageView> prizeImageView, rubberImageView;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("offsetView", s.offsetView);

@@ -1,5 +1,6 @@
 // The controller's outlets and actions by name: what the interface file
 // connects and what the runner can send.
+#include "app/state_fields.h"
 #include "app/vitrane_view_controller.h"
 #include "fakescreen/rubbed_view.h"
 
@@ -31,14 +32,16 @@ constexpr NamedAction kActions[] = {
 
 std::vector<kit::OutletBinding> VitraneforiPadViewController::outletBindings() {
   std::vector<kit::OutletBinding> bindings;
-  outlets.visit(
-      [&](const char* name, auto& slot) { bindings.push_back(kit::bindOutlet(name, slot)); });
+  visitFields(outlets, [&](const char* name, auto& slot) {
+    bindings.push_back(kit::bindOutlet(name, slot));
+  });
   return bindings;
 }
 
 std::vector<std::pair<std::string, kit::View*>> VitraneforiPadViewController::outletViews() const {
   std::vector<std::pair<std::string, kit::View*>> views;
-  outlets.visit([&](const char* name, const auto& slot) { views.emplace_back(name, slot.get()); });
+  visitFields(outlets,
+              [&](const char* name, const auto& slot) { views.emplace_back(name, slot.get()); });
   return views;
 }
 

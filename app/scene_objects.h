@@ -18,16 +18,7 @@ struct SceneObjects {
   std::shared_ptr<HelpPanelViewController> helpPanelController;
   std::shared_ptr<kit::PopoverController> helpPopover;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("panWorldGesture", s.panWorldGesture);

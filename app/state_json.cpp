@@ -3,6 +3,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/state_fields.h"
 #include "app/vitrane_view_controller.h"
 #include "capture/camera_view_controller.h"
 #include "kit/json_values.h"
@@ -74,17 +75,17 @@ json toJson(const std::shared_ptr<HelpPanelViewController>& panel) {
 nlohmann::json VitraneforiPadViewController::stateJson() const {
   json state = json::object();
   const auto put = [&state](const auto& name, const auto& value) { state[name] = toJson(value); };
-  scene.visit(put);
-  systemSounds.visit(put);
-  frameDriver.visit(put);
-  velocity.visit(put);
-  turn.visit(put);
-  geometry.visit(put);
-  pivot.visit(put);
-  zoom.visit(put);
-  tiles.visit(put);
-  photos.visit(put);
-  fakeScreen.visit(put);
+  visitFields(scene, put);
+  visitFields(systemSounds, put);
+  visitFields(frameDriver, put);
+  visitFields(velocity, put);
+  visitFields(turn, put);
+  visitFields(geometry, put);
+  visitFields(pivot, put);
+  visitFields(zoom, put);
+  visitFields(tiles, put);
+  visitFields(photos, put);
+  visitFields(fakeScreen, put);
 
   // The flat-pivot mode, only when it is on: with it off the dump is what
   // it always was.

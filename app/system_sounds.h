@@ -11,16 +11,7 @@ struct SystemSounds {
   kit::SystemSoundID transitSoundFileObject = 0, newEnvironmentSoundFileObject = 0,
                      brakeSoundFileObject = 0;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("transitSoundFileURLRef", s.transitSoundFileURLRef);

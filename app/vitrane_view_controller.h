@@ -2,7 +2,7 @@
 // and every operation on it. The operations live in the folder of the
 // subsystem that owns them (one class, several .cpp files); the state is one
 // value per owner, declared in a small header of the owner's folder, and
-// each value names its own fields (visit) for the state dump and the
+// each value names its own fields (visitFields) for the state dump and the
 // interface file.
 #pragma once
 

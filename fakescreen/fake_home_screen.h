@@ -8,16 +8,7 @@ struct FakeHomeScreen {
   kit::ImageRef rubbingMaskImage, iPhoneDesktopImage;
   bool rubbingLayerVisible = false;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("rubbingMaskImage", s.rubbingMaskImage);

@@ -58,12 +58,14 @@ class Pivot {
   // A twist holds the heading for the frame it came in only.
   void endFrame() { anchorJustSetByTwist_ = false; }
 
+  // Every field under its name in the state dump (see visitFields); read
+  // only, so the pivot still moves through the calls above alone.
   template <class V>
-  void visit(V&& v) const {
-    v("currentAnchor", currentAnchor_);
-    v("lastGravityAnchor", lastGravityAnchor_);
-    v("anchorSetByTwist", anchorSetByTwist_);
-    v("anchorJustSetByTwist", anchorJustSetByTwist_);
+  static void fields(const Pivot& s, V& v) {
+    v("currentAnchor", s.currentAnchor_);
+    v("lastGravityAnchor", s.lastGravityAnchor_);
+    v("anchorSetByTwist", s.anchorSetByTwist_);
+    v("anchorJustSetByTwist", s.anchorJustSetByTwist_);
   }
 
  private:

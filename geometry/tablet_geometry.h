@@ -26,16 +26,7 @@ struct TabletGeometry {
 
   // Each corner by its flat names, topLeftAnchor, topLeftRadius and
   // topLeftAngle and so on, as the state has always been read.
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("screenWidth", s.screenWidth);

@@ -15,16 +15,7 @@ struct FrameDriverState {
   // A twist or pinch has moved the world's anchor point this frame.
   bool anchorAdjustedThisFrame = false;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("motionManager", s.motionManager);

@@ -13,16 +13,7 @@ struct TurnGesture {
   bool doesDebounce = false, gestureRotating = false, gestureTranslating = false;
   kit::Point currentFlatAnchor, currentGravityAnchor;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("gestureStarted", s.gestureStarted);

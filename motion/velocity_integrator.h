@@ -22,16 +22,7 @@ struct VelocityIntegrator {
   double anchorRadiusEstimate = 0, anchorAngleEstimate = 0;
   std::int8_t gestureSampleCount = 0;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("currentAcceleration", s.currentAcceleration);

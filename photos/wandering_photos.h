@@ -9,16 +9,7 @@ struct WanderingPhotos {
   int nGroupsEnumerated = 0, nAssetsEnumerated = 0;
   bool loadedPhotos = false, showingPhotos = false;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("frictionPerFrame", s.frictionPerFrame);

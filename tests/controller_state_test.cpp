@@ -10,6 +10,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "app/state_fields.h"
 #include "app/vitrane_view_controller.h"
 #include "tests/app_fixture.h"
 
@@ -96,7 +97,7 @@ TEST(TabletGeometryNames, CornersAreNamedFlatAndEachNameReachesItsOwnMember) {
 
   std::map<std::string, kit::Point> points;
   std::map<std::string, double> numbers;
-  g.visit([&](const auto& name, auto& field) {
+  visitFields(g, [&](const auto& name, auto& field) {
     using T = std::remove_cvref_t<decltype(field)>;
     if constexpr (std::is_same_v<T, kit::Point>) points[name] = field;
     if constexpr (std::is_same_v<T, double>) numbers[name] = field;
@@ -111,7 +112,7 @@ TEST(TabletGeometryNames, CornersAreNamedFlatAndEachNameReachesItsOwnMember) {
   }
 
   // Written through the names, read through the members.
-  g.visit([](const auto& name, auto& field) {
+  visitFields(g, [](const auto& name, auto& field) {
     if constexpr (std::is_same_v<std::remove_cvref_t<decltype(field)>, double>)
       if (std::string(name) == "bottomRightAngle") field = -1.5;
   });
@@ -125,17 +126,17 @@ class ControllerNames : public apptest::LaunchedApp {
     std::vector<std::string> names;
     const auto add = [&names](const auto& name, const auto&) { names.emplace_back(name); };
     const VitraneforiPadViewController& c = vc();
-    c.scene.visit(add);
-    c.systemSounds.visit(add);
-    c.frameDriver.visit(add);
-    c.velocity.visit(add);
-    c.turn.visit(add);
-    c.geometry.visit(add);
-    c.pivot.visit(add);
-    c.zoom.visit(add);
-    c.tiles.visit(add);
-    c.photos.visit(add);
-    c.fakeScreen.visit(add);
+    visitFields(c.scene, add);
+    visitFields(c.systemSounds, add);
+    visitFields(c.frameDriver, add);
+    visitFields(c.velocity, add);
+    visitFields(c.turn, add);
+    visitFields(c.geometry, add);
+    visitFields(c.pivot, add);
+    visitFields(c.zoom, add);
+    visitFields(c.tiles, add);
+    visitFields(c.photos, add);
+    visitFields(c.fakeScreen, add);
     return names;
   }
 };

@@ -5,16 +5,7 @@
 struct TileField {
   int tileHorizontalPitch = 0, tileVerticalPitch = 0;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("tileHorizontalPitch", s.tileHorizontalPitch);

@@ -7,16 +7,7 @@ struct WorldZoom {
   // The overview's zoom factor.
   double longShotScale = 0;
 
-  template <class V>
-  void visit(V&& v) {
-    fields(*this, v);
-  }
-  template <class V>
-  void visit(V&& v) const {
-    fields(*this, v);
-  }
-
- private:
+  // Every field under its name in the state dump (see visitFields).
   template <class Self, class V>
   static void fields(Self& s, V& v) {
     v("isUnityScale", s.isUnityScale);
