@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -175,12 +174,9 @@ std::string SavedPhotosAlbum::defaultFolder(const std::string& name) {
                                            ? std::filesystem::path(configHome)
                                            : std::filesystem::path(home) / ".config";
   std::string pictures = (std::filesystem::path(home) / "Pictures").string();
-  std::ifstream file(config / "user-dirs.dirs");
-  if (file) {
-    std::stringstream text;
-    text << file.rdbuf();
-    if (auto named = picturesDirFromUserDirs(text.str(), home)) pictures = *named;
-  }
+  if (const auto text = readWholeFile((config / "user-dirs.dirs").string()))
+    if (auto named = picturesDirFromUserDirs(std::string(text->begin(), text->end()), home))
+      pictures = *named;
   return (std::filesystem::path(pictures) / name).string();
 }
 
