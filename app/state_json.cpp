@@ -6,6 +6,7 @@
 #include "app/state_fields.h"
 #include "app/vitrane_view_controller.h"
 #include "capture/camera_view_controller.h"
+#include "help/help_panel_view_controller.h"
 #include "kit/json_values.h"
 
 namespace {
