@@ -13,6 +13,7 @@
 #include "kit/image_codec.h"
 #include "kit/log.h"
 #include "kit/posix_io.h"
+#include "render/window_frame.h"
 
 namespace web {
 
@@ -164,19 +165,7 @@ void WebHost::draw() {
     return;
   }
   // The world reaches beyond the screen; the glass ends at its edges.
-  glEnable(GL_SCISSOR_TEST);
-  glClearColor(0, 0, 0, 1);
-  const int right = box.x + box.width, bottom = box.y + box.height;
-  const int bars[4][4] = {{0, 0, box.x, pixelHeight_},
-                          {right, 0, pixelWidth_ - right, pixelHeight_},
-                          {0, pixelHeight_ - box.y, pixelWidth_, box.y},
-                          {0, 0, pixelWidth_, pixelHeight_ - bottom}};
-  for (const auto& b : bars) {
-    if (b[2] <= 0 || b[3] <= 0) continue;
-    glScissor(b[0], b[1], b[2], b[3]);
-    glClear(GL_COLOR_BUFFER_BIT);
-  }
-  glDisable(GL_SCISSOR_TEST);
+  render::blackOutAround({box.x, box.y, box.width, box.height}, pixelWidth_, pixelHeight_);
   needsDraw_ = false;
   // The time the picture shows, not the time it was finished: a slow draw
   // must not count an animation as over that it showed part way.
