@@ -116,9 +116,7 @@ void CairoReference::draw(const render::DrawList& list) {
         impl_->path(c.quad);
         cairo_clip(cr);
         break;
-      case render::DrawCommand::Kind::PopClip:
-        cairo_restore(cr);
-        break;
+      case render::DrawCommand::Kind::PopClip: cairo_restore(cr); break;
       case render::DrawCommand::Kind::Quad:
         if (c.quad.source == render::QuadSource::Solid) {
           cairo_set_source_rgba(cr, c.quad.color.r, c.quad.color.g, c.quad.color.b, c.quad.color.a);

@@ -231,11 +231,8 @@ void VitraneforiPadViewController::updateFlatPivot() {
         fp.best = fp.restAnchor;
         fp.bestUncertainty = fp.latest.uncertainty;
         break;
-      case PivotVerdict::Kind::NonFinite:
-        fp.best = fp.restAnchor;
-        break;
-      default:
-        break;  // the best so far stands
+      case PivotVerdict::Kind::NonFinite: fp.best = fp.restAnchor; break;
+      default: break;  // the best so far stands
     }
   }
 

@@ -36,15 +36,9 @@ class Pivot {
   // Records why it is where it is now.
   void placedBy(Reason reason) {
     switch (reason) {
-      case Reason::Twist:
-        anchorSetByTwist_ = anchorJustSetByTwist_ = true;
-        break;
-      case Reason::FakeScreen:
-        anchorSetByTwist_ = true;
-        break;
-      case Reason::TippedTurn:
-        anchorSetByTwist_ = false;
-        break;
+      case Reason::Twist: anchorSetByTwist_ = anchorJustSetByTwist_ = true; break;
+      case Reason::FakeScreen: anchorSetByTwist_ = true; break;
+      case Reason::TippedTurn: anchorSetByTwist_ = false; break;
       case Reason::Gravity:
         anchorSetByTwist_ = anchorJustSetByTwist_ = false;
         lastGravityAnchor_ = currentAnchor_;

@@ -8,18 +8,12 @@ namespace kit {
 
 const char* gestureStateName(GestureState state) {
   switch (state) {
-    case GestureState::Possible:
-      return "Possible";
-    case GestureState::Began:
-      return "Began";
-    case GestureState::Changed:
-      return "Changed";
-    case GestureState::Ended:
-      return "Ended";
-    case GestureState::Cancelled:
-      return "Cancelled";
-    case GestureState::Failed:
-      return "Failed";
+    case GestureState::Possible: return "Possible";
+    case GestureState::Began: return "Began";
+    case GestureState::Changed: return "Changed";
+    case GestureState::Ended: return "Ended";
+    case GestureState::Cancelled: return "Cancelled";
+    case GestureState::Failed: return "Failed";
   }
   return "?";
 }

@@ -206,28 +206,14 @@ void GreyBitmapContext::drawImage(const Rect& rect, const Image& image) {
   const bool turned = isQuarterTurned(o);
   bool flipS = false, flipT = false;  // display x, display y read backwards
   switch (o) {
-    case O::UpMirrored:
-      flipS = true;
-      break;
-    case O::Down:
-      flipS = flipT = true;
-      break;
-    case O::DownMirrored:
-      flipT = true;
-      break;
-    case O::LeftMirrored:
-      break;  // stored (t, s)
-    case O::Right:
-      flipS = true;
-      break;  // stored (t, 1 − s)
-    case O::RightMirrored:
-      flipS = flipT = true;
-      break;
-    case O::Left:
-      flipT = true;
-      break;  // stored (1 − t, s)
-    default:
-      break;
+    case O::UpMirrored: flipS = true; break;
+    case O::Down: flipS = flipT = true; break;
+    case O::DownMirrored: flipT = true; break;
+    case O::LeftMirrored: break;         // stored (t, s)
+    case O::Right: flipS = true; break;  // stored (t, 1 − s)
+    case O::RightMirrored: flipS = flipT = true; break;
+    case O::Left: flipT = true; break;  // stored (1 − t, s)
+    default: break;
   }
   const double left = std::min(rect.origin.x, rect.origin.x + rect.size.width);
   const double top = std::min(rect.origin.y, rect.origin.y + rect.size.height);

@@ -10,31 +10,21 @@ bool isQuarterTurned(ImageOrientation o) {
     case ImageOrientation::Left:
     case ImageOrientation::Right:
     case ImageOrientation::LeftMirrored:
-    case ImageOrientation::RightMirrored:
-      return true;
-    default:
-      return false;
+    case ImageOrientation::RightMirrored: return true;
+    default: return false;
   }
 }
 
 ImageOrientation orientationFromExif(int exif) {
   switch (exif) {
-    case 2:
-      return ImageOrientation::UpMirrored;
-    case 3:
-      return ImageOrientation::Down;
-    case 4:
-      return ImageOrientation::DownMirrored;
-    case 5:
-      return ImageOrientation::LeftMirrored;
-    case 6:
-      return ImageOrientation::Right;
-    case 7:
-      return ImageOrientation::RightMirrored;
-    case 8:
-      return ImageOrientation::Left;
-    default:
-      return ImageOrientation::Up;
+    case 2: return ImageOrientation::UpMirrored;
+    case 3: return ImageOrientation::Down;
+    case 4: return ImageOrientation::DownMirrored;
+    case 5: return ImageOrientation::LeftMirrored;
+    case 6: return ImageOrientation::Right;
+    case 7: return ImageOrientation::RightMirrored;
+    case 8: return ImageOrientation::Left;
+    default: return ImageOrientation::Up;
   }
 }
 

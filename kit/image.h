@@ -33,18 +33,13 @@ inline void storedPixel(ImageOrientation o, int w, int h, int dx, int dy, int& s
   sx = dx;
   sy = dy;
   switch (o) {
-    case ImageOrientation::Up:
-      break;
-    case ImageOrientation::UpMirrored:
-      sx = w - 1 - dx;
-      break;
+    case ImageOrientation::Up: break;
+    case ImageOrientation::UpMirrored: sx = w - 1 - dx; break;
     case ImageOrientation::Down:
       sx = w - 1 - dx;
       sy = h - 1 - dy;
       break;
-    case ImageOrientation::DownMirrored:
-      sy = h - 1 - dy;
-      break;
+    case ImageOrientation::DownMirrored: sy = h - 1 - dy; break;
     case ImageOrientation::LeftMirrored:
       sx = dy;
       sy = dx;

@@ -244,10 +244,8 @@ void jpegMessage(j_common_ptr cinfo, int level) {
     case JWRN_HIT_MARKER:
     case JWRN_HUFF_BAD_CODE:
     case JWRN_ARITH_BAD_CODE:
-    case JWRN_MUST_RESYNC:
-      jpegFail(cinfo);
-    default:
-      cinfo->err->num_warnings++;
+    case JWRN_MUST_RESYNC: jpegFail(cinfo);
+    default: cinfo->err->num_warnings++;
   }
 }
 
@@ -642,18 +640,12 @@ ImageFormat sniffImageFormat(const std::uint8_t* data, std::size_t size) {
 
 const char* imageFormatName(ImageFormat format) {
   switch (format) {
-    case ImageFormat::Jpeg:
-      return "JPEG";
-    case ImageFormat::Png:
-      return "PNG";
-    case ImageFormat::WebP:
-      return "WebP";
-    case ImageFormat::Heic:
-      return "HEIC";
-    case ImageFormat::Avif:
-      return "AVIF";
-    case ImageFormat::Unknown:
-      break;
+    case ImageFormat::Jpeg: return "JPEG";
+    case ImageFormat::Png: return "PNG";
+    case ImageFormat::WebP: return "WebP";
+    case ImageFormat::Heic: return "HEIC";
+    case ImageFormat::Avif: return "AVIF";
+    case ImageFormat::Unknown: break;
   }
   return "unknown";
 }
@@ -661,19 +653,15 @@ const char* imageFormatName(ImageFormat format) {
 bool canDecodeImageFormat(ImageFormat format) {
   switch (format) {
     case ImageFormat::Jpeg:
-    case ImageFormat::Png:
-      return true;
+    case ImageFormat::Png: return true;
 #ifdef VITRANE_HAVE_WEBP
-    case ImageFormat::WebP:
-      return true;
+    case ImageFormat::WebP: return true;
 #endif
 #ifdef VITRANE_HAVE_HEIF
     case ImageFormat::Heic:
-    case ImageFormat::Avif:
-      return true;
+    case ImageFormat::Avif: return true;
 #endif
-    default:
-      return false;
+    default: return false;
   }
 }
 
@@ -726,8 +714,7 @@ Result<DecodedImage> decodeImage(const std::uint8_t* data, std::size_t size,
         orientation = decoded.orientation;
         break;
       }
-      case ImageFormat::Unknown:
-        return Error{"not a JPEG, PNG, WebP, HEIC or AVIF image"};
+      case ImageFormat::Unknown: return Error{"not a JPEG, PNG, WebP, HEIC or AVIF image"};
     }
     if (bitmap.width != target.width || bitmap.height != target.height)
       bitmap = resampled(bitmap, target.width, target.height);

@@ -119,10 +119,8 @@ void ImagePickerController::viewWillLayoutSubviews() {
 bool ImagePickerController::isSourceTypeAvailable(const ImagePickerServices& services,
                                                   ImagePickerSourceType type) {
   switch (type) {
-    case ImagePickerSourceType::PhotoLibrary:
-      return services.libraryAvailable;
-    case ImagePickerSourceType::Camera:
-      return services.camera && services.camera->isAvailable();
+    case ImagePickerSourceType::PhotoLibrary: return services.libraryAvailable;
+    case ImagePickerSourceType::Camera: return services.camera && services.camera->isAvailable();
   }
   return false;
 }

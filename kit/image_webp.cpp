@@ -23,19 +23,13 @@ struct DemuxDeleter {
 
 const char* statusText(VP8StatusCode status) {
   switch (status) {
-    case VP8_STATUS_OUT_OF_MEMORY:
-      return "out of memory";
-    case VP8_STATUS_INVALID_PARAM:
-      return "invalid parameter";
-    case VP8_STATUS_BITSTREAM_ERROR:
-      return "damaged picture data";
-    case VP8_STATUS_UNSUPPORTED_FEATURE:
-      return "unsupported feature";
+    case VP8_STATUS_OUT_OF_MEMORY: return "out of memory";
+    case VP8_STATUS_INVALID_PARAM: return "invalid parameter";
+    case VP8_STATUS_BITSTREAM_ERROR: return "damaged picture data";
+    case VP8_STATUS_UNSUPPORTED_FEATURE: return "unsupported feature";
     case VP8_STATUS_SUSPENDED:
-    case VP8_STATUS_NOT_ENOUGH_DATA:
-      return "the file is cut off";
-    default:
-      return "cannot decode";
+    case VP8_STATUS_NOT_ENOUGH_DATA: return "the file is cut off";
+    default: return "cannot decode";
   }
 }
 

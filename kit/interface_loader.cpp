@@ -94,9 +94,7 @@ class ParseGuard {
         stack_.pop_back();
         finishedElement();
         break;
-      case json::parse_event_t::value:
-        finishedElement();
-        break;
+      case json::parse_event_t::value: finishedElement(); break;
     }
     return true;
   }

@@ -108,22 +108,14 @@ std::optional<std::string> claimName(const std::string& temp, const std::string&
 
 int exifFromOrientation(ImageOrientation orientation) {
   switch (orientation) {
-    case ImageOrientation::Up:
-      return 1;
-    case ImageOrientation::UpMirrored:
-      return 2;
-    case ImageOrientation::Down:
-      return 3;
-    case ImageOrientation::DownMirrored:
-      return 4;
-    case ImageOrientation::LeftMirrored:
-      return 5;
-    case ImageOrientation::Right:
-      return 6;
-    case ImageOrientation::RightMirrored:
-      return 7;
-    case ImageOrientation::Left:
-      return 8;
+    case ImageOrientation::Up: return 1;
+    case ImageOrientation::UpMirrored: return 2;
+    case ImageOrientation::Down: return 3;
+    case ImageOrientation::DownMirrored: return 4;
+    case ImageOrientation::LeftMirrored: return 5;
+    case ImageOrientation::Right: return 6;
+    case ImageOrientation::RightMirrored: return 7;
+    case ImageOrientation::Left: return 8;
   }
   return 1;
 }

@@ -211,22 +211,14 @@ std::vector<Point> SimulatedTablet::restingCorners(TabletSide side) const {
   const auto bottom = static_cast<float>(g.bodyTop() + g.bodyHeight());
   const Point tl{left, top}, tr{right, top}, bl{left, bottom}, br{right, bottom};
   switch (side) {
-    case TabletSide::Left:
-      return {tr, br};
-    case TabletSide::Right:
-      return {tl, bl};
-    case TabletSide::Top:
-      return {bl, br};
-    case TabletSide::Bottom:
-      return {tl, tr};
-    case TabletSide::TopLeft:
-      return {br};
-    case TabletSide::TopRight:
-      return {bl};
-    case TabletSide::BottomLeft:
-      return {tr};
-    case TabletSide::BottomRight:
-      return {tl};
+    case TabletSide::Left: return {tr, br};
+    case TabletSide::Right: return {tl, bl};
+    case TabletSide::Top: return {bl, br};
+    case TabletSide::Bottom: return {tl, tr};
+    case TabletSide::TopLeft: return {br};
+    case TabletSide::TopRight: return {bl};
+    case TabletSide::BottomLeft: return {tr};
+    case TabletSide::BottomRight: return {tl};
   }
   return {};
 }
@@ -329,18 +321,10 @@ void SimulatedTablet::lift(TabletSide side, double angle, double seconds) {
   const TabletBody& g = geometry_;
   double ux = 0, uy = 0;
   switch (side) {
-    case TabletSide::Left:
-      ux = -1;
-      break;
-    case TabletSide::Right:
-      ux = 1;
-      break;
-    case TabletSide::Top:
-      uy = 1;
-      break;
-    case TabletSide::Bottom:
-      uy = -1;
-      break;
+    case TabletSide::Left: ux = -1; break;
+    case TabletSide::Right: ux = 1; break;
+    case TabletSide::Top: uy = 1; break;
+    case TabletSide::Bottom: uy = -1; break;
     default: {
       const bool left = side == TabletSide::TopLeft || side == TabletSide::BottomLeft;
       const bool top = side == TabletSide::TopLeft || side == TabletSide::TopRight;
@@ -457,8 +441,7 @@ SimulatedTablet::Motion SimulatedTablet::motionOf(const Move& m, double u) const
       referenceAcceleration = sAcceleration * way;
       break;
     }
-    case Move::Kind::Hold:
-      return {m.from, {}, {}};
+    case Move::Kind::Hold: return {m.from, {}, {}};
   }
 
   const Matrix3 r = orientation(pose);

@@ -137,8 +137,7 @@ std::vector<TouchDispatcher::Change> TouchDispatcher::acceptedChanges(
         if (live && finite && !(t.location == live->location))
           changes.push_back({t.id, TouchPhase::Moved, t.location});
         break;
-      case TouchPhase::Stationary:
-        break;
+      case TouchPhase::Stationary: break;
       case TouchPhase::Ended:
       case TouchPhase::Cancelled:
         if (live) changes.push_back({t.id, t.phase, finite ? t.location : live->location});

@@ -29,14 +29,10 @@ int directionOf(double rate) { return rate > 0 ? 1 : rate < 0 ? -1 : 0; }
 
 const char* nameOfDirection(int direction) {
   switch (direction) {
-    case 1:
-      return "counterclockwise";
-    case -1:
-      return "clockwise";
-    case 0:
-      return "not turning";
-    default:
-      return "bad rotation sign";
+    case 1: return "counterclockwise";
+    case -1: return "clockwise";
+    case 0: return "not turning";
+    default: return "bad rotation sign";
   }
 }
 }  // namespace

@@ -195,8 +195,7 @@ struct Compositor::Impl {
       return Fill{t.id != 0, t.id, t.opaque, 0, t.repeats, t.width, t.height, std::nullopt};
     };
     switch (q.source) {
-      case QuadSource::Solid:
-        return {true, 0, true, 0, false, 0, 0, std::nullopt};
+      case QuadSource::Solid: return {true, 0, true, 0, false, 0, 0, std::nullopt};
       case QuadSource::Bitmap:
       case QuadSource::MirroredTiles:
         return q.bitmap ? picture(textures.textureFor(*q.bitmap)) : Fill{};

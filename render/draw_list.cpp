@@ -60,31 +60,15 @@ std::array<kit::Point, 4> orientedTexCoords(kit::ImageOrientation orientation) {
     // Where the displayed point (x, y) is found in the stored rows: the
     // same mapping as the kit uses to turn pixels upright.
     switch (orientation) {
-      case O::UpMirrored:
-        uv[i] = {1 - x, y};
-        break;
-      case O::Down:
-        uv[i] = {1 - x, 1 - y};
-        break;
-      case O::DownMirrored:
-        uv[i] = {x, 1 - y};
-        break;
-      case O::LeftMirrored:
-        uv[i] = {y, x};
-        break;
-      case O::Right:
-        uv[i] = {y, 1 - x};
-        break;
-      case O::RightMirrored:
-        uv[i] = {1 - y, 1 - x};
-        break;
-      case O::Left:
-        uv[i] = {1 - y, x};
-        break;
+      case O::UpMirrored: uv[i] = {1 - x, y}; break;
+      case O::Down: uv[i] = {1 - x, 1 - y}; break;
+      case O::DownMirrored: uv[i] = {x, 1 - y}; break;
+      case O::LeftMirrored: uv[i] = {y, x}; break;
+      case O::Right: uv[i] = {y, 1 - x}; break;
+      case O::RightMirrored: uv[i] = {1 - y, 1 - x}; break;
+      case O::Left: uv[i] = {1 - y, x}; break;
       case O::Up:
-      default:
-        uv[i] = {x, y};
-        break;
+      default: uv[i] = {x, y}; break;
     }
   }
   return uv;

@@ -188,15 +188,9 @@ QuadProgram::QuadProgram(int glesMajorVersion, QuadFill fill) {
   try {
     const char* fragment = nullptr;
     switch (fill) {
-      case QuadFill::Solid:
-        fragment = es3 ? kSolidFragment300 : kSolidFragment100;
-        break;
-      case QuadFill::Textured:
-        fragment = es3 ? kFragment300 : kFragment100;
-        break;
-      case QuadFill::Masked:
-        fragment = es3 ? kMaskedFragment300 : kMaskedFragment100;
-        break;
+      case QuadFill::Solid: fragment = es3 ? kSolidFragment300 : kSolidFragment100; break;
+      case QuadFill::Textured: fragment = es3 ? kFragment300 : kFragment100; break;
+      case QuadFill::Masked: fragment = es3 ? kMaskedFragment300 : kMaskedFragment100; break;
     }
     fs = compile(GL_FRAGMENT_SHADER, fragment);
   } catch (...) {
@@ -241,18 +235,12 @@ void QuadProgram::use(int viewportWidth, int viewportHeight) const {
 
 std::string glErrorName(GLenum error) {
   switch (error) {
-    case GL_NO_ERROR:
-      return "GL_NO_ERROR";
-    case GL_INVALID_ENUM:
-      return "GL_INVALID_ENUM";
-    case GL_INVALID_VALUE:
-      return "GL_INVALID_VALUE";
-    case GL_INVALID_OPERATION:
-      return "GL_INVALID_OPERATION";
-    case GL_INVALID_FRAMEBUFFER_OPERATION:
-      return "GL_INVALID_FRAMEBUFFER_OPERATION";
-    case GL_OUT_OF_MEMORY:
-      return "GL_OUT_OF_MEMORY";
+    case GL_NO_ERROR: return "GL_NO_ERROR";
+    case GL_INVALID_ENUM: return "GL_INVALID_ENUM";
+    case GL_INVALID_VALUE: return "GL_INVALID_VALUE";
+    case GL_INVALID_OPERATION: return "GL_INVALID_OPERATION";
+    case GL_INVALID_FRAMEBUFFER_OPERATION: return "GL_INVALID_FRAMEBUFFER_OPERATION";
+    case GL_OUT_OF_MEMORY: return "GL_OUT_OF_MEMORY";
     default: {
       char buf[32];
       std::snprintf(buf, sizeof buf, "GL error 0x%04x", error);

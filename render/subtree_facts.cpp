@@ -44,16 +44,11 @@ struct Flips {
 std::optional<Flips> flipsOf(kit::ImageOrientation o) {
   using O = kit::ImageOrientation;
   switch (o) {
-    case O::Up:
-      return Flips{false, false};
-    case O::UpMirrored:
-      return Flips{true, false};
-    case O::DownMirrored:
-      return Flips{false, true};
-    case O::Down:
-      return Flips{true, true};
-    default:
-      return std::nullopt;
+    case O::Up: return Flips{false, false};
+    case O::UpMirrored: return Flips{true, false};
+    case O::DownMirrored: return Flips{false, true};
+    case O::Down: return Flips{true, true};
+    default: return std::nullopt;
   }
 }
 

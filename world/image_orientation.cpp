@@ -4,24 +4,15 @@
 
 const char* orientationName(int orientation, const char* invalid) {
   switch (orientation) {
-    case 0:
-      return "Up";
-    case 1:
-      return "Down";
-    case 2:
-      return "Left";
-    case 3:
-      return "Right";
-    case 4:
-      return "Up Mirrored";
-    case 5:
-      return "Down Mirrored";
-    case 6:
-      return "Left Mirrored";
-    case 7:
-      return "Right Mirrored";
-    default:
-      return invalid;
+    case 0: return "Up";
+    case 1: return "Down";
+    case 2: return "Left";
+    case 3: return "Right";
+    case 4: return "Up Mirrored";
+    case 5: return "Down Mirrored";
+    case 6: return "Left Mirrored";
+    case 7: return "Right Mirrored";
+    default: return invalid;
   }
 }
 
@@ -34,10 +25,8 @@ bool isUprightOrientation(const kit::Image& image) {
     case 0:
     case 1:
     case 4:
-    case 5:
-      return true;
-    default:
-      return false;
+    case 5: return true;
+    default: return false;
   }
 }
 

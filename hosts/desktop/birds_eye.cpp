@@ -556,12 +556,9 @@ std::optional<BirdsEyeView::SlideMarks> BirdsEyeView::slideMarks() const { retur
 
 const std::array<kit::Point, 4>& BirdsEyeView::outline(Outline which) const {
   switch (which) {
-    case Outline::Body:
-      return body_.corners;
-    case Outline::Screen:
-      return screen_.corners;
-    case Outline::Picture:
-      break;
+    case Outline::Body: return body_.corners;
+    case Outline::Screen: return screen_.corners;
+    case Outline::Picture: break;
   }
   return picture_.corners;
 }

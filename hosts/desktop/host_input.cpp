@@ -13,17 +13,11 @@ bool HostLoop::mirrorHeld() const { return (SDL_GetModState() & (KMOD_CTRL | KMO
 void HostLoop::handleEvent(const SDL_Event& e, bool mirror) {
   const double t = clock_.now();
   switch (e.type) {
-    case SDL_QUIT:
-      quit_ = true;
-      break;
+    case SDL_QUIT: quit_ = true; break;
     case SDL_WINDOWEVENT:
       switch (e.window.event) {
-        case SDL_WINDOWEVENT_CLOSE:
-          quit_ = true;
-          break;
-        case SDL_WINDOWEVENT_LEAVE:
-          mouseInWindow_ = false;
-          break;
+        case SDL_WINDOWEVENT_CLOSE: quit_ = true; break;
+        case SDL_WINDOWEVENT_LEAVE: mouseInWindow_ = false; break;
         case SDL_WINDOWEVENT_FOCUS_LOST:
           // The key-up and button-up events of whatever is held now will go
           // to another window.
@@ -32,15 +26,11 @@ void HostLoop::handleEvent(const SDL_Event& e, bool mirror) {
           break;
         // Resized, moved to a display of another density, shown, exposed:
         // the pixels may have changed under the same size.
-        default:
-          updateGeometry();
-          break;
+        default: updateGeometry(); break;
       }
       break;
     case SDL_KEYDOWN:
-    case SDL_KEYUP:
-      handleKey(e.key, mirror, t);
-      break;
+    case SDL_KEYUP: handleKey(e.key, mirror, t); break;
     case SDL_MOUSEBUTTONDOWN:
       if (e.button.which == SDL_TOUCH_MOUSEID || e.button.button != SDL_BUTTON_LEFT) break;
       mouseX_ = static_cast<float>(e.button.x);
@@ -74,8 +64,7 @@ void HostLoop::handleEvent(const SDL_Event& e, bool mirror) {
       needsDraw_ = true;
       break;
     }
-    default:
-      break;
+    default: break;
   }
 }
 

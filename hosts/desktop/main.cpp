@@ -108,17 +108,14 @@ int main(int argc, char** argv) {
   const desktop::ParsedArguments parsed =
       desktop::parseArguments(std::vector<std::string>(argv + 1, argv + argc));
   switch (parsed.action) {
-    case desktop::ParsedArguments::Action::Help:
-      std::fputs(desktop::usageText(), stdout);
-      return 0;
+    case desktop::ParsedArguments::Action::Help: std::fputs(desktop::usageText(), stdout); return 0;
     case desktop::ParsedArguments::Action::Version:
       std::printf("vitrane %s\n", VITRANE_VERSION);
       return 0;
     case desktop::ParsedArguments::Action::Error:
       std::fputs(desktop::usageErrorLine(parsed.error).c_str(), stderr);
       return 1;
-    case desktop::ParsedArguments::Action::Run:
-      break;
+    case desktop::ParsedArguments::Action::Run: break;
   }
   return desktop::runApplication(parsed.options);
 }

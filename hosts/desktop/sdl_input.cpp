@@ -9,26 +9,16 @@ constexpr SDL_TouchID kScriptTouchDevice = -2;
 
 std::optional<TabletKey> tabletKeyFor(SDL_Scancode code, bool shift) {
   switch (code) {
-    case SDL_SCANCODE_LEFT:
-      return shift ? TabletKey::SlideLeft : TabletKey::TurnLeft;
-    case SDL_SCANCODE_RIGHT:
-      return shift ? TabletKey::SlideRight : TabletKey::TurnRight;
-    case SDL_SCANCODE_UP:
-      return shift ? std::optional(TabletKey::SlideUp) : std::nullopt;
-    case SDL_SCANCODE_DOWN:
-      return shift ? std::optional(TabletKey::SlideDown) : std::nullopt;
-    case SDL_SCANCODE_W:
-      return TabletKey::LiftTop;
-    case SDL_SCANCODE_S:
-      return TabletKey::LiftBottom;
-    case SDL_SCANCODE_A:
-      return TabletKey::LiftLeft;
-    case SDL_SCANCODE_D:
-      return TabletKey::LiftRight;
-    case SDL_SCANCODE_SPACE:
-      return TabletKey::LayFlat;
-    default:
-      return std::nullopt;
+    case SDL_SCANCODE_LEFT: return shift ? TabletKey::SlideLeft : TabletKey::TurnLeft;
+    case SDL_SCANCODE_RIGHT: return shift ? TabletKey::SlideRight : TabletKey::TurnRight;
+    case SDL_SCANCODE_UP: return shift ? std::optional(TabletKey::SlideUp) : std::nullopt;
+    case SDL_SCANCODE_DOWN: return shift ? std::optional(TabletKey::SlideDown) : std::nullopt;
+    case SDL_SCANCODE_W: return TabletKey::LiftTop;
+    case SDL_SCANCODE_S: return TabletKey::LiftBottom;
+    case SDL_SCANCODE_A: return TabletKey::LiftLeft;
+    case SDL_SCANCODE_D: return TabletKey::LiftRight;
+    case SDL_SCANCODE_SPACE: return TabletKey::LayFlat;
+    default: return std::nullopt;
   }
 }
 
@@ -42,8 +32,7 @@ std::optional<ScriptedEvent> sdlEventFor(const InputStep& step, const TouchMappe
   out.mirror = step.mirror;
   switch (step.kind) {
     case InputStep::Kind::Quit:
-    case InputStep::Kind::Window:
-      return std::nullopt;
+    case InputStep::Kind::Window: return std::nullopt;
     case InputStep::Kind::Key:
       e.type = step.action == InputStep::Action::Down ? SDL_KEYDOWN : SDL_KEYUP;
       e.key.type = e.type;

@@ -132,8 +132,7 @@ void SessionRecorder::touches(double t, const std::vector<kit::Touch>& touches) 
   for (const kit::Touch& touch : touches) {
     const std::string id = std::to_string(touch.id);
     switch (touch.phase) {
-      case kit::TouchPhase::Stationary:
-        break;
+      case kit::TouchPhase::Stationary: break;
       case kit::TouchPhase::Began:
         out_ << "touch down " << id << " " << point(touch.location) << "\n";
         fingers_[touch.id] = touch.location;

@@ -28,18 +28,10 @@ void TabletKeyboard::press(TabletKey key, double t, bool repeat) {
       if (!repeat) layFlat();
       break;
     // Screen points: y runs down, toward the bottom edge.
-    case TabletKey::SlideLeft:
-      slide(-kSlideStep, 0, repeat);
-      break;
-    case TabletKey::SlideRight:
-      slide(kSlideStep, 0, repeat);
-      break;
-    case TabletKey::SlideUp:
-      slide(0, -kSlideStep, repeat);
-      break;
-    case TabletKey::SlideDown:
-      slide(0, kSlideStep, repeat);
-      break;
+    case TabletKey::SlideLeft: slide(-kSlideStep, 0, repeat); break;
+    case TabletKey::SlideRight: slide(kSlideStep, 0, repeat); break;
+    case TabletKey::SlideUp: slide(0, -kSlideStep, repeat); break;
+    case TabletKey::SlideDown: slide(0, kSlideStep, repeat); break;
   }
 }
 

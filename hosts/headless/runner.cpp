@@ -295,9 +295,7 @@ void Runner::answerPicker(const PickerAnswer& answer, const std::string& file, i
   kit::ImagePickerController* picker = platform_->imagePickers().openPicker();
   if (!picker) throw ScenarioError(file, line, "no picker is open");
   switch (answer.kind) {
-    case PickerAnswer::Kind::Cancel:
-      picker->cancel();
-      return;
+    case PickerAnswer::Kind::Cancel: picker->cancel(); return;
     case PickerAnswer::Kind::Dismiss: {
       kit::PopoverController* popover = picker->presentingPopover();
       if (!popover)
@@ -306,8 +304,7 @@ void Runner::answerPicker(const PickerAnswer& answer, const std::string& file, i
       popover->dismissByUser();
       return;
     }
-    case PickerAnswer::Kind::File:
-      break;
+    case PickerAnswer::Kind::File: break;
   }
   // A file that cannot be read is handed over as no picture, for the
   // application to refuse; why goes to standard error.

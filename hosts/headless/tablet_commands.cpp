@@ -80,21 +80,11 @@ constexpr const char* kUsage =
 void queueMove(kit::SimulatedTablet& tablet, const TabletLine& line, double interval) {
   const double seconds = static_cast<double>(line.frames) * interval;
   switch (line.kind) {
-    case TabletLine::Kind::Turn:
-      tablet.turn(line.angle, seconds, line.about);
-      break;
-    case TabletLine::Kind::Lift:
-      tablet.lift(line.side, line.angle, seconds);
-      break;
-    case TabletLine::Kind::Lower:
-      tablet.lower(seconds);
-      break;
-    case TabletLine::Kind::Slide:
-      tablet.slide(line.dx, line.dy, seconds);
-      break;
-    case TabletLine::Kind::Hold:
-      tablet.hold(seconds);
-      break;
+    case TabletLine::Kind::Turn: tablet.turn(line.angle, seconds, line.about); break;
+    case TabletLine::Kind::Lift: tablet.lift(line.side, line.angle, seconds); break;
+    case TabletLine::Kind::Lower: tablet.lower(seconds); break;
+    case TabletLine::Kind::Slide: tablet.slide(line.dx, line.dy, seconds); break;
+    case TabletLine::Kind::Hold: tablet.hold(seconds); break;
   }
 }
 

@@ -194,37 +194,19 @@ void TouchDriver::run(const TouchLine& line, Runner& runner) {
   const auto known = down_.find(line.id);
   const kit::Point last = known != down_.end() ? known->second : line.at;
   switch (line.kind) {
-    case Kind::Down:
-      send(runner, {{line.id, kit::TouchPhase::Began, line.at, now}});
-      break;
-    case Kind::Move:
-      send(runner, {{line.id, kit::TouchPhase::Moved, line.at, now}});
-      break;
-    case Kind::Up:
-      send(runner, {{line.id, kit::TouchPhase::Ended, last, now}});
-      break;
-    case Kind::Cancel:
-      send(runner, {{line.id, kit::TouchPhase::Cancelled, last, now}});
-      break;
-    case Kind::Tap:
-      gesture(runner, line, 1, now, kTapSeconds, still);
-      break;
+    case Kind::Down: send(runner, {{line.id, kit::TouchPhase::Began, line.at, now}}); break;
+    case Kind::Move: send(runner, {{line.id, kit::TouchPhase::Moved, line.at, now}}); break;
+    case Kind::Up: send(runner, {{line.id, kit::TouchPhase::Ended, last, now}}); break;
+    case Kind::Cancel: send(runner, {{line.id, kit::TouchPhase::Cancelled, last, now}}); break;
+    case Kind::Tap: gesture(runner, line, 1, now, kTapSeconds, still); break;
     case Kind::DoubleTap:
       gesture(runner, line, 1, now, kTapSeconds, still);
       gesture(runner, line, 1, now + kDoubleTapSpacing, kTapSeconds, still);
       break;
-    case Kind::Press:
-      gesture(runner, line, 1, now, line.seconds, still);
-      break;
-    case Kind::Drag:
-      gesture(runner, line, line.fingers, now, line.seconds, dragged);
-      break;
-    case Kind::Twist:
-      gesture(runner, line, 2, now, line.seconds, twisted);
-      break;
-    case Kind::Pinch:
-      gesture(runner, line, 2, now, line.seconds, pinched);
-      break;
+    case Kind::Press: gesture(runner, line, 1, now, line.seconds, still); break;
+    case Kind::Drag: gesture(runner, line, line.fingers, now, line.seconds, dragged); break;
+    case Kind::Twist: gesture(runner, line, 2, now, line.seconds, twisted); break;
+    case Kind::Pinch: gesture(runner, line, 2, now, line.seconds, pinched); break;
   }
 }
 

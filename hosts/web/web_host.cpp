@@ -37,12 +37,9 @@ std::optional<desktop::TabletKey> tabletKeyFor(const std::string& code, bool shi
 
 MotionOrigin originOf(BrowserMotionSource::State state) {
   switch (state) {
-    case BrowserMotionSource::State::Sensors:
-      return MotionOrigin::Sensors;
-    case BrowserMotionSource::State::SimulatedTablet:
-      return MotionOrigin::SimulatedTablet;
-    case BrowserMotionSource::State::Waiting:
-      break;
+    case BrowserMotionSource::State::Sensors: return MotionOrigin::Sensors;
+    case BrowserMotionSource::State::SimulatedTablet: return MotionOrigin::SimulatedTablet;
+    case BrowserMotionSource::State::Waiting: break;
   }
   return MotionOrigin::Waiting;
 }
@@ -196,36 +193,20 @@ void WebHost::pointer(PointerAction action, int id, bool isMouse, double x, doub
   const float fx = static_cast<float>(x), fy = static_cast<float>(y);
   if (isMouse) {
     switch (action) {
-      case PointerAction::Down:
-        touches_->mouseDown(fx, fy, mirror, t);
-        break;
-      case PointerAction::Move:
-        touches_->mouseMoved(fx, fy, mirror, t);
-        break;
-      case PointerAction::Up:
-        touches_->mouseUp(fx, fy, t);
-        break;
-      case PointerAction::Cancel:
-        touches_->cancelAll(t);
-        break;
+      case PointerAction::Down: touches_->mouseDown(fx, fy, mirror, t); break;
+      case PointerAction::Move: touches_->mouseMoved(fx, fy, mirror, t); break;
+      case PointerAction::Up: touches_->mouseUp(fx, fy, t); break;
+      case PointerAction::Cancel: touches_->cancelAll(t); break;
     }
   } else {
     // The mapper takes fingers normalised over the window, as SDL gives them.
     const float nx = static_cast<float>(x / std::max(1.0, cssWidth_));
     const float ny = static_cast<float>(y / std::max(1.0, cssHeight_));
     switch (action) {
-      case PointerAction::Down:
-        touches_->fingerDown(0, id, nx, ny, t);
-        break;
-      case PointerAction::Move:
-        touches_->fingerMoved(0, id, nx, ny, t);
-        break;
-      case PointerAction::Up:
-        touches_->fingerUp(0, id, nx, ny, t);
-        break;
-      case PointerAction::Cancel:
-        touches_->cancelAll(t);
-        break;
+      case PointerAction::Down: touches_->fingerDown(0, id, nx, ny, t); break;
+      case PointerAction::Move: touches_->fingerMoved(0, id, nx, ny, t); break;
+      case PointerAction::Up: touches_->fingerUp(0, id, nx, ny, t); break;
+      case PointerAction::Cancel: touches_->cancelAll(t); break;
     }
   }
   platform_.runLoop().drainMainQueue();
