@@ -43,7 +43,7 @@ std::uint8_t unit(float v) {
 }
 
 struct Op {
-  enum class Kind { Draw, PushScissor, PopScissor, PushStencil, PopStencil } kind;
+  enum class Kind { Draw, PushScissor, PopScissor, PushStencil, PopStencil } kind = Kind::Draw;
   GLuint texture = 0;                       // 0: a solid fill
   bool blend = true;                        // false where everything drawn is opaque
   Sampling sampling = Sampling::Trilinear;  // where the context has samplers
@@ -51,15 +51,35 @@ struct Op {
   int firstQuad = 0;  // into the frame's vertices (or masked vertices), four a quad
   int quads = 0;
   PixelRect box;               // clips: the clip's; draws: around every quad
+  double opaqueArea = 0;       // draws: the pixels its opaque quads cover
   std::vector<Vertex> staged;  // the quads until the frame's vertices are laid out
   // Draws: each quad's box while there are few (a panel's buttons); a
   // field of many is known by the box around all.
   std::vector<PixelRect> boxes;
+
+  static Op draw(GLuint texture, bool blend, Sampling sampling, const PixelRect& box) {
+    Op op;
+    op.texture = texture;
+    op.blend = blend;
+    op.sampling = sampling;
+    op.box = box;
+    return op;
+  }
+  static Op clip(Kind kind, const PixelRect& box) {
+    Op op;
+    op.kind = kind;
+    op.blend = false;
+    op.sampling = Sampling::Smooth;
+    op.box = box;
+    return op;
+  }
 };
 
 // How far back a quad looks for a draw call it can join, and how many
 // quads' boxes a call keeps.
 constexpr int kJoinLookBack = 16;
+// The most of the viewport opaque quads may cover in a blended call.
+constexpr double kOpaqueShareOfBlendedCall = 0.25;
 constexpr std::size_t kBoxesKept = 32;
 
 // What a quad is filled from, and whether it covers what lies below.
@@ -119,6 +139,7 @@ bool coversViewport(const Quad& q, int width, int height) {
 
 struct ScissorBox {
   int x0, y0, x1, y1;  // pixels, y down
+  bool operator==(const ScissorBox&) const = default;
 };
 
 }  // namespace
@@ -142,11 +163,13 @@ struct Compositor::Impl {
   GLuint mipmapSampler = 0;
   bool warnedAboutText = false;
   int quadsHidden = 0;
+  int quadsFolded = 0;
 
   DrawList list;
   std::vector<Vertex> vertices;
   std::vector<MaskedVertex> maskedVertices;
   std::vector<Op> ops;
+  PixelRect viewport;  // this frame's, from the origin
 
   explicit Impl(GlCapabilities c) : caps(c) {
     std::vector<GLushort> indices;
@@ -261,12 +284,23 @@ struct Compositor::Impl {
   // Where drawing starts: at the last opaque quad that covers the whole
   // viewport within clips that do not cut it, since nothing before it can
   // be seen. The clips still open there are opened first.
+  //
+  // Above such a quad, a translucent black one over the whole viewport (a
+  // shadow, a dimming) only darkens everything under it, which is opaque:
+  // it is folded into the colours of the quads it covers, which come out
+  // the same, and spares the rasteriser a pass over every pixel.
+  struct Darkening {
+    std::size_t command = 0;
+    float keep = 1;  // the share of the colour below that shows through
+  };
   struct Start {
     std::size_t command = 0;
     std::vector<std::size_t> openClips;  // their PushClip commands
+    std::vector<Darkening> darkenings;   // after command, in order
   };
   Start firstSeenCommand(int width, int height) {
     Start start;
+    bool covered = false;
     std::vector<std::size_t> open;
     int cutting = 0;  // open clips that do not hold the whole viewport
     std::vector<bool> cuts;
@@ -287,11 +321,36 @@ struct Compositor::Impl {
         cuts.pop_back();
         continue;
       }
-      if (cutting != 0 || c.quad.color.a < 1 || !coversViewport(c.quad, width, height)) continue;
+      if (cutting != 0 || !coversViewport(c.quad, width, height)) continue;
+      const kit::Color& color = c.quad.color;
+      if (covered && c.quad.source == QuadSource::Solid && color.r == 0 && color.g == 0 &&
+          color.b == 0 && color.a < 1) {
+        start.darkenings.push_back({i, 1 - std::max(color.a, 0.0f)});
+        continue;
+      }
+      if (color.a < 1) continue;
       const Fill fill = fillOf(c.quad);
-      if (fill.drawable && fill.opaque) start = {i, open};
+      if (fill.drawable && fill.opaque) {
+        start = {i, open, {}};
+        covered = true;
+      }
     }
     return start;
+  }
+
+  // An opaque quad blended over anything gives itself, so a call may mix
+  // opaque and blended quads; but blending makes the rasteriser read every
+  // pixel back, so the opaque share of such a call is kept small (the
+  // buttons on a translucent panel, not the table under it).
+  bool mayShareBlending(const Op& op, bool blend, double area) const {
+    if (op.blend == blend) return true;
+    return op.opaqueArea + (blend ? 0 : area) <= opaqueAreaLimit();
+  }
+  double opaqueAreaLimit() const { return kOpaqueShareOfBlendedCall * viewport.x1 * viewport.y1; }
+  // Pixels of the box on the viewport.
+  double areaSeen(const PixelRect& box) const {
+    const PixelRect seen = box.intersect(viewport);
+    return seen.empty() ? 0.0 : double(seen.x1 - seen.x0) * (seen.y1 - seen.y0);
   }
 
   // Joins the nearest draw call with the same texture and state, when
@@ -308,21 +367,22 @@ struct Compositor::Impl {
                                   ? samplingFor(q, fill.width, fill.height)
                                   : Sampling::Smooth;
     const PixelRect box = boxOf(q);
+    const double area = areaSeen(box);
     Op* target = nullptr;
     int looked = 0;
     for (auto it = ops.rbegin();
          it != ops.rend() && it->kind == Op::Kind::Draw && looked < kJoinLookBack; ++it, ++looked) {
-      if (!it->mask && it->texture == fill.texture && it->blend == blend &&
-          it->sampling == sampling && it->quads < kMaxQuadsPerDraw) {
+      if (!it->mask && it->texture == fill.texture && it->sampling == sampling &&
+          it->quads < kMaxQuadsPerDraw && mayShareBlending(*it, blend, area)) {
         target = &*it;
+        target->blend = target->blend || blend;
         break;
       }
       if (overlap(*it, box)) break;
     }
-    if (!target)
-      target = &ops.emplace_back(
-          Op{Op::Kind::Draw, fill.texture, blend, sampling, 0, 0, 0, box, {}, {}});
+    if (!target) target = &ops.emplace_back(Op::draw(fill.texture, blend, sampling, box));
     appendQuad(q, target->staged);
+    if (!blend) target->opaqueArea += area;
     target->box = unite(target->box, box);
     if (target->boxes.size() == static_cast<std::size_t>(target->quads) &&
         target->boxes.size() < kBoxesKept)
@@ -340,6 +400,50 @@ struct Compositor::Impl {
     }
   }
 
+  // One command of the list as draw calls and clip changes; openClips: the
+  // kinds of the clips open so far.
+  void addCommand(const DrawCommand& c, std::vector<Op::Kind>& openClips) {
+    switch (c.kind) {
+      case DrawCommand::Kind::Quad: {
+        const Fill fill = fillOf(c.quad);
+        if (!fill.drawable) break;
+        if (fill.mask) {
+          // Each on its own: it binds its own mask.
+          Op& op =
+              ops.emplace_back(Op::draw(fill.texture, true, Sampling::Trilinear, boxOf(c.quad)));
+          op.mask = fill.mask;
+          op.firstQuad = static_cast<int>(maskedVertices.size() / 4);
+          op.quads = 1;
+          appendMaskedQuad(c.quad, maskedVertices);
+          break;
+        }
+        if (c.quad.source == QuadSource::MirroredTiles && !fill.repeats)
+          forEachMirroredTile(c.quad, [&](const Quad& tile) { addQuad(tile, fill); });
+        else
+          addQuad(c.quad, fill);
+        break;
+      }
+      case DrawCommand::Kind::PushClip: {
+        // Without a stencil buffer a turned clip falls back to its box.
+        const bool stencil = !c.axisAligned && caps.stencilBits > 0;
+        Op op = Op::clip(stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor, c.box);
+        if (stencil) appendQuad(c.quad, op.staged);
+        openClips.push_back(op.kind);
+        ops.push_back(op);
+        break;
+      }
+      case DrawCommand::Kind::PopClip: {
+        if (openClips.empty()) break;
+        const bool stencil = openClips.back() == Op::Kind::PushStencil;
+        openClips.pop_back();
+        Op op = Op::clip(stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor, c.box);
+        if (stencil) appendQuad(c.quad, op.staged);
+        ops.push_back(op);
+        break;
+      }
+    }
+  }
+
   // The draw list as vertices and a sequence of draw calls and clip changes;
   // neighbouring quads on one texture share a call.
   void prepare(int width, int height) {
@@ -347,76 +451,33 @@ struct Compositor::Impl {
     maskedVertices.clear();
     ops.clear();
     quadsHidden = 0;
+    viewport = {0, 0, static_cast<float>(width), static_cast<float>(height)};
     std::vector<Op::Kind> openClips;
     const Start start = firstSeenCommand(width, height);
     for (std::size_t i = 0; i < start.command; ++i)
       quadsHidden += list.commands[i].kind == DrawCommand::Kind::Quad;
     std::vector<std::size_t> order = start.openClips;
     for (std::size_t i = start.command; i < list.commands.size(); ++i) order.push_back(i);
+    // keeps[k]: how much of a colour shows through the darkenings from k on.
+    std::vector<float> keeps(start.darkenings.size() + 1, 1.0f);
+    for (std::size_t k = start.darkenings.size(); k-- > 0;)
+      keeps[k] = keeps[k + 1] * start.darkenings[k].keep;
+    quadsFolded = static_cast<int>(start.darkenings.size());
+    std::size_t next = 0;  // the next darkening
     for (std::size_t i : order) {
       const DrawCommand& c = list.commands[i];
-      switch (c.kind) {
-        case DrawCommand::Kind::Quad: {
-          const Fill fill = fillOf(c.quad);
-          if (!fill.drawable) break;
-          if (fill.mask) {
-            // Each on its own: it binds its own mask.
-            ops.push_back({Op::Kind::Draw,
-                           fill.texture,
-                           true,
-                           Sampling::Trilinear,
-                           fill.mask,
-                           static_cast<int>(maskedVertices.size() / 4),
-                           1,
-                           boxOf(c.quad),
-                           {},
-                           {}});
-            appendMaskedQuad(c.quad, maskedVertices);
-            break;
-          }
-          if (c.quad.source == QuadSource::MirroredTiles && !fill.repeats)
-            forEachMirroredTile(c.quad, [&](const Quad& tile) { addQuad(tile, fill); });
-          else
-            addQuad(c.quad, fill);
-          break;
-        }
-        case DrawCommand::Kind::PushClip: {
-          // Without a stencil buffer a turned clip falls back to its box.
-          const bool stencil = !c.axisAligned && caps.stencilBits > 0;
-          Op op{stencil ? Op::Kind::PushStencil : Op::Kind::PushScissor,
-                0,
-                false,
-                Sampling::Smooth,
-                0,
-                0,
-                0,
-                c.box,
-                {},
-                {}};
-          if (stencil) appendQuad(c.quad, op.staged);
-          openClips.push_back(op.kind);
-          ops.push_back(op);
-          break;
-        }
-        case DrawCommand::Kind::PopClip: {
-          if (openClips.empty()) break;
-          const bool stencil = openClips.back() == Op::Kind::PushStencil;
-          openClips.pop_back();
-          Op op{stencil ? Op::Kind::PopStencil : Op::Kind::PopScissor,
-                0,
-                false,
-                Sampling::Smooth,
-                0,
-                0,
-                0,
-                c.box,
-                {},
-                {}};
-          if (stencil) appendQuad(c.quad, op.staged);
-          ops.push_back(op);
-          break;
-        }
+      if (next < start.darkenings.size() && start.darkenings[next].command == i) {
+        ++next;  // in the colours of what came before it
+        continue;
       }
+      if (keeps[next] == 1 || c.kind != DrawCommand::Kind::Quad) {
+        addCommand(c, openClips);
+        continue;
+      }
+      DrawCommand darkened = c;
+      kit::Color& color = darkened.quad.color;
+      color = {color.r * keeps[next], color.g * keeps[next], color.b * keeps[next], color.a};
+      addCommand(darkened, openClips);
     }
     layOutVertices();
   }
@@ -439,6 +500,7 @@ struct Compositor::Impl {
     GLuint bound = 0;
     GLuint sampler = 0;
     int blending = -1;
+    int pointedAt = -1;  // the quad the vertex attributes start at
     auto sampleWith = [&](Sampling sampling) {
       const GLuint wanted = sampling == Sampling::Smooth     ? smoothSampler
                             : sampling == Sampling::OneLevel ? levelSampler
@@ -454,8 +516,14 @@ struct Compositor::Impl {
         blending = blend;
         blend ? glEnable(GL_BLEND) : glDisable(GL_BLEND);
       }
-      pointAttributesAt(first);
-      glDrawElements(GL_TRIANGLES, count * 6, GL_UNSIGNED_SHORT, nullptr);
+      // The index buffer reaches kMaxQuadsPerDraw quads from where the
+      // attributes point; they are moved only when a call lies beyond that,
+      // as a driver checks its vertex layout again after every move.
+      if (pointedAt < 0 || first < pointedAt || first + count > pointedAt + kMaxQuadsPerDraw)
+        pointAttributesAt(pointedAt = first);
+      const auto offset = static_cast<std::uintptr_t>(first - pointedAt) * 6 * sizeof(GLushort);
+      glDrawElements(GL_TRIANGLES, count * 6, GL_UNSIGNED_SHORT,
+                     reinterpret_cast<const void*>(offset));
       ++drawCalls;
     };
     // The picture on unit 0, its mask on unit 1, from the masked vertices.
@@ -484,18 +552,29 @@ struct Compositor::Impl {
       glDrawElements(GL_TRIANGLES, op.quads * 6, GL_UNSIGNED_SHORT, nullptr);
       glDisableVertexAttribArray(QuadProgram::kMaskCoord);
       glBindBuffer(GL_ARRAY_BUFFER, vertexBuffer);
+      pointedAt = -1;
       ++drawCalls;
     };
 
     std::vector<ScissorBox> scissors;
+    // A scissor that holds the whole viewport cuts nothing: the test stays
+    // off, and the GL state is touched only when the box changes.
+    std::optional<ScissorBox> applied;
     auto applyScissor = [&] {
-      if (scissors.empty()) {
-        glDisable(GL_SCISSOR_TEST);
-        return;
+      std::optional<ScissorBox> wanted;
+      if (!scissors.empty()) {
+        const ScissorBox& b = scissors.back();
+        if (b.x0 > 0 || b.y0 > 0 || b.x1 < width || b.y1 < height) wanted = b;
       }
-      const ScissorBox& b = scissors.back();
-      glEnable(GL_SCISSOR_TEST);
-      glScissor(b.x0, height - b.y1, std::max(0, b.x1 - b.x0), std::max(0, b.y1 - b.y0));
+      if (wanted == applied) return;
+      if (!wanted) {
+        glDisable(GL_SCISSOR_TEST);
+      } else {
+        const ScissorBox& b = *wanted;
+        if (!applied) glEnable(GL_SCISSOR_TEST);
+        glScissor(b.x0, height - b.y1, std::max(0, b.x1 - b.x0), std::max(0, b.y1 - b.y0));
+      }
+      applied = wanted;
     };
     int stencilDepth = 0;
     // Marks (INCR) or unmarks (DECR) the clip's shape where the enclosing
@@ -620,6 +699,7 @@ void Compositor::draw(const kit::View& root, const FrameSettings& settings) {
   stats_.viewsVisited = m.list.viewsVisited;
   stats_.viewsCulled = m.list.viewsCulled;
   stats_.quadsHidden = m.quadsHidden;
+  stats_.quadsFolded = m.quadsFolded;
   for (const Op& op : m.ops)
     if (op.kind == Op::Kind::Draw) stats_.quadsDrawn += op.quads;
 

@@ -6,7 +6,10 @@
 // their subviews skipped, transforms about anchor points, background
 // colours, images (one texture per bitmap, the orientation flag as texture
 // coordinates, mipmapped), text, the activity indicator's spinner. Views
-// wholly off the viewport are culled; clipsToBounds clips.
+// wholly off the viewport are culled; clipsToBounds clips. Nothing under
+// an opaque quad over the whole viewport is drawn, and a translucent black
+// one over the whole viewport above it (a shadow) darkens the colours of
+// what it covers rather than being blended over every pixel.
 #pragma once
 
 #include <memory>
@@ -25,6 +28,8 @@ struct FrameStats {
   int texturesAlive = 0;
   int drawCalls = 0;
   int quadsHidden = 0;  // under an opaque quad over the whole viewport: not drawn
+  int quadsFolded = 0;  // translucent black over the whole viewport, drawn as the
+                        // darker colours of the quads under it
 };
 
 // The context refused something (out of memory, a lost context).

@@ -203,10 +203,11 @@ class GlScene : public ::testing::TestWithParam<int> {
     root->setBackgroundColor(kit::Color::white());
   }
 
-  kit::Bitmap draw() {
+  kit::Bitmap draw(kit::Color clear = kit::Color::black()) {
     gl->makeCurrent();
     render::FrameSettings s;
     s.viewportWidth = s.viewportHeight = kSize;
+    s.clearColor = clear;
     compositor->draw(*root, s);
     return gl->readPixels();
   }
@@ -435,6 +436,69 @@ TEST_P(GlScene, AFieldOfMirroredTilesIsOneDrawShowingEachTileTheRightWayRound) {
   const kit::Bitmap faded = draw();
   EXPECT_EQ(compositor->lastFrameStats().quadsHidden, 0);
   EXPECT_TRUE(near(pixel(faded, 1, 1), {255, 128, 128, 255}));
+}
+
+TEST_P(GlScene, OpaqueQuadsShareTheCallOfTheTranslucentOneTheyLieOnWhileTheyAreSmall) {
+  auto solid = [&](const kit::Rect& frame, kit::Color c) {
+    auto v = std::make_shared<kit::View>(frame);
+    v->setBackgroundColor(c);
+    root->addSubview(v);
+    return v;
+  };
+  solid({8, 8, 48, 48}, {0, 0, 0, 0.5f});  // a panel
+  solid({12, 12, 16, 8}, {0, 0, 1, 1});    // and its buttons
+  solid({36, 12, 16, 8}, {0, 0, 1, 1});
+  const kit::Bitmap out = draw();
+  // The white under everything, then the panel with its buttons.
+  EXPECT_EQ(compositor->lastFrameStats().drawCalls, 2);
+  EXPECT_TRUE(near(pixel(out, 4, 4), {255, 255, 255, 255}));
+  EXPECT_TRUE(near(pixel(out, 30, 40), {128, 128, 128, 255}));
+  EXPECT_TRUE(near(pixel(out, 14, 14), {0, 0, 255, 255}));
+  EXPECT_TRUE(near(pixel(out, 50, 18), {0, 0, 255, 255}));
+
+  // Blending half the viewport to draw it opaque costs more than a call.
+  solid({8, 24, 48, 32}, {1, 0, 0, 1});
+  const kit::Bitmap more = draw();
+  EXPECT_EQ(compositor->lastFrameStats().drawCalls, 3);
+  EXPECT_TRUE(near(pixel(more, 30, 40), {255, 0, 0, 255}));
+  EXPECT_TRUE(near(pixel(more, 14, 14), {0, 0, 255, 255}));
+}
+
+TEST_P(GlScene, ABlackShadeOverTheWholeViewportDarkensWhatIsUnderItWithoutAPassOfItsOwn) {
+  imageView({0, 0, 32, 32}, filled(4, 4, {255, 0, 0, 255}));
+  auto glass = std::make_shared<kit::View>(kit::Rect{32, 0, 16, 16});
+  glass->setBackgroundColor({0, 1, 0, 0.5f});
+  root->addSubview(glass);
+  // Larger than the viewport, as a shadow round the screen is.
+  auto shade = std::make_shared<kit::View>(kit::Rect{-8, -8, 80, 80});
+  shade->setBackgroundColor({0, 0, 0, 0.25f});
+  root->addSubview(shade);
+  auto above = std::make_shared<kit::View>(kit::Rect{40, 40, 8, 8});
+  above->setBackgroundColor({1, 0, 0, 1});
+  root->addSubview(above);
+
+  const kit::Bitmap out = draw();
+  const render::FrameStats stats = compositor->lastFrameStats();
+  EXPECT_EQ(stats.quadsFolded, 1);
+  EXPECT_EQ(stats.quadsDrawn, 4);  // the white, the picture, the glass and the square above
+  EXPECT_TRUE(near(pixel(out, 60, 4), {191, 191, 191, 255}));
+  EXPECT_TRUE(near(pixel(out, 8, 8), {191, 0, 0, 255}));
+  EXPECT_TRUE(near(pixel(out, 40, 8), {96, 191, 96, 255}));
+  EXPECT_TRUE(near(pixel(out, 44, 44), {255, 0, 0, 255}));  // above the shade: as it is
+
+  // A grey shade adds light as well as taking it: drawn as it is.
+  shade->setBackgroundColor({0.5f, 0.5f, 0.5f, 0.25f});
+  const kit::Bitmap grey = draw();
+  EXPECT_EQ(compositor->lastFrameStats().quadsFolded, 0);
+  EXPECT_TRUE(near(pixel(grey, 60, 4), {223, 223, 223, 255}));
+  EXPECT_TRUE(near(pixel(grey, 8, 8), {223, 32, 32, 255}));
+
+  // Over a frame that is not opaque the shade also adds to its alpha: drawn as it is.
+  shade->setBackgroundColor({0, 0, 0, 0.25f});
+  root->setBackgroundColor({1, 1, 1, 0.5f});
+  const kit::Bitmap seeThrough = draw({0, 0, 0, 0});
+  EXPECT_EQ(compositor->lastFrameStats().quadsFolded, 0);
+  EXPECT_TRUE(near(pixel(seeThrough, 60, 4), {153, 153, 153, 160}));  // straight alpha
 }
 
 INSTANTIATE_TEST_SUITE_P(Gles, GlScene, ::testing::Values(3, 2),
