@@ -62,6 +62,15 @@ int channelDifference(Rgba p, Rgba q) {
       {std::abs(p.r - q.r), std::abs(p.g - q.g), std::abs(p.b - q.b), std::abs(p.a - q.a)});
 }
 
+// Pixels of two pictures of one size further apart than the goldens allow.
+long pixelsDiffering(const kit::Bitmap& a, const kit::Bitmap& b) {
+  long differing = 0;
+  for (int y = 0; y < a.height; ++y)
+    for (int x = 0; x < a.width; ++x)
+      differing += channelDifference(pixel(a, x, y), pixel(b, x, y)) > kChannelTolerance;
+  return differing;
+}
+
 ::testing::AssertionResult near(Rgba actual, Rgba expected, int tolerance = 2) {
   if (channelDifference(actual, expected) <= tolerance) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure()
@@ -436,6 +445,52 @@ TEST_P(GlScene, AFieldOfMirroredTilesIsOneDrawShowingEachTileTheRightWayRound) {
   const kit::Bitmap faded = draw();
   EXPECT_EQ(compositor->lastFrameStats().quadsHidden, 0);
   EXPECT_TRUE(near(pixel(faded, 1, 1), {255, 128, 128, 255}));
+}
+
+TEST_P(GlScene, AFieldAsOneQuadLooksAsItsTilesDrawnOneByOneAtEveryZoomTheTableTakes) {
+  // A picture with detail in every texel, so that a tile drawn the wrong
+  // way round or a seam between tiles shows.
+  auto b = std::make_shared<kit::Bitmap>(kit::Bitmap::make(8, 8, kit::PixelFormat::RGBA8));
+  for (int y = 0; y < 8; ++y)
+    for (int x = 0; x < 8; ++x) {
+      std::uint8_t* p = b->row(y) + x * 4;
+      p[0] = static_cast<std::uint8_t>(x * 32);
+      p[1] = static_cast<std::uint8_t>(y * 32);
+      p[2] = static_cast<std::uint8_t>((x * y * 37) % 256);
+      p[3] = 255;
+    }
+  using O = kit::ImageOrientation;
+  const O byParity[4] = {O::Up, O::UpMirrored, O::DownMirrored, O::Down};
+  constexpr int kTiles = 48;  // 384 points: over the viewport however turned at zoom 2
+  auto field = std::make_shared<kit::View>(kit::Rect{0, 0, kTiles * 8.0f, kTiles * 8.0f});
+  for (int j = 0; j < kTiles; ++j)
+    for (int i = 0; i < kTiles; ++i) {
+      auto tile = std::make_shared<kit::ImageView>(
+          std::make_shared<kit::Image>(b, byParity[i % 2 + 2 * (j % 2)]));
+      tile->setFrame({i * 8.0f, j * 8.0f, 8, 8});
+      field->addSubview(tile);
+    }
+  field->setCenter({kSize / 2.0f + 3, kSize / 2.0f + 5});  // off the pixel grid's symmetry
+  root->addSubview(field);
+  // An empty view inside one tile draws nothing but makes the field an
+  // ordinary subtree, drawn tile by tile.
+  auto breaker = std::make_shared<kit::View>(kit::Rect{0, 0, 1, 1});
+
+  for (float zoom : {1 / 6.0f, 0.25f, 1 / 3.0f, 0.5f, 0.75f, 1.0f, 1.5f, 2.0f}) {
+    SCOPED_TRACE(testing::Message() << "zoom " << zoom);
+    using T = kit::AffineTransform;
+    field->setTransform(
+        T::concat(T::makeRotation(std::numbers::pi_v<float> / 6), T::makeScale(zoom, zoom)));
+    breaker->removeFromSuperview();
+    const kit::Bitmap asOne = draw();
+    const int fieldQuads = compositor->lastFrameStats().quadsDrawn;
+    field->subviews()[kTiles + 1]->addSubview(breaker);
+    const kit::Bitmap tileByTile = draw();
+    ASSERT_LT(fieldQuads, 3);
+    ASSERT_GT(compositor->lastFrameStats().quadsDrawn, 10);
+
+    EXPECT_LE(pixelsDiffering(asOne, tileByTile), kDifferingFraction * kSize * kSize);
+  }
 }
 
 TEST_P(GlScene, OpaqueQuadsShareTheCallOfTheTranslucentOneTheyLieOnWhileTheyAreSmall) {
